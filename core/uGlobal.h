@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Language.h"
+#include "Readings.h"
+#include "SerialLine.h"
+#include "WindowLink.h"
+
+// Program-wide state and the device link: the serial port, the read cycle and the raw blocks it
+// fills. Everything here runs on the user-interface thread.
+namespace uGlobal {
+
+inline constexpr int NoPort = -1;
+
+extern int PortNumber;                                  // COM port 1..255, or NoPort
+extern std::unique_ptr<kalvo::SerialPort> PortHandle;   // null whenever no port is open
+extern bool StopRequested;                              // set once by Quit, never cleared
+extern bool ReplyTimedOut;                              // a reply wait of this cycle ran over 1000 ms
+
+extern kalvo::Block StatusBlock;        // data of the reply to 0x80
+extern kalvo::Block TimingBlock;        // data of the reply to 0x81
+extern kalvo::Block ErrorHistoryBlock;  // data of the reply to 0x82
+
+extern kalvo::ReadingTextSet ReadingTexts;
+extern kalvo::StatusFlagSet StatusFlags;
+extern kalvo::LanguageLines LanguageTable;
+
+// The platform's serial system (or a test's fake) and the main window; set before first use.
+extern kalvo::SerialSystem* Serial;
+extern kalvo::WindowLink* Window;
+
+// "\\?\COM" followed by the port number in decimal.
+std::string DevicePath(int portNumber);
+
+// Start-up's port check: opens the stored port and closes it again at once; a port that cannot
+// be opened sets PortNumber to NoPort.
+void CheckStoredPort();
+void OpenPort();
+void ClosePort();
+void ShowPortStatus();
+
+// One poll of the unit: the three request/reply exchanges into the three blocks.
+void ReadCycle();
+// Turns StatusBlock and TimingBlock into ReadingTexts and StatusFlags.
+void DecodeReadings();
+
+}  // namespace uGlobal

@@ -1,0 +1,21 @@
+# Installs the Debian 12 packages Kalvo needs, once; sourced by the scripts beside it.
+kalvo_packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth x11-apps xdotool imagemagick poppler-utils fonts-dejavu-core
+)
+
+kalvo_install_deps() {
+    local missing=()
+    for package in "${kalvo_packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
