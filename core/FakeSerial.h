@@ -1,0 +1,142 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "SerialLine.h"
+
+namespace kalvo {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Bytes that arrive at the port a number of milliseconds after the write they answer.
+struct ReplyChunk {
+    std::uint32_t delayMs = 0;
+    Bytes bytes;
+};
+using ReplyScript = std::vector<ReplyChunk>;
+
+// One call of Write on a fake port, in the order the calls were made.
+struct WriteRecord {
+    int portNumber = 0;
+    std::uint64_t timeMs = 0;  // simulated time of the write
+    Bytes bytes;
+    std::size_t written = 0;   // what Write returned
+};
+
+// What happened to one port number.
+struct FakePortRecord {
+    bool open = false;
+    bool gone = false;
+    int opens = 0;
+    int closes = 0;
+    int configures = 0;
+    int purges = 0;     // explicit Purge calls; Configure discards input too but is counted apart
+    int samples = 0;    // BytesWaiting calls
+    int waits = 0;      // WaitForInput calls
+    std::vector<std::size_t> readRequests;  // the count asked for by each Read
+    std::deque<std::uint8_t> input;         // delivered, not yet read
+};
+
+class FakeSerialSystem;
+
+// A port of the fake system. It keeps no state of its own, so the system's records outlive it;
+// the system must outlive every port it opened.
+class FakeSerialPort : public SerialPort {
+public:
+    FakeSerialPort(FakeSerialSystem& system, int portNumber);
+    ~FakeSerialPort() override;
+    FakeSerialPort(const FakeSerialPort&) = delete;
+    FakeSerialPort& operator=(const FakeSerialPort&) = delete;
+
+    void Configure() override;
+    void Purge() override;
+    std::size_t Write(const std::uint8_t* data, std::size_t count) override;
+    std::size_t BytesWaiting() override;
+    std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
+    void WaitForInput(std::chrono::milliseconds limit) override;
+    bool DeviceGone() const override;
+
+private:
+    FakeSerialSystem& system_;
+    int portNumber_;
+};
+
+// A scripted serial system in simulated time, deterministic to the millisecond. Time passes only
+// through WaitForInput, Pause and Advance; the unit on the line answers each write from a script,
+// and its bytes reach the port's input queue when their time comes. Any port number opens unless
+// refused, and a port that is open cannot be opened a second time (the open is exclusive).
+class FakeSerialSystem : public SerialSystem {
+public:
+    // firstTick: the tick count at simulated time 0, to let tests cross the 32-bit wrap.
+    explicit FakeSerialSystem(std::uint32_t firstTick = 0);
+
+    OpenOutcome Open(int portNumber) override;
+    std::uint32_t TickCount() override;
+    void Pause(std::chrono::milliseconds limit) override;
+
+    // --- Scripting ---
+    // Answers the next write that the earlier queued answers have not answered.
+    void AnswerNextWrite(ReplyScript script);
+    // Answers every request frame with this code once the queued answers are used up.
+    void AnswerRequest(std::uint8_t requestCode, ReplyScript script);
+    void RefuseOpen(int portNumber);    // as if the port did not exist
+    void DenyAccess(int portNumber);    // exists, but the user may not open it
+    // The device hangs up: it reports itself gone, delivers nothing more, cannot be reopened, and
+    // its WaitForInput returns at once without letting time pass.
+    void MarkGone(int portNumber);
+    // The device is plugged in again and opens like before. A handle on the gone device stays
+    // dead, so it must have been closed first; throws std::logic_error while it is still open.
+    void Reconnect(int portNumber);
+    void Advance(std::chrono::milliseconds span);
+
+    // --- Records ---
+    std::uint64_t NowMs() const { return nowMs_; }
+    const std::vector<int>& OpenAttempts() const { return openAttempts_; }
+    const std::vector<WriteRecord>& Writes() const { return writes_; }
+    // The record of a port number; an empty one for a number never opened.
+    FakePortRecord Port(int portNumber) const;
+
+private:
+    friend class FakeSerialPort;
+
+    struct Delivery {
+        int portNumber;
+        Bytes bytes;
+    };
+
+    FakePortRecord& Record(int portNumber) { return ports_[portNumber]; }
+    void Close(int portNumber);
+    std::size_t Write(int portNumber, const std::uint8_t* data, std::size_t count);
+    void WaitForInput(int portNumber, std::chrono::milliseconds limit);
+    std::size_t Read(int portNumber, std::uint8_t* buffer, std::size_t count);
+    ReplyScript AnswerFor(const Bytes& written);
+    void AdvanceTo(std::uint64_t timeMs);
+    void DeliverDue();
+
+    std::uint32_t firstTick_;
+    std::uint64_t nowMs_ = 0;
+    std::map<int, FakePortRecord> ports_;
+    std::set<int> refused_;
+    std::set<int> denied_;
+    std::vector<int> openAttempts_;
+    std::vector<WriteRecord> writes_;
+    std::deque<ReplyScript> queuedAnswers_;
+    std::map<std::uint8_t, ReplyScript> standingAnswers_;
+    std::multimap<std::uint64_t, Delivery> deliveries_;  // by due time, in scripted order
+};
+
+// The reply length the unit uses for a request code; 0 for a code it does not know.
+std::size_t ReplyLengthFor(std::uint8_t requestCode);
+
+// A well-formed reply to a request: six lead bytes (0x81 0x81, the length, 0x00 0x01, the code),
+// the data (zero-padded to the reply's data length) and the 16-bit sum of all bytes before the
+// trail, high byte first. Throws std::invalid_argument for an unknown code or too much data.
+Bytes MakeReply(std::uint8_t requestCode, const Bytes& data);
+
+}  // namespace kalvo

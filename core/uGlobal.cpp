@@ -1,0 +1,278 @@
+#include "uGlobal.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Protocol.h"
+
+namespace uGlobal {
+
+int PortNumber = NoPort;
+std::unique_ptr<kalvo::SerialPort> PortHandle;
+bool StopRequested = false;
+bool ReplyTimedOut = false;
+
+kalvo::Block StatusBlock{};
+kalvo::Block TimingBlock{};
+kalvo::Block ErrorHistoryBlock{};
+
+kalvo::SerialSystem* Serial = nullptr;
+kalvo::WindowLink* Window = nullptr;
+
+namespace {
+
+constexpr int PortPanel = 0;
+constexpr int TransferPanel = 1;
+
+const std::string NoPortText = "No Com-Port";
+const std::string PortTextPrefix = "  COM";
+const std::string ReadingText = "     Reading data from Ombrel RZ....";
+const std::string TransferErrorText = "1    Transfer error. Check COM-Port.";
+
+// A reply wait gives up once more than this has passed since its request went out.
+constexpr std::uint32_t ReplyTimeLimitMs = 1000;
+// How long one pass of a reply wait blocks for input before it looks at the window again; short
+// enough to keep the window responsive, long enough that a silent unit costs no CPU.
+constexpr std::chrono::milliseconds InputWaitSlice{10};
+
+using ReceiveBuffer = std::array<std::uint8_t, 256>;
+
+// True while the port went away under the program (adapter unplugged, line hung up) and was closed
+// for it, PortNumber still naming it. Each poll then tries to open it again, so plugging the
+// adapter back in resumes polling without the user having to open the port dialog.
+bool PortLost = false;
+
+// Where the byte count of a reply's read comes from.
+enum class ReadCountSource {
+    LastWaitSample,             // the sample that ended the wait
+    FreshSample,                // the queue sampled again after the wait
+    FreshSampleAfterMessages,   // window messages handled once more, then sampled again
+};
+
+struct Exchange {
+    std::uint8_t requestCode;
+    std::size_t replyLength;
+    kalvo::Block& block;
+    ReadCountSource readCount;
+};
+
+// The port operations of the read cycle. Each takes PortHandle afresh, because window messages
+// handled during a wait can close or replace the port; with no port they do what failing system
+// calls would: nothing is written, nothing is waiting, nothing is read.
+
+void PurgePort()
+{
+    if (PortHandle)
+        PortHandle->Purge();
+}
+
+void WriteFrame(const kalvo::RequestFrame& frame)
+{
+    if (PortHandle)
+        PortHandle->Write(frame.data(), frame.size());
+}
+
+std::size_t QueuedBytes()
+{
+    return PortHandle ? PortHandle->BytesWaiting() : 0;
+}
+
+// Zeroes the buffer, then takes up to count waiting bytes into it (never more than it holds).
+std::size_t ReadInto(ReceiveBuffer& buffer, std::size_t count)
+{
+    buffer.fill(0);
+    if (!PortHandle)
+        return 0;
+    const std::size_t asked = std::min(count, buffer.size());
+    return std::min(PortHandle->Read(buffer.data(), asked), asked);
+}
+
+// Blocks briefly for input instead of sampling the queue again at once. A port that is gone or
+// closed can deliver nothing, so the time is let pass without it.
+void AwaitInput()
+{
+    if (PortHandle && !PortHandle->DeviceGone())
+        PortHandle->WaitForInput(InputWaitSlice);
+    else
+        Serial->Pause(InputWaitSlice);
+}
+
+// Closes a port that has reported itself gone. PortNumber stays, so that a later poll can open
+// the device again once it is back; a dead handle would otherwise stay until the port dialog.
+void ReleaseGonePort()
+{
+    if (PortHandle && PortHandle->DeviceGone()) {
+        PortHandle.reset();
+        PortLost = true;
+    }
+}
+
+void ClearBlocks()
+{
+    StatusBlock.fill(0);
+    TimingBlock.fill(0);
+    ErrorHistoryBlock.fill(0);
+}
+
+void ShowTransferError()
+{
+    Window->SetPanelText(TransferPanel, TransferErrorText);
+    Window->ClearReadings();
+}
+
+std::uint32_t MsSince(std::uint32_t start)
+{
+    return static_cast<std::uint32_t>(Serial->TickCount() - start);
+}
+
+// Waits until the input queue holds exactly expectedLength bytes or more than the time limit has
+// passed. Leaves the wait's last queue sample in lastSample. Returns false when StopRequested
+// ends the read cycle.
+bool ReplyWait(std::size_t expectedLength, std::size_t& lastSample)
+{
+    const std::uint32_t start = Serial->TickCount();
+    for (;;) {
+        Window->ProcessPendingMessages();
+        if (StopRequested)
+            return false;
+        lastSample = QueuedBytes();
+        if (lastSample == expectedLength || MsSince(start) > ReplyTimeLimitMs)
+            break;
+        AwaitInput();
+    }
+    // Judged afresh: the exact length reached only after the limit still counts as late.
+    if (MsSince(start) > ReplyTimeLimitMs)
+        ReplyTimedOut = true;
+    return true;
+}
+
+// Copies the data bytes of a reply of length bytes into block; returns how many were copied.
+std::size_t CopyReplyData(const ReceiveBuffer& buffer, std::size_t length, kalvo::Block& block)
+{
+    if (length <= kalvo::ReplyLeadBytes + kalvo::ReplyTrailBytes)
+        return 0;
+    const auto first = buffer.begin() + kalvo::ReplyLeadBytes;
+    const auto last = buffer.begin() + (length - kalvo::ReplyTrailBytes);
+    std::copy(first, last, block.begin());
+    return static_cast<std::size_t>(last - first);
+}
+
+std::size_t ReadCount(ReadCountSource source, std::size_t lastWaitSample)
+{
+    switch (source) {
+    case ReadCountSource::LastWaitSample:
+        return lastWaitSample;
+    case ReadCountSource::FreshSampleAfterMessages:
+        Window->ProcessPendingMessages();
+        [[fallthrough]];
+    case ReadCountSource::FreshSample:
+        break;
+    }
+    return QueuedBytes();
+}
+
+}  // namespace
+
+std::string DevicePath(int portNumber)
+{
+    return R"(\\?\COM)" + std::to_string(portNumber);
+}
+
+void CheckStoredPort()
+{
+    if (PortNumber == NoPort)
+        return;
+    // The port is only tried here; it is released again at once and opened for good by OpenPort.
+    if (!Serial->Open(PortNumber).port)
+        PortNumber = NoPort;
+}
+
+void OpenPort()
+{
+    try {
+        if (PortNumber != NoPort) {
+            // A port still held would make the exclusive open of the same port fail.
+            PortHandle.reset();
+            PortHandle = Serial->Open(PortNumber).port;
+            if (PortHandle) {
+                PortLost = false;
+                PortHandle->Configure();
+            }
+        }
+    } catch (...) {
+        ShowPortStatus();
+        throw;
+    }
+    ShowPortStatus();
+}
+
+void ClosePort()
+{
+    // The user takes charge of the port (port dialog, shutdown): a lost port is no longer awaited.
+    PortLost = false;
+    if (PortHandle) {
+        PortHandle.reset();
+        PortNumber = NoPort;
+    }
+    ShowPortStatus();
+}
+
+void ShowPortStatus()
+{
+    Window->SetPanelText(PortPanel,
+                         PortNumber == NoPort ? NoPortText : PortTextPrefix + std::to_string(PortNumber));
+}
+
+void ReadCycle()
+{
+    ReplyTimedOut = false;
+    ReleaseGonePort();
+    if (PortLost) {
+        OpenPort();
+        if (!PortHandle) {
+            // Still unplugged: the poll reads nothing, as when the unit does not answer.
+            ClearBlocks();
+            ShowTransferError();
+            return;
+        }
+    }
+    if (!PortHandle)
+        return;
+    Window->ProcessPendingMessages();
+    if (StopRequested)
+        return;
+    Window->SetPanelText(TransferPanel, ReadingText);
+    Window->RepaintStatusBar();
+
+    PurgePort();
+    ReceiveBuffer buffer{};
+    ClearBlocks();
+    std::size_t copiedBytes = 0;
+
+    const Exchange exchanges[] = {
+        {kalvo::StatusRequest, kalvo::StatusReplyLength, StatusBlock, ReadCountSource::LastWaitSample},
+        {kalvo::TimingRequest, kalvo::TimingReplyLength, TimingBlock, ReadCountSource::FreshSample},
+        {kalvo::ErrorHistoryRequest, kalvo::ErrorHistoryReplyLength, ErrorHistoryBlock,
+         ReadCountSource::FreshSampleAfterMessages},
+    };
+    for (const Exchange& exchange : exchanges) {
+        WriteFrame(kalvo::BuildRequestFrame(exchange.requestCode));
+        std::size_t lastSample = 0;
+        if (!ReplyWait(exchange.replyLength, lastSample))
+            return;
+        const std::size_t length = ReadInto(buffer, ReadCount(exchange.readCount, lastSample));
+        copiedBytes += CopyReplyData(buffer, length, exchange.block);
+    }
+
+    if (copiedBytes == 0)
+        ShowTransferError();
+    else
+        Window->SetPanelText(TransferPanel, "");
+    if (ReplyTimedOut)
+        Window->ClearReadings();
+    // Let go of a device that went away during the cycle at once, so its node is free for the
+    // adapter when it is plugged in again.
+    ReleaseGonePort();
+}
+
+}  // namespace uGlobal
