@@ -1,0 +1,203 @@
+#include "SerialWin32.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <memory>
+#include <string>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "uGlobal.h"
+
+namespace kalvo::win32 {
+
+namespace {
+
+// Applied on top of the port's current state; the stop bits are then set to two explicitly.
+constexpr char LineSettingsText[] = "baud=9600 parity=n data=8 stop=1";
+constexpr DWORD QueueSize = 4096;
+constexpr DWORD PurgeEverything = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
+
+// Reads return at once because the read cycle only asks for bytes already counted waiting; a
+// write of k bytes has at most 300 ms per byte plus 100 ms.
+COMMTIMEOUTS PortTimeouts()
+{
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = 500;
+    timeouts.ReadTotalTimeoutMultiplier = 500;
+    timeouts.ReadTotalTimeoutConstant = 1000;
+    timeouts.WriteTotalTimeoutMultiplier = 300;
+    timeouts.WriteTotalTimeoutConstant = 100;
+    return timeouts;
+}
+
+// The flag-bits word becomes 1: binary mode and nothing else, so no parity check, no flow control
+// of any kind, DTR and RTS held inactive, no character replacement, no abort on error.
+constexpr void KeepOnlyBinaryFlag(DCB& dcb)
+{
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fDummy2 = 0;
+}
+
+// The flag-bits word is the third 32-bit word of the record (after DCBlength and BaudRate); from
+// all bits set, KeepOnlyBinaryFlag must leave exactly 1 in it.
+using DcbWords = std::array<std::uint32_t, sizeof(DCB) / sizeof(std::uint32_t)>;
+static_assert([] {
+    DcbWords allSet{};
+    allSet.fill(~std::uint32_t{0});
+    DCB dcb = std::bit_cast<DCB>(allSet);
+    KeepOnlyBinaryFlag(dcb);
+    return std::bit_cast<DcbWords>(dcb)[2];
+}() == 1);
+
+// Failures with which the driver tells that the port went away (adapter unplugged).
+bool IsDeviceGoneError(DWORD error)
+{
+    switch (error) {
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_GEN_FAILURE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+DWORD ClampToDword(std::size_t count)
+{
+    return static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
+}
+
+}  // namespace
+
+Win32SerialPort::Win32SerialPort(void* handle) : handle_(handle) {}
+
+Win32SerialPort::~Win32SerialPort()
+{
+    CloseHandle(handle_);
+}
+
+// None of these results is tested: the port stays open with whatever settings took effect.
+void Win32SerialPort::Configure()
+{
+    ApplyLineSettings();
+    COMMTIMEOUTS timeouts = PortTimeouts();
+    SetCommTimeouts(handle_, &timeouts);
+    SetupComm(handle_, QueueSize, QueueSize);
+    PurgeComm(handle_, PurgeEverything);
+}
+
+void Win32SerialPort::ApplyLineSettings()
+{
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    GetCommState(handle_, &dcb);
+    BuildCommDCBA(LineSettingsText, &dcb);
+    dcb.BaudRate = CBR_9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    KeepOnlyBinaryFlag(dcb);
+    SetCommState(handle_, &dcb);
+}
+
+void Win32SerialPort::Purge()
+{
+    PurgeComm(handle_, PurgeEverything);
+}
+
+std::size_t Win32SerialPort::Write(const std::uint8_t* data, std::size_t count)
+{
+    if (gone_)
+        return 0;
+    DWORD written = 0;
+    WriteFile(handle_, data, ClampToDword(count), &written, nullptr);
+    return written;
+}
+
+std::size_t Win32SerialPort::BytesWaiting()
+{
+    if (gone_)
+        return 0;
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle_, &errors, &status)) {
+        NoteFailure(GetLastError());
+        return 0;
+    }
+    return status.cbInQue;
+}
+
+std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
+{
+    if (gone_)
+        return 0;
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, ClampToDword(count), &got, nullptr))
+        NoteFailure(GetLastError());
+    return got;
+}
+
+// Without overlapped I/O there is nothing to wait on; a short sleep keeps the reply wait from
+// spinning a core.
+void Win32SerialPort::WaitForInput(std::chrono::milliseconds limit)
+{
+    Sleep(static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, MAXDWORD - 1)));
+}
+
+void Win32SerialPort::NoteFailure(unsigned long error)
+{
+    if (IsDeviceGoneError(error))
+        gone_ = true;
+}
+
+// Exclusive (share mode 0): a port that another program holds fails like an absent one; Windows
+// answers both with an error, so no refusal is reported as access denied.
+OpenOutcome Win32SerialSystem::Open(int portNumber)
+{
+    std::string path = uGlobal::DevicePath(portNumber);
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {};
+    return {std::make_unique<Win32SerialPort>(handle)};
+}
+
+std::uint32_t Win32SerialSystem::TickCount()
+{
+    return GetTickCount();
+}
+
+}  // namespace kalvo::win32
+
+namespace kalvo {
+
+// Windows names its COM ports itself, so the settings file's "Ports" section plays no part here.
+std::unique_ptr<SerialSystem> MakePlatformSerialSystem(const std::string&)
+{
+    return std::make_unique<win32::Win32SerialSystem>();
+}
+
+}  // namespace kalvo
