@@ -1,0 +1,117 @@
+#include "Language.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "KalvoError.h"
+
+namespace kalvo {
+namespace {
+
+// The byte after which a text file has no more content.
+constexpr int EndOfContent = 0x1A;
+
+bool FolderOfExists(const std::string& fileName)
+{
+    const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    std::error_code ignored;
+    return folder.empty() || std::filesystem::is_directory(folder, ignored);
+}
+
+// The platform's text for a failed open or read of fileName, by the system's error number.
+std::string FileErrorMessage(int error, const std::string& fileName)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return FolderOfExists(fileName) ? "File not found" : "Invalid filename";
+    case EMFILE:
+    case ENFILE:
+        return "Too many open files";
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return "File access denied";
+    default:
+        return "I/O error " + std::to_string(error);
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+FileHandle OpenForReading(const std::string& fileName)
+{
+    FileHandle file(std::fopen(fileName.c_str(), "rb"));
+    if (!file)
+        throw KalvoError(FileErrorMessage(errno, fileName));
+    // Some systems open a folder for reading; it is refused like any file that may not be read.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(fileName, ignored))
+        throw KalvoError(FileErrorMessage(EISDIR, fileName));
+    return file;
+}
+
+// The open language file, byte by byte. A failing read leaves as a KalvoError.
+class LanguageFile {
+public:
+    LanguageFile(std::FILE* file, const std::string& fileName) : file_(file), fileName_(fileName) {}
+
+    // The next byte, or EOF at the end of the file.
+    int Next()
+    {
+        const int byte = std::getc(file_);
+        if (byte == EOF && std::ferror(file_))
+            throw KalvoError(FileErrorMessage(errno, fileName_));
+        return byte;
+    }
+    // Gives back the byte that Next returned last, so the next read sees it again.
+    void PutBack(int byte)
+    {
+        if (byte != EOF)
+            std::ungetc(byte, file_);
+    }
+
+private:
+    std::FILE* file_;
+    const std::string& fileName_;
+};
+
+// Reads the rest of the current line into text and moves past its line end. At the end of the
+// file or at the end-of-content byte, text is empty and nothing is consumed.
+void ReadLanguageLine(LanguageFile& file, std::string& text)
+{
+    text.clear();
+    int byte;
+    while ((byte = file.Next()) != EOF && byte != '\r' && byte != EndOfContent)
+        text.push_back(static_cast<char>(byte));
+    if (byte == EndOfContent) {
+        file.PutBack(byte);  // stays unread, so every later line ends here too
+    } else if (byte == '\r') {
+        const int after = file.Next();
+        if (after != '\n')
+            file.PutBack(after);
+    }
+}
+
+}  // namespace
+
+void LoadLanguage(const std::string& fileName, LanguageLines& table)
+{
+    for (std::string& line : table.lines)
+        line.clear();
+    const FileHandle handle = OpenForReading(fileName);
+    LanguageFile file(handle.get(), fileName);
+    // A fixed number of reads: a short file just leaves the remaining lines empty.
+    std::string text;
+    for (int lineNumber = 1; lineNumber <= LanguageLines::Count; ++lineNumber) {
+        ReadLanguageLine(file, text);
+        table[lineNumber] = text;
+    }
+}
+
+}  // namespace kalvo

@@ -1,0 +1,455 @@
+#include "Settings.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "KalvoError.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kalvo {
+namespace {
+
+// Blanks trimmed around section names, key names and values, as Windows does.
+constexpr std::string_view Blanks = " \t\r";
+constexpr std::string_view NewFileLineEnd = "\r\n";
+
+std::string_view Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
+}
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiLower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        c = AsciiLower(c);
+    return lower;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return AsciiLower(a) == AsciiLower(b);
+}
+
+// ---- Parsing -------------------------------------------------------------------------------
+
+// One line of the file with its own line end ("\r\n", "\n", or none on a last line), so that
+// lines the writer does not touch go back out byte for byte.
+struct IniLine {
+    std::string text;
+    std::string end;
+};
+
+std::vector<IniLine> SplitLines(std::string_view content)
+{
+    std::vector<IniLine> lines;
+    while (!content.empty()) {
+        const auto newline = content.find('\n');
+        if (newline == std::string_view::npos) {
+            lines.push_back({std::string(content), ""});
+            break;
+        }
+        const bool crlf = newline > 0 && content[newline - 1] == '\r';
+        const std::size_t textLength = crlf ? newline - 1 : newline;
+        lines.push_back({std::string(content.substr(0, textLength)), crlf ? "\r\n" : "\n"});
+        content.remove_prefix(newline + 1);
+    }
+    return lines;
+}
+
+std::string JoinLines(const std::vector<IniLine>& lines)
+{
+    std::string content;
+    for (const IniLine& line : lines)
+        content += line.text + line.end;
+    return content;
+}
+
+// The line end the file already uses, so added lines match it.
+std::string LineEndOf(const std::vector<IniLine>& lines)
+{
+    for (const IniLine& line : lines)
+        if (!line.end.empty())
+            return line.end;
+    return std::string(NewFileLineEnd);
+}
+
+// The name of a "[Section]" header line, or nothing for any other line.
+std::optional<std::string_view> SectionNameOf(std::string_view line)
+{
+    line = Trim(line);
+    if (line.empty() || line.front() != '[')
+        return std::nullopt;
+    line.remove_prefix(1);
+    return Trim(line.substr(0, line.find(']')));
+}
+
+struct KeyLine {
+    std::string_view key;
+    std::string_view value;
+    std::size_t valueStart;  // where the value begins in the line, past "=" and its blanks
+};
+
+// A "key=value" line; comments (";") and lines without "=" carry no key.
+std::optional<KeyLine> KeyLineOf(std::string_view line)
+{
+    const std::string_view trimmed = Trim(line);
+    if (trimmed.empty() || trimmed.front() == ';')
+        return std::nullopt;
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return std::nullopt;
+    std::size_t valueStart = equals + 1;
+    while (valueStart < line.size() && (line[valueStart] == ' ' || line[valueStart] == '\t'))
+        ++valueStart;
+    return KeyLine{Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), valueStart};
+}
+
+// The lines of a section: its header and the lines up to the next header. The first section of
+// that name counts, as it does for Windows.
+struct SectionRange {
+    std::size_t header;
+    std::size_t end;
+};
+
+std::optional<SectionRange> FindSection(const std::vector<IniLine>& lines, std::string_view section)
+{
+    for (std::size_t header = 0; header < lines.size(); ++header) {
+        const auto name = SectionNameOf(lines[header].text);
+        if (!name || !SameName(*name, section))
+            continue;
+        std::size_t end = header + 1;
+        while (end < lines.size() && !SectionNameOf(lines[end].text))
+            ++end;
+        return SectionRange{header, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> FindKey(const std::vector<IniLine>& lines, SectionRange range,
+                                   std::string_view key)
+{
+    for (std::size_t index = range.header + 1; index < range.end; ++index) {
+        const auto entry = KeyLineOf(lines[index].text);
+        if (entry && SameName(entry->key, key))
+            return index;
+    }
+    return std::nullopt;
+}
+
+// ---- File access ---------------------------------------------------------------------------
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        content.append(buffer, count);
+    if (std::ferror(file.get()))
+        return std::nullopt;
+    return content;
+}
+
+std::vector<IniLine> ReadLines(const std::string& path)
+{
+    return SplitLines(ReadWholeFile(path).value_or(std::string()));
+}
+
+// The file a write has to replace: a symbolic link is followed, so the link itself survives.
+std::string WriteTarget(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_symlink(path, error))
+        return path;
+    const auto target = std::filesystem::canonical(path, error);
+    return error ? path : target.string();
+}
+
+#ifdef _WIN32
+
+// Writes content to a new file beside target, flushes it to the disk and moves it over target.
+bool ReplaceFileContent(const std::string& target, const std::string& content)
+{
+    const std::string temporary = target + ".new";
+    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
+              && written == content.size() && FlushFileBuffers(file);
+    ok = CloseHandle(file) && ok;
+    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok)
+        DeleteFileA(temporary.c_str());
+    return ok;
+}
+
+#else
+
+// A new, empty file beside target with a name nobody uses; -1 when the folder refuses it.
+int CreateTemporaryBeside(const std::string& target, std::string& temporary)
+{
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target + ".new" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The replacement keeps the old file's permission bits and, where allowed, its owner.
+bool TakeOverAttributes(int fd, const struct stat& old)
+{
+    // Only a privileged process may give a file away; without that the file is this user's.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM)
+        return false;
+    return fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+void SyncFolderOf(const std::string& target)
+{
+    const auto folder = std::filesystem::path(target).parent_path();
+    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+// Writes content to a new file beside target, flushes it to the disk and renames it over
+// target, so a crash or a full disk leaves either the old file or the new one, never a part.
+bool ReplaceFileContent(const std::string& target, const std::string& content)
+{
+    struct stat old {};
+    const bool replacing = stat(target.c_str(), &old) == 0;
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(target, temporary);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, content) && (!replacing || TakeOverAttributes(fd, old)) && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolderOf(target);
+    return true;
+}
+
+#endif
+
+// Names and values that would not read back as written, or would break the file's structure.
+void CheckWritable(std::string_view section, std::string_view key, std::string_view value)
+{
+    const auto breaksLines = [](std::string_view text) {
+        return text.find_first_of("\r\n") != std::string_view::npos;
+    };
+    const auto badName = [&](std::string_view name) {
+        return name.empty() || Trim(name) != name || breaksLines(name);
+    };
+    if (badName(section) || section.find(']') != std::string_view::npos)
+        throw std::invalid_argument("invalid settings section name");
+    if (badName(key) || key.find('=') != std::string_view::npos || key.front() == '['
+        || key.front() == ';')
+        throw std::invalid_argument("invalid settings key name");
+    if (breaksLines(value))
+        throw std::invalid_argument("settings value with a line break");
+}
+
+// The file's lines with key set to value: in place when the key exists, otherwise as a new
+// line at the end of its section, or in a new section at the end of the file.
+void SetKey(std::vector<IniLine>& lines, const std::string& section, const std::string& key,
+            const std::string& value)
+{
+    const std::string lineEnd = LineEndOf(lines);
+    const auto range = FindSection(lines, section);
+    if (!range) {
+        if (!lines.empty() && lines.back().end.empty())
+            lines.back().end = lineEnd;
+        lines.push_back({"[" + section + "]", lineEnd});
+        lines.push_back({key + "=" + value, lineEnd});
+        return;
+    }
+    if (const auto index = FindKey(lines, *range, key)) {
+        IniLine& line = lines[*index];
+        line.text = line.text.substr(0, KeyLineOf(line.text)->valueStart) + value;
+        return;
+    }
+    // After the section's last non-blank line, so blank lines that set sections apart stay put.
+    std::size_t insertAt = range->end;
+    while (insertAt > range->header + 1 && Trim(lines[insertAt - 1].text).empty())
+        --insertAt;
+    if (lines[insertAt - 1].end.empty())
+        lines[insertAt - 1].end = lineEnd;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {key + "=" + value, lineEnd});
+}
+
+// ---- Integers ------------------------------------------------------------------------------
+
+// The value of a decimal or hexadecimal digit; anything else is worth more than any base allows.
+int DigitValue(char c)
+{
+    constexpr int NotADigit = 16;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    const char lower = AsciiLower(c);
+    return (lower >= 'a' && lower <= 'f') ? lower - 'a' + 10 : NotADigit;
+}
+
+// A 32-bit integer: an optional sign, then decimal digits or hexadecimal ones after "$", "0x"
+// or "0X". Values arrive without their surrounding blanks; nothing may follow the digits.
+std::optional<int> ParseInteger(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    int base = 10;
+    if (text.starts_with('$')) {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.starts_with("0x") || text.starts_with("0X")) {
+        base = 16;
+        text.remove_prefix(2);
+    }
+    if (text.empty())
+        return std::nullopt;
+    constexpr std::int64_t Limit = std::int64_t{1} << 31;  // magnitude of the most negative value
+    std::int64_t magnitude = 0;
+    for (const char c : text) {
+        const int digit = DigitValue(c);
+        if (digit >= base)
+            return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > Limit)
+            return std::nullopt;
+    }
+    if (!negative && magnitude == Limit)
+        return std::nullopt;
+    return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+}  // namespace
+
+std::string SettingsPathFor(const std::string& executablePath)
+{
+    // The extension belongs to the file name only, so a dot in a folder name stays.
+    return std::filesystem::path(executablePath).replace_extension(".ini").string();
+}
+
+std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
+                                         const std::string& key)
+{
+    const auto lines = ReadLines(path);
+    const auto range = FindSection(lines, section);
+    if (!range)
+        return std::nullopt;
+    const auto index = FindKey(lines, *range, key);
+    if (!index)
+        return std::nullopt;
+    return std::string(KeyLineOf(lines[*index].text)->value);
+}
+
+int ReadIniInteger(const std::string& path, const std::string& section, const std::string& key,
+                   int defaultValue)
+{
+    const auto text = ReadIniString(path, section, key);
+    return text ? ParseInteger(*text).value_or(defaultValue) : defaultValue;
+}
+
+std::map<std::string, std::string> ReadIniSection(const std::string& path, const std::string& section)
+{
+    std::map<std::string, std::string> entries;
+    const auto lines = ReadLines(path);
+    const auto range = FindSection(lines, section);
+    if (!range)
+        return entries;
+    std::set<std::string> seen;  // the first of two keys that differ only in case counts
+    for (std::size_t index = range->header + 1; index < range->end; ++index) {
+        const auto entry = KeyLineOf(lines[index].text);
+        if (entry && seen.insert(AsciiLower(entry->key)).second)
+            entries.emplace(entry->key, entry->value);
+    }
+    return entries;
+}
+
+void WriteIniString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value)
+{
+    CheckWritable(section, key, value);
+    const std::string target = WriteTarget(path);
+    std::error_code error;
+    const bool exists = std::filesystem::exists(target, error);
+    const std::optional<std::string> content = exists ? ReadWholeFile(target) : std::string();
+    // A file that exists but cannot be read is not replaced: its contents would be lost.
+    if (!content)
+        throw KalvoError("Unable to write to " + path);
+    auto lines = SplitLines(*content);
+    SetKey(lines, section, key, value);
+    if (!ReplaceFileContent(target, JoinLines(lines)))
+        throw KalvoError("Unable to write to " + path);
+}
+
+void WriteIniInteger(const std::string& path, const std::string& section, const std::string& key,
+                     int value)
+{
+    WriteIniString(path, section, key, std::to_string(value));
+}
+
+}  // namespace kalvo

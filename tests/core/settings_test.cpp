@@ -1,0 +1,329 @@
+#include "Settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "KalvoError.h"
+#include "TempDir.h"
+
+namespace kalvo {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+constexpr int Default = -77;
+
+struct IntegerCase {
+    const char* value;
+    int expected;
+};
+
+class ReadIniIntegerValues : public ::testing::TestWithParam<IntegerCase> {};
+
+TEST_P(ReadIniIntegerValues, ReadsValueOrDefault)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, std::string("[Main]\r\nCOM=") + GetParam().value + "\r\n");
+    EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, ReadIniIntegerValues,
+                         ::testing::Values(IntegerCase{"5", 5}, IntegerCase{"$1F", 31},
+                                           IntegerCase{"$1f", 31}, IntegerCase{"0x3", 3},
+                                           IntegerCase{"0X3", 3}, IntegerCase{" 7", 7},
+                                           IntegerCase{"-1", -1}, IntegerCase{"+5", 5},
+                                           IntegerCase{"-$10", -16}, IntegerCase{"007", 7},
+                                           IntegerCase{"2147483647", 2147483647},
+                                           IntegerCase{"-2147483648", -2147483647 - 1},
+                                           IntegerCase{"$7FFFFFFF", 2147483647},
+                                           IntegerCase{"abc", Default}, IntegerCase{"", Default},
+                                           IntegerCase{"12abc", Default}, IntegerCase{"1 2", Default},
+                                           IntegerCase{"2147483648", Default},
+                                           IntegerCase{"-2147483649", Default},
+                                           IntegerCase{"$80000000", Default},
+                                           IntegerCase{"99999999999999999999", Default},
+                                           IntegerCase{"$", Default}, IntegerCase{"0x", Default},
+                                           IntegerCase{"-", Default}, IntegerCase{"--5", Default},
+                                           IntegerCase{"$-5", Default}, IntegerCase{"$G", Default},
+                                           IntegerCase{"1.5", Default}));
+
+TEST(ReadIniInteger, MissingFileSectionOrKeyGivesDefault)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), Default);
+    EXPECT_EQ(ReadIniInteger(dir.file("no/such/folder.ini"), "Main", "COM", Default), Default);
+
+    WriteFileBytes(path, "[Other]\r\nCOM=4\r\n[Main]\r\nPanel=2\r\nCOMX=9\r\n;COM=8\r\nCOM\r\n");
+    EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), Default);
+    EXPECT_EQ(ReadIniInteger(path, "Missing", "Panel", Default), Default);
+    EXPECT_EQ(ReadIniInteger(path, "Main", "Panel", Default), 2);
+}
+
+TEST(ReadIniInteger, AFolderInPlaceOfTheFileGivesDefault)
+{
+    TempDir dir;
+    fs::create_directory(dir.file("Kalvo.ini"));
+    EXPECT_EQ(ReadIniInteger(dir.file("Kalvo.ini"), "Main", "COM", Default), Default);
+}
+
+TEST(ReadIniString, NamesIgnoreCaseAndSurroundingBlanks)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "  [ mAIN ]  \n  com  =  /dev/tty S0  \n\tpanel\t=\t2\t\n");
+    EXPECT_EQ(ReadIniString(path, "Main", "COM"), "/dev/tty S0");
+    EXPECT_EQ(ReadIniInteger(path, "MAIN", "Panel", Default), 2);
+}
+
+TEST(ReadIniString, DistinguishesEmptyFromMissing)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\r\nCOM=\r\nPanel=a=b\r\n");
+    EXPECT_EQ(ReadIniString(path, "Main", "COM"), "");
+    EXPECT_EQ(ReadIniString(path, "Main", "Panel"), "a=b");
+    EXPECT_EQ(ReadIniString(path, "Main", "Other"), std::nullopt);
+}
+
+TEST(ReadIniString, FirstOfRepeatedSectionsAndKeysCounts)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\nCOM=1\ncom=2\n[Main]\nCOM=3\nPanel=2\n");
+    EXPECT_EQ(ReadIniString(path, "Main", "COM"), "1");
+    EXPECT_EQ(ReadIniString(path, "Main", "Panel"), std::nullopt);
+}
+
+TEST(ReadIniSection, ListsKeysAsWrittenWithoutComments)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\r\nCOM=7\r\n[ports]\r\n; COM1=/dev/null\r\nCOM7 = /dev/pts/3\r\n"
+                         "com7=/dev/other\r\nCom12=/dev/serial/by-id/usb-x\r\njunk\r\n\r\n[Next]\r\nA=1\r\n");
+    const std::map<std::string, std::string> expected{{"COM7", "/dev/pts/3"},
+                                                      {"Com12", "/dev/serial/by-id/usb-x"}};
+    EXPECT_EQ(ReadIniSection(path, "Ports"), expected);
+    EXPECT_TRUE(ReadIniSection(path, "Missing").empty());
+    EXPECT_TRUE(ReadIniSection(dir.file("missing.ini"), "Ports").empty());
+}
+
+// ---- Writing -------------------------------------------------------------------------------
+
+TEST(WriteIni, CreatesANewFileWithCrLfLineEnds)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteIniInteger(path, "Main", "COM", -1);
+    WriteIniInteger(path, "Main", "Panel", 1);
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=-1\r\nPanel=1\r\n");
+}
+
+TEST(WriteIni, ReplacesAValueInPlaceAndKeepsEverythingElse)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    const std::string before = "; Kalvo settings\r\n\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n\r\n"
+                               "[main]\r\n  com = 5  \r\nPanel=2\r\n\r\n[Zeta]\r\nCOM=9";
+    WriteFileBytes(path, before);
+    WriteIniInteger(path, "Main", "COM", 12);
+    EXPECT_EQ(ReadFileBytes(path), "; Kalvo settings\r\n\r\n[Ports]\r\nCOM3=/dev/ttyUSB0\r\n\r\n"
+                                   "[main]\r\n  com = 12\r\nPanel=2\r\n\r\n[Zeta]\r\nCOM=9");
+}
+
+TEST(WriteIni, AddsANewKeyAtTheEndOfItsSectionBeforeBlankLines)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\nCOM=3\n\n[Ports]\nCOM3=/dev/pts/1\n");
+    WriteIniInteger(path, "Main", "Panel", 2);
+    WriteIniString(path, "Ports", "COM4", "/dev/pts/2");
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\nCOM=3\nPanel=2\n\n[Ports]\nCOM3=/dev/pts/1\nCOM4=/dev/pts/2\n");
+}
+
+TEST(WriteIni, AddsASectionAfterALastLineWithoutLineEnd)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Other]\r\nA=1");
+    WriteIniInteger(path, "Main", "COM", 4);
+    EXPECT_EQ(ReadFileBytes(path), "[Other]\r\nA=1\r\n[Main]\r\nCOM=4\r\n");
+}
+
+TEST(WriteIni, AddsAKeyToAnEmptyLastSectionWithoutLineEnd)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Other]\nA=1\n[Main]");
+    WriteIniInteger(path, "Main", "Panel", 1);
+    EXPECT_EQ(ReadFileBytes(path), "[Other]\nA=1\n[Main]\nPanel=1\n");
+}
+
+TEST(WriteIni, WrittenValuesReadBack)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    for (const int value : {0, 255, -1, 2147483647, -2147483647 - 1}) {
+        WriteIniInteger(path, "Main", "COM", value);
+        EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), value);
+    }
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=-2147483648\r\n");
+}
+
+TEST(WriteIni, RefusesNamesAndValuesThatWouldBreakTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    EXPECT_THROW(WriteIniString(path, "Main", "COM", "1\r\n[Evil]"), std::invalid_argument);
+    EXPECT_THROW(WriteIniString(path, "Main", "A=B", "1"), std::invalid_argument);
+    EXPECT_THROW(WriteIniString(path, "Main", ";COM", "1"), std::invalid_argument);
+    EXPECT_THROW(WriteIniString(path, "Main", "", "1"), std::invalid_argument);
+    EXPECT_THROW(WriteIniString(path, "Ma]in", "COM", "1"), std::invalid_argument);
+    EXPECT_THROW(WriteIniString(path, " Main", "COM", "1"), std::invalid_argument);
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(WriteIni, KeepsPermissionsOfAnExistingFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\nCOM=1\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    WriteIniInteger(path, "Main", "COM", 2);
+    EXPECT_EQ(fs::status(path).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST(WriteIni, WritesThroughASymbolicLink)
+{
+    TempDir dir;
+    const std::string real = dir.file("real.ini");
+    const std::string link = dir.file("Kalvo.ini");
+    WriteFileBytes(real, "[Main]\nCOM=1\n");
+    fs::create_symlink(real, link);
+    WriteIniInteger(link, "Main", "COM", 2);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(real), "[Main]\nCOM=2\n");
+}
+
+// Names in the folder other than the settings file itself: leftovers of a write.
+std::vector<std::string> OtherFilesIn(const TempDir& dir, const std::string& keep)
+{
+    std::vector<std::string> others;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        if (entry.path().filename() != keep)
+            others.push_back(entry.path().filename().string());
+    return others;
+}
+
+void ExpectUnableToWrite(const std::string& path, const std::string& value = "3")
+{
+    try {
+        WriteIniString(path, "Main", "COM", value);
+        ADD_FAILURE() << "no error for " << path;
+    } catch (const KalvoError& error) {
+        EXPECT_STREQ(error.what(), ("Unable to write to " + path).c_str());
+    }
+}
+
+TEST(WriteIni, MissingFolderIsUnableToWrite)
+{
+    TempDir dir;
+    ExpectUnableToWrite(dir.file("gone/Kalvo.ini"));
+    EXPECT_TRUE(OtherFilesIn(dir, "").empty());
+}
+
+TEST(WriteIni, FolderInPlaceOfTheFileIsUnableToWriteAndStays)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    fs::create_directory(path);
+    WriteFileBytes(path + "/inside", "x");
+    ExpectUnableToWrite(path);
+    EXPECT_EQ(ReadFileBytes(path + "/inside"), "x");
+    EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
+}
+
+TEST(WriteIni, ReadOnlyFolderIsUnableToWriteAndKeepsTheOldFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders; the file-size test covers this path";
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\r\nCOM=5\r\n");
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+    ExpectUnableToWrite(path);
+    fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=5\r\n");
+    EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
+}
+
+// Lowers the largest file this process may write, like a nearly full disk, for one scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(WriteIni, FailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    const std::string before = "[Main]\r\nCOM=5\r\nPanel=2\r\n";
+    WriteFileBytes(path, before);
+    {
+        const FileSizeLimit limit(before.size());
+        ExpectUnableToWrite(path, std::string(64, '7'));  // grows the file past the limit
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
+    EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
+}
+
+// ---- Settings path -------------------------------------------------------------------------
+
+struct PathCase {
+    const char* executable;
+    const char* settings;
+};
+
+class SettingsPath : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(SettingsPath, ReplacesOrAppendsTheExtension)
+{
+    EXPECT_EQ(SettingsPathFor(GetParam().executable), GetParam().settings);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SettingsPath,
+                         ::testing::Values(PathCase{"/opt/kalvo/Kalvo.exe", "/opt/kalvo/Kalvo.ini"},
+                                           PathCase{"/opt/kalvo/Kalvo", "/opt/kalvo/Kalvo.ini"},
+                                           PathCase{"/opt/kalvo-2.03/Kalvo", "/opt/kalvo-2.03/Kalvo.ini"},
+                                           PathCase{"/opt/my.app/Kalvo.bin", "/opt/my.app/Kalvo.ini"},
+                                           PathCase{"/opt/Kalvo.tar.exe", "/opt/Kalvo.tar.ini"},
+                                           PathCase{"Kalvo", "Kalvo.ini"}));
+
+}  // namespace
+}  // namespace kalvo
