@@ -1,0 +1,30 @@
+#include <QApplication>
+#include <QFile>
+
+#include <memory>
+
+#include "ErrorBox.h"
+#include "SerialLine.h"
+#include "uGlobal.h"
+#include "uMainFrm.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    // Only the name: a display name would make some desktops append it to the window caption.
+    QApplication::setApplicationName(QString::fromLatin1(kalvo::ApplicationTitle));
+
+    const std::string executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
+    const kalvo::ProgramFiles files = kalvo::ProgramFilesFor(executablePath);
+    const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(files.settingsFile);
+    uGlobal::Serial = serial.get();
+
+    TMainFrm MainFrm(files);
+    MainFrm.show();
+    const int exitCode = QApplication::exec();
+
+    // A port left open (the settings could not be written at shutdown) goes before the system that opened it.
+    uGlobal::PortHandle.reset();
+    uGlobal::Serial = nullptr;
+    return exitCode;
+}

@@ -1,0 +1,32 @@
+#include "TImage.h"
+
+#include <QBitmap>
+#include <QPainter>
+
+TImage::TImage(const QString& name, QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(name);
+}
+
+void TImage::SetPicture(const QPixmap& picture)
+{
+    picture_ = picture;
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, picture_);
+}
+
+QPixmap TransparentPicture(const QImage& image)
+{
+    QPixmap picture = QPixmap::fromImage(image);
+    if (image.isNull())
+        return picture;
+    const QRgb transparentColour = image.pixel(0, image.height() - 1);
+    picture.setMask(QBitmap::fromImage(image.createMaskFromColor(transparentColour, Qt::MaskInColor)));
+    return picture;
+}
