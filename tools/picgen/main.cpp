@@ -1,0 +1,87 @@
+// picgen: draws Kalvo's pictures and writes them into the resource folder (or the folder given), and on
+// request a preview of the picture page composed from the written files.
+
+#include <cstdio>
+#include <stdexcept>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include "BmpFile.h"
+#include "Components.h"
+#include "Notices.h"
+#include "PagePreview.h"
+#include "Palette.h"
+#include "Raster.h"
+#include "Schematic.h"
+
+namespace {
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error("cannot write " + path.toStdString() + ": " + file.errorString().toStdString());
+}
+
+void WriteBmp(const QString& folder, const QString& name, const QImage& indexed, int bitsPerPixel)
+{
+    WriteBytes(QDir(folder).filePath(name), EncodeIndexedBmp(indexed, bitsPerPixel));
+}
+
+void WriteJpeg(const QString& folder, const QString& name, const QImage& picture)
+{
+    QImageWriter writer(QDir(folder).filePath(name), "jpeg");
+    writer.setQuality(92);
+    if (!writer.write(picture))
+        throw std::runtime_error("cannot write " + name.toStdString() + ": " + writer.errorString().toStdString());
+}
+
+void WritePictures(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        throw std::runtime_error("cannot create " + folder.toStdString());
+    const QList<QRgb> sixteen = SixteenColourPalette();
+    WriteBmp(folder, QStringLiteral("schematic.bmp"), ToIndexed(DrawSchematic(), {colour::Black, colour::White}), 1);
+    WriteBmp(folder, QStringLiteral("motor.bmp"), ToIndexed(DrawMotor(), sixteen), 4);
+    WriteBmp(folder, QStringLiteral("valve.bmp"), ToIndexed(DrawValve(), sixteen), 4);
+    WriteBmp(folder, QStringLiteral("heater.bmp"), ToIndexed(DrawHeater(), sixteen), 4);
+    WriteBmp(folder, QStringLiteral("flame.bmp"), ToIndexed(DrawFlame(), sixteen), 4);
+    WriteBmp(folder, QStringLiteral("transformer.bmp"), ToIndexed(DrawTransformer(), sixteen), 4);
+    WriteBmp(folder, QStringLiteral("warning.bmp"), ToIndexed(DrawWarning(), {colour::White, colour::WarningRed}), 8);
+    WriteJpeg(folder, QStringLiteral("logo.jpg"), DrawLogo());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Drawing needs fonts but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    QStringList arguments = app.arguments().mid(1);
+    QString previewPath;
+    if (arguments.size() >= 2 && arguments.first() == QLatin1String("--preview")) {
+        previewPath = arguments.at(1);
+        arguments = arguments.mid(2);
+    }
+    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(QLatin1Char('-')))) {
+        std::fprintf(stderr, "usage: picgen [--preview page.png] [output folder]\n");
+        return 2;
+    }
+    const QString folder = arguments.isEmpty() ? QStringLiteral(KALVO_PICTURES_DIR) : arguments.first();
+
+    try {
+        WritePictures(folder);
+        if (!previewPath.isEmpty() && !ComposePagePreview(folder).save(previewPath))
+            throw std::runtime_error("cannot write " + previewPath.toStdString());
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "picgen: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
