@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Protocol.h"
+#include "Settings.h"
+#include "TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr auto Patience = 10s;  // generous: the machine may be busy
+
+int RemainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(left.count(), 0));
+}
+
+// Reads from a non-blocking descriptor until the condition holds or the deadline passes.
+template <typename Done>
+void ReadUntil(int fd, std::string& into, Clock::time_point deadline, Done done)
+{
+    while (!done(into)) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, RemainingMs(deadline)) <= 0)
+            return;
+        char buffer[4096];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count <= 0)
+            return;  // end of file or hang-up
+        into.append(buffer, static_cast<std::size_t>(count));
+    }
+}
+
+// The unitsim program, run with its output captured; stopped at the end of the test.
+class Unitsim {
+public:
+    explicit Unitsim(const std::vector<std::string>& arguments)
+    {
+        int out[2], err[2];
+        if (::pipe(out) < 0 || ::pipe(err) < 0)
+            throw std::runtime_error("pipe failed");
+        for (int fd : {out[0], out[1], err[0], err[1]})
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        std::vector<std::string> args{UNITSIM_PROGRAM};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int failed = posix_spawn(&pid_, UNITSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+        ::fcntl(out_, F_SETFL, O_NONBLOCK);
+        ::fcntl(err_, F_SETFL, O_NONBLOCK);
+        if (failed)
+            throw std::runtime_error("cannot start " UNITSIM_PROGRAM);
+    }
+
+    ~Unitsim()
+    {
+        if (!exitStatus_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(out_);
+        ::close(err_);
+    }
+
+    // The next line the program prints on standard output, without its line end.
+    std::string NextLine()
+    {
+        const auto deadline = Clock::now() + Patience;
+        ReadUntil(out_, stdout_, deadline, [](const std::string& s) { return s.find('\n') != std::string::npos; });
+        const auto end = stdout_.find('\n');
+        if (end == std::string::npos)
+            return {};
+        std::string line = stdout_.substr(0, end);
+        stdout_.erase(0, end + 1);
+        return line;
+    }
+
+    // Everything on standard error once it holds the text (or the deadline passed).
+    const std::string& ErrorOutputWith(const std::string& text)
+    {
+        ReadUntil(err_, stderr_, Clock::now() + Patience,
+                  [&](const std::string& s) { return s.find(text) != std::string::npos; });
+        return stderr_;
+    }
+
+    // Exit code, or -1 when the program did not exit normally within the deadline.
+    int WaitForExit()
+    {
+        const auto deadline = Clock::now() + Patience;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline)
+                return -1;
+            ::poll(nullptr, 0, 10);
+        }
+        exitStatus_ = status;
+        ReadUntil(out_, stdout_, deadline, [](const std::string&) { return false; });
+        ReadUntil(err_, stderr_, deadline, [](const std::string&) { return false; });
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void Signal(int signal) { ::kill(pid_, signal); }
+    const std::string& Output() const { return stdout_; }
+    const std::string& ErrorOutput() const { return stderr_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    std::string stdout_;
+    std::string stderr_;
+    std::optional<int> exitStatus_;
+};
+
+// The port side of the pseudo-terminal, as Kalvo opens it.
+class Port {
+public:
+    explicit Port(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
+    ~Port()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool IsOpen() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+
+    void Send(const Bytes& bytes) { ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void SendRequest(std::uint8_t code)
+    {
+        const auto frame = kalvo::BuildRequestFrame(code);
+        Send(Bytes(frame.begin(), frame.end()));
+    }
+
+    // Whatever arrived once at least count bytes are in, or the deadline passed.
+    Bytes Receive(std::size_t count)
+    {
+        std::string got;
+        ReadUntil(fd_, got, Clock::now() + Patience, [&](const std::string& s) { return s.size() >= count; });
+        return Bytes(got.begin(), got.end());
+    }
+
+    // True once the other end has gone away.
+    bool HungUp()
+    {
+        const auto deadline = Clock::now() + Patience;
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, RemainingMs(deadline)) <= 0)
+                return false;
+            if (p.revents & (POLLHUP | POLLERR))
+                return true;
+            char byte;
+            if (::read(fd_, &byte, 1) <= 0)
+                return true;
+        }
+    }
+
+private:
+    int fd_;
+};
+
+void ExpectReply(Port& port, std::uint8_t code, std::size_t length)
+{
+    SCOPED_TRACE(code);
+    port.SendRequest(code);
+    const Bytes reply = port.Receive(length);
+    ASSERT_EQ(reply.size(), length);
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 6),
+              (Bytes{0x82, 0x82, static_cast<std::uint8_t>(length), 0x00, 0x01, code}));
+}
+
+TEST(UnitsimProgram, HelpExitsWithUsage)
+{
+    Unitsim program({"--help"});
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_NE(program.Output().find("Usage: unitsim"), std::string::npos);
+    EXPECT_NE(program.Output().find("--settings FILE"), std::string::npos);
+}
+
+TEST(UnitsimProgram, BadCommandLinesFailWithAMessage)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--mode", "sideways"}, "unknown mode 'sideways'"},
+        {{"--mode"}, "--mode needs a value"},
+        {{"--settings", "x.ini", "--com", "0"}, "--com needs a whole number from 1 to 255"},
+        {{"--settings", "x.ini", "--com=256"}, "--com needs a whole number from 1 to 255"},
+        {{"--com", "5"}, "--com only has a use together with --settings"},
+        {{"--seed", "-1"}, "--seed needs a whole number"},
+        {{"--reply-delay", "20ms"}, "--reply-delay needs a whole number"},
+        {{"--pace=yes"}, "--pace takes no value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        Unitsim program(c.arguments);
+        EXPECT_EQ(program.WaitForExit(), 2);
+        EXPECT_NE(program.ErrorOutput().find(c.message), std::string::npos) << program.ErrorOutput();
+        EXPECT_NE(program.ErrorOutput().find("Try 'unitsim --help'"), std::string::npos);
+        EXPECT_TRUE(program.Output().empty()) << "no terminal may be announced";
+    }
+}
+
+TEST(UnitsimProgram, SettingsThatCannotBeWrittenEndTheProgram)
+{
+    kalvo::test::TempDir folder;
+    Unitsim program({"--settings", folder.file("missing/Kalvo.ini")});
+    EXPECT_EQ(program.WaitForExit(), 1);
+    EXPECT_NE(program.ErrorOutput().find("unitsim: "), std::string::npos);
+    EXPECT_NE(program.ErrorOutput().find("Kalvo.ini"), std::string::npos) << program.ErrorOutput();
+    EXPECT_TRUE(program.Output().empty()) << "a terminal nobody can find was announced";
+}
+
+TEST(UnitsimProgram, AnswersOnThePortItWritesIntoTheSettings)
+{
+    kalvo::test::TempDir folder;
+    const std::string settings = folder.file("Kalvo.ini");
+    Unitsim program({"--settings", settings, "--com", "7", "--seed", "1", "--log"});
+    const std::string path = program.NextLine();
+    ASSERT_FALSE(path.empty()) << program.ErrorOutputWith("unitsim");
+
+    EXPECT_EQ(kalvo::ReadIniString(settings, "Ports", "COM7"), path);
+    EXPECT_EQ(kalvo::ReadIniInteger(settings, "Main", "COM", -1), 7);
+
+    Port port(path);
+    ASSERT_TRUE(port.IsOpen());
+    port.Send({0x00, 0x81, 0x81, 0x13});  // noise before the first request
+    ExpectReply(port, kalvo::StatusRequest, kalvo::StatusReplyLength);
+    ExpectReply(port, kalvo::TimingRequest, kalvo::TimingReplyLength);
+    ExpectReply(port, kalvo::ErrorHistoryRequest, kalvo::ErrorHistoryReplyLength);
+    EXPECT_NE(program.ErrorOutputWith("request 0x82").find("request 0x80, reply 59 bytes (normal)"),
+              std::string::npos);
+
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitForExit(), 0);
+    EXPECT_EQ(kalvo::ReadIniString(settings, "Ports", "COM7"), path) << "the settings were changed at exit";
+}
+
+TEST(UnitsimProgram, PortCanBeClosedAndOpenedAgain)
+{
+    Unitsim program({"--seed", "2"});
+    const std::string path = program.NextLine();
+    ASSERT_FALSE(path.empty());
+    {
+        Port first(path);
+        ASSERT_TRUE(first.IsOpen());
+        ASSERT_EQ(::ioctl(first.Fd(), TIOCEXCL), 0);  // as Kalvo holds its port
+        ExpectReply(first, kalvo::StatusRequest, kalvo::StatusReplyLength);
+    }
+#ifdef TIOCGEXCL
+    // A real port leaves exclusive mode with its last close; so must the simulated one, or nobody
+    // but root could open it again.
+    const auto deadline = Clock::now() + Patience;
+    int exclusive = 1;
+    while (exclusive && Clock::now() < deadline) {
+        Port probe(path);
+        if (probe.IsOpen())
+            ::ioctl(probe.Fd(), TIOCGEXCL, &exclusive);
+        if (exclusive)
+            ::poll(nullptr, 0, 5);
+    }
+    EXPECT_EQ(exclusive, 0);
+#endif
+    Port second(path);
+    ASSERT_TRUE(second.IsOpen());
+    ExpectReply(second, kalvo::TimingRequest, kalvo::TimingReplyLength);
+}
+
+TEST(UnitsimProgram, PacedRepliesTakeTheLineTime)
+{
+    Unitsim program({"--pace", "--reply-delay", "20"});
+    Port port(program.NextLine());
+    ASSERT_TRUE(port.IsOpen());
+    const auto start = Clock::now();
+    ExpectReply(port, kalvo::ErrorHistoryRequest, kalvo::ErrorHistoryReplyLength);
+    // 20 ms response delay, then 136 bytes of 11 bits at 9600 baud. Only the lower bound is
+    // checked: a busy machine can only make it later.
+    EXPECT_GE(Clock::now() - start, 20ms + 136 * 11 * 1'000'000us / 9600);
+}
+
+TEST(UnitsimProgram, HangUpDropsTheLineAndBringsUpANewOne)
+{
+    kalvo::test::TempDir folder;
+    const std::string settings = folder.file("Kalvo.ini");
+    Unitsim program({"--settings", settings, "--mode", "hangup", "--hangup-time", "100", "--log"});
+    const std::string first = program.NextLine();
+    Port port(first);
+    ASSERT_TRUE(port.IsOpen());
+    port.SendRequest(kalvo::StatusRequest);
+    EXPECT_TRUE(port.HungUp());
+
+    const std::string second = program.NextLine();
+    ASSERT_FALSE(second.empty()) << program.ErrorOutputWith("hang-up");
+    EXPECT_EQ(kalvo::ReadIniString(settings, "Ports", "COM20"), second);
+    Port again(second);
+    EXPECT_TRUE(again.IsOpen());
+}
+
+}  // namespace

@@ -1,0 +1,382 @@
+#include "BurnerModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "Protocol.h"
+
+namespace unitsim {
+namespace {
+
+// The unit's programmed times, in tenths of a second as the timing block reports them.
+constexpr int MaxPreheatingTenths = 1200;
+constexpr int PrePurgeTenths = 300;
+constexpr int PreIgnitionTenths = 30;
+constexpr int SafetyTimeTenths = 50;
+constexpr int StabilisationTenths = 100;
+constexpr int PostPurgeTenths = 150;
+constexpr int RestartWaitTenths = 900;
+
+constexpr std::int64_t MsPerTenth = 100;
+constexpr std::int64_t FlameFailureReactionMs = 300;
+constexpr std::int64_t StepMs = 100;  // values and events move on in steps of this size at most
+constexpr std::int64_t MsPerMinute = 60'000;
+constexpr std::int64_t MsPerHour = 3'600'000;
+
+constexpr double MainsTenths = 2300;
+constexpr double DipTenths = 1960;
+constexpr double LowVoltageTenths = 2050;
+constexpr std::int64_t MeanMsBetweenDips = 15 * MsPerMinute;
+
+constexpr std::uint32_t MaxWord = 0xFFFE;      // 0xFFFF would read as "no value"
+constexpr std::uint32_t MaxTriple = 0xFFFFFE;  // likewise 0xFFFFFF
+constexpr std::size_t StatusTextLength = 16;
+constexpr std::size_t ErrorRecordLength = 16;
+constexpr std::size_t ErrorRecordCount = 8;
+constexpr std::uint8_t EmptyRecord = 0xFF;
+constexpr std::uint8_t StatusTextPad = 0x80;
+
+std::string_view StatusText(Phase phase)
+{
+    switch (phase) {
+    case Phase::Standby: return "STANDBY";
+    case Phase::PrePurge: return "PRE PURGE";
+    case Phase::PreIgnition: return "PRE IGNITION";
+    case Phase::SafetyTime: return "SAFETY TIME";
+    case Phase::Stabilisation: return "STABILISATION";
+    case Phase::Run: return "OPERATION";
+    case Phase::PostPurge: return "POST PURGE";
+    case Phase::Lockout: return "LOCKOUT";
+    case Phase::Preheating: return "PREHEATING";
+    case Phase::Reset: return "RESET";
+    }
+    return "";
+}
+
+std::uint8_t PhaseOutputs(Phase phase)
+{
+    using namespace flag;
+    switch (phase) {
+    case Phase::Standby: return 0;
+    case Phase::Preheating: return HeatDemand | Heater;
+    case Phase::PrePurge: return HeatDemand | Heater | Motor;
+    case Phase::PreIgnition: return HeatDemand | Heater | Motor | Transformer;
+    case Phase::SafetyTime: return HeatDemand | Heater | Motor | Transformer | Valve1;
+    case Phase::Stabilisation: return HeatDemand | Heater | Motor | Valve1;
+    case Phase::Run: return HeatDemand | Heater | Motor | Valve1 | Valve2;
+    case Phase::PostPurge: return Motor;
+    case Phase::Lockout: return Alarm | HeatDemand;
+    case Phase::Reset: return HeatDemand;
+    }
+    return 0;
+}
+
+void PutWord(Bytes& data, std::size_t at, std::uint32_t value)
+{
+    value = std::min(value, MaxWord);
+    data[at] = static_cast<std::uint8_t>(value >> 8);
+    data[at + 1] = static_cast<std::uint8_t>(value);
+}
+
+void PutTriple(Bytes& data, std::size_t at, std::uint32_t value)
+{
+    value = std::min(value, MaxTriple);
+    data[at] = static_cast<std::uint8_t>(value >> 16);
+    data[at + 1] = static_cast<std::uint8_t>(value >> 8);
+    data[at + 2] = static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t Rounded(double value)
+{
+    return static_cast<std::uint32_t>(std::lround(std::max(0.0, value)));
+}
+
+std::uint32_t Tenths(std::int64_t ms)
+{
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(ms / MsPerTenth, MaxWord));
+}
+
+}  // namespace
+
+BurnerModel::BurnerModel(std::uint32_t seed) : rng_(seed)
+{
+    baseOperatingHours_ = static_cast<std::uint32_t>(RandomInt(1'200, 9'000));
+    basePowerOnHours_ = baseOperatingHours_ + static_cast<std::uint32_t>(RandomInt(2'000, 20'000));
+    basePowerOnMinutes_ = static_cast<int>(RandomInt(30, 3'000));
+    starts_ = static_cast<std::uint32_t>(RandomInt(3'000, 40'000));
+    startsSinceService_ = static_cast<std::uint32_t>(RandomInt(50, 2'000));
+    parameterSet_ = static_cast<int>(RandomInt(400, 499));
+    lastPreheating_ = static_cast<int>(RandomInt(100, 300));
+
+    // An installed unit: a few faults already on record, the rest of the history still empty.
+    const int recordCount = static_cast<int>(RandomInt(2, 5));
+    std::uint32_t startCount = starts_;
+    int minutes = basePowerOnMinutes_;
+    for (int i = 0; i < recordCount; ++i) {
+        startCount -= static_cast<std::uint32_t>(RandomInt(1, 400));
+        minutes = std::max(0, minutes - static_cast<int>(RandomInt(1, 600)));
+        const bool lostInRun = RandomInt(0, 2) == 0;
+        history_.push_back({lostInRun ? Phase::Run : Phase::SafetyTime, startCount,
+                            static_cast<int>(RandomInt(2'270, 2'330)),
+                            static_cast<int>(lostInRun ? RandomInt(15, 120) : RandomInt(0, 6)), minutes});
+        (lostInRun ? flameLosses_ : ignitionFailures_) += 1;
+    }
+    ignitionFailures_ += static_cast<std::uint32_t>(RandomInt(0, 12));
+    flameLosses_ += static_cast<std::uint32_t>(RandomInt(0, 5));
+    lockouts_ = ignitionFailures_ + flameLosses_;
+    lowVoltageWarnings_ = static_cast<std::uint32_t>(RandomInt(0, 9));
+
+    phaseLengthMs_ = RandomInt(3'000, 10'000);
+}
+
+void BurnerModel::Advance(std::chrono::milliseconds elapsed)
+{
+    for (std::int64_t left = elapsed.count(); left > 0; left -= StepMs)
+        Step(std::min(left, StepMs));
+}
+
+void BurnerModel::Step(std::int64_t ms)
+{
+    powerOnMs_ += ms;
+    phaseElapsedMs_ += ms;
+    if (flame_)
+        burnerRunMs_ += ms;
+    UpdateMains(ms);
+    UpdateFlameCurrent(ms);
+    darkCurrent_ = static_cast<int>(RandomInt(0, 4));
+
+    if (phase_ == Phase::SafetyTime && outcome_ != StartOutcome::NoFlame && !flame_ &&
+        phaseElapsedMs_ >= flameAfterMs_) {
+        flame_ = true;
+        lastTimeToFlame_ = static_cast<int>(Tenths(phaseElapsedMs_));
+    }
+    if (phase_ == Phase::Run && outcome_ == StartOutcome::FlameLoss && phaseElapsedMs_ >= flameLossAfterMs_) {
+        // The flame fails; the unit locks out once the flame current has stayed low for its
+        // reaction time, so the error record holds the fading current.
+        if (flame_) {
+            flame_ = false;
+        } else if (phaseElapsedMs_ >= flameLossAfterMs_ + FlameFailureReactionMs) {
+            ++flameLosses_;
+            GoToLockout();
+            return;
+        }
+    }
+    if (phaseElapsedMs_ >= phaseLengthMs_)
+        EnterAfterPhaseEnd();
+}
+
+void BurnerModel::UpdateMains(std::int64_t ms)
+{
+    if (dipLeftMs_ > 0)
+        dipLeftMs_ -= ms;
+    else if (RandomInt(0, MeanMsBetweenDips) < ms)
+        dipLeftMs_ = RandomInt(2'000, 6'000);
+    const double target = dipLeftMs_ > 0 ? DipTenths : MainsTenths;
+    voltageTenths_ += (target - voltageTenths_) * std::min(1.0, static_cast<double>(ms) / 800.0) + Noise(4.0);
+
+    const bool low = voltageTenths_ < LowVoltageTenths;
+    if (low && !lowVoltage_)
+        ++lowVoltageWarnings_;
+    lowVoltage_ = low;
+}
+
+void BurnerModel::UpdateFlameCurrent(std::int64_t ms)
+{
+    // The ionisation current builds up over about a second once the flame burns and collapses fast
+    // when it goes out.
+    const double target = flame_ ? flameTarget_ : 0.0;
+    const double timeConstantMs = flame_ ? 800.0 : 150.0;
+    flameCurrent_ += (target - flameCurrent_) * std::min(1.0, static_cast<double>(ms) / timeConstantMs);
+    if (flame_)
+        flameCurrent_ += Noise(1.5);
+    flameCurrent_ = std::max(0.0, flameCurrent_);
+}
+
+void BurnerModel::EnterAfterPhaseEnd()
+{
+    switch (phase_) {
+    case Phase::Standby: Enter(Phase::Preheating); break;
+    case Phase::Preheating:
+        lastPreheating_ = static_cast<int>(Tenths(phaseElapsedMs_));
+        Enter(Phase::PrePurge);
+        break;
+    case Phase::PrePurge: Enter(Phase::PreIgnition); break;
+    case Phase::PreIgnition: Enter(Phase::SafetyTime); break;
+    case Phase::SafetyTime:
+        if (flame_) {
+            Enter(Phase::Stabilisation);
+        } else {
+            ++ignitionFailures_;
+            GoToLockout();
+        }
+        break;
+    case Phase::Stabilisation: Enter(Phase::Run); break;
+    case Phase::Run:
+        lastRun_ = static_cast<int>(Tenths(phaseElapsedMs_));
+        Enter(Phase::PostPurge);
+        break;
+    case Phase::PostPurge: Enter(Phase::Standby); break;
+    case Phase::Lockout:
+        lastLockout_ = static_cast<int>(Tenths(phaseElapsedMs_));
+        Enter(Phase::Reset);
+        break;
+    case Phase::Reset: Enter(Phase::Standby); break;
+    }
+}
+
+void BurnerModel::Enter(Phase next)
+{
+    phase_ = next;
+    phaseElapsedMs_ = 0;
+    switch (next) {
+    case Phase::Standby: phaseLengthMs_ = RandomInt(20'000, 60'000); break;
+    case Phase::Preheating: phaseLengthMs_ = RandomInt(10'000, 30'000); break;
+    case Phase::PrePurge:
+        ++starts_;
+        ++startsSinceService_;
+        phaseLengthMs_ = PrePurgeTenths * MsPerTenth;
+        break;
+    case Phase::PreIgnition: phaseLengthMs_ = PreIgnitionTenths * MsPerTenth; break;
+    case Phase::SafetyTime: {
+        phaseLengthMs_ = SafetyTimeTenths * MsPerTenth;
+        const auto roll = RandomInt(0, 99);
+        outcome_ = roll < 12 ? StartOutcome::NoFlame : roll < 18 ? StartOutcome::FlameLoss : StartOutcome::Flame;
+        flameAfterMs_ = RandomInt(1'200, 3'500);
+        flameTarget_ = static_cast<double>(RandomInt(260, 380));
+        break;
+    }
+    case Phase::Stabilisation:
+        phaseLengthMs_ = StabilisationTenths * MsPerTenth;
+        ignitionCurrent_ = static_cast<int>(Rounded(flameCurrent_));
+        break;
+    case Phase::Run:
+        phaseLengthMs_ = RandomInt(60'000, 300'000);
+        flameLossAfterMs_ = RandomInt(10'000, phaseLengthMs_ - 1'000);
+        break;
+    case Phase::PostPurge:
+        flame_ = false;
+        phaseLengthMs_ = PostPurgeTenths * MsPerTenth;
+        break;
+    case Phase::Lockout:
+        flame_ = false;
+        alarmCurrent_ = static_cast<int>(RandomInt(120, 180));
+        phaseLengthMs_ = RandomInt(10'000, 25'000);
+        break;
+    case Phase::Reset:
+        alarmCurrent_ = 0;
+        phaseLengthMs_ = 1'500;
+        break;
+    }
+}
+
+void BurnerModel::GoToLockout()
+{
+    AddErrorRecord(phase_);
+    ++lockouts_;
+    Enter(Phase::Lockout);
+}
+
+void BurnerModel::AddErrorRecord(Phase faultPhase)
+{
+    history_.push_front({faultPhase, starts_, static_cast<int>(Rounded(voltageTenths_)),
+                         static_cast<int>(Rounded(flameCurrent_)), PowerOnMinutes()});
+    if (history_.size() > ErrorRecordCount)
+        history_.pop_back();
+}
+
+std::int64_t BurnerModel::RandomInt(std::int64_t low, std::int64_t high)
+{
+    return std::uniform_int_distribution<std::int64_t>(low, high)(rng_);
+}
+
+double BurnerModel::Noise(double amplitude)
+{
+    return std::uniform_real_distribution<double>(-amplitude, amplitude)(rng_);
+}
+
+std::uint8_t BurnerModel::OutputFlags() const
+{
+    return static_cast<std::uint8_t>(PhaseOutputs(phase_) | (flame_ ? flag::Flame : 0));
+}
+
+int BurnerModel::PowerOnMinutes() const
+{
+    return static_cast<int>(std::min<std::int64_t>(basePowerOnMinutes_ + powerOnMs_ / MsPerMinute, MaxWord));
+}
+
+Bytes BurnerModel::StatusData() const
+{
+    Bytes data(StatusDataLength, 0);
+    data[0] = 0x01;  // unit address
+    const std::string_view text = StatusText(phase_);
+    for (std::size_t i = 0; i < StatusTextLength; ++i)
+        data[2 + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPad;
+    PutTriple(data, 18, baseOperatingHours_ + static_cast<std::uint32_t>(burnerRunMs_ / MsPerHour));
+    PutTriple(data, 21, starts_);
+    PutTriple(data, 24, basePowerOnHours_ + static_cast<std::uint32_t>(powerOnMs_ / MsPerHour));
+    PutWord(data, 27, static_cast<std::uint32_t>(ignitionCurrent_));
+    PutWord(data, 29, Rounded(flameCurrent_));
+    PutWord(data, 31, static_cast<std::uint32_t>(darkCurrent_));
+    PutWord(data, 33, static_cast<std::uint32_t>(alarmCurrent_));
+    PutWord(data, 35, Rounded(voltageTenths_));
+    data[37] = OutputFlags();
+    data[38] = static_cast<std::uint8_t>((phase_ == Phase::Reset ? flag::RemoteReset : 0) |
+                                         (lowVoltage_ ? flag::LowVoltage : 0));
+    data[40] = static_cast<std::uint8_t>(phase_);
+    PutWord(data, 41, lockouts_);
+    PutWord(data, 43, ignitionFailures_);
+    PutWord(data, 45, flameLosses_);
+    PutWord(data, 47, lowVoltageWarnings_);
+    PutWord(data, 49, startsSinceService_);
+    return data;
+}
+
+Bytes BurnerModel::TimingData() const
+{
+    // Pairs left at zero are durations this unit does not use; they read as "no value".
+    Bytes data(TimingDataLength, 0);
+    PutWord(data, 0, MaxPreheatingTenths);
+    PutWord(data, 2, PrePurgeTenths);
+    PutWord(data, 4, PreIgnitionTenths);
+    PutWord(data, 6, SafetyTimeTenths);
+    PutWord(data, 8, StabilisationTenths);
+    PutWord(data, 10, static_cast<std::uint32_t>(PowerOnMinutes()));
+    PutWord(data, 12, PostPurgeTenths);
+    PutWord(data, 14, static_cast<std::uint32_t>(lastTimeToFlame_));
+    PutWord(data, 16, static_cast<std::uint32_t>(lastPreheating_));
+    PutWord(data, 18, static_cast<std::uint32_t>(lastRun_));
+    PutWord(data, 22, RestartWaitTenths);
+    PutWord(data, 28, Tenths(phaseElapsedMs_));
+    PutWord(data, 34, static_cast<std::uint32_t>(lastLockout_));
+    PutWord(data, 36, static_cast<std::uint32_t>(parameterSet_));
+    return data;
+}
+
+Bytes BurnerModel::ErrorHistoryData() const
+{
+    Bytes data(ErrorHistoryDataLength, EmptyRecord);
+    for (std::size_t i = 0; i < history_.size(); ++i) {
+        const ErrorRecord& record = history_[i];
+        const std::size_t at = i * ErrorRecordLength;
+        data[at] = static_cast<std::uint8_t>(record.phase);
+        PutTriple(data, at + 1, record.startCount);
+        PutWord(data, at + 4, static_cast<std::uint32_t>(record.voltageTenths));
+        PutWord(data, at + 6, static_cast<std::uint32_t>(record.currentTenths));
+        PutWord(data, at + 8, static_cast<std::uint32_t>(record.minutes));
+        std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at + 10), 6, 0x00);
+    }
+    return data;
+}
+
+Bytes BurnerModel::DataFor(std::uint8_t requestCode) const
+{
+    switch (requestCode) {
+    case kalvo::StatusRequest: return StatusData();
+    case kalvo::TimingRequest: return TimingData();
+    case kalvo::ErrorHistoryRequest: return ErrorHistoryData();
+    default: return {};
+    }
+}
+
+}  // namespace unitsim

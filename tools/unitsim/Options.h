@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Behaviour.h"
+
+namespace unitsim {
+
+struct Options {
+    std::string settingsPath;  // empty: leave the settings alone
+    int comNumber = 20;
+    bool pace = false;
+    std::chrono::milliseconds replyDelay{20};
+    std::optional<Behaviour> behaviour = Behaviour::Normal;  // none: a random mix
+    std::chrono::milliseconds hangUpTime{3'000};
+    std::optional<std::uint32_t> seed;  // none: a fresh one each run
+    bool log = false;
+    bool help = false;
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // empty when the command line was good
+};
+
+ParsedOptions ParseOptions(const std::vector<std::string>& arguments);
+std::string UsageText();
+
+}  // namespace unitsim
