@@ -1,9 +1,11 @@
 #include "Settings.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -192,6 +194,8 @@ TEST(WriteIni, RefusesNamesAndValuesThatWouldBreakTheFile)
     EXPECT_FALSE(fs::exists(path));
 }
 
+// POSIX file modes and symbolic links.
+#ifndef _WIN32
 TEST(WriteIni, KeepsPermissionsOfAnExistingFile)
 {
     TempDir dir;
@@ -214,6 +218,7 @@ TEST(WriteIni, WritesThroughASymbolicLink)
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadFileBytes(real), "[Main]\nCOM=2\n");
 }
+#endif
 
 // Names in the folder other than the settings file itself: leftovers of a write.
 std::vector<std::string> OtherFilesIn(const TempDir& dir, const std::string& keep)
@@ -253,6 +258,8 @@ TEST(WriteIni, FolderInPlaceOfTheFileIsUnableToWriteAndStays)
     EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
 }
 
+// Folder modes and file-size limits are POSIX matters.
+#ifndef _WIN32
 TEST(WriteIni, ReadOnlyFolderIsUnableToWriteAndKeepsTheOldFile)
 {
     if (geteuid() == 0)
@@ -302,6 +309,7 @@ TEST(WriteIni, FailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile)
     EXPECT_EQ(ReadFileBytes(path), before);
     EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
 }
+#endif
 
 // ---- Settings path -------------------------------------------------------------------------
 
