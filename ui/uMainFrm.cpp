@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QHideEvent>
 #include <QLabel>
@@ -31,6 +32,7 @@
 #include "TMemo.h"
 #include "TStatusBar.h"
 #include "TextCodec.h"
+#include "uComPortFrm.h"
 #include "uGlobal.h"
 
 // The pictures are compiled into the ui library, and a static library's resources register only
@@ -227,6 +229,11 @@ TMainFrm::TMainFrm(kalvo::ProgramFiles files, QWidget* parent)
     Timer1->start();
 
     uGlobal::Window = windowLink_.get();
+
+    saveFileChooser_ = [this] { return ExecuteSaveDialog(); };
+    // The port dialog comes after the main window, hidden until the port command shows it.
+    ComPortFrm = new TComPortFrm(this);
+    portDialog_ = [this] { ComPortFrm->exec(); };
 }
 
 TMainFrm::~TMainFrm()
@@ -363,6 +370,16 @@ void TMainFrm::SetErrorReporter(kalvo::ErrorReporter reporter)
 void TMainFrm::SetPortDialog(std::function<void()> showDialog)
 {
     portDialog_ = std::move(showDialog);
+}
+
+void TMainFrm::SetSaveFileChooser(kalvo::SaveFileChooser chooser)
+{
+    saveFileChooser_ = std::move(chooser);
+}
+
+void TMainFrm::SetPrinterLookup(kalvo::PrinterLookup lookup)
+{
+    printerLookup_ = std::move(lookup);
 }
 
 // An error ends the handler where it occurs; the program goes on with the next event.
@@ -504,12 +521,43 @@ void TMainFrm::ReopenPortAndRestartPolling()
     Timer1->start();
 }
 
-// The three export buttons are wired; copying, printing and saving the report are not built yet.
-void TMainFrm::BitBtn1Click() {}
+void TMainFrm::BitBtn1Click()
+{
+    RunHandler([this] {
+        kalvo::GatherExportText(*this, *Memo10);
+        kalvo::CopyExportText(kalvo::ExportText(*Memo10));
+    });
+}
 
-void TMainFrm::BitBtn2Click() {}
+// The job prints its own copy of the text gathered here: a click handled while it spools may
+// gather again without changing what is printed.
+void TMainFrm::BitBtn2Click()
+{
+    RunHandler([this] {
+        kalvo::GatherExportText(*this, *Memo10);
+        kalvo::PrintOnDefaultPrinter(kalvo::PrintedReportLines(Memo10->Lines(), QDateTime::currentDateTime()),
+                                     printerLookup_);
+    });
+}
 
-void TMainFrm::BitBtn3Click() {}
+// Gathers only once a file is chosen, so a cancelled dialog leaves Memo10 as it was.
+void TMainFrm::BitBtn3Click()
+{
+    RunHandler([this] {
+        const QString fileName = saveFileChooser_();
+        if (fileName.isEmpty())
+            return;
+        kalvo::GatherExportText(*this, *Memo10);
+        kalvo::SaveExportText(fileName, kalvo::ExportText(*Memo10));
+    });
+}
+
+QString TMainFrm::ExecuteSaveDialog()
+{
+    if (!SaveDialog1)
+        SaveDialog1 = new kalvo::TSaveDialog(this);
+    return SaveDialog1->Execute();
+}
 
 void TMainFrm::PollTick()
 {

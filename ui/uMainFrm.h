@@ -7,6 +7,8 @@
 #include <string>
 
 #include "ErrorBox.h"
+#include "ReportExport.h"
+#include "ReportPrinter.h"
 
 class QAction;
 class QLabel;
@@ -15,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QTabWidget;
 class QTimer;
+class TComPortFrm;
 class TImage;
 class TMemo;
 class TStatusBar;
@@ -45,9 +48,13 @@ public:
 
     // Receives the message of an error that ended a handler; the error box by default.
     void SetErrorReporter(kalvo::ErrorReporter reporter);
-    // Shows the port selection dialog modally. Without one, the port command only closes and
-    // reopens the port in use.
+    // Replaces the showing of the port selection dialog, ComPortFrm by default. Without one, the
+    // port command only closes and reopens the port in use.
     void SetPortDialog(std::function<void()> showDialog);
+    // Replaces the choice of the file that Save As writes, SaveDialog1 by default.
+    void SetSaveFileChooser(kalvo::SaveFileChooser chooser);
+    // Replaces the lookup of the printer that Print uses, the system's default printer by default.
+    void SetPrinterLookup(kalvo::PrinterLookup lookup);
 
     // Event handlers. Each runs to its end or stops at the first error, which the error box shows.
     void FormShow();
@@ -125,6 +132,11 @@ public:
     TStatusBar* StatusBar1 = nullptr;
     QTimer* Timer1 = nullptr;
 
+    // The port dialog, created hidden after the window and reused at every showing.
+    TComPortFrm* ComPortFrm = nullptr;
+    // Built at the first Save As: a file dialog is costly to build, and most runs never save.
+    kalvo::TSaveDialog* SaveDialog1 = nullptr;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -141,6 +153,7 @@ private:
     void CaptionErrorTabs();
     void ShowPortDialog();
     void ReopenPortAndRestartPolling();
+    QString ExecuteSaveDialog();
 
     template <typename Body>
     void RunHandler(Body&& body);
@@ -148,6 +161,8 @@ private:
     kalvo::ProgramFiles files_;
     kalvo::ErrorReporter errorReporter_;
     std::function<void()> portDialog_;
+    kalvo::SaveFileChooser saveFileChooser_;
+    kalvo::PrinterLookup printerLookup_ = &QPrinterInfo::defaultPrinter;
     std::unique_ptr<kalvo::QtWindowLink> windowLink_;
     bool startedUp_ = false;
     bool shutDown_ = false;
