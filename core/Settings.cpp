@@ -192,14 +192,20 @@ std::vector<IniLine> ReadLines(const std::string& path)
     return SplitLines(ReadWholeFile(path).value_or(std::string()));
 }
 
-// The file a write has to replace: a symbolic link is followed, so the link itself survives.
+// The file a write has to replace: symbolic links are followed, also to a target that does not
+// exist yet, so the links themselves survive and the file is created where they point.
 std::string WriteTarget(const std::string& path)
 {
+    constexpr int MaxLinks = 40;
+    std::filesystem::path target = path;
     std::error_code error;
-    if (!std::filesystem::is_symlink(path, error))
-        return path;
-    const auto target = std::filesystem::canonical(path, error);
-    return error ? path : target.string();
+    for (int hops = 0; hops < MaxLinks && std::filesystem::is_symlink(target, error); ++hops) {
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            return path;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target.string();
 }
 
 #ifdef _WIN32

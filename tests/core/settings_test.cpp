@@ -218,6 +218,17 @@ TEST(WriteIni, WritesThroughASymbolicLink)
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(ReadFileBytes(real), "[Main]\nCOM=2\n");
 }
+
+TEST(WriteIni, CreatesTheMissingTargetOfASymbolicLink)
+{
+    TempDir dir;
+    const std::string real = dir.file("real.ini");
+    const std::string link = dir.file("Kalvo.ini");
+    fs::create_symlink(real, link);
+    WriteIniInteger(link, "Main", "COM", 2);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadIniInteger(real, "Main", "COM", -1), 2);
+}
 #endif
 
 // Names in the folder other than the settings file itself: leftovers of a write.
