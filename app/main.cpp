@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "ApplicationIcon.h"
 #include "ErrorBox.h"
 #include "SerialLine.h"
 #include "uGlobal.h"
@@ -13,6 +14,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     // Only the name: a display name would make some desktops append it to the window caption.
     QApplication::setApplicationName(QString::fromLatin1(kalvo::ApplicationTitle));
+    QApplication::setWindowIcon(kalvo::ApplicationIcon());
+    // Lets the desktop match the window to its menu entry, kalvo.desktop, and show that entry's icon.
+    QApplication::setDesktopFileName(QStringLiteral("kalvo"));
 
     const std::string executablePath = QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString();
     const kalvo::ProgramFiles files = kalvo::ProgramFilesFor(executablePath);

@@ -2,10 +2,10 @@
 
 #include <QPainter>
 
+#include "Icon.h"
 #include "Lettering.h"
 #include "Palette.h"
 #include "Raster.h"
-#include "Signs.h"
 
 QImage DrawWarning()
 {
@@ -25,18 +25,13 @@ QImage DrawWarning()
 
 QImage DrawLogo()
 {
-    const QColor navy(0x1B, 0x3A, 0x5C);
-    const QColor ember(0xF0, 0x8A, 0x24);
+    const QColor navy = QColor::fromRgb(colour::EmblemNavy);
+    const QColor ember = QColor::fromRgb(colour::EmblemEmber);
     QImage canvas = NewCanvas(280, 36);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    // Emblem: an ember-coloured flame in a navy disc.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(navy);
-    painter.drawEllipse(QRectF(2, 2, 32, 32));
-    painter.setBrush(ember);
-    painter.drawPath(FlameSignShape(QRectF(9, 8, 18, 19)));
+    PaintEmblem(painter, QRectF(2, 2, 32, 32));
 
     QFont wordmark(QStringLiteral("DejaVu Sans"));
     wordmark.setPixelSize(27);

@@ -13,6 +13,8 @@ inline constexpr QRgb Yellow = 0xFFFFFF00;
 inline constexpr QRgb Blue = 0xFF0000FF;
 inline constexpr QRgb Magenta = 0xFFFF00FF;
 inline constexpr QRgb WarningRed = 0xFFCC0000;  // the lettering of the start-up warning
+inline constexpr QRgb EmblemNavy = 0xFF1B3A5C;  // the emblem of the logo and the program icon: its disc
+inline constexpr QRgb EmblemEmber = 0xFFF08A24; // and its flame
 }  // namespace colour
 
 QList<QRgb> SixteenColourPalette();

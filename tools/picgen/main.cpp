@@ -1,5 +1,5 @@
-// picgen: draws Kalvo's pictures and writes them into the resource folder (or the folder given), and on
-// request a preview of the picture page composed from the written files.
+// picgen: draws Kalvo's pictures and program icons and writes them into the resource folders (or the folder
+// given), and on request a preview of the picture page composed from the written files.
 
 #include <cstdio>
 #include <stdexcept>
@@ -11,6 +11,7 @@
 
 #include "BmpFile.h"
 #include "Components.h"
+#include "Icon.h"
 #include "Notices.h"
 #include "PagePreview.h"
 #include "Palette.h"
@@ -18,6 +19,12 @@
 #include "Schematic.h"
 
 namespace {
+
+void MakeFolder(const QString& folder)
+{
+    if (!QDir().mkpath(folder))
+        throw std::runtime_error("cannot create " + folder.toStdString());
+}
 
 void WriteBytes(const QString& path, const QByteArray& bytes)
 {
@@ -41,8 +48,7 @@ void WriteJpeg(const QString& folder, const QString& name, const QImage& picture
 
 void WritePictures(const QString& folder)
 {
-    if (!QDir().mkpath(folder))
-        throw std::runtime_error("cannot create " + folder.toStdString());
+    MakeFolder(folder);
     const QList<QRgb> sixteen = SixteenColourPalette();
     WriteBmp(folder, QStringLiteral("schematic.bmp"), ToIndexed(DrawSchematic(), {colour::Black, colour::White}), 1);
     WriteBmp(folder, QStringLiteral("motor.bmp"), ToIndexed(DrawMotor(), sixteen), 4);
@@ -52,6 +58,17 @@ void WritePictures(const QString& folder)
     WriteBmp(folder, QStringLiteral("transformer.bmp"), ToIndexed(DrawTransformer(), sixteen), 4);
     WriteBmp(folder, QStringLiteral("warning.bmp"), ToIndexed(DrawWarning(), {colour::White, colour::WarningRed}), 8);
     WriteJpeg(folder, QStringLiteral("logo.jpg"), DrawLogo());
+}
+
+void WriteIcons(const QString& folder)
+{
+    MakeFolder(folder);
+    for (const int size : IconSizes()) {
+        const QString name = QStringLiteral("kalvo-%1.png").arg(size);
+        QImageWriter writer(QDir(folder).filePath(name), "png");
+        if (!writer.write(DrawIcon(size)))
+            throw std::runtime_error("cannot write " + name.toStdString() + ": " + writer.errorString().toStdString());
+    }
 }
 
 }  // namespace
@@ -73,10 +90,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: picgen [--preview page.png] [output folder]\n");
         return 2;
     }
+    // A folder given on the command line receives the pictures and the icons side by side.
     const QString folder = arguments.isEmpty() ? QStringLiteral(KALVO_PICTURES_DIR) : arguments.first();
+    const QString iconFolder = arguments.isEmpty() ? QStringLiteral(KALVO_ICONS_DIR) : folder;
 
     try {
         WritePictures(folder);
+        WriteIcons(iconFolder);
         if (!previewPath.isEmpty() && !ComposePagePreview(folder).save(previewPath))
             throw std::runtime_error("cannot write " + previewPath.toStdString());
     } catch (const std::exception& error) {

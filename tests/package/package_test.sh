@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a built tree and checks it: control data, contents and lintian;
+# then dpkg installs it into a scratch root, where the desktop entry, metainfo and icons are checked,
+# settings are stored through the installed link, the installed program starts on the offscreen
+# platform, and an upgrade, a removal and a purge keep or take away what they should. Last, the
+# program folder of a plain `cmake --install`.
+#   package_test.sh <build folder> <project version>
+set -uo pipefail
+
+build=$1
+version=$2
+scratch=$(mktemp -d)
+# Readable by everyone: parts of the test run the installed programs as an unprivileged user.
+chmod 755 "$scratch"
+trap 'rm -rf "$scratch"' EXIT
+
+failures=0
+checks=0
+pass() { checks=$((checks + 1)); echo "ok: $*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL: $*"; }
+# expect <description> <command...>: passes when the command succeeds.
+expect() {
+    local description=$1
+    shift
+    if "$@"; then pass "$description"; else fail "$description"; fi
+}
+
+# waits up to 20 s for a command to succeed; polls instead of sleeping a fixed time.
+wait_for() {
+    local deadline=$((SECONDS + 20))
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+as_root=false
+[ "$(id -u)" -eq 0 ] && as_root=true
+
+# ---- Build the package ----------------------------------------------------------------------
+
+if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+    cat "$scratch/cpack.log"
+    echo "FAIL: cpack could not build the package"
+    exit 1
+fi
+deb="$scratch/out/kalvo_${version}-1_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { ls "$scratch/out"; echo "FAIL: no package $deb"; exit 1; }
+pass "cpack built $(basename "$deb")"
+
+# ---- Control data ---------------------------------------------------------------------------
+
+field() { dpkg-deb --field "$deb" "$1"; }
+expect "package name is kalvo" test "$(field Package)" = kalvo
+expect "version is ${version}-1" test "$(field Version)" = "${version}-1"
+expect "section is electronics" test "$(field Section)" = electronics
+depends=$(field Depends)
+for runtime in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libjpeg62-turbo; do
+    expect "depends on $runtime" grep -Eq "(^|, )$runtime( |,|$)" <<<"$depends"
+done
+
+dpkg-deb --control "$deb" "$scratch/control"
+expect "the language file is a configuration file" grep -qx /etc/opt/kalvo/MY.LNG "$scratch/control/conffiles"
+for script in postinst postrm; do
+    expect "$script is an executable shell script" test -x "$scratch/control/$script"
+    expect "$script has valid syntax" sh -n "$scratch/control/$script"
+done
+
+# ---- Contents -------------------------------------------------------------------------------
+
+dpkg-deb --contents "$deb" >"$scratch/contents"
+# The listing as "mode owner path[ -> target]", without sizes and dates.
+entry_of() { awk -v path="./$1" '$6 == path { $3 = $4 = $5 = ""; print }' "$scratch/contents" | tr -s ' '; }
+expect_entry() {
+    local path=$1 expected=$2
+    local actual
+    actual=$(entry_of "$path")
+    if [ "$actual" = "$expected" ]; then pass "$path"; else fail "$path: '$actual', expected '$expected'"; fi
+}
+expect_entry opt/kalvo/ "drwxr-xr-x root/root ./opt/kalvo/"
+expect_entry opt/kalvo/kalvo "-rwxr-xr-x root/root ./opt/kalvo/kalvo"
+expect_entry opt/kalvo/unitsim "-rwxr-xr-x root/root ./opt/kalvo/unitsim"
+expect_entry opt/kalvo/lang/de/MY.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/MY.LNG"
+expect_entry opt/kalvo/MY.LNG "lrwxrwxrwx root/root ./opt/kalvo/MY.LNG -> /etc/opt/kalvo/MY.LNG"
+expect_entry opt/kalvo/kalvo.ini "lrwxrwxrwx root/root ./opt/kalvo/kalvo.ini -> /var/opt/kalvo/kalvo.ini"
+expect_entry etc/opt/kalvo/MY.LNG "-rw-r--r-- root/root ./etc/opt/kalvo/MY.LNG"
+expect_entry usr/bin/kalvo "lrwxrwxrwx root/root ./usr/bin/kalvo -> /opt/kalvo/kalvo"
+expect_entry usr/share/applications/kalvo.desktop "-rw-r--r-- root/root ./usr/share/applications/kalvo.desktop"
+for size in 16 24 32 48 128; do
+    icon="usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png"
+    expect_entry "$icon" "-rw-r--r-- root/root ./$icon"
+done
+for doc in usr/share/doc/kalvo/copyright usr/share/doc/kalvo/changelog.Debian.gz usr/share/man/man1/kalvo.1.gz; do
+    expect_entry "$doc" "-rw-r--r-- root/root ./$doc"
+done
+expect "one AppStream metainfo file" test "$(grep -c '\./usr/share/metainfo/.*\.metainfo\.xml$' "$scratch/contents")" -eq 1
+# The settings live outside the package, made by postinst; nothing in it is writable beyond root.
+expect "the package holds nothing under /var" bash -c "! grep -q ' \./var/' '$scratch/contents'"
+expect "no file or folder is writable by group or others" \
+    bash -c "! awk '\$1 !~ /^l/ && (substr(\$1, 6, 1) == \"w\" || substr(\$1, 9, 1) == \"w\")' '$scratch/contents' | grep -q ."
+
+# ---- lintian --------------------------------------------------------------------------------
+
+# Fails on errors only; warnings and notes are shown for the reader.
+lintian --display-info --pedantic --fail-on error "$deb" >"$scratch/lintian" 2>/dev/null
+status=$?
+echo "lintian says:"
+sed 's/^/    /' "$scratch/lintian"
+expect "lintian finds no errors (status $status)" test "$status" -eq 0
+
+# ---- Install into a scratch root ------------------------------------------------------------
+
+root="$scratch/root"
+settings_folder="$root/var/opt/kalvo"
+settings="$settings_folder/kalvo.ini"
+language="$root/etc/opt/kalvo/MY.LNG"
+# dpkg itself installs into the scratch root and runs the maintainer scripts there; the libraries
+# the package depends on are the host's. Without root only the files are unpacked.
+dpkg_root() {
+    dpkg --root="$root" --force-script-chrootless --force-depends --log=/dev/null "$@" </dev/null >>"$scratch/dpkg.log" 2>&1
+}
+if $as_root; then
+    mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
+    touch "$root/var/lib/dpkg/status"
+    expect "dpkg installs the package" dpkg_root --install "$deb"
+else
+    dpkg -x "$deb" "$root"
+    mkdir -p "$settings_folder"
+    : >"$settings"
+    echo "skipped: installing with dpkg, the maintainer scripts and the settings' permissions need root"
+fi
+
+# The package's links are absolute, as the installed system sees them; to run the programs inside
+# the scratch root they are pointed at its own /etc and /var, as a chroot would.
+point_links_into_scratch() {
+    ln -sfn "$language" "$root/opt/kalvo/MY.LNG"
+    ln -sfn "$settings" "$root/opt/kalvo/kalvo.ini"
+}
+
+# ---- The installed files --------------------------------------------------------------------
+
+expect "desktop entry is valid" desktop-file-validate "$root/usr/share/applications/kalvo.desktop"
+expect "desktop entry starts the program in /opt/kalvo" grep -qx 'Exec=/opt/kalvo/kalvo' "$root/usr/share/applications/kalvo.desktop"
+expect "desktop entry names the icon" grep -qx 'Icon=kalvo' "$root/usr/share/applications/kalvo.desktop"
+metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
+expect "metainfo is valid" appstreamcli validate --no-net "$metainfo"
+expect "metainfo's id names its file" grep -q "<id>$(basename "$metainfo" .metainfo.xml)</id>" "$metainfo"
+# Both histories are kept by hand; each must name this version as its newest.
+expect "changelog's newest entry is ${version}-1" \
+    bash -c "zcat '$root/usr/share/doc/kalvo/changelog.Debian.gz' | head -1 | grep -q '^kalvo (${version}-1) '"
+expect "metainfo's newest release is $version" \
+    bash -c "grep -m1 '<release ' '$metainfo' | grep -q 'version=\"$version\"'"
+for size in 16 24 32 48 128; do
+    expect "the ${size} px icon is ${size} x ${size}" \
+        bash -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png' | grep -q 'PNG image data, $size x $size'"
+done
+for program in kalvo unitsim; do
+    expect "$program finds all its libraries" bash -c "! ldd '$root/opt/kalvo/$program' | grep -q 'not found'"
+done
+
+# ---- Shared settings and upgrades -----------------------------------------------------------
+
+owner_mode() { stat -c '%U:%G %a' "$1"; }
+
+if $as_root; then
+    expect "postinst makes the settings folder setgid and group-writable for dialout" \
+        test "$(owner_mode "$settings_folder")" = "root:dialout 2775"
+    expect "postinst makes an empty settings file for group dialout" \
+        test "$(owner_mode "$settings") $(stat -c %s "$settings")" = "root:dialout 664 0"
+
+    # A member of dialout stores settings through the link; the installed unitsim writes them with
+    # the same code as Kalvo at its end.
+    point_links_into_scratch
+    ports_written() { grep -q '^COM20=' "$settings"; }
+    setpriv --reuid=nobody --regid=dialout --clear-groups \
+        "$root/opt/kalvo/unitsim" --settings "$root/opt/kalvo/kalvo.ini" --com 20 >/dev/null 2>&1 &
+    unitsim=$!
+    expect "a member of dialout stores settings through the link" wait_for ports_written
+    kill "$unitsim" 2>/dev/null
+    wait "$unitsim" 2>/dev/null
+    expect "the link beside the program stays a link" test -L "$root/opt/kalvo/kalvo.ini"
+    expect "the stored file stays in group dialout and writable for it" \
+        test "$(stat -c '%G %a' "$settings")" = "dialout 664"
+
+    # Anyone else is told which file could not be written.
+    message=$(setpriv --reuid=nobody --regid=nogroup --clear-groups \
+        "$root/opt/kalvo/unitsim" --settings "$root/opt/kalvo/kalvo.ini" --com 21 2>&1 >/dev/null)
+    expect "a user outside dialout is told the settings file cannot be written" \
+        test "$message" = "unitsim: Unable to write to $root/opt/kalvo/kalvo.ini"
+    expect "and the stored settings stay as they were" grep -q '^COM20=' "$settings"
+
+    # The administrator switches to German; installing the package again keeps that and the settings.
+    cp "$root/opt/kalvo/lang/de/MY.LNG" "$language"
+    expect "dpkg installs the package over itself" dpkg_root --install "$deb"
+    expect "an upgrade keeps the stored settings" grep -q '^COM20=' "$settings"
+    expect "an upgrade keeps the chosen language file" cmp -s "$root/opt/kalvo/lang/de/MY.LNG" "$language"
+    expect "an upgrade restores the links as the system sees them" \
+        test "$(readlink "$root/opt/kalvo/kalvo.ini")" = /var/opt/kalvo/kalvo.ini
+fi
+
+# ---- Start the installed program ------------------------------------------------------------
+
+point_links_into_scratch
+printf '[Main]\r\nCOM=-1\r\n' >"$settings"
+runtime="$scratch/runtime"
+mkdir -m 700 "$runtime"
+# Alive after 3 s means it started, opened its window and runs its event loop: timeout ends it then
+# with status 124, while a crash or an early exit shows as any other status.
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$runtime" timeout 3 "$root/opt/kalvo/kalvo" >"$scratch/run.log" 2>&1
+status=$?
+expect "the installed program runs on the offscreen platform (status $status)" test "$status" -eq 124
+sed 's/^/    /' "$scratch/run.log"
+
+# ---- Removing and purging -------------------------------------------------------------------
+
+if $as_root; then
+    expect "dpkg removes the package" dpkg_root --remove kalvo
+    expect "removing takes the program folder away" test ! -e "$root/opt/kalvo"
+    expect "removing keeps the settings and the language file" test -f "$settings" -a -f "$language"
+
+    touch "$settings_folder/kalvo.ini.new123-0" "$settings_folder/report.txt"
+    expect "dpkg purges the package" dpkg_root --purge kalvo
+    expect "purging removes the settings and any copy left by a cut-short write" \
+        test ! -e "$settings" -a ! -e "$settings_folder/kalvo.ini.new123-0"
+    expect "purging removes the language file" test ! -e "$language"
+    expect "purging keeps files a user put there" test -f "$settings_folder/report.txt"
+    rm "$settings_folder/report.txt"
+    DPKG_ROOT="$root" sh "$scratch/control/postrm" purge
+    expect "purging removes the emptied settings folder" test ! -e "$settings_folder"
+    if [ "$failures" -gt 0 ]; then sed 's/^/    dpkg: /' "$scratch/dpkg.log"; fi
+fi
+
+# ---- A program folder without the package ---------------------------------------------------
+
+folder="$scratch/folder"
+cmake --install "$build" --prefix "$folder" >/dev/null
+(cd "$folder" && find . -mindepth 1 | LC_ALL=C sort) >"$scratch/folder.list"
+expect "cmake --install lays out the program folder and nothing else" \
+    diff -u <(printf '%s\n' ./MY.LNG ./kalvo ./lang ./lang/de ./lang/de/MY.LNG ./unitsim) "$scratch/folder.list"
+expect "its language file lies beside the program as a file" test -f "$folder/MY.LNG" -a ! -L "$folder/MY.LNG"
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
