@@ -86,9 +86,11 @@ constexpr int CheckListItemCount = 10;
 constexpr int InitialErrorTab = 6;
 
 // "MS Sans Serif" where the system has it; elsewhere a plain sans-serif face of the same height.
+// Liberation Sans and Arial run about as narrow, so the fixed-width captions still fit.
 QFont WindowFont(int pixelSize)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     return font;
@@ -148,6 +150,8 @@ enum class MemoScrollBars { None, Both };
 TMemo* MakeMemo(const char* name, MemoScrollBars scrollBars, QWidget* parent)
 {
     auto* memo = new TMemo(QString::fromLatin1(name), parent);
+    // Set outright: an error page has no parent yet when its memo is made, so nothing to inherit.
+    memo->setFont(WindowFont(WindowFontPixels));
     const bool scrolls = scrollBars == MemoScrollBars::Both;
     const Qt::ScrollBarPolicy policy = scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
     memo->setHorizontalScrollBarPolicy(policy);
@@ -289,6 +293,12 @@ void TMainFrm::BuildTextPage()
     PageControl2 = new QTabWidget(page);
     PageControl2->setObjectName(QStringLiteral("PageControl2"));
     PageControl2->setGeometry(8, 312, 417, 169);
+    // Narrow tabs, so all eight error tabs show side by side without scroll arrows.
+    PageControl2->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 3px 7px; border: 1px solid palette(mid); border-bottom: none;"
+        " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(base); }"
+        "QTabBar::tab:!selected { margin-top: 2px; }"));
     BuildErrorPages();
 
     CheckListBox1 = new QListWidget(page);

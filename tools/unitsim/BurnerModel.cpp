@@ -127,7 +127,10 @@ BurnerModel::BurnerModel(std::uint32_t seed) : rng_(seed)
     lockouts_ = ignitionFailures_ + flameLosses_;
     lowVoltageWarnings_ = static_cast<std::uint32_t>(RandomInt(0, 9));
 
-    phaseLengthMs_ = RandomInt(3'000, 10'000);
+    // The technician usually plugs in while the burner fires: start in operation, flame on.
+    Enter(Phase::Run);
+    flame_ = true;
+    flameCurrent_ = flameTarget_;
 }
 
 void BurnerModel::Advance(std::chrono::milliseconds elapsed)
