@@ -1,0 +1,105 @@
+// One whole poll from the wire: the unit answers the three requests with any bytes, in any
+// chunks, at any times, and may hang up in the middle. The poll reads no more than its buffer
+// holds, ends within three reply waits, and what the report and the error records show from the
+// blocks keeps to their rules.
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "FakeSerial.h"
+#include "FuzzSupport.h"
+#include "LanguageFixtures.h"
+#include "Protocol.h"
+#include "Readings.h"
+#include "RecordingWindow.h"
+#include "uGlobal.h"
+
+namespace {
+
+using kalvo::fuzz::Require;
+
+constexpr int Port = 1;
+constexpr std::size_t ReceiveBufferSize = 256;
+// A reply wait ends at its first look at the queue after 1000 ms, at most one 10 ms input slice
+// late; three of them bound a cycle.
+constexpr std::uint64_t CycleLimitMs = 3 * (1000 + 10);
+
+constexpr int MaxChunksPerReply = 4;
+constexpr std::uint32_t MaxChunkDelayMs = 1500;
+constexpr std::size_t MaxChunkLength = 600;  // more than the receive buffer holds
+constexpr int MaxGonePass = 400;             // a cycle makes about 300 message passes at most
+
+kalvo::ReplyScript ScriptFrom(FuzzedDataProvider& provider)
+{
+    kalvo::ReplyScript script(provider.ConsumeIntegralInRange(0, MaxChunksPerReply));
+    for (kalvo::ReplyChunk& chunk : script) {
+        chunk.delayMs = provider.ConsumeIntegralInRange<std::uint32_t>(0, MaxChunkDelayMs);
+        chunk.bytes = provider.ConsumeBytes<std::uint8_t>(provider.ConsumeIntegralInRange<std::size_t>(0, MaxChunkLength));
+    }
+    return script;
+}
+
+void CheckReportAndRecords(const kalvo::LanguageLines& language)
+{
+    for (const std::string& line : kalvo::ReportLines(uGlobal::ReadingTexts, language))
+        Require(kalvo::ReportLineFilter(line), "every report line passes the report filter");
+    for (int n = 1; n <= kalvo::ErrorRecordCount; ++n) {
+        const int offset = kalvo::ErrorRecordSize * (n - 1);
+        const auto lines = kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, offset, n, language);
+        const bool empty = uGlobal::ErrorHistoryBlock[static_cast<std::size_t>(offset)] == 0xFF;
+        Require(lines.size() == (empty ? 1u : 6u), "an empty record shows its heading alone, others six lines");
+    }
+}
+
+// A reply read whole fills at most the buffer less the lead and trail bytes; the rest stays zero.
+bool TailBeyondOneBufferIsZero(const kalvo::Block& block)
+{
+    const std::size_t mostData = ReceiveBufferSize - kalvo::ReplyLeadBytes - kalvo::ReplyTrailBytes;
+    return std::all_of(block.begin() + static_cast<std::ptrdiff_t>(mostData), block.end(),
+                       [](std::uint8_t byte) { return byte == 0; });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const kalvo::LanguageLines language = kalvo::test::NumberedLanguage();
+    FuzzedDataProvider provider(data, size);
+
+    auto serial = std::make_unique<kalvo::FakeSerialSystem>();
+    kalvo::test::RecordingWindow window;
+    uGlobal::Serial = serial.get();
+    uGlobal::Window = &window;
+    uGlobal::StopRequested = false;
+    uGlobal::PortNumber = Port;
+    uGlobal::OpenPort();
+
+    for (int reply = 0; reply < 3; ++reply)
+        serial->AnswerNextWrite(ScriptFrom(provider));
+    const int gonePass = provider.ConsumeBool() ? provider.ConsumeIntegralInRange(1, MaxGonePass) : 0;
+    window.onProcessPendingMessages = [&] {
+        if (window.messagePasses == gonePass)
+            serial->MarkGone(Port);
+    };
+
+    uGlobal::ReadCycle();
+    uGlobal::DecodeReadings();
+
+    Require(serial->NowMs() <= CycleLimitMs, "a cycle ends within three reply waits");
+    for (std::size_t asked : serial->Port(Port).readRequests)
+        Require(asked <= ReceiveBufferSize, "no read asks for more than the receive buffer holds");
+    for (const kalvo::Block* block : {&uGlobal::StatusBlock, &uGlobal::TimingBlock, &uGlobal::ErrorHistoryBlock})
+        Require(TailBeyondOneBufferIsZero(*block), "no block receives more than one buffer of data");
+    CheckReportAndRecords(language);
+
+    // The port refers to the fake system, so it goes first.
+    uGlobal::PortHandle.reset();
+    uGlobal::Serial = nullptr;
+    uGlobal::Window = nullptr;
+    return 0;
+}
