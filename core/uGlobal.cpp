@@ -31,9 +31,11 @@ const std::string TransferErrorText = "1    Transfer error. Check COM-Port.";
 
 // A reply wait gives up once more than this has passed since its request went out.
 constexpr std::uint32_t ReplyTimeLimitMs = 1000;
-// How long one pass of a reply wait blocks for input before it looks at the window again; short
-// enough to keep the window responsive, long enough that a silent unit costs no CPU.
-constexpr std::chrono::milliseconds InputWaitSlice{10};
+// How long one pass of a reply wait blocks before it looks at the window again: short enough to
+// keep the window responsive, long enough that a silent unit costs next to no CPU.
+constexpr std::uint32_t InputWaitSliceMs = 50;
+// One byte on the unit's line: 11 bits (start, 8 data, 2 stop) at 9600 baud.
+constexpr std::uint32_t ByteTimeUs = 11 * 1'000'000 / 9600;
 
 using ReceiveBuffer = std::array<std::uint8_t, 256>;
 
@@ -87,14 +89,21 @@ std::size_t ReadInto(ReceiveBuffer& buffer, std::size_t count)
     return std::min(PortHandle->Read(buffer.data(), asked), asked);
 }
 
-// Blocks briefly for input instead of sampling the queue again at once. A port that is gone or
-// closed can deliver nothing, so the time is let pass without it.
-void AwaitInput()
+// Blocks briefly instead of sampling the queue again at once, never past the wait's time limit.
+// While several bytes of the reply are still missing they cannot arrive sooner than the line
+// carries them, so the wait sleeps through all but the last of them instead of waking for each
+// byte; it watches the port for the last one, so the complete reply is seen the moment it is
+// there. A port that is gone or closed can deliver nothing, so the time is let pass without it.
+void AwaitInput(std::size_t expectedLength, std::size_t queued, std::uint32_t msLeft)
 {
-    if (PortHandle && !PortHandle->DeviceGone())
-        PortHandle->WaitForInput(InputWaitSlice);
+    const std::uint32_t sliceMs = std::min(InputWaitSliceMs, msLeft + 1);
+    const std::size_t missing = expectedLength > queued ? expectedLength - queued : 0;
+    const std::uint32_t lineMs = missing > 1 ? static_cast<std::uint32_t>((missing - 1) * ByteTimeUs / 1000) : 0;
+    const bool portCanDeliver = PortHandle && !PortHandle->DeviceGone();
+    if (portCanDeliver && lineMs == 0)
+        PortHandle->WaitForInput(std::chrono::milliseconds(sliceMs));
     else
-        Serial->Pause(InputWaitSlice);
+        Serial->Pause(std::chrono::milliseconds(portCanDeliver ? std::min(lineMs, sliceMs) : sliceMs));
 }
 
 // Closes a port that has reported itself gone. PortNumber stays, so that a later poll can open
@@ -136,9 +145,10 @@ bool ReplyWait(std::size_t expectedLength, std::size_t& lastSample)
         if (StopRequested)
             return false;
         lastSample = QueuedBytes();
-        if (lastSample == expectedLength || MsSince(start) > ReplyTimeLimitMs)
+        const std::uint32_t elapsed = MsSince(start);
+        if (lastSample == expectedLength || elapsed > ReplyTimeLimitMs)
             break;
-        AwaitInput();
+        AwaitInput(expectedLength, lastSample, ReplyTimeLimitMs - elapsed);
     }
     // Judged afresh: the exact length reached only after the limit still counts as late.
     if (MsSince(start) > ReplyTimeLimitMs)
