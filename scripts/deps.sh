@@ -7,9 +7,12 @@ kalvo_packages=(
     lintian desktop-file-utils appstream file  # the package test
 )
 
+# kalvo_install_deps [PACKAGE...]: installs the given packages, or Kalvo's own list, where missing.
 kalvo_install_deps() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -gt 0 ] || wanted=("${kalvo_packages[@]}")
     local missing=()
-    for package in "${kalvo_packages[@]}"; do
+    for package in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$package")
     done
