@@ -1,16 +1,18 @@
 #include "ErrorBox.h"
 
+#include <QFile>
 #include <QMessageBox>
 
 #include "KalvoError.h"
-#include "TextCodec.h"
 
 namespace kalvo {
 
 void ShowErrorBox(QWidget* parent, const std::string& message)
 {
+    // The messages are the program's own ASCII texts and system error texts, some with a file's
+    // name in the system's file-name encoding.
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(ApplicationTitle),
-                    AnsiToQString(ErrorBoxText(message)), QMessageBox::Ok, parent);
+                    QFile::decodeName(QByteArray::fromStdString(ErrorBoxText(message))), QMessageBox::Ok, parent);
     // Messages name files and hold system texts; none of it is markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -47,7 +47,8 @@ void CopyExportText(const std::string& exportText)
 
 void SaveExportText(const QString& fileName, const std::string& exportText)
 {
-    const KalvoError cannotCreate("Cannot create file " + QStringToAnsi(QDir::toNativeSeparators(fileName)));
+    const KalvoError cannotCreate("Cannot create file " +
+                                  QFile::encodeName(QDir::toNativeSeparators(fileName)).toStdString());
     // Only a plain file is replaced: a device or pipe of that name would otherwise be swapped for a
     // regular file, and a folder cannot take the text at all.
     const QFileInfo existing(fileName);

@@ -5,6 +5,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QScopedValueRollback>
 
 #include "KalvoError.h"
@@ -73,11 +74,20 @@ bool DrawLines(QPainter& painter, QPagedPaintDevice& device, const QStringList& 
 
 }  // namespace
 
+// The regional long time format, with seconds, without the time zone that Qt adds to it on some
+// systems: the printout shows the time of day as the regional settings write it.
+QString LongTimeFormat(const QLocale& regional)
+{
+    QString format = regional.timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*t+")));
+    return format.trimmed();
+}
+
 QString PrintHeader(const QDateTime& now)
 {
     const QLocale regional = QLocale::system();
     return Indent + QStringLiteral("Ombrel Kalvo ") + regional.toString(now.date(), QLocale::ShortFormat) +
-           QStringLiteral("  ") + regional.toString(now.time(), QLocale::LongFormat);
+           QStringLiteral("  ") + regional.toString(now.time(), LongTimeFormat(regional));
 }
 
 QStringList PrintedReportLines(const std::vector<std::string>& exportLines, const QDateTime& now)

@@ -400,6 +400,8 @@ void TMainFrm::RunHandler(Body&& body)
         body();
     } catch (const std::exception& error) {
         errorReporter_(error.what());
+    } catch (...) {
+        errorReporter_("Unexpected error");
     }
 }
 
