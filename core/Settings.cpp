@@ -119,6 +119,14 @@ struct KeyLine {
 };
 
 // A "key=value" line; comments (";") and lines without "=" carry no key.
+// Windows reads a value in one pair of matching quotes as the text between them.
+std::string_view Unquoted(std::string_view value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.substr(1, value.size() - 2);
+    return value;
+}
+
 std::optional<KeyLine> KeyLineOf(std::string_view line)
 {
     const std::string_view trimmed = Trim(line);
@@ -130,7 +138,7 @@ std::optional<KeyLine> KeyLineOf(std::string_view line)
     std::size_t valueStart = equals + 1;
     while (valueStart < line.size() && (line[valueStart] == ' ' || line[valueStart] == '\t'))
         ++valueStart;
-    return KeyLine{Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), valueStart};
+    return KeyLine{Trim(line.substr(0, equals)), Unquoted(Trim(line.substr(equals + 1))), valueStart};
 }
 
 // The lines of a section: its header and the lines up to the next header. The first section of
@@ -282,6 +290,10 @@ bool ReplaceFileContent(const std::string& target, const std::string& content)
 {
     struct stat old {};
     const bool replacing = stat(target.c_str(), &old) == 0;
+    // The rename needs only the folder's permission: a settings file the user made read-only
+    // would be replaced without a word, which Windows refuses as well.
+    if (replacing && access(target.c_str(), W_OK) != 0)
+        return false;
     std::string temporary;
     const int fd = CreateTemporaryBeside(target, temporary);
     if (fd < 0)

@@ -1,8 +1,6 @@
 #include "SerialWin32.h"
 
 #include <algorithm>
-#include <array>
-#include <bit>
 #include <memory>
 #include <string>
 
@@ -57,17 +55,6 @@ constexpr void KeepOnlyBinaryFlag(DCB& dcb)
     dcb.fAbortOnError = FALSE;
     dcb.fDummy2 = 0;
 }
-
-// The flag-bits word is the third 32-bit word of the record (after DCBlength and BaudRate); from
-// all bits set, KeepOnlyBinaryFlag must leave exactly 1 in it.
-using DcbWords = std::array<std::uint32_t, sizeof(DCB) / sizeof(std::uint32_t)>;
-static_assert([] {
-    DcbWords allSet{};
-    allSet.fill(~std::uint32_t{0});
-    DCB dcb = std::bit_cast<DCB>(allSet);
-    KeepOnlyBinaryFlag(dcb);
-    return std::bit_cast<DcbWords>(dcb)[2];
-}() == 1);
 
 // Failures with which the driver tells that the port went away (adapter unplugged).
 bool IsDeviceGoneError(DWORD error)
@@ -160,11 +147,16 @@ std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
     return got;
 }
 
-// Without overlapped I/O there is nothing to wait on; a short sleep keeps the reply wait from
-// spinning a core.
+// Without overlapped I/O there is nothing to wait on: the queue is sampled every millisecond or so
+// until new input has come in or the limit passes. The short sleeps keep the reply wait from
+// spinning a core, and the sampling lets it see a complete reply as soon as it is there.
 void Win32SerialPort::WaitForInput(std::chrono::milliseconds limit)
 {
-    Sleep(static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, MAXDWORD - 1)));
+    const auto limitMs = static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, MAXDWORD - 1));
+    const std::size_t waiting = BytesWaiting();
+    const DWORD start = GetTickCount();
+    while (!gone_ && BytesWaiting() == waiting && GetTickCount() - start < limitMs)
+        Sleep(1);
 }
 
 void Win32SerialPort::NoteFailure(unsigned long error)

@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, ReadIniIntegerValues,
                                            IntegerCase{"$", Default}, IntegerCase{"0x", Default},
                                            IntegerCase{"-", Default}, IntegerCase{"--5", Default},
                                            IntegerCase{"$-5", Default}, IntegerCase{"$G", Default},
-                                           IntegerCase{"1.5", Default}));
+                                           IntegerCase{"1.5", Default}, IntegerCase{"\"5\"", 5},
+                                           IntegerCase{"'0x3'", 3}, IntegerCase{"\"5'", Default}));
 
 TEST(ReadIniInteger, MissingFileSectionOrKeyGivesDefault)
 {
@@ -281,6 +282,19 @@ TEST(WriteIni, ReadOnlyFolderIsUnableToWriteAndKeepsTheOldFile)
     fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
     ExpectUnableToWrite(path);
     fs::permissions(dir.path(), fs::perms::owner_all);
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=5\r\n");
+    EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
+}
+
+TEST(WriteIni, ReadOnlyFileIsUnableToWriteAndStays)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes files whatever their permissions say";
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\r\nCOM=5\r\n");
+    fs::permissions(path, fs::perms::owner_read);
+    ExpectUnableToWrite(path);
     EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=5\r\n");
     EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
 }
