@@ -48,7 +48,9 @@ TComPortFrm::TComPortFrm(QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("Select serial COM-Port : "), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 16, 115, 13);
+    // Up to the dialog's right edge: where "MS Sans Serif" is missing, the fallback face runs a
+    // little wider than the 115 pixels the caption was laid out for.
+    Label1->setGeometry(16, 16, ClientWidth - 16, 13);
 
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
