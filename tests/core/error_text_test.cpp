@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace kalvo {
 namespace {
 
@@ -9,6 +11,12 @@ struct BoxTextCase {
     std::string message;
     std::string shown;
 };
+
+// Names the case in test listings.
+void PrintTo(const BoxTextCase& c, std::ostream* os)
+{
+    *os << '"' << c.message << '"';
+}
 
 class ErrorBoxTexts : public ::testing::TestWithParam<BoxTextCase> {};
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 #endif
 
+#include <ostream>
 #include <filesystem>
 #include <string>
 
@@ -108,6 +109,11 @@ struct LineEndCase {
     const char* line2;
     const char* line3;
 };
+
+void PrintTo(const LineEndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class LanguageLineEnds : public ::testing::TestWithParam<LineEndCase> {};
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 
 #include "FakeSerial.h"
@@ -45,6 +46,11 @@ struct OpenCase {
     bool present;
     const char* panelText;
 };
+
+void PrintTo(const OpenCase& c, std::ostream* os)
+{
+    *os << "COM" << c.portNumber;
+}
 
 class OpenPortTest : public PortLinkTest, public ::testing::WithParamInterface<OpenCase> {};
 
@@ -150,6 +156,11 @@ struct CheckCase {
     int portNumberAfter;
     std::size_t openAttempts;
 };
+
+void PrintTo(const CheckCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class CheckStoredPortTest : public PortLinkTest, public ::testing::WithParamInterface<CheckCase> {};
 

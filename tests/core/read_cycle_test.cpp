@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -180,6 +181,11 @@ struct StatusReplyCase {
     std::size_t copiedBytes;  // data bytes that land in the status block
     bool timedOut;
 };
+
+void PrintTo(const StatusReplyCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class StatusReplyShapeTest : public ReadCycleTest, public ::testing::WithParamInterface<StatusReplyCase> {};
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <ostream>
 #include <csignal>
 #include <filesystem>
 
@@ -27,6 +28,11 @@ struct IntegerCase {
     const char* value;
     int expected;
 };
+
+void PrintTo(const IntegerCase& c, std::ostream* os)
+{
+    *os << '"' << c.value << '"';
+}
 
 class ReadIniIntegerValues : public ::testing::TestWithParam<IntegerCase> {};
 
@@ -342,6 +348,11 @@ struct PathCase {
     const char* executable;
     const char* settings;
 };
+
+void PrintTo(const PathCase& c, std::ostream* os)
+{
+    *os << c.executable;
+}
 
 class SettingsPath : public ::testing::TestWithParam<PathCase> {};
 
