@@ -3,22 +3,19 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Protocol.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "UnitsimProcess.h"
 
-extern char** environ;
 
 namespace {
 
@@ -34,112 +31,19 @@ int RemainingMs(Clock::time_point deadline)
     return static_cast<int>(std::max<long long>(left.count(), 0));
 }
 
-// Reads from a non-blocking descriptor until the condition holds or the deadline passes.
-template <typename Done>
-void ReadUntil(int fd, std::string& into, Clock::time_point deadline, Done done)
-{
-    while (!done(into)) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, RemainingMs(deadline)) <= 0)
-            return;
-        char buffer[4096];
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count <= 0)
-            return;  // end of file or hang-up
-        into.append(buffer, static_cast<std::size_t>(count));
-    }
-}
+using kalvo::test::ReadUntil;
 
-// The unitsim program, run with its output captured; stopped at the end of the test.
-class Unitsim {
+// The unitsim program with both outputs captured; every wait takes the test's patience.
+class Unitsim : public kalvo::test::UnitsimProcess {
 public:
     explicit Unitsim(const std::vector<std::string>& arguments)
+        : UnitsimProcess(UNITSIM_PROGRAM, arguments, /*captureErrors=*/true)
     {
-        int out[2], err[2];
-        if (::pipe(out) < 0 || ::pipe(err) < 0)
-            throw std::runtime_error("pipe failed");
-        for (int fd : {out[0], out[1], err[0], err[1]})
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        std::vector<std::string> args{UNITSIM_PROGRAM};
-        args.insert(args.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int failed = posix_spawn(&pid_, UNITSIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(err[1]);
-        out_ = out[0];
-        err_ = err[0];
-        ::fcntl(out_, F_SETFL, O_NONBLOCK);
-        ::fcntl(err_, F_SETFL, O_NONBLOCK);
-        if (failed)
-            throw std::runtime_error("cannot start " UNITSIM_PROGRAM);
     }
 
-    ~Unitsim()
-    {
-        if (!exitStatus_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        ::close(out_);
-        ::close(err_);
-    }
-
-    // The next line the program prints on standard output, without its line end.
-    std::string NextLine()
-    {
-        const auto deadline = Clock::now() + Patience;
-        ReadUntil(out_, stdout_, deadline, [](const std::string& s) { return s.find('\n') != std::string::npos; });
-        const auto end = stdout_.find('\n');
-        if (end == std::string::npos)
-            return {};
-        std::string line = stdout_.substr(0, end);
-        stdout_.erase(0, end + 1);
-        return line;
-    }
-
-    // Everything on standard error once it holds the text (or the deadline passed).
-    const std::string& ErrorOutputWith(const std::string& text)
-    {
-        ReadUntil(err_, stderr_, Clock::now() + Patience,
-                  [&](const std::string& s) { return s.find(text) != std::string::npos; });
-        return stderr_;
-    }
-
-    // Exit code, or -1 when the program did not exit normally within the deadline.
-    int WaitForExit()
-    {
-        const auto deadline = Clock::now() + Patience;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (Clock::now() > deadline)
-                return -1;
-            ::poll(nullptr, 0, 10);
-        }
-        exitStatus_ = status;
-        ReadUntil(out_, stdout_, deadline, [](const std::string&) { return false; });
-        ReadUntil(err_, stderr_, deadline, [](const std::string&) { return false; });
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    void Signal(int signal) { ::kill(pid_, signal); }
-    const std::string& Output() const { return stdout_; }
-    const std::string& ErrorOutput() const { return stderr_; }
-
-private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-    int err_ = -1;
-    std::string stdout_;
-    std::string stderr_;
-    std::optional<int> exitStatus_;
+    std::string NextLine() { return UnitsimProcess::NextLine(Patience); }
+    const std::string& ErrorOutputWith(const std::string& text) { return UnitsimProcess::ErrorOutputWith(text, Patience); }
+    int WaitForExit() { return UnitsimProcess::WaitForExit(Patience); }
 };
 
 // The port side of the pseudo-terminal, as Kalvo opens it.

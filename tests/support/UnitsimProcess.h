@@ -1,7 +1,7 @@
 #pragma once
 
 // The unitsim program as a child process, for the end-to-end tests and the benchmarks that need
-// the simulated unit on a real pseudo-terminal. POSIX only; header-only, so builds without
+// the simulated unit on a real pseudo-terminal, and the tests of unitsim itself. POSIX only; header-only, so builds without
 // pseudo-terminals never compile it.
 
 #include <fcntl.h>
@@ -22,6 +22,29 @@
 extern char** environ;
 
 namespace kalvo::test {
+
+// Reads from a non-blocking descriptor until done(into) holds, the descriptor ends or the deadline
+// passes.
+template <typename Done>
+void ReadUntil(int fd, std::string& into, std::chrono::steady_clock::time_point deadline, Done done)
+{
+    while (!done(into)) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd readable{fd, POLLIN, 0};
+        const int ready = ::poll(&readable, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return;
+        char buffer[4096];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (count <= 0)
+            return;  // end of file or hang-up
+        into.append(buffer, static_cast<std::size_t>(count));
+    }
+}
 
 class UnitsimProcess {
 public:
@@ -70,8 +93,10 @@ public:
     // Ends the program at once, as when the adapter is pulled, and waits for it.
     ~UnitsimProcess()
     {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        if (!exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
         CloseAll({out_, err_});
     }
 
@@ -101,6 +126,30 @@ public:
         return errors_;
     }
 
+    // Exit code once the program has ended and its output is read, or -1 when it did not exit
+    // normally within the limit.
+    int WaitForExit(std::chrono::milliseconds limit)
+    {
+        const auto deadline = Clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline)
+                return -1;
+            ::poll(nullptr, 0, 10);
+        }
+        exited_ = true;
+        const auto readAll = [](const std::string&) { return false; };
+        ReadUntil(out_, output_, deadline, readAll);
+        if (err_ >= 0)
+            ReadUntil(err_, errors_, deadline, readAll);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    void Signal(int signal) { ::kill(pid_, signal); }
+    // Standard output and error as read so far (all of them after WaitForExit).
+    const std::string& Output() const { return output_; }
+    const std::string& ErrorOutput() const { return errors_; }
+
 private:
     static void CloseAll(std::initializer_list<int> fds)
     {
@@ -109,31 +158,10 @@ private:
                 ::close(fd);
     }
 
-    // Reads from a non-blocking pipe until done(into) holds, the pipe ends or the deadline passes.
-    template <typename Done>
-    static void ReadUntil(int fd, std::string& into, Clock::time_point deadline, Done done)
-    {
-        while (!done(into)) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            pollfd readable{fd, POLLIN, 0};
-            const int ready = ::poll(&readable, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
-            if (ready < 0 && errno == EINTR)
-                continue;
-            if (ready <= 0)
-                return;
-            char buffer[4096];
-            const ssize_t count = ::read(fd, buffer, sizeof buffer);
-            if (count < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
-            if (count <= 0)
-                return;
-            into.append(buffer, static_cast<std::size_t>(count));
-        }
-    }
-
     pid_t pid_ = -1;
     int out_ = -1;
     int err_ = -1;
+    bool exited_ = false;
     std::string output_;
     std::string errors_;
 };
