@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "ApplicationIcon.h"
-#include "ErrorBox.h"
+#include "Captions.h"
+#include "QtMainWindow.h"
 #include "SerialLine.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
 
 int main(int argc, char* argv[])
 {
@@ -23,7 +23,7 @@ int main(int argc, char* argv[])
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(files.settingsFile);
     uGlobal::Serial = serial.get();
 
-    TMainFrm MainFrm(files);
+    QtMainWindow MainFrm(files);
     MainFrm.show();
     const int exitCode = QApplication::exec();
 

@@ -18,13 +18,13 @@
 #include "Readings.h"
 #include "SerialLine.h"
 #include "Settings.h"
-#include "TImage.h"
-#include "TMemo.h"
-#include "TStatusBar.h"
+#include "QtPicture.h"
+#include "QtMemo.h"
+#include "QtStatusBar.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 namespace {
 
@@ -86,20 +86,13 @@ protected:
     void SetUp() override
     {
         std::filesystem::copy_file(DeliveredLanguageFile(), files.languageFile);
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::StopRequested = false;
-        uGlobal::ReplyTimedOut = false;
-        uGlobal::StatusBlock.fill(0);
-        uGlobal::TimingBlock.fill(0);
-        uGlobal::ErrorHistoryBlock.fill(0);
+        uGlobal::ResetProgramState();
     }
 
     void TearDown() override
     {
         window.reset();
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
+        uGlobal::ResetProgramState();
     }
 
     // Starts the unit, which enters its terminal as COM20 in the settings file, then the window on
@@ -116,8 +109,8 @@ protected:
 
         serial = kalvo::MakePlatformSerialSystem(files.settingsFile);
         uGlobal::Serial = serial.get();
-        window = std::make_unique<TMainFrm>(files);
-        window->SetErrorReporter([this](const std::string& message) { errors.push_back(message); });
+        window = std::make_unique<QtMainWindow>(files);
+        window->SetErrorBox([this](const std::string& message) { errors.push_back(message); });
         window->show();
         ASSERT_TRUE(errors.empty()) << errors.front();
         ASSERT_NE(uGlobal::PortHandle, nullptr) << "the unit's terminal did not open";
@@ -137,7 +130,7 @@ protected:
     std::unique_ptr<kalvo::test::UnitsimProcess> unit;
     std::string terminal;
     std::unique_ptr<kalvo::SerialSystem> serial;
-    std::unique_ptr<TMainFrm> window;
+    std::unique_ptr<QtMainWindow> window;
     std::vector<std::string> errors;
 };
 
