@@ -45,9 +45,24 @@ constexpr char SettingsSection[] = "Main";
 constexpr char PortKey[] = "COM";
 constexpr char PanelKey[] = "Panel";
 
-// Language lines 2..11 caption the ten status indications.
+// Language lines 2..11 caption the ten status flags, one check-list item each.
 constexpr int FirstCheckListLine = 2;
-constexpr int CheckListItemCount = 10;
+constexpr int CheckListItemCount = kalvo::StatusFlagCount;
+
+// The component each picture shows, lit while the unit reports it active.
+struct ComponentPicture {
+    kalvo::ComponentImage image;
+    kalvo::StatusFlag flag;
+};
+// In the order HideComponentImages hides them and RefreshIndicators sets them.
+constexpr ComponentPicture ComponentPictures[] = {
+    {kalvo::ComponentImage::ImageHeizung, kalvo::HeaterFlag},
+    {kalvo::ComponentImage::ImageTrafo, kalvo::IgnitionTransformerFlag},
+    {kalvo::ComponentImage::ImageMotor, kalvo::FanMotorFlag},
+    {kalvo::ComponentImage::ImageFlamme, kalvo::FlameFlag},
+    {kalvo::ComponentImage::ImageVentil1, kalvo::FuelValve1Flag},
+    {kalvo::ComponentImage::ImageVentil2, kalvo::FuelValve2Flag},
+};
 constexpr int ErrorTabCount = 8;
 constexpr int FirstValueLabel = 2;  // Label2 .. Label6
 constexpr int LastValueLabel = 6;
@@ -343,22 +358,15 @@ void TMainFrm::ClearReadings()
 
 void TMainFrm::HideComponentImages()
 {
-    using kalvo::ComponentImage;
-    for (ComponentImage image : {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo, ComponentImage::ImageMotor,
-                                 ComponentImage::ImageFlamme, ComponentImage::ImageVentil1, ComponentImage::ImageVentil2})
-        view_.SetImageVisible(image, false);
+    for (const ComponentPicture& picture : ComponentPictures)
+        view_.SetImageVisible(picture.image, false);
 }
 
 void TMainFrm::RefreshIndicators()
 {
-    using kalvo::ComponentImage;
     const kalvo::StatusFlagSet& flags = uGlobal::StatusFlags;
-    view_.SetImageVisible(ComponentImage::ImageHeizung, flags[5]);
-    view_.SetImageVisible(ComponentImage::ImageTrafo, flags[4]);
-    view_.SetImageVisible(ComponentImage::ImageMotor, flags[6]);
-    view_.SetImageVisible(ComponentImage::ImageFlamme, flags[1]);
-    view_.SetImageVisible(ComponentImage::ImageVentil1, flags[2]);
-    view_.SetImageVisible(ComponentImage::ImageVentil2, flags[3]);
+    for (const ComponentPicture& picture : ComponentPictures)
+        view_.SetImageVisible(picture.image, flags[picture.flag]);
 
     // A list left empty by a start-up that stopped early has no marks to set.
     for (int k = 0; k < checkListItems_; ++k)
