@@ -28,7 +28,6 @@ int main(int argc, char* argv[])
     const int exitCode = QApplication::exec();
 
     // A port left open (the settings could not be written at shutdown) goes before the system that opened it.
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
+    uGlobal::ResetProgramState();
     return exitCode;
 }
