@@ -69,7 +69,7 @@ bool TailBeyondOneBufferIsZero(const kalvo::Block& block)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const kalvo::LanguageLines language = kalvo::test::NumberedLanguage();
+    const kalvo::LanguageLines& language = kalvo::test::NumberedLanguageTable();
     FuzzedDataProvider provider(data, size);
 
     auto serial = std::make_unique<kalvo::FakeSerialSystem>();

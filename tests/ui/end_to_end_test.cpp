@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "Protocol.h"
 #include "Readings.h"
 #include "SerialLine.h"
@@ -27,6 +28,8 @@
 #include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::WaitFor;
 
 using namespace std::chrono_literals;
 
@@ -42,19 +45,6 @@ std::string DeliveredLanguageFile()
     return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
 }
 
-// Runs the event loop until the condition holds or the limit passes; returns the condition. The
-// condition is only looked at between events, never in the middle of a poll.
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = Patience)
-{
-    const QDeadlineTimer deadline(limit);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
-}
 
 // True when the block holds a reply's data of exactly dataLength bytes: something in them, and
 // nothing after them (a longer reply would have left its trailing bytes there).
@@ -119,7 +109,7 @@ protected:
     // Waits for the first poll to end: the report box, emptied at start-up, fills after every poll.
     bool FirstPollEnded()
     {
-        return WaitFor([this] { return !window->Memo1->Lines().empty(); });
+        return WaitFor([this] { return !window->Memo1->Lines().empty(); }, Patience);
     }
 
     // The unit's log once it shows the request for the error history.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "FakeSerial.h"
 #include "KalvoError.h"
 #include "LanguageFixtures.h"
@@ -36,21 +37,11 @@
 
 namespace {
 
+using kalvo::test::WaitFor;
+
 using kalvo::test::Line;
 using namespace std::chrono_literals;
 
-// Runs the event loop until the condition holds or the deadline passes; returns the condition.
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = 20s)
-{
-    const QDeadlineTimer deadline(limit);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
-}
 
 std::vector<std::string> MemoLines(const QtMainWindow& window, int n)
 {

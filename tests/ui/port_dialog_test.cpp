@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "FakeSerial.h"
 #include "QtStatusBar.h"
 #include "TempDir.h"
@@ -23,22 +24,12 @@
 
 namespace {
 
+using kalvo::test::WaitFor;
+
 using namespace std::chrono_literals;
 
 constexpr auto Patience = 20s;
 
-// Runs the event loop until the condition holds or the deadline passes; returns the condition.
-template <typename Condition>
-bool WaitFor(Condition condition)
-{
-    const QDeadlineTimer deadline(Patience);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
-}
 
 bool Listed(const QtPortDialog& dialog)
 {
