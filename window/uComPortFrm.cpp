@@ -14,7 +14,7 @@ constexpr std::size_t MaxPortDigits = 3;
 
 }  // namespace
 
-TComPortFrm::TComPortFrm(kalvo::PortDialogView& view) : view_(view) {}
+TComPortFrm::TComPortFrm(kalvo::PortDialogView& view) : view_(view) { }
 
 std::string TComPortFrm::PortText(int portNumber)
 {
@@ -69,8 +69,8 @@ void TComPortFrm::FinishListing()
     // The port in use is preselected when it is listed, otherwise the first port found.
     if (!foundPorts_.empty()) {
         const auto current = std::find(foundPorts_.begin(), foundPorts_.end(), PortText(uGlobal::PortNumber));
-        view_.SelectPortItem(current != foundPorts_.end() ? static_cast<int>(std::distance(foundPorts_.begin(), current))
-                                                          : 0);
+        view_.SelectPortItem(
+            current != foundPorts_.end() ? static_cast<int>(std::distance(foundPorts_.begin(), current)) : 0);
     }
     view_.SetAccessNoteVisible(foundPorts_.empty() && accessDenied_);
     view_.SetSearching(false, {});

@@ -22,8 +22,8 @@ ProgramFiles ProgramFilesFor(const std::string& executablePath)
     constexpr const char* PathSeparators = "/";
 #endif
     const std::size_t lastSeparator = executablePath.find_last_of(PathSeparators);
-    const std::string folder = lastSeparator == std::string::npos ? std::string()
-                                                                   : executablePath.substr(0, lastSeparator + 1);
+    const std::string folder =
+        lastSeparator == std::string::npos ? std::string() : executablePath.substr(0, lastSeparator + 1);
     return {folder + "MY.LNG", SettingsPathFor(executablePath)};
 }
 
@@ -93,10 +93,7 @@ void SaveExportText(const std::string& fileName, const std::string& exportText)
 
 }  // namespace
 
-TMainFrm::TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files)
-    : view_(view), files_(std::move(files))
-{
-}
+TMainFrm::TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files) : view_(view), files_(std::move(files)) { }
 
 TMainFrm::~TMainFrm()
 {
@@ -111,8 +108,7 @@ void TMainFrm::FormCreate()
 }
 
 // An error ends the handler where it occurs; the program goes on with the next event.
-template <typename Body>
-void TMainFrm::RunHandler(Body&& body)
+template <typename Body> void TMainFrm::RunHandler(Body&& body)
 {
     try {
         body();

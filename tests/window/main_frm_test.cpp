@@ -26,8 +26,8 @@ using kalvo::test::Line;
 using namespace std::chrono_literals;
 
 constexpr ComponentImage ComponentImages[] = {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo,
-                                              ComponentImage::ImageMotor,   ComponentImage::ImageFlamme,
-                                              ComponentImage::ImageVentil1, ComponentImage::ImageVentil2};
+    ComponentImage::ImageMotor, ComponentImage::ImageFlamme, ComponentImage::ImageVentil1,
+    ComponentImage::ImageVentil2};
 
 class MainFrmTest : public ::testing::Test {
 protected:
@@ -60,8 +60,8 @@ protected:
     {
         serial.AnswerRequest(kalvo::StatusRequest, {{5, kalvo::MakeReply(kalvo::StatusRequest, statusData)}});
         serial.AnswerRequest(kalvo::TimingRequest, {{5, kalvo::MakeReply(kalvo::TimingRequest, {})}});
-        serial.AnswerRequest(kalvo::ErrorHistoryRequest,
-                             {{5, kalvo::MakeReply(kalvo::ErrorHistoryRequest, errorHistoryData)}});
+        serial.AnswerRequest(
+            kalvo::ErrorHistoryRequest, {{5, kalvo::MakeReply(kalvo::ErrorHistoryRequest, errorHistoryData)}});
     }
 
     void ExpectInitialContents() const
@@ -258,7 +258,7 @@ TEST_F(MainFrmTest, PollShowsTheReadingsEverywhere)
     EXPECT_EQ(view.memos.at(2), std::vector<std::string>{Line(30) + " 1"});
     for (int n = 2; n <= 8; ++n)
         EXPECT_EQ(view.memos.at(n + 1),
-                  kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, 16 * (n - 1), n, uGlobal::LanguageTable));
+            kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, 16 * (n - 1), n, uGlobal::LanguageTable));
     EXPECT_EQ(view.memos.at(9).front(), Line(30) + " 8");
 
     const std::vector<bool> expectedFlags = {false, true, true, false, false, true, true, false, true, false};
@@ -283,16 +283,17 @@ TEST_F(MainFrmTest, EachFlagShowsItsComponentAndItsCheckMark)
 {
     WriteLanguageFile();
     frame.FormShow();
-    const std::map<int, ComponentImage> pictured = {
-        {1, ComponentImage::ImageFlamme}, {2, ComponentImage::ImageVentil1}, {3, ComponentImage::ImageVentil2},
-        {4, ComponentImage::ImageTrafo},  {5, ComponentImage::ImageHeizung}, {6, ComponentImage::ImageMotor}};
+    const std::map<int, ComponentImage> pictured = {{1, ComponentImage::ImageFlamme}, {2, ComponentImage::ImageVentil1},
+        {3, ComponentImage::ImageVentil2}, {4, ComponentImage::ImageTrafo}, {5, ComponentImage::ImageHeizung},
+        {6, ComponentImage::ImageMotor}};
     for (int flag = 0; flag < 10; ++flag) {
         uGlobal::StatusFlags = {};
         uGlobal::StatusFlags[static_cast<std::size_t>(flag)] = true;
         frame.RefreshIndicators();
         for (ComponentImage image : ComponentImages) {
             const auto found = pictured.find(flag);
-            EXPECT_EQ(view.imageVisible.at(image), found != pictured.end() && found->second == image) << "flag " << flag;
+            EXPECT_EQ(view.imageVisible.at(image), found != pictured.end() && found->second == image)
+                << "flag " << flag;
         }
         for (int k = 0; k < 10; ++k)
             EXPECT_EQ(view.checkMarks[static_cast<std::size_t>(k)], k == flag) << "flag " << flag << ", item " << k;
@@ -317,7 +318,7 @@ TEST_F(MainFrmTest, QuitDuringAWaitingCycleEndsTheRun)
     EXPECT_TRUE(uGlobal::StopRequested);
     EXPECT_EQ(serial.Writes().size(), 1u);  // the cycle ended in its first wait
     EXPECT_TRUE(view.closed);
-    EXPECT_EQ(StoredSetting("COM"), 5);     // written while the port was still in use
+    EXPECT_EQ(StoredSetting("COM"), 5);  // written while the port was still in use
     EXPECT_EQ(StoredSetting("Panel"), 1);
     EXPECT_FALSE(serial.Port(5).open);
     EXPECT_EQ(view.panels[0], "No Com-Port");
@@ -361,7 +362,7 @@ TEST_F(MainFrmTest, TickDuringARunningPollStartsNoSecondCycle)
     EXPECT_TRUE(view.errorBoxes.empty());
     EXPECT_EQ(writesAfterTick, writesBeforeTick);
     EXPECT_TRUE(timerOnAfterTick);
-    EXPECT_EQ(serial.Writes().size(), 3u);  // one cycle: three requests
+    EXPECT_EQ(serial.Writes().size(), 3u);                          // one cycle: three requests
     EXPECT_EQ(serial.OpenAttempts(), (std::vector<int>{5, 5, 5}));  // check, open, reopen after the dialog
     EXPECT_TRUE(view.timerOn);
 }
