@@ -23,6 +23,8 @@
 #include "FakeSerial.h"
 #include "KalvoError.h"
 #include "LanguageFixtures.h"
+#include "PollFixtures.h"
+#include "ProgramFolder.h"
 #include "ProgramState.h"
 #include "Protocol.h"
 #include "Readings.h"
@@ -36,6 +38,8 @@
 #include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::AnswerEveryRequest;
 
 using kalvo::test::WaitFor;
 
@@ -92,7 +96,7 @@ private:
     QTimer timer_;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected kalvo::test::ProgramFolder {
 protected:
     void SetUp() override
     {
@@ -103,24 +107,6 @@ protected:
     {
         window.reset();
         state.reset();
-    }
-
-    void WriteLanguageFile()
-    {
-        std::string text;
-        for (int n = 1; n <= kalvo::LanguageLines::Count; ++n)
-            text += Line(n) + "\r\n";
-        kalvo::test::WriteFileBytes(files.languageFile, text);
-    }
-
-    void WriteSettings(const std::string& mainSection)
-    {
-        kalvo::test::WriteFileBytes(files.settingsFile, "[Main]\r\n" + mainSection);
-    }
-
-    int StoredSetting(const std::string& key) const
-    {
-        return kalvo::ReadIniInteger(files.settingsFile, "Main", key, -999);
     }
 
     // Builds the window without showing it, so start-up has not run.
@@ -135,14 +121,6 @@ protected:
     {
         Build().show();
         return *window;
-    }
-
-    void AnswerEveryRequest()
-    {
-        serial.AnswerRequest(kalvo::StatusRequest, {{5, kalvo::MakeReply(kalvo::StatusRequest, statusData)}});
-        serial.AnswerRequest(kalvo::TimingRequest, {{5, kalvo::MakeReply(kalvo::TimingRequest, {})}});
-        serial.AnswerRequest(kalvo::ErrorHistoryRequest,
-                             {{5, kalvo::MakeReply(kalvo::ErrorHistoryRequest, errorHistoryData)}});
     }
 
     void ExpectInitialContents() const
@@ -163,30 +141,10 @@ protected:
         EXPECT_EQ(window->StatusBar1->PanelText(1), QString());
     }
 
-    kalvo::test::TempDir dir;
-    kalvo::ProgramFiles files{dir.file("MY.LNG"), dir.file("kalvo.ini")};
     kalvo::FakeSerialSystem serial;
     std::optional<kalvo::test::ProgramStateGuard> state;
     std::vector<std::string> errors;
     std::unique_ptr<QtMainWindow> window;
-
-    // Byte 37 = 0x56 sets flags 1, 2, 5 and 6; byte 38 = 0x80 sets flag 8. Bytes 2..17 hold the
-    // status text, with bytes a plain-text view would lose and one 0x80 that decoding drops.
-    kalvo::Bytes statusData = [] {
-        kalvo::Bytes data(51, 0);
-        const std::string status("ab\0\xA0\xFF\x80zq", 8);
-        std::copy(status.begin(), status.end(), data.begin() + 2);
-        data[35] = 0x09;  // 2305 tenths of a volt
-        data[36] = 0x01;
-        data[37] = 0x56;
-        data[38] = 0x80;
-        return data;
-    }();
-    kalvo::Bytes errorHistoryData = [] {
-        kalvo::Bytes data(128, 0);
-        data[0] = 0xFF;  // record 1 is empty
-        return data;
-    }();
 };
 
 TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
@@ -200,7 +158,7 @@ TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
 
 TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
 
     EXPECT_TRUE(errors.empty());
@@ -234,7 +192,7 @@ TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
 
 TEST_F(MainWindowTest, StoredPortThatExistsIsOpenedAndPolled)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     QtMainWindow& frame = Start();
 
@@ -278,9 +236,9 @@ TEST_F(MainWindowTest, MissingLanguageFileStopsStartUpInTheErrorBox)
 
 TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
-    AnswerEveryRequest();
+    AnswerEveryRequest(serial);
     QtMainWindow& frame = Start();
     frame.MainFrm().Timer1Timer();
 
@@ -320,7 +278,7 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
 
 TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
     frame.PageControl1->setCurrentWidget(frame.TabSheet2);
     QListWidget* list = frame.CheckListBox1;
@@ -346,7 +304,7 @@ TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
     EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
     frame.resize(900, 700);
