@@ -101,7 +101,7 @@ void AwaitInput(std::size_t expectedLength, std::size_t queued, std::uint32_t ms
     const std::uint32_t lineMs = missing > 1 ? static_cast<std::uint32_t>((missing - 1) * ByteTimeUs / 1000) : 0;
     const bool portCanDeliver = PortHandle && !PortHandle->DeviceGone();
     if (portCanDeliver && lineMs == 0)
-        PortHandle->WaitForInput(std::chrono::milliseconds(sliceMs));
+        PortHandle->WaitForInput(queued, std::chrono::milliseconds(sliceMs));
     else
         Serial->Pause(std::chrono::milliseconds(portCanDeliver ? std::min(lineMs, sliceMs) : sliceMs));
 }

@@ -89,8 +89,10 @@ void TComPortFrm::hideEvent(QHideEvent* event)
 {
     QDialog::hideEvent(event);
     // Closed while still searching: the rest of the ports stay untried until the next showing.
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
         probePause_->stop();
+        search_.reset();
+    }
 }
 
 void TComPortFrm::FormShow()
@@ -101,6 +103,7 @@ void TComPortFrm::FormShow()
     accessDenied_ = false;
     ShowAccessNote(false);
     SetSearching(true);
+    search_ = uGlobal::Serial->StartSearch();
     ProbePortsFrom(FirstPort);
 }
 
@@ -110,7 +113,7 @@ void TComPortFrm::FormShow()
 void TComPortFrm::ProbePortsFrom(int portNumber)
 {
     for (int n = portNumber; n <= LastPort; ++n) {
-        kalvo::OpenOutcome outcome = uGlobal::Serial->Open(n);
+        kalvo::OpenOutcome outcome = search_->Open(n);
         if (!outcome.port) {
             accessDenied_ = accessDenied_ || outcome.accessDenied;
             continue;
@@ -126,6 +129,7 @@ void TComPortFrm::ProbePortsFrom(int portNumber)
 
 void TComPortFrm::FinishListing()
 {
+    search_.reset();
     ComboBox1->addItems(foundPorts_);
     // The port in use is preselected when it is listed, otherwise the first port found.
     const int current = ComboBox1->findText(PortText(uGlobal::PortNumber));

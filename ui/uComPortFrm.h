@@ -3,6 +3,10 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <memory>
+
+#include "SerialLine.h"
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -46,6 +50,7 @@ private:
     void PlaceCentred();
 
     QTimer* probePause_ = nullptr;
+    std::unique_ptr<kalvo::PortOpener> search_;  // the ports as they were when this showing began
     QStringList foundPorts_;  // listed together once the search is done
     int nextPortToProbe_ = FirstPort;
     bool accessDenied_ = false;
