@@ -361,7 +361,10 @@ void SetKey(std::vector<IniLine>& lines, const std::string& section, const std::
         --insertAt;
     if (lines[insertAt - 1].end.empty())
         lines[insertAt - 1].end = lineEnd;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {key + "=" + value, lineEnd});
+    // The new line ends like the line before it: a lone CR before a blank line that ends in LF
+    // would read back as one CR LF, and the blank line would be gone.
+    const std::string end = lines[insertAt - 1].end;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {key + "=" + value, end});
 }
 
 // ---- Integers ------------------------------------------------------------------------------

@@ -227,6 +227,16 @@ TEST(WriteIni, AddsANewKeyAtTheEndOfItsSectionBeforeBlankLines)
     EXPECT_EQ(ReadFileBytes(path), "[Main]\nCOM=3\nPanel=2\n\n[Ports]\nCOM3=/dev/pts/1\nCOM4=/dev/pts/2\n");
 }
 
+TEST(WriteIni, ANewKeyEndsLikeTheLineBeforeItSoNoBlankLineMerges)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\rCOM=3\n\n[Ports]\r");
+    WriteIniInteger(path, "Main", "Panel", 2);
+    WriteIniInteger(path, "Main", "Other", 1);
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\rCOM=3\nPanel=2\nOther=1\n\n[Ports]\r");
+}
+
 TEST(WriteIni, AddsASectionAfterALastLineWithoutLineEnd)
 {
     TempDir dir;
