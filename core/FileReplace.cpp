@@ -98,9 +98,11 @@ FileReplaceResult ReplaceFileContent(const std::string& target, const std::strin
 {
     struct stat old { };
     const bool replacing = stat(target.c_str(), &old) == 0;
-    // The rename needs only the folder's permission: a settings file the user made read-only
-    // would be replaced without a word, which Windows refuses as well.
-    if (replacing && access(target.c_str(), W_OK) != 0)
+    // The rename needs only the folder's permission: a file the user made read-only would be
+    // replaced without a word, which Windows refuses as well. The file's own write bits decide,
+    // since access() grants the superuser everything.
+    constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+    if (replacing && ((old.st_mode & AnyWriteBit) == 0 || access(target.c_str(), W_OK) != 0))
         return FileReplaceResult::NotCreated;
     std::string temporary;
     const int fd = CreateTemporaryBeside(target, temporary);

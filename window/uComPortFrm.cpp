@@ -29,6 +29,7 @@ void TComPortFrm::FormShow()
     accessDenied_ = false;
     view_.SetAccessNoteVisible(false);
     view_.SetSearching(true, SearchingText);
+    search_ = uGlobal::Serial->StartSearch();
     ProbePortsFrom(FirstPort);
 }
 
@@ -36,6 +37,7 @@ void TComPortFrm::FormShow()
 void TComPortFrm::FormHide()
 {
     view_.StopProbePause();
+    search_.reset();
 }
 
 void TComPortFrm::ProbePauseElapsed()
@@ -49,7 +51,7 @@ void TComPortFrm::ProbePauseElapsed()
 void TComPortFrm::ProbePortsFrom(int portNumber)
 {
     for (int n = portNumber; n <= LastPort; ++n) {
-        kalvo::OpenOutcome outcome = uGlobal::Serial->Open(n);
+        kalvo::OpenOutcome outcome = search_->Open(n);
         if (!outcome.port) {
             accessDenied_ = accessDenied_ || outcome.accessDenied;
             continue;
@@ -65,6 +67,7 @@ void TComPortFrm::ProbePortsFrom(int portNumber)
 
 void TComPortFrm::FinishListing()
 {
+    search_.reset();
     view_.SetPortItems(foundPorts_);
     // The port in use is preselected when it is listed, otherwise the first port found.
     if (!foundPorts_.empty()) {
