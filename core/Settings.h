@@ -10,9 +10,10 @@ namespace kalvo {
 // The settings file: the executable's path with its extension replaced by ".ini".
 std::string SettingsPathFor(const std::string& executablePath);
 
-// Settings files are a few hundred bytes; one larger than this counts as unreadable: it reads as
-// absent and is not written over.
-inline constexpr std::size_t MaxSettingsFileBytes = 4 * 1024 * 1024;
+// Settings files are a few hundred bytes, but one grown by hand-kept port lists or notes still
+// works up to this size; a larger one counts as unreadable: it reads as absent and is not written
+// over. The bound keeps a runaway file from stalling start-up or filling memory.
+inline constexpr std::size_t MaxSettingsFileBytes = 32 * 1024 * 1024;
 
 // Windows-style INI profile access, key by key. Section and key names compare without regard to
 // case; CR LF, LF and a lone CR each end a line. Reading never fails: a missing or unreadable
