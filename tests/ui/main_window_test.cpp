@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +29,7 @@
 #include "TMemo.h"
 #include "TStatusBar.h"
 #include "TempDir.h"
+#include "TerminationSignals.h"
 #include "TextCodec.h"
 #include "uGlobal.h"
 #include "uMainFrm.h"
@@ -399,6 +401,31 @@ TEST_F(MainWindowTest, QuitDuringAWaitingCycleEndsTheRun)
     frame.Memo1->Clear();
     frame.Timer1Timer();
     EXPECT_TRUE(MemoLines(frame, 1).empty());
+}
+
+// The quit that a termination signal asks for, arriving while the port dialog is open: the dialog
+// closes, the port command ends as it would after a cancel, then the run ends as Quit ends it.
+TEST_F(MainWindowTest, SignalQuitClosesAnOpenDialogFirst)
+{
+    WriteLanguageFile();
+    WriteSettings("Panel=2\r\n");
+    TMainFrm& frame = Start();
+    QDialog portDialog(&frame);
+    bool dialogReturned = false;
+    frame.SetPortDialog([&] {
+        QTimer::singleShot(0, &frame, [&frame] { kalvo::QuitAfterDialogs(frame); });
+        portDialog.exec();
+        dialogReturned = true;
+    });
+
+    frame.COMPort1->trigger();
+
+    EXPECT_TRUE(dialogReturned);
+    EXPECT_FALSE(uGlobal::StopRequested);  // Quit comes only once the dialog's loop has ended
+    ASSERT_TRUE(WaitFor([&] { return frame.isHidden(); }));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(uGlobal::StopRequested);
+    EXPECT_EQ(StoredSetting("Panel"), 1);
 }
 
 TEST_F(MainWindowTest, TickDuringARunningPollStartsNoSecondCycle)
