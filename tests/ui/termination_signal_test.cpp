@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "LanguageFixtures.h"
 #include "Settings.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
@@ -23,11 +24,6 @@ namespace fs = std::filesystem;
 // The first poll comes 2 s after start-up; the rest is room for a busy machine.
 constexpr auto Patience = 30s;
 
-std::string DeliveredLanguageFile()
-{
-    return (fs::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
-}
-
 // The program in a folder of its own, its settings naming the unit's port as COM20 and the Text
 // page, which the run does not show: a run that saves its settings stores Panel=1.
 class KalvoRun {
@@ -35,7 +31,7 @@ public:
     KalvoRun()
     {
         fs::copy_file(KALVO_PROGRAM, program_);
-        fs::copy_file(DeliveredLanguageFile(), folder_.file("MY.LNG"));
+        fs::copy_file(kalvo::test::DeliveredLanguageFile(), folder_.file("MY.LNG"));
         kalvo::test::WriteFileBytes(settings_, "[Main]\r\nCOM=20\r\nPanel=2\r\n");
         unit_ = std::make_unique<kalvo::test::UnitsimProcess>(
             UNITSIM_PROGRAM, std::vector<std::string>{"--settings", settings_, "--com", "20", "--mode", "silent", "--log"},
