@@ -65,8 +65,8 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* 
     readEnd_ = ends[0];
     wakeWriteEnd = ends[1];
     signalsCaught = 0;
-    notifier_ = new QSocketNotifier(readEnd_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationSignals::TakeSignals);
+    auto* notifier = new QSocketNotifier(readEnd_, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::TakeSignals);
     SetHandler(&OnTerminationSignal);
 }
 

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-class QSocketNotifier;
 class TMainFrm;
 
 namespace kalvo {
@@ -25,7 +24,6 @@ private:
 
     std::function<void()> onSignal_;
     int readEnd_ = -1;
-    QSocketNotifier* notifier_ = nullptr;
 };
 
 // Ends the run the way File > Quit does. The menu cannot be reached while a modal dialog is open
