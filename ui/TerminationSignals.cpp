@@ -20,8 +20,6 @@ namespace kalvo {
 
 namespace {
 
-constexpr int HandledSignals[] = {SIGTERM, SIGINT, SIGHUP};
-
 // Shared with the handler, which may touch nothing else.
 std::atomic<int> wakeWriteEnd{-1};
 std::atomic<int> signalsCaught{0};
@@ -43,17 +41,6 @@ extern "C" void OnTerminationSignal(int signalNumber)
     errno = savedErrno;
 }
 
-void SetHandler(void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    // Interrupted system calls resume; the read cycle's waits come back early and look again.
-    action.sa_flags = SA_RESTART;
-    for (int signalNumber : HandledSignals)
-        sigaction(signalNumber, &action, nullptr);
-}
-
 }  // namespace
 
 TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* parent)
@@ -67,12 +54,23 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal, QObject* 
     signalsCaught = 0;
     auto* notifier = new QSocketNotifier(readEnd_, QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::TakeSignals);
-    SetHandler(&OnTerminationSignal);
+
+    struct sigaction ours {};
+    ours.sa_handler = &OnTerminationSignal;
+    sigemptyset(&ours.sa_mask);
+    // Interrupted system calls resume; the read cycle's waits come back early and look again.
+    ours.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < HandledSignals.size(); ++i) {
+        sigaction(HandledSignals[i], nullptr, &earlierHandling_[i]);
+        if (earlierHandling_[i].sa_handler != SIG_IGN)
+            sigaction(HandledSignals[i], &ours, nullptr);
+    }
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    SetHandler(SIG_DFL);
+    for (std::size_t i = 0; i < HandledSignals.size(); ++i)
+        sigaction(HandledSignals[i], &earlierHandling_[i], nullptr);
     close(wakeWriteEnd.exchange(-1));
     close(readEnd_);
 }

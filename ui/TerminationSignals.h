@@ -2,6 +2,9 @@
 
 #include <QObject>
 
+#include <signal.h>
+
+#include <array>
 #include <functional>
 
 class TMainFrm;
@@ -10,10 +13,13 @@ namespace kalvo {
 
 // Turns SIGTERM, SIGINT and SIGHUP (log-out, shut-down, Ctrl-C in a terminal) into a call on the
 // event loop: the handler only writes a byte into a pipe, and a notifier on the pipe's other end
-// makes the call. A second signal ends the program at once, as the signal does by default. One
-// instance at a time; it restores the default handling when it goes.
+// makes the call. A second signal ends the program at once, as the signal does by default. A signal
+// that the program was started with ignored (nohup ignores SIGHUP) stays ignored. One instance at a
+// time; it restores the earlier handling when it goes.
 class TerminationSignals : public QObject {
 public:
+    static constexpr std::array<int, 3> HandledSignals{SIGTERM, SIGINT, SIGHUP};
+
     explicit TerminationSignals(std::function<void()> onSignal, QObject* parent = nullptr);
     ~TerminationSignals() override;
     TerminationSignals(const TerminationSignals&) = delete;
@@ -24,6 +30,7 @@ private:
 
     std::function<void()> onSignal_;
     int readEnd_ = -1;
+    std::array<struct sigaction, HandledSignals.size()> earlierHandling_{};
 };
 
 // Ends the run the way File > Quit does. The menu cannot be reached while a modal dialog is open

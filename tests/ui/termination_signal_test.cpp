@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+
 #include <signal.h>
 
 #include <chrono>
@@ -14,6 +17,7 @@
 #include "LanguageFixtures.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "TerminationSignals.h"
 #include "UnitsimProcess.h"
 
 namespace {
@@ -87,6 +91,29 @@ TEST(TerminationSignal, SecondSignalEndsTheProgramAtOnce)
     EXPECT_TRUE(run.Program().EndingSignal() == SIGTERM || run.Program().EndingSignal() == SIGINT)
         << "ended by signal " << run.Program().EndingSignal();
     EXPECT_EQ(run.StoredPanel(), 2) << "the settings were written";
+}
+
+// Started with SIGHUP ignored, as nohup starts a program: that signal stays ignored and does not count
+// as the first one, the others still reach the event loop, and the ignoring outlasts the handling.
+TEST(TerminationSignal, IgnoredAtStartStaysIgnored)
+{
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before {};
+    sigaction(SIGHUP, &ignore, &before);
+    int calls = 0;
+    {
+        const kalvo::TerminationSignals handling([&calls] { ++calls; });
+        raise(SIGHUP);
+        raise(SIGTERM);  // would end this process were it taken for a second signal
+        const QDeadlineTimer deadline(Patience);
+        while (calls == 0 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    }
+    struct sigaction after {};
+    sigaction(SIGHUP, &before, &after);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(after.sa_handler, SIG_IGN);
 }
 
 }  // namespace
