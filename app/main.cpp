@@ -6,6 +6,7 @@
 #include "ApplicationIcon.h"
 #include "ErrorBox.h"
 #include "SerialLine.h"
+#include "TerminationSignals.h"
 #include "uGlobal.h"
 #include "uMainFrm.h"
 
@@ -24,6 +25,8 @@ int main(int argc, char* argv[])
     uGlobal::Serial = serial.get();
 
     TMainFrm MainFrm(files);
+    // Log-out, shut-down and Ctrl-C end the run as File > Quit does, saving the settings.
+    const kalvo::TerminationSignals terminationSignals([&MainFrm] { kalvo::QuitAfterDialogs(MainFrm); });
     MainFrm.show();
     const int exitCode = QApplication::exec();
 

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QSaveFile>
 
+#include <unistd.h>
+
 #include "KalvoError.h"
 #include "TMemo.h"
 #include "TextCodec.h"
@@ -15,6 +17,14 @@ namespace kalvo {
 namespace {
 
 constexpr char LineEnd[] = "\r\n";
+
+// Writes the whole text and makes sure it reached the disk: Qt buffers small writes and its commit
+// renames the file even when flushing that buffer failed, so every step is checked here first.
+bool WriteWhole(QSaveFile& file, const std::string& text)
+{
+    const auto size = static_cast<qint64>(text.size());
+    return file.write(text.data(), size) == size && file.flush() && ::fsync(file.handle()) == 0;
+}
 
 }  // namespace
 
@@ -45,6 +55,8 @@ void CopyExportText(const std::string& exportText)
     QGuiApplication::clipboard()->setText(AnsiToQString(exportText));
 }
 
+// Any failure leaves the chosen file as it was and no new file behind, so the user is told that the
+// file was not created, by its name, whichever step failed.
 void SaveExportText(const QString& fileName, const std::string& exportText)
 {
     const KalvoError cannotCreate("Cannot create file " +
@@ -56,12 +68,9 @@ void SaveExportText(const QString& fileName, const std::string& exportText)
         throw cannotCreate;
 
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // An uncommitted file is removed when it goes out of scope; the earlier file stays as it was.
+    if (!file.open(QIODevice::WriteOnly) || !WriteWhole(file, exportText) || !file.commit())
         throw cannotCreate;
-    const auto size = static_cast<qint64>(exportText.size());
-    // An uncommitted file is discarded when it goes out of scope; the old file stays as it was.
-    if (file.write(exportText.data(), size) != size || !file.commit())
-        throw KalvoError("Stream write error");
 }
 
 TSaveDialog::TSaveDialog(QWidget* parent)

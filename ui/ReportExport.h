@@ -29,8 +29,8 @@ void CopyExportText(const std::string& exportText);
 
 // Writes the export text exactly (no byte-order mark, nothing more) into the file, replacing a file
 // of that name. The text goes into a new file beside it that takes the name only once it is
-// complete, so a failing write leaves an earlier file whole. Throws KalvoError
-// "Cannot create file <name>" or "Stream write error".
+// written, flushed and synced, so any failure (a full disk among them) leaves an earlier file whole
+// and no new file. Throws KalvoError "Cannot create file <name>" for every failure.
 void SaveExportText(const QString& fileName, const std::string& exportText);
 
 // Picks the file that Save As writes to; empty when the user cancels.

@@ -34,6 +34,8 @@ TMemo::TMemo(const QString& name, QWidget* parent)
     : QPlainTextEdit(parent)
 {
     setObjectName(name);
+    // As in a multi-line edit box of the form's platform, Tab moves the focus on and types nothing.
+    setTabChangesFocus(true);
 }
 
 void TMemo::Clear()

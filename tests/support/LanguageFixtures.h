@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "Language.h"
@@ -19,6 +20,12 @@ inline LanguageLines NumberedLanguage()
     for (int n = 1; n <= LanguageLines::Count; ++n)
         language[n] = Line(n);
     return language;
+}
+
+// The language file delivered with the program.
+inline std::string DeliveredLanguageFile()
+{
+    return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
 }
 
 }  // namespace kalvo::test

@@ -17,6 +17,7 @@
 #include "Protocol.h"
 #include "Readings.h"
 #include "SerialLine.h"
+#include "LanguageFixtures.h"
 #include "Settings.h"
 #include "TImage.h"
 #include "TMemo.h"
@@ -36,11 +37,6 @@ constexpr auto Patience = 30s;
 constexpr int ComNumber = 20;
 const std::string PortText = "  COM20";
 const QString TransferErrorText = QStringLiteral("1    Transfer error. Check COM-Port.");
-
-std::string DeliveredLanguageFile()
-{
-    return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
-}
 
 // Runs the event loop until the condition holds or the limit passes; returns the condition. The
 // condition is only looked at between events, never in the middle of a poll.
@@ -85,7 +81,7 @@ class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::filesystem::copy_file(DeliveredLanguageFile(), files.languageFile);
+        std::filesystem::copy_file(kalvo::test::DeliveredLanguageFile(), files.languageFile);
         uGlobal::PortHandle.reset();
         uGlobal::PortNumber = uGlobal::NoPort;
         uGlobal::StopRequested = false;

@@ -7,8 +7,10 @@
 #include <QPrinterInfo>
 #include <QTimer>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sched.h>
 
 #include <csignal>
 #include <cstdio>
@@ -178,36 +180,87 @@ TEST_F(ExportTest, FileThatCannotBeCreatedIsReportedAndNothingIsWritten)
     EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
-// Saves over an earlier file under a file size limit, which makes the write fail part way as a full
-// disk would, and reports on stderr what it found. Runs in a child process of its own.
-[[noreturn]] void SaveUnderASizeLimitAndReport()
+// Makes the folder a file system with no space left. Where this process may mount, a small tmpfs goes
+// there in a mount namespace of its own (gone with the process); the earlier file is written, then a
+// filler takes every free block. Elsewhere a file size limit below the saved texts makes their writes
+// fail as a full disk would (stderr, which the test reads, stays within it). Returns what stands in
+// for the full disk.
+std::string FillUpWith(const fs::path& folder, const std::string& earlierFile, const std::string& earlier)
 {
-    std::string verdict = "no error";
-    {
-        kalvo::test::TempDir dir;
-        const std::string target = dir.file("report.txt");
-        WriteFileBytes(target, "earlier export\r\n");
-        const rlimit smallFiles{1024, 1024};
-        setrlimit(RLIMIT_FSIZE, &smallFiles);
-        std::signal(SIGXFSZ, SIG_IGN);
-        try {
-            kalvo::SaveExportText(QString::fromStdString(target), std::string(64 * 1024, 'x'));
-        } catch (const kalvo::KalvoError& error) {
-            verdict = error.what();
+    fs::create_directory(folder);
+    const bool tmpfs = unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") == 0;
+    WriteFileBytes(earlierFile, earlier);
+    if (tmpfs) {
+        std::FILE* filler = std::fopen((folder / "filler").c_str(), "wb");
+        while (filler && std::fputc('f', filler) != EOF && std::fflush(filler) == 0) {
         }
-        const bool whole = ReadFileBytes(target) == "earlier export\r\n" &&
-                           FolderEntries(dir.path()) == std::vector<std::string>{"report.txt"};
-        verdict += whole ? ", earlier file whole" : ", earlier file damaged";
+        if (filler)
+            std::fclose(filler);
+        return "full tmpfs";
     }
-    std::fprintf(stderr, "%s\n", verdict.c_str());
+    const rlimit smallFiles{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &smallFiles);
+    std::signal(SIGXFSZ, SIG_IGN);
+    return "file size limit";
+}
+
+// Saves small and large texts over an earlier file and under a new name on a full file system. Returns
+// what went wrong with each save, empty when nothing did, and names the stand-in for the full disk.
+std::string SaveEachOnAFullDisk(std::string& fullDisk)
+{
+    struct Case {
+        const char* name;
+        std::size_t size;  // the small text stays in Qt's 16 KB write buffer until it is flushed
+        bool overEarlier;
+    };
+    const Case cases[] = {{"small over earlier", 8 * 1024, true},
+                          {"large over earlier", 64 * 1024, true},
+                          {"small new", 8 * 1024, false},
+                          {"large new", 64 * 1024, false}};
+    kalvo::test::TempDir dir;
+    const fs::path disk = dir.path() / "disk";
+    const std::string earlierFile = (disk / "report.txt").string();
+    const std::string earlier = "earlier export\r\n";
+    fullDisk = FillUpWith(disk, earlierFile, earlier);
+    const std::vector<std::string> entriesBefore = FolderEntries(disk);
+    std::string faults;
+    for (const Case& c : cases) {
+        const std::string target = c.overEarlier ? earlierFile : (disk / "new.txt").string();
+        std::string error = "no error";
+        try {
+            kalvo::SaveExportText(QString::fromStdString(target), std::string(c.size, 'x'));
+        } catch (const kalvo::KalvoError& raised) {
+            error = raised.what();
+        }
+        if (error != "Cannot create file " + target)
+            faults += std::string(c.name) + ": " + error + "; ";
+        if (ReadFileBytes(earlierFile) != earlier)
+            faults += std::string(c.name) + ": earlier file changed; ";
+        if (FolderEntries(disk) != entriesBefore)
+            faults += std::string(c.name) + ": files added or removed; ";
+    }
+    umount2(disk.c_str(), MNT_DETACH);  // fails harmlessly where the size limit stood in
+    return faults;
+}
+
+// Runs in a child process of its own, which alone sees the mount or the size limit.
+[[noreturn]] void SaveOnAFullDiskAndReport()
+{
+    std::string fullDisk;
+    const std::string faults = SaveEachOnAFullDisk(fullDisk);
+    std::fprintf(stderr, "on a %s: %s\n", fullDisk.c_str(), faults.empty() ? "every save refused" : faults.c_str());
     std::_Exit(0);
 }
 
-TEST(SaveExportText, FailingWriteLeavesTheEarlierFileWhole)
+// A text small enough for Qt's write buffer fails only when the file is committed: the empty new
+// file must not take the name of the earlier one then.
+TEST(SaveExportText, FullDiskNamesTheFileKeepsTheEarlierOneAndLeavesNoNewFile)
 {
     // A child started afresh, so that no thread of this process can be caught in the fork.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(SaveUnderASizeLimitAndReport(), testing::ExitedWithCode(0), "Stream write error, earlier file whole");
+    EXPECT_EXIT(SaveOnAFullDiskAndReport(), testing::ExitedWithCode(0),
+                "on a (full tmpfs|file size limit): every save refused\n$");
 }
 
 TEST_F(ExportTest, PrintWithoutAPrinterIsReportedAfterGathering)
