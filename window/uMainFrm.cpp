@@ -70,25 +70,19 @@ constexpr int LastValueLabel = 6;
 constexpr char SaveFilter[] = "Text (*.txt)|*.txt";
 constexpr char SaveDefaultExtension[] = "txt";
 
-// Writes the export text exactly into the file, replacing a file of that name; an earlier file
-// stays whole when the write fails.
+// Writes the export text exactly into the file, replacing a file of that name. The text goes into
+// a new file beside it that takes the name only once it is written, flushed and synced, so any
+// failure (a full disk among them) leaves an earlier file whole and no new file; the user is told
+// by the file's name that it was not created, whichever step failed.
 void SaveExportText(const std::string& fileName, const std::string& exportText)
 {
-    const kalvo::KalvoError cannotCreate("Cannot create file " + fileName);
     // Only a plain file is replaced: a device or pipe of that name would otherwise be swapped for a
     // regular file, and a folder cannot take the text at all.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw cannotCreate;
-    switch (kalvo::ReplaceFileContent(fileName, exportText)) {
-    case kalvo::FileReplaceResult::Replaced:
-        return;
-    case kalvo::FileReplaceResult::NotCreated:
-        throw cannotCreate;
-    case kalvo::FileReplaceResult::NotWritten:
-        throw kalvo::KalvoError("Stream write error");
-    }
+    const bool plainOrAbsent = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+    if (!plainOrAbsent || kalvo::ReplaceFileContent(fileName, exportText) != kalvo::FileReplaceResult::Replaced)
+        throw kalvo::KalvoError("Cannot create file " + fileName);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +34,7 @@
 #include "QtMemo.h"
 #include "QtStatusBar.h"
 #include "TempDir.h"
+#include "TerminationSignals.h"
 #include "TextCodec.h"
 #include "uGlobal.h"
 #include "QtMainWindow.h"
@@ -276,6 +278,31 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
     EXPECT_FALSE(frame.Label5->text().isEmpty());
 }
 
+// The quit that a termination signal asks for, arriving while the port dialog is open: the dialog
+// closes, the port command ends as it would after a cancel, then the run ends as Quit ends it.
+TEST_F(MainWindowTest, SignalQuitClosesAnOpenDialogFirst)
+{
+    WriteNumberedLanguageFile();
+    WriteSettings("Panel=2\r\n");
+    QtMainWindow& frame = Start();
+    QDialog portDialog(&frame);
+    bool dialogReturned = false;
+    frame.SetPortDialog([&] {
+        QTimer::singleShot(0, &frame, [&frame] { kalvo::QuitAfterDialogs(frame); });
+        portDialog.exec();
+        dialogReturned = true;
+    });
+
+    frame.MenuActions.at(kalvo::MenuCommand::COMPort1)->trigger();
+
+    EXPECT_TRUE(dialogReturned);
+    EXPECT_FALSE(uGlobal::StopRequested);  // Quit comes only once the dialog's loop has ended
+    ASSERT_TRUE(WaitFor([&] { return frame.isHidden(); }));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(uGlobal::StopRequested);
+    EXPECT_EQ(StoredSetting("Panel"), 1);
+}
+
 TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 {
     WriteNumberedLanguageFile();
@@ -300,6 +327,59 @@ TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
         QApplication::sendEvent(list->viewport(), &click);
     }
     EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
+}
+
+// The named widget that holds the keyboard focus: the focus widget or the nearest named one above it
+// (a page control's focus lies on its tab bar).
+std::string FocusedName(const QtMainWindow& window)
+{
+    for (QWidget* widget = QApplication::focusWidget(); widget && widget != &window; widget = widget->parentWidget()) {
+        const QString name = widget->objectName();
+        if (!name.isEmpty() && !name.startsWith(QStringLiteral("qt_")))
+            return name.toStdString();
+    }
+    return "nothing";
+}
+
+// Tab goes round the Text page in its focus order, into the error memo of the page showing; the
+// check list takes its turn only while it is enabled, which start-up ends. A memo keeps its text.
+TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
+{
+    using Names = std::vector<std::string>;
+    const struct {
+        bool startedUp;
+        Names order;
+    } cases[] = {
+        {true, {"PageControl2", "Memo2", "BitBtn1", "BitBtn2", "BitBtn3", "PageControl1", "Memo1"}},
+        {false, {"PageControl2", "Memo8", "CheckListBox1", "BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl1",
+                 "Memo1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.startedUp ? "after start-up" : "start-up stopped at the missing language file");
+        std::filesystem::remove(files.languageFile);
+        if (c.startedUp)
+            WriteNumberedLanguageFile();
+        QtMainWindow& frame = Start();
+        frame.PageControl1->setCurrentWidget(frame.TabSheet2);
+        QApplication::setActiveWindow(&frame);
+        frame.Memo1->setFocus();
+        frame.Memo1->setPlainText(QStringLiteral("typed"));
+
+        Names visited;
+        for (std::size_t press = 0; press < c.order.size(); ++press) {
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+            QApplication::sendEvent(QApplication::focusWidget(), &tab);
+            visited.push_back(FocusedName(frame));
+        }
+
+        frame.Memo1->moveCursor(QTextCursor::End);
+        QKeyEvent letter(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(frame.Memo1, &letter);
+
+        EXPECT_EQ(visited, c.order);
+        EXPECT_EQ(frame.Memo1->toPlainText(), QStringLiteral("typedx"));
+        window.reset();
+    }
 }
 
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
@@ -329,6 +409,9 @@ TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
         ASSERT_NE(found, nullptr) << widget.name;
         EXPECT_EQ(found->geometry(), widget.geometry) << widget.name;
     }
+    for (QtMemo* errorMemo : {frame.Memo2, frame.Memo3, frame.Memo4, frame.Memo5, frame.Memo6, frame.Memo7,
+                             frame.Memo8, frame.Memo9})
+        EXPECT_EQ(errorMemo->size(), QSize(409, 141)) << errorMemo->objectName().toStdString();
     EXPECT_EQ(frame.Label5->pos(), QPoint(434, 45));
     EXPECT_EQ(frame.Label1->text(), QStringLiteral("Status : "));
     EXPECT_EQ(frame.findChild<QLabel*>(QStringLiteral("Panel0"))->width(), 50);

@@ -12,9 +12,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QToolButton>
 
 #include <array>
 #include <utility>
@@ -52,6 +53,8 @@ constexpr int CheckListRowHeight = 13;
 
 // The error tab shown before start-up has run.
 constexpr int InitialErrorTab = 6;
+// Each error memo fills its page's client area, at a fixed size whatever the style's tab frame.
+constexpr QRect ErrorMemoGeometry(0, 0, 409, 141);
 
 // "MS Sans Serif" where the system has it; elsewhere a plain sans-serif face of the same height.
 // Liberation Sans and Arial run about as narrow, so the fixed-width captions still fit.
@@ -134,6 +137,14 @@ QPushButton* MakeButton(const char* name, const QString& caption, const QRect& g
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     return button;
+}
+
+// A page control with many tabs shows scroll arrows; like a native page control's, they take clicks
+// but no keyboard focus, so Tab goes from the tabs straight into the page.
+void KeepScrollArrowsOutOfTabOrder(QTabWidget* pageControl)
+{
+    for (QToolButton* arrow : pageControl->tabBar()->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
 }
 
 QWidget* MakePage(const char* name)
@@ -264,6 +275,7 @@ void QtMainWindow::BuildTextPage()
     PageControl2 = new QTabWidget(page);
     PageControl2->setObjectName(QStringLiteral("PageControl2"));
     PageControl2->setGeometry(8, 312, 417, 169);
+    KeepScrollArrowsOutOfTabOrder(PageControl2);
     // Narrow tabs, so all eight error tabs show side by side without scroll arrows.
     PageControl2->setStyleSheet(
         QStringLiteral("QTabBar::tab { padding: 3px 7px; border: 1px solid palette(mid); border-bottom: none;"
@@ -312,10 +324,8 @@ void QtMainWindow::BuildErrorPages()
     for (const ErrorPage& errorPage : errorPages) {
         QWidget* sheet = MakePage(errorPage.sheetName);
         QtMemo* memo = MakeMemo(errorPage.memoName, MemoScrollBars::None, sheet);
+        memo->setGeometry(ErrorMemoGeometry);
         memo->AddLine(errorPage.memoName);
-        auto* fill = new QVBoxLayout(sheet);
-        fill->setContentsMargins(0, 0, 0, 0);
-        fill->addWidget(memo);
         PageControl2->addTab(sheet, QString::fromLatin1(errorPage.sheetName));
         this->*errorPage.sheet = sheet;
         this->*errorPage.memo = memo;
