@@ -253,30 +253,11 @@ void TMainFrm::PrintReport(const std::vector<std::string>& lines)
 {
     if (printJobOpen_)
         throw kalvo::KalvoError("Printing in progress");
-    const kalvo::PrintJobOpening opening = view_.OpenPrintJob({});
-    switch (opening.status) {
-    case kalvo::PrintJobStatus::Opened:
-        break;
-    case kalvo::PrintJobStatus::NoDefaultPrinter:
-        throw kalvo::KalvoError("There is no default printer currently selected");
-    case kalvo::PrintJobStatus::PrinterNotValid:
-        throw kalvo::KalvoError("Printer selected is not valid");
-    }
+    const kalvo::PrintPage page = OpenPrintJob();
     printJobOpen_ = true;
-    bool drawn = true;
+    bool drawn = false;
     try {
-        const auto placed = kalvo::LayOutPrintedLines(
-            lines, opening.page, [this](const std::string& text) { return view_.PrintTextWidth(text); });
-        int page = 0;
-        for (const kalvo::PlacedLine& line : placed) {
-            if (line.page != page) {
-                page = line.page;
-                drawn = view_.NewPrintPage();
-                if (!drawn)
-                    break;
-            }
-            view_.PrintLine(line.top, line.text);
-        }
+        drawn = PrintPages(lines, page);
     } catch (...) {
         // Ending the job sends what was drawn, also after a failure on the way.
         view_.EndPrintJob();
@@ -287,6 +268,38 @@ void TMainFrm::PrintReport(const std::vector<std::string>& lines)
     printJobOpen_ = false;
     if (!drawn || !ended)
         throw kalvo::KalvoError("Printing failed");
+}
+
+// A job on the current printer, under an empty document name; the reasons it cannot open leave
+// the handler.
+kalvo::PrintPage TMainFrm::OpenPrintJob()
+{
+    const kalvo::PrintJobOpening opening = view_.OpenPrintJob({});
+    switch (opening.status) {
+    case kalvo::PrintJobStatus::Opened:
+        break;
+    case kalvo::PrintJobStatus::NoDefaultPrinter:
+        throw kalvo::KalvoError("There is no default printer currently selected");
+    case kalvo::PrintJobStatus::PrinterNotValid:
+        throw kalvo::KalvoError("Printer selected is not valid");
+    }
+    return opening.page;
+}
+
+// Prints the lines laid out on the job's pages; false when the printer could not begin a page.
+bool TMainFrm::PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page)
+{
+    const auto textWidth = [this](const std::string& text) { return view_.PrintTextWidth(text); };
+    int pageNumber = 0;
+    for (const kalvo::PlacedLine& line : kalvo::LayOutPrintedLines(lines, page, textWidth)) {
+        if (line.page != pageNumber) {
+            pageNumber = line.page;
+            if (!view_.NewPrintPage())
+                return false;
+        }
+        view_.PrintLine(line.top, line.text);
+    }
+    return true;
 }
 
 // Gathers only once a file is chosen, so a cancelled dialog leaves Memo10 as it was.

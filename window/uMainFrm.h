@@ -89,6 +89,8 @@ private:
     void CaptionErrorTabs();
     void ReopenPortAndRestartPolling();
     void PrintReport(const std::vector<std::string>& lines);
+    kalvo::PrintPage OpenPrintJob();
+    bool PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page);
 
     kalvo::MainView& view_;
     kalvo::ProgramFiles files_;
