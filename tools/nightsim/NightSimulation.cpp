@@ -17,7 +17,6 @@ using kalvo::record::PollInput;
 
 namespace {
 
-constexpr std::int64_t PollEveryMs = 2'300;
 constexpr std::int64_t LinkLossMs = 60'000;
 constexpr std::int64_t LockedOutMs = 12 * 60'000;  // until somebody resets it
 
@@ -199,7 +198,7 @@ private:
 void SimulateNight(const NightPlan& plan, const std::function<void(const PollInput&)>& onPoll)
 {
     Night night(plan);
-    for (std::int64_t ms = 0; ms < plan.length.count(); ms += PollEveryMs)
+    for (std::int64_t ms = 0; ms < plan.length.count(); ms += plan.pollEvery.count())
         onPoll(night.PollAt(ms));
 }
 

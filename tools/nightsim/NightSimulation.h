@@ -20,9 +20,10 @@ struct NightPlan {
     std::vector<std::chrono::milliseconds> lockouts;   // since the start
     std::vector<std::chrono::milliseconds> linkLosses; // since the start, one minute each
     std::uint32_t seed = 1;
+    std::chrono::milliseconds pollEvery{2'300};  // the poll interval plus the read cycle
 };
 
-// Hands every poll, one each 2.3 s (the poll interval plus the read cycle), to the callback.
+// Hands every poll to the callback.
 void SimulateNight(const NightPlan& plan, const std::function<void(const kalvo::record::PollInput&)>& onPoll);
 
 // Writes the recording of the plan into folder, as kalvo-record would: readings, events and raw
