@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include "CsvReader.h"
 #include "RawReplies.h"
@@ -103,11 +104,33 @@ TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
 }
 
-TEST_F(RecordReplayTest, AnOutFolderThatIsAFileStopsRecordingAtOnce)
+TEST_F(RecordReplayTest, AnOutFolderThatTakesNoFilesStopsRecordingAtOnce)
 {
     test::WriteFileBytes(dir_.file("taken"), "x");
-    EXPECT_EQ(Record({"--port", "COM200", "--out", dir_.file("taken")}), 1);
-    EXPECT_NE(errors_.find("Cannot record into " + dir_.file("taken")), std::string::npos) << errors_;
+    const auto readOnly = dir_.path() / "read-only";
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::all ^ std::filesystem::perms::others_write ^
+                                                  std::filesystem::perms::group_write);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                               std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+    // The superuser may write anywhere: the folder is then tried as an unprivileged user.
+    const std::vector<std::string> asUser =
+        ::geteuid() == 0 ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                         : std::vector<std::string>{};
+    struct Case {
+        std::string folder, reason;
+    };
+    for (const Case& c : {Case{dir_.file("taken"), ""},
+                          Case{dir_.file("taken") + "/below", ""},
+                          Case{(readOnly / "night").string(), "Permission denied"}}) {
+        std::vector<std::string> command = asUser;
+        command.insert(command.end(), {KALVO_RECORD_PROGRAM, "--port", "COM200", "--out", c.folder});
+        UnitsimProcess recorder(command.front(), {command.begin() + 1, command.end()}, true);
+        EXPECT_EQ(recorder.WaitForExit(RunLimit), 1) << c.folder;
+        EXPECT_NE(recorder.ErrorOutput().find("Cannot record into " + c.folder + ": " + c.reason), std::string::npos)
+            << recorder.ErrorOutput();
+    }
 }
 
 }  // namespace
