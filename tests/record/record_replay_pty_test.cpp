@@ -49,14 +49,35 @@ protected:
         return code;
     }
 
-    test::CsvTable Readings(const std::string& folder)
+    // The readings files in the folder so far; none while the folder is not there yet.
+    std::vector<std::string> ReadingsFiles(const std::string& folder) const
+    {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / folder, error))
+            if (entry.path().filename().string().starts_with("readings-"))
+                files.push_back(entry.path().string());
+        return files;
+    }
+
+    // Lines in the folder's readings files, headers included.
+    std::size_t Rows(const std::string& folder) const
+    {
+        std::size_t lines = 0;
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const std::string bytes = test::ReadFileBytes(file);
+            lines += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        }
+        return lines;
+    }
+
+    test::CsvTable Readings(const std::string& folder) const
     {
         test::CsvTable rows;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / folder))
-            if (entry.path().filename().string().starts_with("readings-")) {
-                const test::CsvTable table = test::ParseCsv(test::ReadFileBytes(entry.path().string()));
-                rows.insert(rows.end(), table.begin() + 1, table.end());
-            }
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const test::CsvTable table = test::ParseCsv(test::ReadFileBytes(file));
+            rows.insert(rows.end(), table.begin() + 1, table.end());
+        }
         std::sort(rows.begin(), rows.end());
         return rows;
     }
@@ -69,7 +90,15 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
 {
     std::unique_ptr<UnitsimProcess> unit;
     const std::string live = StartUnit(unit, 20, {"--seed", "3"});
-    ASSERT_EQ(Record({"--settings", live, "--out", dir_.file("night"), "--duration", "9s", "--quiet"}), 0) << errors_;
+    {
+        // Recorded until Ctrl-C, which ends the program cleanly after the poll under way.
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", live, "--out", dir_.file("night"), "--quiet"}, true);
+        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+        while (Rows("night") < 4 && std::chrono::steady_clock::now() < deadline)
+            ::poll(nullptr, 0, 50);
+        recorder.Signal(SIGINT);
+        ASSERT_EQ(recorder.WaitForExit(RunLimit), 0) << recorder.ErrorOutput();
+    }
     unit.reset();
     const test::CsvTable recorded = Readings("night");
     ASSERT_GE(recorded.size(), 3u);
