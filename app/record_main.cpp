@@ -157,8 +157,7 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
     }
     uGlobal::Serial = nullptr;
     if (!options.quiet)
-        std::cout << "Recorded " << recorder.Polls() << " polls, " << recorder.TransferErrors() << " transfer errors, "
-                  << recorder.LockoutsSeen() << " lockouts." << std::endl;
+        std::cout << shown.SummaryLine() << std::endl;
     return 0;
 }
 
