@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "CsvReader.h"
+#include "PollRecord.h"
 #include "RawReplies.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
@@ -131,6 +135,34 @@ TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
 
     EXPECT_EQ(Record({"--report", dir_.file("nothing-here")}), 1);
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
+}
+
+// A full disk, played by a file size limit that the program inherits: recording stops with the
+// file's name and the system's reason, and the files end after whole rows.
+TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 22, {"--seed", "8"});
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 1'800;  // the header and two rows
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("full"), "--quiet"}, true);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(recorder.WaitForExit(RunLimit), 1);
+    EXPECT_NE(recorder.ErrorOutput().find("kalvo-record: Cannot write to " + dir_.file("full/readings-")),
+              std::string::npos)
+        << recorder.ErrorOutput();
+    EXPECT_NE(recorder.ErrorOutput().find(": File too large. Recording stopped."), std::string::npos)
+        << recorder.ErrorOutput();
+    const test::CsvTable rows = Readings("full");
+    EXPECT_GE(rows.size(), 1u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), std::size_t{5 + ValueCount + FlagCount});  // time, link, state code and text, status text
 }
 
 TEST_F(RecordReplayTest, AnOutFolderThatTakesNoFilesStopsRecordingAtOnce)
