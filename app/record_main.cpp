@@ -120,6 +120,14 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
     return 0;
 }
 
+int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    if (!options.quiet)
+        std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
+    return 0;
+}
+
 int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
@@ -176,10 +184,13 @@ int Main(int argc, char** argv)
     InstallStopHandlers();
     try {
         const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
-        return options.reportFolder.empty() ? Record(options, language) : MakeReport(options, language);
+        if (!options.reportFolder.empty())
+            return MakeReport(options, language);
+        return options.decodeFolder.empty() ? Record(options, language) : Decode(options, language);
     } catch (const std::exception& error) {
         std::cerr << "kalvo-record: " << error.what()
-                  << (options.reportFolder.empty() ? ". Recording stopped." : "") << std::endl;
+                  << (options.reportFolder.empty() && options.decodeFolder.empty() ? ". Recording stopped." : "")
+                  << std::endl;
         return ExitFailure;
     }
 }
