@@ -116,7 +116,8 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
                                              ? std::filesystem::path(options.reportFolder) / "night-report.html"
                                              : std::filesystem::path(options.reportFile);
     WriteNightReport(options.reportFolder, language, output);
-    std::cout << PathText(output) << '\n';
+    if (!options.quiet)
+        std::cout << PathText(output) << '\n';
     return 0;
 }
 
