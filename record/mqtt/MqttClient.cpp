@@ -2,6 +2,9 @@
 
 #include <mosquitto.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 
@@ -52,7 +55,7 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     mosquitto_log_callback_set(client_, OnLog);
     // The window above is the limit; libmosquitto need not hold back any of it.
     mosquitto_max_inflight_messages_set(client_, 0);
-    mosquitto_reconnect_delay_set(client_, settings_.retryMinSeconds, settings_.retryMaxSeconds, true);
+    mosquitto_threaded_set(client_, true);
     if (!settings_.user.empty() &&
         mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
         fail("cannot use the MQTT user name \"" + settings_.user + "\"");
@@ -65,11 +68,7 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     if (mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
                            Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
         fail("cannot use the topic \"" + settings_.availabilityTopic + "\"");
-    // A broker that is not there yet is no error: the network thread keeps trying.
-    mosquitto_connect_async(client_, settings_.broker.host.c_str(), settings_.broker.port,
-                            settings_.keepAliveSeconds);
-    if (mosquitto_loop_start(client_) != MOSQ_ERR_SUCCESS)
-        fail("cannot start the MQTT network thread");
+    network_ = std::thread([this] { NetworkLoop(); });
 }
 
 MqttClient::~MqttClient()
@@ -123,8 +122,69 @@ void MqttClient::Stop(std::chrono::milliseconds limit)
         }
         stopped_ = true;
     }
-    mosquitto_disconnect(client_);
-    mosquitto_loop_stop(client_, false);
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    mosquitto_disconnect(client_);  // also wakes a mosquitto_loop waiting on the socket
+    network_.join();
+}
+
+void MqttClient::NetworkLoop()
+{
+    const std::string broker = settings_.broker.Url();
+    auto delay = std::chrono::seconds(settings_.retryMinSeconds);
+    bool first = true;
+    while (true) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || refused_)
+                break;
+        }
+        // The name lookup may block this thread for a while; the TCP connection and the TLS
+        // handshake go on inside mosquitto_loop.
+        int rc = first ? mosquitto_connect_async(client_, settings_.broker.host.c_str(), settings_.broker.port,
+                                                 settings_.keepAliveSeconds)
+                       : mosquitto_reconnect_async(client_);
+        first = false;
+        while (rc == MOSQ_ERR_SUCCESS) {
+            if (Stopping()) {
+                mosquitto_disconnect(client_);
+                mosquitto_loop(client_, 100, 1);  // sends the DISCONNECT
+                break;
+            }
+            rc = mosquitto_loop(client_, 1000, 1);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || refused_)
+                break;
+            if (connectedSincePause_)
+                delay = std::chrono::seconds(settings_.retryMinSeconds);
+            connectedSincePause_ = false;
+        }
+        const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+        Report("MQTT: no connection to " + broker + " (" + why + "); trying again");
+        if (!Pause(delay))
+            break;
+        delay = std::min(delay * 2, std::chrono::seconds(settings_.retryMaxSeconds));
+    }
+    // A refused login leaves the thread waiting for Stop(), which still disconnects.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopping_; });
+}
+
+bool MqttClient::Stopping() const
+{
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+bool MqttClient::Pause(std::chrono::seconds delay)
+{
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, delay, [this] { return stopping_; });
 }
 
 void MqttClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<MqttClient*>(self)->Connected(rc); }
@@ -149,7 +209,6 @@ void MqttClient::Connected(int rc)
         }
         changed_.notify_all();
         if (final) {
-            mosquitto_disconnect(client_);  // asking again will not help
             Report("MQTT broker " + broker + " refused the login" +
                    (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") + ": " +
                    mosquitto_connack_string(rc));
@@ -162,6 +221,7 @@ void MqttClient::Connected(int rc)
     {
         std::lock_guard lock(mutex_);
         connected_ = true;
+        connectedSincePause_ = true;
         if (!stopped_) {
             mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
                               Online.data(), AvailabilityQos, true);

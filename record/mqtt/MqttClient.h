@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_set>
 
 #include "BrokerAddress.h"
@@ -41,10 +42,12 @@ struct ClientStatus {
 
 // A libmosquitto client for one recorder.
 //
-// Threads: libmosquitto's own network thread (mosquitto_loop_start) connects, reconnects with
-// back-off and does all socket work. The caller's thread only hands documents over: the public
-// methods lock a mutex held for a few microseconds and call mosquitto_publish, which in threaded
-// mode just queues the packet and wakes the network thread, so a poll never waits for the network.
+// Threads: the client's own network thread connects, reconnects with back-off and does all socket
+// work (mosquitto_loop). The caller's thread only hands documents over: the public methods lock a
+// mutex held for a few microseconds and call mosquitto_publish, which for a client marked threaded
+// just queues the packet and wakes the network thread, so a poll never waits for the network.
+// (libmosquitto's mosquitto_loop_start thread gives up for good after a TLS or name lookup
+// failure; a recorder left alone overnight must not.)
 //
 // Retained documents (state, discovery) are kept per topic and sent again after every reconnect;
 // only the latest one of a topic matters. Events go through a bounded queue and are sent with QoS 1,
@@ -80,6 +83,10 @@ private:
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
 
+    void NetworkLoop();
+    // Waits on the network thread until the delay passed or Stop() began; false when stopping.
+    bool Pause(std::chrono::seconds delay);
+    bool Stopping() const;
     void Connected(int rc);
     void Disconnected(int rc);
     void Acknowledged(int mid);
@@ -95,13 +102,17 @@ private:
     std::condition_variable changed_;
     bool connected_ = false;
     bool refused_ = false;
-    bool stopped_ = false;
+    bool stopped_ = false;   // no more publishing
+    bool stopping_ = false;  // the network thread is to end
+    bool connectedSincePause_ = false;
     int offlineMid_ = -1;
     bool offlineSent_ = false;
     std::map<std::string, std::string> retained_;
     EventQueue events_;
     std::unordered_set<int> eventsInFlight_;  // message ids handed to libmosquitto, not yet acknowledged
     std::uint64_t delivered_ = 0;
+
+    std::thread network_;
 
     std::mutex reportMutex_;  // apart from mutex_: libmosquitto may log while a publish holds that
     std::string lastReport_;

@@ -97,9 +97,9 @@ MosquittoBroker::MosquittoBroker(Options options) : options_(options)
         WriteFileBytes(file("server.ext"), "subjectAltName=IP:127.0.0.1\n");
         RunProgram({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                     "-nodes", "-keyout", file("ca.key"), "-out", file("ca.crt"), "-days", "2", "-subj",
-                    "/CN=Kalvo test CA", "-quiet"});
+                    "/CN=Kalvo test CA"});
         RunProgram({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                    "-keyout", file("server.key"), "-out", file("server.csr"), "-subj", "/CN=127.0.0.1", "-quiet"});
+                    "-keyout", file("server.key"), "-out", file("server.csr"), "-subj", "/CN=127.0.0.1"});
         RunProgram({"openssl", "x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
                     file("ca.key"), "-CAcreateserial", "-out", file("server.crt"), "-days", "2", "-extfile",
                     file("server.ext")});

@@ -15,6 +15,7 @@ MqttSubscriber::MqttSubscriber(int port, Options options) : options_(std::move(o
     mosquitto_connect_callback_set(client_, OnConnect);
     mosquitto_subscribe_callback_set(client_, OnSubscribe);
     mosquitto_message_callback_set(client_, OnMessage);
+    mosquitto_publish_callback_set(client_, OnPublish);
     mosquitto_reconnect_delay_set(client_, 1, 2, false);
     if (!options_.user.empty())
         mosquitto_username_pw_set(client_, options_.user.c_str(), options_.password.c_str());
@@ -43,6 +44,26 @@ bool MqttSubscriber::WaitSubscribed(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return subscribed_; });
+}
+
+bool MqttSubscriber::Sync(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex_);
+    synced_ = false;
+    // The broker handles one client's packets in order: when it acknowledges this publish, it
+    // has handled the acknowledgements sent before it.
+    mosquitto_publish(client_, &syncMid_, "kalvo-test/sync", 0, nullptr, 1, false);
+    return changed_.wait_for(lock, limit, [&] { return synced_; });
+}
+
+void MqttSubscriber::OnPublish(mosquitto*, void* self, int mid)
+{
+    auto* subscriber = static_cast<MqttSubscriber*>(self);
+    {
+        std::lock_guard lock(subscriber->mutex_);
+        subscriber->synced_ = subscriber->synced_ || mid == subscriber->syncMid_;
+    }
+    subscriber->changed_.notify_all();
 }
 
 std::vector<ReceivedMessage> MqttSubscriber::Messages() const

@@ -40,6 +40,9 @@ public:
     bool WaitFor(const Condition& condition, std::chrono::milliseconds limit = std::chrono::seconds(60));
     // Waits until the subscription is in place (the broker acknowledged it).
     bool WaitSubscribed(std::chrono::milliseconds limit = std::chrono::seconds(60));
+    // Returns once the broker has taken in everything this subscriber sent it before, its
+    // acknowledgements included, so a broker stopped now delivers nothing a second time.
+    bool Sync(std::chrono::milliseconds limit = std::chrono::seconds(60));
     std::vector<ReceivedMessage> Messages() const;
     // Payloads received on the topic, in order.
     std::vector<std::string> Payloads(const std::string& topic) const;
@@ -47,6 +50,7 @@ public:
 private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnSubscribe(mosquitto*, void* self, int, int, const int*);
+    static void OnPublish(mosquitto*, void* self, int mid);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
     Options options_;
@@ -54,6 +58,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool subscribed_ = false;
+    int syncMid_ = -1;
+    bool synced_ = false;
     std::vector<ReceivedMessage> messages_;
 };
 
