@@ -1,0 +1,207 @@
+// kalvo-record: records an Ombrel RZ unit unattended, and makes the night report of a recording.
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "ConsoleStatus.h"
+#include "CsvFiles.h"
+#include "KalvoError.h"
+#include "NightReport.h"
+#include "RawReplies.h"
+#include "RecordOptions.h"
+#include "RecordSession.h"
+#include "Settings.h"
+#include "uGlobal.h"
+
+namespace {
+
+using namespace kalvo::record;
+
+constexpr int ExitFailure = 1;
+constexpr int ExitBadCommandLine = 2;
+constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD)
+{
+    // Ctrl-C, Ctrl-Break, closing the console, log-off, shutdown: end after the current poll.
+    stopRequested = 1;
+    return TRUE;
+}
+
+void InstallStopHandlers()
+{
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool OutputIsTerminal()
+{
+    return ::_isatty(::_fileno(stdout));
+}
+
+std::filesystem::path ProgramFolder()
+{
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    return std::filesystem::path(std::wstring(path, length)).parent_path();
+}
+#else
+void OnStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+void InstallStopHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = OnStopSignal;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool OutputIsTerminal()
+{
+    return ::isatty(STDOUT_FILENO);
+}
+
+std::filesystem::path ProgramFolder()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+}
+#endif
+
+void PauseUnlessStopped(std::chrono::milliseconds span)
+{
+    const auto end = std::chrono::steady_clock::now() + span;
+    while (!stopRequested && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(StopCheckSlice, end - std::chrono::steady_clock::now()));
+}
+
+std::string FileOrBeside(const std::string& given, const char* name)
+{
+    return given.empty() ? PathText(ProgramFolder() / name) : given;
+}
+
+// A missing language file leaves state texts empty and column titles at their keys; the numbers
+// are what a night's recording is for, so it goes on.
+kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
+{
+    kalvo::LanguageLines language;
+    try {
+        kalvo::LoadLanguage(path, language);
+    } catch (const kalvo::KalvoError& error) {
+        std::cerr << "kalvo-record: " << kalvo::ErrorBoxText(error.what()) << " (" << path
+                  << "): state texts stay empty\n";
+    }
+    return language;
+}
+
+int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const std::filesystem::path output = options.reportFile.empty()
+                                             ? std::filesystem::path(options.reportFolder) / "night-report.html"
+                                             : std::filesystem::path(options.reportFile);
+    WriteNightReport(options.reportFolder, language, output);
+    std::cout << PathText(output) << '\n';
+    return 0;
+}
+
+int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
+    const int port = options.portNumber ? *options.portNumber
+                                        : kalvo::ReadIniInteger(settings, "Main", "COM", uGlobal::NoPort);
+    if (port < 1) {
+        std::cerr << "kalvo-record: no port to record: give --port COMn, or choose one in Kalvo (" << settings
+                  << ")\n";
+        return ExitBadCommandLine;
+    }
+    const std::filesystem::path folder(options.outFolder);
+    PrepareFolder(folder);
+    const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
+    uGlobal::Serial = serial.get();
+
+    Recorder recorder(language);
+    auto readings = std::make_unique<ReadingsCsvSink>(folder, language, true);
+    auto events = std::make_unique<EventsCsvSink>(folder, true);
+    auto raw = std::make_unique<RawRepliesSink>(folder, true);
+    const std::array<const DayFiles*, 3> files{&readings->Files(), &events->Files(), &raw->Files()};
+    const auto fileBytes = [files] {
+        std::uint64_t total = 0;
+        for (const DayFiles* day : files)
+            total += day->Current() ? day->Current()->Size() : 0;
+        return total;
+    };
+    const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
+                      : OutputIsTerminal() ? ConsoleStatus::Mode::Terminal
+                                           : ConsoleStatus::Mode::Log;
+    auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, fileBytes);
+    ConsoleStatus& shown = *status;
+    recorder.AddSink(std::move(readings));
+    recorder.AddSink(std::move(events));
+    recorder.AddSink(std::move(raw));
+    recorder.AddSink(std::move(status));
+
+    if (!options.quiet)
+        std::cout << "Recording COM" << port << " into " << PathText(std::filesystem::absolute(folder))
+                  << "; Ctrl-C ends it." << std::endl;
+    RecordSession session(recorder, {LocalNow, PauseUnlessStopped, [] { return stopRequested != 0; }});
+    session.afterPoll = [&shown] { shown.ShowPoll(); };
+    try {
+        session.Run(port, options.duration);
+    } catch (...) {
+        shown.Finish();
+        uGlobal::Serial = nullptr;
+        throw;
+    }
+    uGlobal::Serial = nullptr;
+    if (!options.quiet)
+        std::cout << "Recorded " << recorder.Polls() << " polls, " << recorder.TransferErrors() << " transfer errors, "
+                  << recorder.LockoutsSeen() << " lockouts." << std::endl;
+    return 0;
+}
+
+int Main(int argc, char** argv)
+{
+    const ParsedRecordOptions parsed = ParseRecordOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::cerr << "kalvo-record: " << parsed.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    const RecordOptions& options = parsed.options;
+    if (options.help) {
+        std::cout << RecordUsageText();
+        return 0;
+    }
+    InstallStopHandlers();
+    try {
+        const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
+        return options.reportFolder.empty() ? Record(options, language) : MakeReport(options, language);
+    } catch (const std::exception& error) {
+        std::cerr << "kalvo-record: " << error.what()
+                  << (options.reportFolder.empty() ? ". Recording stopped." : "") << std::endl;
+        return ExitFailure;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return Main(argc, argv);
+}
