@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -23,6 +24,9 @@
 #include "RecordSession.h"
 #include "Settings.h"
 #include "uGlobal.h"
+#ifdef KALVO_WITH_MQTT
+#include "MqttCommandLine.h"
+#endif
 
 namespace {
 
@@ -33,6 +37,9 @@ constexpr int ExitBadCommandLine = 2;
 constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+// Sinks besides the files, given the recorder and the port (the broker, where built in).
+using AddSinks = std::function<void(Recorder&, int portNumber)>;
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD)
@@ -121,7 +128,7 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
     return 0;
 }
 
-int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
+int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
     const int port = options.portNumber ? *options.portNumber
@@ -155,6 +162,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
     recorder.AddSink(std::move(readings));
     recorder.AddSink(std::move(events));
     recorder.AddSink(std::move(raw));
+    if (addSinks)
+        addSinks(recorder, port);
     recorder.AddSink(std::move(status));
 
     if (!options.quiet)
@@ -178,7 +187,23 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
 
 int Main(int argc, char** argv)
 {
-    const ParsedRecordOptions parsed = ParseRecordOptions(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    AddSinks addSinks;
+#ifdef KALVO_WITH_MQTT
+    const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
+    if (!mqtt.error.empty()) {
+        std::cerr << "kalvo-record: " << mqtt.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    arguments = mqtt.rest;
+    if (mqtt.options)
+        addSinks = [&mqtt](Recorder& recorder, int port) {
+            recorder.AddSink(kalvo::mqtt::MakeMqttSink(*mqtt.options, port, [](const std::string& line) {
+                std::cerr << "kalvo-record: " << line << std::endl;
+            }));
+        };
+#endif
+    const ParsedRecordOptions parsed = ParseRecordOptions(arguments);
     if (!parsed.error.empty()) {
         std::cerr << "kalvo-record: " << parsed.error << "\nTry 'kalvo-record --help'." << std::endl;
         return ExitBadCommandLine;
@@ -186,12 +211,15 @@ int Main(int argc, char** argv)
     const RecordOptions& options = parsed.options;
     if (options.help) {
         std::cout << RecordUsageText();
+#ifdef KALVO_WITH_MQTT
+        std::cout << kalvo::mqtt::MqttUsageText();
+#endif
         return 0;
     }
     InstallStopHandlers();
     try {
         const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
-        return options.reportFolder.empty() ? Record(options, language) : MakeReport(options, language);
+        return options.reportFolder.empty() ? Record(options, language, addSinks) : MakeReport(options, language);
     } catch (const std::exception& error) {
         std::cerr << "kalvo-record: " << error.what()
                   << (options.reportFolder.empty() ? ". Recording stopped." : "") << std::endl;

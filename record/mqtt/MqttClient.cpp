@@ -95,7 +95,7 @@ void MqttClient::PublishEvent(const std::string& topic, const std::string& paylo
 ClientStatus MqttClient::Status() const
 {
     std::lock_guard lock(mutex_);
-    return {connected_, refused_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
+    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
 }
 
 bool MqttClient::Flush(std::chrono::milliseconds limit)
@@ -202,19 +202,20 @@ void MqttClient::Connected(int rc)
 {
     const std::string broker = settings_.broker.Url();
     if (rc != 0) {
-        const bool final = rc == BadUserNameOrPassword || rc == NotAuthorized;
-        {
-            std::lock_guard lock(mutex_);
-            refused_ = refused_ || final;
-        }
-        changed_.notify_all();
-        if (final) {
-            Report("MQTT broker " + broker + " refused the login" +
-                   (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") + ": " +
-                   mosquitto_connack_string(rc));
+        const std::string why = mosquitto_connack_string(rc);
+        if (rc == BadUserNameOrPassword || rc == NotAuthorized) {
+            const std::string refusal = "MQTT broker " + broker + " refused the login" +
+                                        (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
+                                        ": " + why;
+            {
+                std::lock_guard lock(mutex_);
+                refused_ = true;  // asking again will not help
+                refusal_ = refusal;
+            }
+            changed_.notify_all();
+            Report(refusal);
         } else {
-            Report("MQTT broker " + broker + " turned the connection down: " + mosquitto_connack_string(rc) +
-                   "; trying again");
+            Report("MQTT broker " + broker + " turned the connection down: " + why + "; trying again");
         }
         return;
     }

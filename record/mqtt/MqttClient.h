@@ -35,6 +35,7 @@ struct ClientSettings {
 struct ClientStatus {
     bool connected = false;
     bool refused = false;         // the broker turned the login down; no more attempts
+    std::string refusal;          // why, for the user
     std::size_t waiting = 0;      // events not yet acknowledged by the broker
     std::uint64_t delivered = 0;  // events the broker acknowledged
     std::uint64_t dropped = 0;    // events lost because the queue was full
@@ -102,6 +103,7 @@ private:
     std::condition_variable changed_;
     bool connected_ = false;
     bool refused_ = false;
+    std::string refusal_;
     bool stopped_ = false;   // no more publishing
     bool stopping_ = false;  // the network thread is to end
     bool connectedSincePause_ = false;
