@@ -155,8 +155,7 @@ struct TimeScale {
 struct Totals {
     std::int64_t okPolls = 0, transferErrors = 0, noPort = 0;
     std::int64_t starts = 0, runningMs = 0;
-    double flameLow = 0, flameHigh = 0, voltsLow = 0, voltsHigh = 0;
-    bool anyFlame = false, anyVolts = false;
+    ColumnRange flame, volts;
 };
 
 struct Period {
@@ -190,7 +189,6 @@ private:
     void Gather()
     {
         const Sample* previousOk = nullptr;
-        bool flameSeen = false, voltsSeen = false;
         for (std::size_t i = 0; i < samples_.size(); ++i) {
             const Sample& s = samples_[i];
             const std::int64_t share =
@@ -207,20 +205,14 @@ private:
             if (s.link != LinkStatus::Ok)
                 continue;
             ++totals_.okPolls;
-            if (s.flame != NoNumber) {
-                const double flame = s.flame / 10.0;
-                flame_[static_cast<std::size_t>(column)].Add(flame);
-                totals_.flameLow = flameSeen ? std::min(totals_.flameLow, flame) : flame;
-                totals_.flameHigh = flameSeen ? std::max(totals_.flameHigh, flame) : flame;
-                flameSeen = true;
-            }
-            if (s.volts != NoNumber) {
-                const double volts = s.volts / 10.0;
-                volts_[static_cast<std::size_t>(column)].Add(volts);
-                totals_.voltsLow = voltsSeen ? std::min(totals_.voltsLow, volts) : volts;
-                totals_.voltsHigh = voltsSeen ? std::max(totals_.voltsHigh, volts) : volts;
-                voltsSeen = true;
-            }
+            const auto add = [](std::uint16_t tenths, ColumnRange& inColumn, ColumnRange& overall) {
+                if (tenths == NoNumber)
+                    return;
+                inColumn.Add(tenths / 10.0);
+                overall.Add(tenths / 10.0);
+            };
+            add(s.flame, flame_[static_cast<std::size_t>(column)], totals_.flame);
+            add(s.volts, volts_[static_cast<std::size_t>(column)], totals_.volts);
             if (s.flameOn) {
                 totals_.runningMs += share;
                 period.runningMs += share;
@@ -231,8 +223,6 @@ private:
             }
             previousOk = &s;
         }
-        totals_.anyFlame = flameSeen;
-        totals_.anyVolts = voltsSeen;
     }
 
     Period& PeriodOf(const Sample& s)
@@ -262,10 +252,10 @@ private:
         row("Link losses", std::to_string(linkLosses));
         row("Burner starts (fuel valve BV 1 opened)", std::to_string(totals_.starts));
         row("Running time (flame on)", DurationText(totals_.runningMs));
-        if (totals_.anyFlame)
-            row("Flame current", Fixed(totals_.flameLow, 1) + " to " + Fixed(totals_.flameHigh, 1) + " uA");
-        if (totals_.anyVolts)
-            row("Mains voltage", Fixed(totals_.voltsLow, 1) + " to " + Fixed(totals_.voltsHigh, 1) + " V");
+        if (totals_.flame.count)
+            row("Flame current", Fixed(totals_.flame.low, 1) + " to " + Fixed(totals_.flame.high, 1) + " uA");
+        if (totals_.volts.count)
+            row("Mains voltage", Fixed(totals_.volts.low, 1) + " to " + Fixed(totals_.volts.high, 1) + " V");
         out << "</table>\n";
         return out.str();
     }

@@ -122,6 +122,8 @@ private:
                 Fail(start, "no record starts here");
             const char kind = static_cast<char>(Byte(start));
             const std::uint64_t length = Varint(start);
+            if (length > MaxRecordBytes)
+                Fail(start, "a record length of " + std::to_string(length) + " bytes is impossible");
             if (length > bytes_.size() - pos_ || bytes_.size() - pos_ - length < CrcBytes)
                 CutShort(start);
             const std::string_view checked = bytes_.substr(start + 1, pos_ + length - start - 1);
