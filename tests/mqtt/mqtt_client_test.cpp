@@ -5,7 +5,6 @@
 #include <chrono>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "BrokerAddress.h"
@@ -13,6 +12,7 @@
 #include "MosquittoBroker.h"
 #include "MqttClient.h"
 #include "MqttSubscriber.h"
+#include "WaitUntil.h"
 
 namespace kalvo::mqtt {
 namespace {
@@ -22,19 +22,8 @@ using test::MosquittoBroker;
 using test::MqttSubscriber;
 using test::ReceivedMessage;
 
-constexpr auto Limit = 60s;  // generous: the machine may be busy
-
-template <typename Condition>
-bool WaitUntil(Condition condition, std::chrono::milliseconds limit = Limit)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
+using test::WaitUntil;
+constexpr auto Limit = test::Patience;
 
 struct Reports {
     std::mutex mutex;
