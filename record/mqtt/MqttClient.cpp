@@ -202,7 +202,9 @@ void MqttClient::Connected(int rc)
 {
     const std::string broker = settings_.broker.Url();
     if (rc != 0) {
-        const std::string why = mosquitto_connack_string(rc);
+        std::string why = mosquitto_connack_string(rc);
+        if (why.ends_with('.'))
+            why.pop_back();  // the line may go on: "... not authorised. Recording stopped."
         if (rc == BadUserNameOrPassword || rc == NotAuthorized) {
             const std::string refusal = "MQTT broker " + broker + " refused the login" +
                                         (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
