@@ -221,10 +221,13 @@ void MqttClient::Connected(int rc)
         }
         return;
     }
+    std::uint64_t newlyDropped = 0;
     {
         std::lock_guard lock(mutex_);
         connected_ = true;
         connectedSincePause_ = true;
+        newlyDropped = events_.Dropped() - droppedReported_;
+        droppedReported_ = events_.Dropped();
         if (!stopped_) {
             mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
                               Online.data(), AvailabilityQos, true);
@@ -234,7 +237,9 @@ void MqttClient::Connected(int rc)
         }
     }
     changed_.notify_all();
-    Report("MQTT: connected to " + broker);
+    Report("MQTT: connected to " + broker +
+           (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
+                         : std::string()));
 }
 
 void MqttClient::Disconnected(int rc)

@@ -113,6 +113,7 @@ private:
     EventQueue events_;
     std::unordered_set<int> eventsInFlight_;  // message ids handed to libmosquitto, not yet acknowledged
     std::uint64_t delivered_ = 0;
+    std::uint64_t droppedReported_ = 0;
 
     std::thread network_;
 

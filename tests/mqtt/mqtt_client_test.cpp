@@ -136,7 +136,8 @@ TEST(MqttClient, KeepsEventsWhileTheBrokerIsAwayDroppingTheOldestBeyondTheBound)
     ASSERT_TRUE(subscriber.WaitSubscribed());
     ClientSettings settings = SettingsFor(broker);
     settings.eventCapacity = 5;
-    MqttClient client(settings, nullptr);
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
     client.PublishEvent("kalvo/test/event", "before");
     ASSERT_TRUE(client.Flush(Limit));
     ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) { return !messages.empty(); }));
@@ -157,6 +158,7 @@ TEST(MqttClient, KeepsEventsWhileTheBrokerIsAwayDroppingTheOldestBeyondTheBound)
                               [](const ReceivedMessage& m) { return m.topic == "kalvo/test/event"; }) >= 6;
     }));
     EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), expected);
+    EXPECT_TRUE(reports.Contain("the oldest 3 events were dropped while it was away"));
 }
 
 TEST(MqttClient, StartsBeforeTheBrokerAndConnectsWhenItComes)
