@@ -16,10 +16,9 @@
 #endif
 
 #include "ConsoleStatus.h"
-#include "CsvFiles.h"
+#include "FolderRecorder.h"
 #include "KalvoError.h"
 #include "NightReport.h"
-#include "RawReplies.h"
 #include "RecordOptions.h"
 #include "RecordSession.h"
 #include "Settings.h"
@@ -139,32 +138,19 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
         return ExitBadCommandLine;
     }
     const std::filesystem::path folder(options.outFolder);
-    PrepareFolder(folder);
+    FolderRecorder recording(folder, language);
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
     uGlobal::Serial = serial.get();
 
-    Recorder recorder(language);
-    auto readings = std::make_unique<ReadingsCsvSink>(folder, language, true);
-    auto events = std::make_unique<EventsCsvSink>(folder, true);
-    auto raw = std::make_unique<RawRepliesSink>(folder, true);
-    const std::array<const DayFiles*, 3> files{&readings->Files(), &events->Files(), &raw->Files()};
-    const auto fileBytes = [files] {
-        std::uint64_t total = 0;
-        for (const DayFiles* day : files)
-            total += day->Current() ? day->Current()->Size() : 0;
-        return total;
-    };
+    Recorder& recorder = recording.GetRecorder();
     const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
                       : OutputIsTerminal() ? ConsoleStatus::Mode::Terminal
                                            : ConsoleStatus::Mode::Log;
-    auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, fileBytes);
+    auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, [&recording] { return recording.FileBytes(); });
     ConsoleStatus& shown = *status;
-    recorder.AddSink(std::move(readings));
-    recorder.AddSink(std::move(events));
-    recorder.AddSink(std::move(raw));
     if (addSinks)
         addSinks(recorder, port);
-    recorder.AddSink(std::move(status));
+    recording.AddSink(std::move(status));
 
     if (!options.quiet)
         std::cout << "Recording COM" << port << " into " << PathText(std::filesystem::absolute(folder))
@@ -180,8 +166,7 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     }
     uGlobal::Serial = nullptr;
     if (!options.quiet)
-        std::cout << "Recorded " << recorder.Polls() << " polls, " << recorder.TransferErrors() << " transfer errors, "
-                  << recorder.LockoutsSeen() << " lockouts." << std::endl;
+        std::cout << shown.SummaryLine() << std::endl;
     return 0;
 }
 

@@ -64,9 +64,19 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event)
 
 std::string ConsoleStatus::StatusLine() const
 {
-    return state_ + " | " + Counted(recorder_.Polls(), "poll", "polls") + " | " +
-           Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + " | " +
-           Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + " | files " + SizeText(fileBytes_());
+    return state_ + " | " + CountsText(" | ") + " | files " + SizeText(fileBytes_());
+}
+
+std::string ConsoleStatus::CountsText(const std::string& separator) const
+{
+    return Counted(recorder_.Polls(), "poll", "polls") + separator +
+           Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator +
+           Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
+}
+
+std::string ConsoleStatus::SummaryLine() const
+{
+    return "Recorded " + CountsText(", ") + ".";
 }
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)

@@ -26,9 +26,12 @@ public:
     // One line for the event: "2026-12-07T01:02:03+01:00 state change: Operation -> Postpurge".
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
+    // "Recorded 7 polls, 1 transfer error, 0 lockouts."
+    std::string SummaryLine() const;
 
 private:
     void ClearStatus();
+    std::string CountsText(const std::string& separator) const;
 
     std::ostream& out_;
     Mode mode_;

@@ -141,16 +141,19 @@ void DayFiles::Open(const std::string& date)
 
 void PrepareFolder(const std::filesystem::path& folder)
 {
+    const auto refuse = [&folder](const std::string& reason) {
+        throw RecordError("Cannot record into " + PathText(folder) + ": " + reason);
+    };
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder))
-        throw RecordError("Cannot record into " + PathText(folder) + ": " +
-                          (error ? error.message() : std::string("it is not a folder")));
+        refuse(error ? error.message() : std::string("it is not a folder"));
     // A probe file tells whether files can be made there before the first poll needs one.
     const std::filesystem::path probe = folder / ".kalvo-record-probe";
-    {
-        AppendOnlyFile file(probe, false);
-    }
+    const int fd = OpenForAppend(probe);
+    if (fd < 0)
+        refuse(std::strerror(errno));
+    CloseFile(fd);
     std::filesystem::remove(probe, error);
 }
 

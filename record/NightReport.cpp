@@ -205,14 +205,15 @@ private:
             if (s.link != LinkStatus::Ok)
                 continue;
             ++totals_.okPolls;
-            const auto add = [](std::uint16_t tenths, ColumnRange& inColumn, ColumnRange& overall) {
-                if (tenths == NoNumber)
-                    return;
-                inColumn.Add(tenths / 10.0);
-                overall.Add(tenths / 10.0);
+            const auto add = [](std::uint16_t tenths, ColumnRange& range) {
+                if (tenths != NoNumber)
+                    range.Add(tenths / 10.0);
             };
-            add(s.flame, flame_[static_cast<std::size_t>(column)], totals_.flame);
-            add(s.volts, volts_[static_cast<std::size_t>(column)], totals_.volts);
+            add(s.flame, flame_[static_cast<std::size_t>(column)]);
+            if (s.flameOn)
+                add(s.flame, totals_.flame);
+            add(s.volts, volts_[static_cast<std::size_t>(column)]);
+            add(s.volts, totals_.volts);
             if (s.flameOn) {
                 totals_.runningMs += share;
                 period.runningMs += share;
@@ -253,7 +254,7 @@ private:
         row("Burner starts (fuel valve BV 1 opened)", std::to_string(totals_.starts));
         row("Running time (flame on)", DurationText(totals_.runningMs));
         if (totals_.flame.count)
-            row("Flame current", Fixed(totals_.flame.low, 1) + " to " + Fixed(totals_.flame.high, 1) + " uA");
+            row("Flame current while the flame is on", Fixed(totals_.flame.low, 1) + " to " + Fixed(totals_.flame.high, 1) + " uA");
         if (totals_.volts.count)
             row("Mains voltage", Fixed(totals_.volts.low, 1) + " to " + Fixed(totals_.volts.high, 1) + " V");
         out << "</table>\n";

@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "CsvReader.h"
+#include "PollRecord.h"
 #include "RawReplies.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
@@ -48,14 +53,35 @@ protected:
         return code;
     }
 
-    test::CsvTable Readings(const std::string& folder)
+    // The readings files in the folder so far; none while the folder is not there yet.
+    std::vector<std::string> ReadingsFiles(const std::string& folder) const
+    {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / folder, error))
+            if (entry.path().filename().string().starts_with("readings-"))
+                files.push_back(entry.path().string());
+        return files;
+    }
+
+    // Lines in the folder's readings files, headers included.
+    std::size_t Rows(const std::string& folder) const
+    {
+        std::size_t lines = 0;
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const std::string bytes = test::ReadFileBytes(file);
+            lines += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        }
+        return lines;
+    }
+
+    test::CsvTable Readings(const std::string& folder) const
     {
         test::CsvTable rows;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / folder))
-            if (entry.path().filename().string().starts_with("readings-")) {
-                const test::CsvTable table = test::ParseCsv(test::ReadFileBytes(entry.path().string()));
-                rows.insert(rows.end(), table.begin() + 1, table.end());
-            }
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const test::CsvTable table = test::ParseCsv(test::ReadFileBytes(file));
+            rows.insert(rows.end(), table.begin() + 1, table.end());
+        }
         std::sort(rows.begin(), rows.end());
         return rows;
     }
@@ -68,7 +94,15 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
 {
     std::unique_ptr<UnitsimProcess> unit;
     const std::string live = StartUnit(unit, 20, {"--seed", "3"});
-    ASSERT_EQ(Record({"--settings", live, "--out", dir_.file("night"), "--duration", "9s", "--quiet"}), 0) << errors_;
+    {
+        // Recorded until Ctrl-C, which ends the program cleanly after the poll under way.
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", live, "--out", dir_.file("night"), "--quiet"}, true);
+        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+        while (Rows("night") < 4 && std::chrono::steady_clock::now() < deadline)
+            ::poll(nullptr, 0, 50);
+        recorder.Signal(SIGINT);
+        ASSERT_EQ(recorder.WaitForExit(RunLimit), 0) << recorder.ErrorOutput();
+    }
     unit.reset();
     const test::CsvTable recorded = Readings("night");
     ASSERT_GE(recorded.size(), 3u);
@@ -103,11 +137,61 @@ TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
 }
 
-TEST_F(RecordReplayTest, AnOutFolderThatIsAFileStopsRecordingAtOnce)
+// A full disk, played by a file size limit that the program inherits: recording stops with the
+// file's name and the system's reason, and the files end after whole rows.
+TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 22, {"--seed", "8"});
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 1'800;  // the header and two rows
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("full"), "--quiet"}, true);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(recorder.WaitForExit(RunLimit), 1);
+    EXPECT_NE(recorder.ErrorOutput().find("kalvo-record: Cannot write to " + dir_.file("full/readings-")),
+              std::string::npos)
+        << recorder.ErrorOutput();
+    EXPECT_NE(recorder.ErrorOutput().find(": File too large. Recording stopped."), std::string::npos)
+        << recorder.ErrorOutput();
+    const test::CsvTable rows = Readings("full");
+    EXPECT_GE(rows.size(), 1u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), std::size_t{5 + ValueCount + FlagCount});  // time, link, state code and text, status text
+}
+
+TEST_F(RecordReplayTest, AnOutFolderThatTakesNoFilesStopsRecordingAtOnce)
 {
     test::WriteFileBytes(dir_.file("taken"), "x");
-    EXPECT_EQ(Record({"--port", "COM200", "--out", dir_.file("taken")}), 1);
-    EXPECT_NE(errors_.find("Cannot record into " + dir_.file("taken")), std::string::npos) << errors_;
+    const auto readOnly = dir_.path() / "read-only";
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::all ^ std::filesystem::perms::others_write ^
+                                                  std::filesystem::perms::group_write);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                               std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+    // The superuser may write anywhere: the folder is then tried as an unprivileged user.
+    const std::vector<std::string> asUser =
+        ::geteuid() == 0 ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                         : std::vector<std::string>{};
+    struct Case {
+        std::string folder, reason;
+    };
+    for (const Case& c : {Case{dir_.file("taken"), ""},
+                          Case{dir_.file("taken") + "/below", ""},
+                          Case{(readOnly / "night").string(), "Permission denied"}}) {
+        std::vector<std::string> command = asUser;
+        command.insert(command.end(), {KALVO_RECORD_PROGRAM, "--port", "COM200", "--out", c.folder});
+        UnitsimProcess recorder(command.front(), {command.begin() + 1, command.end()}, true);
+        EXPECT_EQ(recorder.WaitForExit(RunLimit), 1) << c.folder;
+        EXPECT_NE(recorder.ErrorOutput().find("Cannot record into " + c.folder + ": " + c.reason), std::string::npos)
+            << recorder.ErrorOutput();
+    }
 }
 
 }  // namespace

@@ -7,90 +7,18 @@
 #include <algorithm>
 #include <map>
 
-#include "CsvFiles.h"
 #include "CsvReader.h"
-#include "FakeSerial.h"
-#include "LanguageFixtures.h"
 #include "PollDecoding.h"
-#include "RawReplies.h"
-#include "RecordSession.h"
-#include "TempDir.h"
-#include "UnitData.h"
-#include "uGlobal.h"
+#include "SessionFixture.h"
 
 namespace kalvo::record {
 namespace {
 
-using namespace std::chrono_literals;
+using namespace test_session;
 using test::CsvTable;
 
-constexpr int Port = 7;
-constexpr int OffsetMinutes = 60;
-constexpr std::int64_t StartUtcMs = 1'796'594'400'000;  // 2026-12-06T23:00:00+01:00
-constexpr std::int64_t MinuteMs = 60'000;
-constexpr std::int64_t LockoutFromMinute = 300, LockoutToMinute = 320;
-constexpr std::int64_t GoneFromMinute = 600, GoneToMinute = 601;
-constexpr std::uint8_t RunState = 5, StandbyState = 0, LockoutState = 7;
-constexpr std::uint8_t RunFlags = 0x40 | 0x10 | 0x20 | 0x02 | 0x01;
-constexpr std::uint8_t AlarmFlag = 0x80;
-const std::vector<std::uint8_t> LockoutRecord = test::ErrorRecordBytes(LockoutState, 1234, 2215, 123, 4321);
-
-// The made-up burner: runs 20 minutes of every 30, locks out once, its adapter is pulled once.
-test::UnitState UnitAt(std::int64_t minute)
-{
-    test::UnitState unit;
-    if (minute >= LockoutFromMinute)
-        unit.records = {LockoutRecord};
-    if (minute >= LockoutFromMinute && minute < LockoutToMinute) {
-        unit.state = LockoutState;
-        unit.flags = AlarmFlag;
-    } else if (minute % 30 < 20) {
-        unit.state = RunState;
-        unit.flags = RunFlags;
-        unit.flameTenths = 300 + static_cast<int>(minute % 7);
-    } else {
-        unit.state = StandbyState;
-    }
-    return unit;
-}
-
-class RecordSessionTest : public ::testing::Test {
+class RecordSessionTest : public RecordSessionFixture {
 protected:
-    void SetUp() override
-    {
-        uGlobal::Serial = &serial_;
-        language_ = test::NumberedLanguage();
-        language_[12 + RunState] = "Betrieb \xE9";  // Windows-1252 e acute
-        test::AnswerAs(serial_, UnitAt(0));
-    }
-    void TearDown() override { uGlobal::Serial = nullptr; }
-
-    LocalTime Now() const { return {StartUtcMs + static_cast<std::int64_t>(serial_.NowMs()), OffsetMinutes}; }
-
-    // Lets simulated time pass and plays the unit's script for the new moment.
-    void Pause(std::chrono::milliseconds span)
-    {
-        serial_.Pause(span);
-        const auto minute = static_cast<std::int64_t>(serial_.NowMs()) / MinuteMs;
-        if (minute >= GoneFromMinute && minute < GoneToMinute && !serial_.Port(Port).gone)
-            serial_.MarkGone(Port);
-        if (minute >= GoneToMinute && serial_.Port(Port).gone && !serial_.Port(Port).open)
-            serial_.Reconnect(Port);
-        test::AnswerAs(serial_, UnitAt(minute));
-    }
-
-    long long Record(std::chrono::milliseconds duration)
-    {
-        Recorder recorder(language_);
-        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir_.path(), language_, false));
-        recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), false));
-        recorder.AddSink(std::make_unique<RawRepliesSink>(dir_.path(), false));
-        RecordSession session(recorder, {[this] { return Now(); }, [this](auto span) { Pause(span); },
-                                         [] { return false; }});
-        session.Run(Port, duration);
-        return recorder.Polls();
-    }
-
     CsvTable Table(const std::string& name) const { return test::ParseCsv(test::ReadFileBytes(dir_.file(name))); }
 
     // The rows of the day files in order, each file's header checked and left out.
@@ -109,10 +37,8 @@ protected:
         return rows;
     }
 
-    FakeSerialSystem serial_;
-    LanguageLines language_;
-    test::TempDir dir_;
 };
+
 
 TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
 {
@@ -175,39 +101,6 @@ TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
         decoded.push_back(ReadingsCsvSink::Row(DecodePoll(poll, language_)));
     });
     EXPECT_EQ(decoded, readings);
-}
-
-TEST_F(RecordSessionTest, ARestartAppendsToTheDaysFilesAndOverwritesNothing)
-{
-    const long long first = Record(30min);
-    const std::string before = test::ReadFileBytes(dir_.file("readings-2026-12-06.csv"));
-    const std::string rawBefore = test::ReadFileBytes(dir_.file("replies-2026-12-06.kraw"));
-    const long long second = Record(10min);
-
-    const std::string after = test::ReadFileBytes(dir_.file("readings-2026-12-06.csv"));
-    EXPECT_EQ(after.substr(0, before.size()), before);
-    const CsvTable table = test::ParseCsv(after);
-    EXPECT_EQ(static_cast<long long>(table.size()), 1 + first + second);  // one header
-    EXPECT_EQ(test::ReadFileBytes(dir_.file("replies-2026-12-06.kraw")).substr(0, rawBefore.size()), rawBefore);
-    long long rawPolls = 0;
-    ReadRecording(dir_.path(), [&](const PollInput&) { ++rawPolls; });
-    EXPECT_EQ(rawPolls, first + second);
-}
-
-TEST_F(RecordSessionTest, AFileOfTheDayThatCannotBeContinuedGetsANumberedNeighbour)
-{
-    const std::string foreign = "someone else's,file\r\n";
-    const std::string cutShort = std::string(RawFileHeader) + "\xA5" + "F";
-    test::WriteFileBytes(dir_.file("readings-2026-12-06.csv"), foreign);
-    test::WriteFileBytes(dir_.file("replies-2026-12-06.kraw"), cutShort);
-    const long long polls = Record(1min);
-
-    EXPECT_EQ(test::ReadFileBytes(dir_.file("readings-2026-12-06.csv")), foreign);
-    EXPECT_EQ(test::ReadFileBytes(dir_.file("replies-2026-12-06.kraw")), cutShort);
-    EXPECT_EQ(static_cast<long long>(Table("readings-2026-12-06-2.csv").size()), 1 + polls);
-    long long rawPolls = 0;
-    ReadRawFile(dir_.file("replies-2026-12-06-2.kraw"), [&](const PollInput&) { ++rawPolls; });
-    EXPECT_EQ(rawPolls, polls);
 }
 
 }  // namespace
