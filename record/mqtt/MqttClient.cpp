@@ -18,6 +18,7 @@ constexpr std::size_t EventWindow = 20;
 constexpr int EventQos = 1;
 constexpr int RetainedQos = 0;   // sent again after every reconnect, so nothing is lost
 constexpr int AvailabilityQos = 1;
+constexpr int AvailabilityInFlight = 2;  // "online" and "offline"
 const std::string Online = "online";
 const std::string Offline = "offline";
 // CONNACK return codes of MQTT 3.1.1 for a login the broker will not take however often we ask.
@@ -53,8 +54,9 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     mosquitto_disconnect_callback_set(client_, OnDisconnect);
     mosquitto_publish_callback_set(client_, OnPublish);
     mosquitto_log_callback_set(client_, OnLog);
-    // The window above is the limit; libmosquitto need not hold back any of it.
-    mosquitto_max_inflight_messages_set(client_, 0);
+    // Room for the event window and the availability documents. A limit, not 0 (none): after a
+    // reconnect libmosquitto resends only messages within its limit at once.
+    mosquitto_max_inflight_messages_set(client_, EventWindow + AvailabilityInFlight);
     mosquitto_threaded_set(client_, true);
     if (!settings_.user.empty() &&
         mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
@@ -82,7 +84,7 @@ void MqttClient::PublishRetained(const std::string& topic, const std::string& pa
     std::lock_guard lock(mutex_);
     retained_[topic] = payload;
     if (connected_ && !stopped_)
-        SendRetained(topic, payload, RetainedQos);
+        SendRetained(topic, payload);
 }
 
 void MqttClient::PublishEvent(const std::string& topic, const std::string& payload)
@@ -156,16 +158,20 @@ void MqttClient::NetworkLoop()
             }
             rc = mosquitto_loop(client_, 1000, 1);
         }
+        bool wasConnected = false;
         {
             std::lock_guard lock(mutex_);
             if (stopping_ || refused_)
                 break;
-            if (connectedSincePause_)
-                delay = std::chrono::seconds(settings_.retryMinSeconds);
+            wasConnected = connectedSincePause_;
             connectedSincePause_ = false;
         }
-        const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
-        Report("MQTT: no connection to " + broker + " (" + why + "); trying again");
+        if (wasConnected) {
+            delay = std::chrono::seconds(settings_.retryMinSeconds);  // the loss itself was reported
+        } else {
+            const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+            Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
+        }
         if (!Pause(delay))
             break;
         delay = std::min(delay * 2, std::chrono::seconds(settings_.retryMaxSeconds));
@@ -232,8 +238,11 @@ void MqttClient::Connected(int rc)
             mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
                               Online.data(), AvailabilityQos, true);
             for (const auto& [topic, payload] : retained_)
-                SendRetained(topic, payload, RetainedQos);
-            PumpEvents();
+                SendRetained(topic, payload);
+            // Events left unacknowledged by the last connection go again first: libmosquitto
+            // resends them after this callback, and their acknowledgements bring the next ones.
+            if (eventsInFlight_.empty())
+                PumpEvents();
         }
     }
     changed_.notify_all();
@@ -244,14 +253,14 @@ void MqttClient::Connected(int rc)
 
 void MqttClient::Disconnected(int rc)
 {
-    bool refused = false;
+    bool wasConnected = false;
     {
         std::lock_guard lock(mutex_);
+        wasConnected = connected_;
         connected_ = false;
-        refused = refused_;
     }
     changed_.notify_all();
-    if (rc != 0 && !refused)
+    if (rc != 0 && wasConnected)
         Report("MQTT: lost broker " + settings_.broker.Url() + " (" + mosquitto_strerror(rc) + "); trying again");
 }
 
@@ -269,9 +278,10 @@ void MqttClient::Acknowledged(int mid)
     changed_.notify_all();
 }
 
-void MqttClient::SendRetained(const std::string& topic, const std::string& payload, int qos)
+void MqttClient::SendRetained(const std::string& topic, const std::string& payload)
 {
-    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), qos, true);
+    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), RetainedQos,
+                      true);
 }
 
 void MqttClient::PumpEvents()

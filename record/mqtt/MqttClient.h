@@ -91,7 +91,7 @@ private:
     void Connected(int rc);
     void Disconnected(int rc);
     void Acknowledged(int mid);
-    void SendRetained(const std::string& topic, const std::string& payload, int qos);
+    void SendRetained(const std::string& topic, const std::string& payload);
     void PumpEvents();  // mutex held
     void Report(const std::string& line);
 

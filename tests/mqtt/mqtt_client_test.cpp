@@ -140,8 +140,9 @@ TEST(MqttClient, KeepsEventsWhileTheBrokerIsAwayDroppingTheOldestBeyondTheBound)
     MqttClient client(settings, reports.Reporter());
     client.PublishEvent("kalvo/test/event", "before");
     ASSERT_TRUE(client.Flush(Limit));
-    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) { return !messages.empty(); }));
-    ASSERT_TRUE(subscriber.Sync());
+    ASSERT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "before"; }));
+    ASSERT_TRUE(subscriber.Sync());  // so the restarted broker has nothing to deliver again
 
     broker.Stop();
     ASSERT_TRUE(WaitUntil([&] { return !client.Status().connected; }));
@@ -161,18 +162,54 @@ TEST(MqttClient, KeepsEventsWhileTheBrokerIsAwayDroppingTheOldestBeyondTheBound)
     EXPECT_TRUE(reports.Contain("the oldest 3 events were dropped while it was away"));
 }
 
+TEST(MqttClient, EventsOnTheWayWhenTheBrokerDiesGoAgainBeforeTheLaterOnes)
+{
+    MosquittoBroker broker({.saveEachChange = true});
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    MqttClient client(SettingsFor(broker), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    ASSERT_TRUE(subscriber.Sync());
+
+    std::vector<std::string> expected;
+    const auto send = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            expected.push_back(std::to_string(expected.size() + 1));
+            client.PublishEvent("kalvo/test/event", expected.back());
+        }
+    };
+    broker.Freeze();
+    send(10);  // written to the connection, never acknowledged
+    broker.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return !client.Status().connected; }));
+    send(10);  // these wait in the queue
+    broker.Start();
+    ASSERT_TRUE(client.Flush(Limit));
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return std::count_if(messages.begin(), messages.end(),
+                             [](const ReceivedMessage& m) { return m.topic == "kalvo/test/event"; }) >= 20;
+    }));
+    EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), expected);
+}
+
 TEST(MqttClient, StartsBeforeTheBrokerAndConnectsWhenItComes)
 {
     MosquittoBroker broker;
     broker.Stop();
-    MqttClient client(SettingsFor(broker), nullptr);
+    Reports reports;
+    MqttClient client(SettingsFor(broker), reports.Reporter());
     client.PublishEvent("kalvo/test/event", "early");
     EXPECT_FALSE(client.Status().connected);
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("cannot reach broker " + broker.Url()); }));
     broker.Start();
     MqttSubscriber subscriber(broker.Port());
     ASSERT_TRUE(subscriber.WaitSubscribed());
     ASSERT_TRUE(client.Flush(Limit));
     EXPECT_EQ(client.Status().delivered, 1u);
+    // Every failed attempt is the same news: said once, not at each retry.
+    std::lock_guard lock(reports.mutex);
+    ASSERT_EQ(reports.lines.size(), 2u);
+    EXPECT_EQ(reports.lines[1], "MQTT: connected to " + broker.Url());
 }
 
 TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
@@ -189,7 +226,8 @@ TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
         client.PublishEvent("kalvo/test/event", "over TLS");
         ASSERT_TRUE(client.Flush(Limit));
     }
-    EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), std::vector<std::string>{"over TLS"});
+    EXPECT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "over TLS"; }));
 
     settings.caFile.clear();  // the system's certificate store does not know the test CA
     Reports reports;

@@ -128,9 +128,24 @@ std::string MosquittoBroker::Url() const
 
 void MosquittoBroker::Stop()
 {
+    End(SIGTERM);
+}
+
+void MosquittoBroker::Kill()
+{
+    End(SIGKILL);
+}
+
+void MosquittoBroker::Freeze()
+{
+    ::kill(pid_, SIGSTOP);
+}
+
+void MosquittoBroker::End(int signal)
+{
     if (pid_ <= 0)
         return;
-    ::kill(pid_, SIGTERM);
+    ::kill(pid_, signal);
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
 }
@@ -150,6 +165,8 @@ void MosquittoBroker::WriteConfiguration()
                        "log_dest file " + folder_.file("mosquitto.log") + "\n" +
                        "log_type error\nlog_type warning\nlog_type notice\n" +
                        "max_queued_messages 0\n";  // an offline subscriber of a test misses nothing
+    if (options_.saveEachChange)
+        text += "autosave_on_changes true\nautosave_interval 1\n";
     if (options_.passwords)
         text += "allow_anonymous false\npassword_file " + folder_.file("passwords") + "\n";
     else

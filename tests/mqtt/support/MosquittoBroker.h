@@ -17,6 +17,7 @@ public:
     struct Options {
         bool passwords = false;  // only user User with password Password may log in
         bool tls = false;        // TLS with a certificate for 127.0.0.1 signed by a test CA
+        bool saveEachChange = false;  // sessions survive even Kill()
     };
     static constexpr const char* User = "kalvo";
     static constexpr const char* Password = "burner-7-secret";
@@ -29,6 +30,10 @@ public:
 
     // Ends the broker cleanly (it saves its sessions) and waits for it.
     void Stop();
+    // Ends it at once, as a crash would: it saves nothing and acknowledges nothing more.
+    void Kill();
+    // Freezes it: connections stay open, but nothing that arrives is read or acknowledged.
+    void Freeze();
     // Starts it again on the same port; returns when it accepts connections.
     void Start();
 
@@ -40,6 +45,7 @@ public:
 
 private:
     void WriteConfiguration();
+    void End(int signal);
     bool Launch();  // false when the broker ended before it listened (its port was taken)
 
     Options options_;
