@@ -123,7 +123,16 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
                                              ? std::filesystem::path(options.reportFolder) / "night-report.html"
                                              : std::filesystem::path(options.reportFile);
     WriteNightReport(options.reportFolder, language, output);
-    std::cout << PathText(output) << '\n';
+    if (!options.quiet)
+        std::cout << PathText(output) << '\n';
+    return 0;
+}
+
+int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    if (!options.quiet)
+        std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
     return 0;
 }
 
@@ -204,10 +213,13 @@ int Main(int argc, char** argv)
     InstallStopHandlers();
     try {
         const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
-        return options.reportFolder.empty() ? Record(options, language, addSinks) : MakeReport(options, language);
+        if (!options.reportFolder.empty())
+            return MakeReport(options, language);
+        return options.decodeFolder.empty() ? Record(options, language, addSinks) : Decode(options, language);
     } catch (const std::exception& error) {
         std::cerr << "kalvo-record: " << error.what()
-                  << (options.reportFolder.empty() ? ". Recording stopped." : "") << std::endl;
+                  << (options.reportFolder.empty() && options.decodeFolder.empty() ? ". Recording stopped." : "")
+                  << std::endl;
         return ExitFailure;
     }
 }

@@ -97,7 +97,8 @@ void MonthReport(int days)
             ++polls;
         });
     }
-    const Run run = RunProgram({KALVO_RECORD_PROGRAM, "--report", dir.path().string(), "--output", dir.file("report.html")});
+    const Run run = RunProgram(
+        {KALVO_RECORD_PROGRAM, "--report", dir.path().string(), "--output", dir.file("report.html"), "--quiet"});
     std::printf("night report of %d days, %lld polls: exit %d, %.2f s wall (target < 5 s), peak memory %.0f MB "
                 "(target < 200 MB); raw replies %.2f MB per day, page %.0f KB\n",
                 days, polls, run.exitCode, run.wallSeconds, run.peakMegabytes,

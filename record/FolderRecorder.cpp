@@ -26,4 +26,19 @@ std::uint64_t FolderRecorder::FileBytes() const
     return total;
 }
 
+long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const LanguageLines& language)
+{
+    // Into its own folder a decoding would continue the very files it decodes again.
+    if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
+        throw RecordError("Decode " + PathText(from) + " into another folder, not into itself");
+    PrepareFolder(to);
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
+    recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));
+    ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    recorder.Finish();
+    return recorder.Polls();
+}
+
 }  // namespace kalvo::record

@@ -39,4 +39,11 @@ private:
     std::array<const DayFiles*, 3> files_{};
 };
 
+// Writes the readings and events files of the recording in from (its raw replies files) anew into
+// the folder to, with the texts of the language: a night decoded again with another language
+// file. Returns the number of polls. Throws RecordError for a damaged recording, for a folder
+// that takes no files, and when both folders are the same.
+long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const LanguageLines& language);
+
 }  // namespace kalvo::record

@@ -80,7 +80,7 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
         }
         const bool takesValue = argument == "--port" || argument == "--duration" || argument == "--out" ||
                                 argument == "--settings" || argument == "--language" || argument == "--report" ||
-                                argument == "--output";
+                                argument == "--output" || argument == "--decode";
         if (!takesValue) {
             parsed.error = "unknown option '" + argument + "'";
         } else if (i + 1 >= arguments.size()) {
@@ -100,6 +100,7 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
                                                           : argument == "--settings" ? &RecordOptions::settingsFile
                                                           : argument == "--language" ? &RecordOptions::languageFile
                                                           : argument == "--report"   ? &RecordOptions::reportFolder
+                                                          : argument == "--decode"   ? &RecordOptions::decodeFolder
                                                                                      : &RecordOptions::reportFile;
                 options.*field = value;
             }
@@ -112,6 +113,7 @@ std::string RecordUsageText()
 {
     return "Usage: kalvo-record [--port COMn] [--out DIR] [--duration TIME] [--quiet]\n"
            "       kalvo-record --report DIR [--output FILE]\n"
+           "       kalvo-record --decode DIR --out DIR2 [--language FILE]\n"
            "\n"
            "Records an Ombrel RZ unit unattended: a poll every two seconds, as the Kalvo window does,\n"
            "into readings-YYYY-MM-DD.csv, events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"
@@ -124,6 +126,8 @@ std::string RecordUsageText()
            "  --language FILE  the language file (default: MY.LNG beside the program)\n"
            "  --report DIR     make the night report of the recording in DIR instead\n"
            "  --output FILE    where the report goes (default: DIR/night-report.html)\n"
+           "  --decode DIR     write the CSV files of the recording in DIR anew into --out,\n"
+           "                   for example with another --language\n"
            "\n"
            "Ctrl-C (Ctrl-Break on Windows) or SIGTERM ends recording after the current poll.\n";
 }

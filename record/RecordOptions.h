@@ -17,6 +17,7 @@ struct RecordOptions {
     std::string languageFile;           // --language FILE; empty: MY.LNG beside the program
     std::string reportFolder;           // --report DIR: make the night report instead of recording
     std::string reportFile;             // --output FILE: where the report goes
+    std::string decodeFolder;           // --decode DIR: write its CSV files anew into --out
     bool help = false;
 };
 

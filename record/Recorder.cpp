@@ -51,7 +51,7 @@ void Recorder::AddSink(std::unique_ptr<PollSink> sink)
 std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
 {
     std::vector<RecordEvent> events;
-    const bool wasOk = !last_ || last_->link == LinkStatus::Ok;
+    const bool wasOk = lastLink_ == LinkStatus::Ok;
     const bool isOk = poll.link == LinkStatus::Ok;
     if (wasOk && !isOk)
         events.push_back(EventAt(poll, EventKind::LinkLost));
@@ -90,9 +90,9 @@ void Recorder::RecordPoll(const PollInput& input)
     ++polls_;
     if (poll.link == LinkStatus::TransferError)
         ++transferErrors_;
+    lastLink_ = poll.link;
     if (poll.link == LinkStatus::Ok)
-        lastGood_ = poll;
-    last_ = std::move(poll);
+        lastGood_ = std::move(poll);
 }
 
 void Recorder::Finish()

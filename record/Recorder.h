@@ -29,14 +29,13 @@ public:
     long long Polls() const { return polls_; }
     long long TransferErrors() const { return transferErrors_; }
     long long LockoutsSeen() const { return lockoutsSeen_; }
-    const std::optional<DecodedPoll>& LastPoll() const { return last_; }
 
 private:
     std::vector<RecordEvent> EventsFor(const DecodedPoll& poll) const;
 
     const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
-    std::optional<DecodedPoll> last_;      // the previous poll
+    LinkStatus lastLink_ = LinkStatus::Ok;  // of the previous poll; a start counts as ok
     std::optional<DecodedPoll> lastGood_;  // the last poll whose link was ok: the baseline
     long long polls_ = 0;
     long long transferErrors_ = 0;

@@ -18,6 +18,7 @@
 #include "LanguageFixtures.h"
 #include "PollDecoding.h"
 #include "RawReplies.h"
+#include "RecordOptions.h"
 #include "Recorder.h"
 #include "TempDir.h"
 #include "UnitData.h"
@@ -49,6 +50,33 @@ std::vector<PollInput> ReadAll(std::string_view bytes)
     std::vector<PollInput> polls;
     ReadRawBytes(bytes, "night.kraw", [&](const PollInput& poll) { polls.push_back(poll); });
     return polls;
+}
+
+TEST(RecordOptionsTest, DurationsPortsAndMistakes)
+{
+    using std::chrono::milliseconds;
+    const std::vector<std::pair<std::string, std::optional<milliseconds>>> durations{
+        {"12h", milliseconds(43'200'000)}, {"90m", milliseconds(5'400'000)}, {"30s", milliseconds(30'000)},
+        {"2D", milliseconds(172'800'000)}, {"45", milliseconds(45'000)},     {"0h", std::nullopt},
+        {"h", std::nullopt},               {"12x", std::nullopt},            {"-5m", std::nullopt},
+    };
+    for (const auto& [text, expected] : durations)
+        EXPECT_EQ(ParseDuration(text), expected) << text;
+    const std::vector<std::pair<std::string, std::optional<int>>> ports{
+        {"COM7", 7}, {"com255", 255}, {"12", 12}, {"COM0", std::nullopt}, {"COM256", std::nullopt},
+        {"COMx", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : ports)
+        EXPECT_EQ(ParsePortName(text), expected) << text;
+
+    const ParsedRecordOptions good = ParseRecordOptions({"--port", "COM3", "--out", "night", "--duration", "8h", "-q"});
+    EXPECT_EQ(good.error, "");
+    EXPECT_EQ(good.options.portNumber, 3);
+    EXPECT_EQ(good.options.outFolder, "night");
+    EXPECT_TRUE(good.options.quiet);
+    EXPECT_EQ(ParseRecordOptions({"--out"}).error, "--out wants a value");
+    EXPECT_EQ(ParseRecordOptions({"--speed", "2"}).error, "unknown option '--speed'");
+    EXPECT_NE(ParseRecordOptions({"--port", "COM0"}).error, "");
 }
 
 TEST(CsvRowTest, QuotesOnlyWhatNeedsIt)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "FolderRecorder.h"
 #include "SessionFixture.h"
 
 namespace kalvo::record {
@@ -41,6 +42,31 @@ TEST_F(RecordSessionFixture, AFileOfTheDayThatCannotBeContinuedGetsANumberedNeig
     long long rawPolls = 0;
     ReadRawFile(dir_.file("replies-2026-12-06-2.kraw"), [&](const PollInput&) { ++rawPolls; });
     EXPECT_EQ(rawPolls, polls);
+}
+
+TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
+{
+    const long long polls = Record(40min);
+    const std::string recorded = test::ReadFileBytes(dir_.file("readings-2026-12-06.csv"));
+    LanguageLines other = language_;
+    other[12 + RunState] = "Running";
+    test::TempDir again;
+
+    EXPECT_EQ(DecodeRecording(dir_.path(), again.path(), language_), polls);
+    // Whole files compared: the same bytes, without printing them.
+    EXPECT_TRUE(test::ReadFileBytes(again.file("readings-2026-12-06.csv")) == recorded);
+    EXPECT_TRUE(test::ReadFileBytes(again.file("events-2026-12-06.csv")) ==
+                test::ReadFileBytes(dir_.file("events-2026-12-06.csv")));
+
+    test::TempDir translated;
+    EXPECT_EQ(DecodeRecording(dir_.path(), translated.path(), other), polls);
+    std::string expected = recorded;
+    const std::string before = ",Betrieb \xC3\xA9,", after = ",Running,";
+    for (auto at = expected.find(before); at != std::string::npos; at = expected.find(before, at))
+        expected.replace(at, before.size(), after);
+    EXPECT_TRUE(expected != recorded);
+    EXPECT_TRUE(test::ReadFileBytes(translated.file("readings-2026-12-06.csv")) == expected);
+    EXPECT_THROW(DecodeRecording(dir_.path(), dir_.path() / ".", language_), RecordError);
 }
 
 }  // namespace
