@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -22,6 +23,9 @@
 #include "RecordSession.h"
 #include "Settings.h"
 #include "uGlobal.h"
+#ifdef KALVO_WITH_MQTT
+#include "MqttCommandLine.h"
+#endif
 
 namespace {
 
@@ -32,6 +36,9 @@ constexpr int ExitBadCommandLine = 2;
 constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
 
 volatile std::sig_atomic_t stopRequested = 0;
+
+// Sinks besides the files, given the recorder and the port (the broker, where built in).
+using AddSinks = std::function<void(Recorder&, int portNumber)>;
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD)
@@ -129,7 +136,7 @@ int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
     return 0;
 }
 
-int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
+int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
     const int port = options.portNumber ? *options.portNumber
@@ -150,6 +157,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
                                            : ConsoleStatus::Mode::Log;
     auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, [&recording] { return recording.FileBytes(); });
     ConsoleStatus& shown = *status;
+    if (addSinks)
+        addSinks(recorder, port);
     recording.AddSink(std::move(status));
 
     if (!options.quiet)
@@ -172,7 +181,23 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language)
 
 int Main(int argc, char** argv)
 {
-    const ParsedRecordOptions parsed = ParseRecordOptions(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    AddSinks addSinks;
+#ifdef KALVO_WITH_MQTT
+    const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
+    if (!mqtt.error.empty()) {
+        std::cerr << "kalvo-record: " << mqtt.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    arguments = mqtt.rest;
+    if (mqtt.options)
+        addSinks = [&mqtt](Recorder& recorder, int port) {
+            recorder.AddSink(kalvo::mqtt::MakeMqttSink(*mqtt.options, port, [](const std::string& line) {
+                std::cerr << "kalvo-record: " << line << std::endl;
+            }));
+        };
+#endif
+    const ParsedRecordOptions parsed = ParseRecordOptions(arguments);
     if (!parsed.error.empty()) {
         std::cerr << "kalvo-record: " << parsed.error << "\nTry 'kalvo-record --help'." << std::endl;
         return ExitBadCommandLine;
@@ -180,6 +205,9 @@ int Main(int argc, char** argv)
     const RecordOptions& options = parsed.options;
     if (options.help) {
         std::cout << RecordUsageText();
+#ifdef KALVO_WITH_MQTT
+        std::cout << kalvo::mqtt::MqttUsageText();
+#endif
         return 0;
     }
     InstallStopHandlers();
@@ -187,7 +215,7 @@ int Main(int argc, char** argv)
         const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
         if (!options.reportFolder.empty())
             return MakeReport(options, language);
-        return options.decodeFolder.empty() ? Record(options, language) : Decode(options, language);
+        return options.decodeFolder.empty() ? Record(options, language, addSinks) : Decode(options, language);
     } catch (const std::exception& error) {
         std::cerr << "kalvo-record: " << error.what()
                   << (options.reportFolder.empty() && options.decodeFolder.empty() ? ". Recording stopped." : "")
