@@ -18,6 +18,8 @@ struct Options {
     std::optional<Behaviour> behaviour = Behaviour::Normal;  // none: a random mix
     std::chrono::milliseconds hangUpTime{3'000};
     std::optional<std::uint32_t> seed;  // none: a fresh one each run
+    std::string replayFolder;  // empty: the burner model answers
+    int speed = 1;             // how many times faster than recorded a replay runs
     bool log = false;
     bool help = false;
 };
