@@ -170,10 +170,10 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
         session.Run(port, options.duration);
     } catch (...) {
         shown.Finish();
-        uGlobal::Serial = nullptr;
+        uGlobal::ResetProgramState();
         throw;
     }
-    uGlobal::Serial = nullptr;
+    uGlobal::ResetProgramState();
     if (!options.quiet)
         std::cout << shown.SummaryLine() << std::endl;
     return 0;

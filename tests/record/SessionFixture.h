@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "CsvFiles.h"
 #include "FakeSerial.h"
 #include "LanguageFixtures.h"
+#include "ProgramState.h"
 #include "RawReplies.h"
 #include "RecordSession.h"
 #include "TempDir.h"
@@ -52,12 +55,12 @@ class RecordSessionFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        uGlobal::Serial = &serial_;
+        state_.emplace(&serial_);
         language_ = test::NumberedLanguage();
         language_[12 + RunState] = "Betrieb \xE9";  // Windows-1252 e acute
         test::AnswerAs(serial_, UnitAt(0));
     }
-    void TearDown() override { uGlobal::Serial = nullptr; }
+    void TearDown() override { state_.reset(); }
 
     LocalTime Now() const { return {StartUtcMs + static_cast<std::int64_t>(serial_.NowMs()), OffsetMinutes}; }
 
@@ -86,6 +89,7 @@ protected:
     }
 
     FakeSerialSystem serial_;
+    std::optional<test::ProgramStateGuard> state_;
     LanguageLines language_;
     test::TempDir dir_;
 };
