@@ -158,8 +158,10 @@ for size in 16 24 32 48 128; do
         bash -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png' | grep -q 'PNG image data, $size x $size'"
 done
 expect "the recording service runs kalvo-record on its instance's port into /var/lib/kalvo" \
-    grep -qx 'ExecStart=/opt/kalvo/kalvo-record --port %i --out /var/lib/kalvo/%i' \
+    grep -qx 'ExecStart=/opt/kalvo/kalvo-record --port %i --out /var/lib/kalvo/%i $KALVO_RECORD_OPTIONS' \
     "$root/lib/systemd/system/kalvo-record@.service"
+expect "the recording service takes further options from an optional file per port" \
+    grep -qx 'EnvironmentFile=-/etc/kalvo/record-%i.conf' "$root/lib/systemd/system/kalvo-record@.service"
 for program in kalvo unitsim kalvo-record; do
     expect "$program finds all its libraries" bash -c "! ldd '$root/opt/kalvo/$program' | grep -q 'not found'"
 done
