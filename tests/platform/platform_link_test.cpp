@@ -123,17 +123,18 @@ protected:
     kalvo::test::RecordingWindow window_;
 };
 
-// Declares port, the COM number of the unit named by the variable, or skips the case.
-#define SKIP_WITHOUT_UNIT(port, variable)                                                          \
+// Declares port, the COM number of the unit named by the variable; without one the case fails,
+// since a case that cannot reach its unit has tested nothing.
+#define REQUIRE_UNIT(port, variable)                                                               \
     const std::optional<int> port = UnitPort(variable);                                           \
     if (!port) {                                                                                   \
-        GTEST_SKIP() << (variable) << " is not set: no simulated unit to talk to "                \
-                                      "(scripts/windows-leg starts them)";                         \
+        GTEST_FAIL() << (variable) << " is not set: no simulated unit to talk to "                \
+                                      "(run this program through scripts/windows-leg)";            \
     }
 
 TEST_F(PlatformLink, OpensTheUnitsPortByItsNumber)
 {
-    SKIP_WITHOUT_UNIT(port, "KALVO_TEST_COM");
+    REQUIRE_UNIT(port, "KALVO_TEST_COM");
     OpenPort(*port);
     EXPECT_NE(uGlobal::PortHandle, nullptr);
     EXPECT_EQ(window_.panels[0], "  COM" + std::to_string(*port));
@@ -188,7 +189,7 @@ std::uint32_t FlagBits(const DCB& dcb)
 
 TEST_F(PlatformLink, ConfiguresTheLineAndTimeOutsOfTheUnit)
 {
-    SKIP_WITHOUT_UNIT(port, "KALVO_TEST_COM");
+    REQUIRE_UNIT(port, "KALVO_TEST_COM");
     const std::set<HANDLE> before = OpenCommHandles();
     OpenPort(*port);
     ASSERT_NE(uGlobal::PortHandle, nullptr);
@@ -222,7 +223,7 @@ TEST_F(PlatformLink, ConfiguresTheLineAndTimeOutsOfTheUnit)
 
 TEST_F(PlatformLink, PortThatIsOpenCannotBeOpenedASecondTime)
 {
-    SKIP_WITHOUT_UNIT(port, "KALVO_TEST_COM");
+    REQUIRE_UNIT(port, "KALVO_TEST_COM");
 #ifdef _WIN32
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine grants a second exclusive open of a serial port";
@@ -234,7 +235,7 @@ TEST_F(PlatformLink, PortThatIsOpenCannotBeOpenedASecondTime)
 
 TEST_F(PlatformLink, CycleWithAProperUnitFillsTheThreeBlocks)
 {
-    SKIP_WITHOUT_UNIT(port, "KALVO_TEST_COM");
+    REQUIRE_UNIT(port, "KALVO_TEST_COM");
     OpenPort(*port);
     ASSERT_NE(uGlobal::PortHandle, nullptr);
 
@@ -335,7 +336,7 @@ class MisbehavingUnit : public PlatformLink, public ::testing::WithParamInterfac
 
 TEST_P(MisbehavingUnit, CycleEndsAsTheDeviceLinkPromises)
 {
-    SKIP_WITHOUT_UNIT(port, GetParam().variable);
+    REQUIRE_UNIT(port, GetParam().variable);
     OpenPort(*port);
     ASSERT_NE(uGlobal::PortHandle, nullptr);
 
