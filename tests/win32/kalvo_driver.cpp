@@ -14,13 +14,15 @@
 //   keys KEY...                 real key input to the main window: alt+f, q, enter, ...
 //   dialog SECONDS              waits for the port dialog, prints its items and selection once searched
 //   dialog-select INDEX | dialog-ok | dialog-close
-//   save-as SECONDS PATH        waits for the save dialog and saves under PATH (a Windows path)
+//   answer SECONDS TITLE TEXT   waits for the dialog of that title, types TEXT into it, presses OK
 //   message-box SECONDS         waits for the error box, prints title and text, presses OK
 //   clipboard                   the CF_TEXT bytes
+//   add-printer NAME            a PostScript printer on FILE: becomes the default printer
 //   window-rect                 the main window's place on the screen: left top width height
 
 #include <windows.h>
 #include <commctrl.h>
+#include <winspool.h>
 #include <fcntl.h>
 #include <io.h>
 
@@ -371,24 +373,29 @@ void Keys(const std::vector<std::string>& keys)
     }
 }
 
-void SaveAs(double seconds, const std::string& path)
+// Answers a dialog of the program or of the system on its behalf (the save dialog, the print-to-file
+// question): types the text into its first edit box and presses OK.
+void AnswerDialog(double seconds, const std::string& title, const std::string& text)
 {
-    HWND dialog = WaitForDialog(seconds, [](const std::string& title) { return title != "COM-Port" && title != "Kalvo"; },
-                                "save dialog");
-    // The file name box: a combo box's edit in the Explorer-style dialog, else a plain edit.
-    HWND name = GetDlgItem(dialog, 0x47C);
-    if (name) {
-        if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr))
-            name = edit;
-    } else {
-        name = GetDlgItem(dialog, 0x480);
-    }
-    if (!name)
-        throw Failure("no file name box in the save dialog");
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kalvo::win32::WidenFileName(path).c_str()));
+    HWND dialog = WaitForDialog(seconds, [&](const std::string& candidate) { return candidate == title; }, title.c_str());
+    HWND edit = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM data) -> BOOL {
+            wchar_t className[16] = {};
+            GetClassNameW(child, className, 16);
+            if (_wcsicmp(className, L"Edit") != 0 || !IsWindowVisible(child))
+                return TRUE;
+            *reinterpret_cast<HWND*>(data) = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&edit));
+    if (!edit)
+        throw Failure("no edit box in " + title);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kalvo::win32::WidenFileName(text).c_str()));
     PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     if (!WaitFor(seconds, [&] { return !IsWindow(dialog); }))
-        throw Failure("the save dialog stayed open");
+        throw Failure(title + " stayed open");
 }
 
 void MessageBoxText(double seconds)
@@ -408,6 +415,54 @@ void MessageBoxText(double seconds)
         reinterpret_cast<LPARAM>(&text));
     Print("title " + TextOf(box) + "\ntext " + text + "\n");
     PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+}
+
+// A PostScript printer on port FILE: as the system's default, with the generic PPD that winspool
+// carries as its resource PPDFILE 1 (Wine's own fallback when a printer has none).
+void AddPrinter(const std::string& name)
+{
+    HMODULE spool = LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = spool ? FindResourceW(spool, MAKEINTRESOURCEW(1), L"PPDFILE") : nullptr;
+    if (!resource)
+        throw Failure("winspool.drv carries no generic PPD");
+    wchar_t folder[MAX_PATH] = {};
+    DWORD size = sizeof folder;
+    if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), size, &size))
+        throw Failure("no printer driver folder");
+    const std::wstring ppd = std::wstring(folder) + L"\\3\\kalvo-generic.ppd";
+    HANDLE file = CreateFileW(ppd.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool saved = file != INVALID_HANDLE_VALUE &&
+                       WriteFile(file, LockResource(LoadResource(spool, resource)), SizeofResource(spool, resource),
+                                 &written, nullptr);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!saved)
+        throw Failure("cannot write the PPD");
+
+    DRIVER_INFO_3W driver{};
+    driver.cVersion = 3;
+    driver.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
+    driver.pDriverPath = const_cast<wchar_t*>(L"wineps.drv");
+    driver.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
+    driver.pDataFile = const_cast<wchar_t*>(ppd.c_str());
+    if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES) &&
+        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
+        throw Failure("cannot install the PostScript driver");
+    const std::wstring printerName = Widen(name);
+    PRINTER_INFO_2W printer{};
+    printer.pPrinterName = const_cast<wchar_t*>(printerName.c_str());
+    printer.pPortName = const_cast<wchar_t*>(L"FILE:");
+    printer.pDriverName = driver.pName;
+    printer.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+    printer.pDatatype = const_cast<wchar_t*>(L"RAW");
+    HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    if (!added && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS)
+        throw Failure("cannot add the printer");
+    if (added)
+        ClosePrinter(added);
+    if (!SetDefaultPrinterW(printerName.c_str()))
+        throw Failure("cannot make the printer the default");
 }
 
 void Clipboard()
@@ -479,10 +534,12 @@ void Run(const std::vector<std::string>& args)
         PostMessageW(Control(PortDialog(), "Button1"), BM_CLICK, 0, 0);
     } else if (command == "dialog-close") {
         PostMessageW(PortDialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    } else if (command == "save-as") {
-        SaveAs(Seconds(args, 1), args.at(2));
+    } else if (command == "answer") {
+        AnswerDialog(Seconds(args, 1), args.at(2), args.at(3));
     } else if (command == "message-box") {
         MessageBoxText(Seconds(args, 1));
+    } else if (command == "add-printer") {
+        AddPrinter(args.at(1));
     } else if (command == "clipboard") {
         Clipboard();
     } else if (command == "window-rect") {
