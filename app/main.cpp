@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "ApplicationIcon.h"
-#include "ErrorBox.h"
+#include "Captions.h"
+#include "QtMainWindow.h"
 #include "SerialLine.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
 
 int main(int argc, char* argv[])
 {
@@ -23,12 +23,11 @@ int main(int argc, char* argv[])
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(files.settingsFile);
     uGlobal::Serial = serial.get();
 
-    TMainFrm MainFrm(files);
+    QtMainWindow MainFrm(files);
     MainFrm.show();
     const int exitCode = QApplication::exec();
 
     // A port left open (the settings could not be written at shutdown) goes before the system that opened it.
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
+    uGlobal::ResetProgramState();
     return exitCode;
 }

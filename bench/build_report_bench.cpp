@@ -16,7 +16,7 @@
 #include "Readings.h"
 #include "TempDir.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 namespace {
 
@@ -52,20 +52,20 @@ public:
     explicit ShownWindow(int page) : window_(kalvo::ProgramFiles{KALVO_RESOURCES_DIR "/MY.LNG", folder_.file("kalvo.ini")})
     {
         // A modal error box would stop the run; the message is kept for the benchmark to report.
-        window_.SetErrorReporter([this](const std::string& message) { error_ = message; });
+        window_.SetErrorBox([this](const std::string& message) { error_ = message; });
         window_.show();
         window_.PageControl1->setCurrentIndex(page);
         QApplication::processEvents();
     }
 
-    TMainFrm* operator->() { return &window_; }
+    QtMainWindow* operator->() { return &window_; }
     // The message of an error that ended the window's start-up; empty when it started.
     const std::string& Error() const { return error_; }
 
 private:
     std::string error_;
     kalvo::test::TempDir folder_;
-    TMainFrm window_;
+    QtMainWindow window_;
 };
 
 // BuildReport fed one poll after another; with repaint, the event loop then delivers the
@@ -83,7 +83,7 @@ void BM_BuildReport(benchmark::State& state, bool repaint)
     std::size_t next = 0;
     for (auto _ : state) {
         HandOver(polls[next++ % polls.size()]);
-        window->BuildReport();
+        window->MainFrm().BuildReport();
         if (repaint)
             QApplication::processEvents();
     }

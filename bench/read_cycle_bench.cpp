@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramState.h"
 #include "Protocol.h"
 #include "RecordingWindow.h"
 #include "SerialLine.h"
@@ -175,21 +176,10 @@ Summary Summarise(const std::vector<CycleSample>& samples)
 // port) when it goes, also when a scenario fails half-way.
 class InstalledLink {
 public:
-    InstalledLink(kalvo::SerialSystem& serial, kalvo::WindowLink& window)
-    {
-        uGlobal::Serial = &serial;
-        uGlobal::Window = &window;
-        uGlobal::StopRequested = false;
-    }
-    ~InstalledLink()
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::Window = nullptr;
-        uGlobal::Serial = nullptr;
-    }
-    InstalledLink(const InstalledLink&) = delete;
-    InstalledLink& operator=(const InstalledLink&) = delete;
+    InstalledLink(kalvo::SerialSystem& serial, kalvo::WindowLink& window) : guard_(&serial, &window) {}
+
+private:
+    kalvo::test::ProgramStateGuard guard_;
 };
 
 struct Scenario {

@@ -11,26 +11,6 @@ namespace {
 
 using TextField = std::string ReadingTextSet::*;
 
-// Where each flag comes from: byte 37 (first) or byte 38 (second) of the status block, and the
-// bit. Flags 2 and 3 are not in bit order.
-struct FlagSource {
-    bool fromSecondByte;
-    std::uint8_t mask;
-};
-constexpr std::array<FlagSource, 10> FlagSources{{
-    {false, 0x80},  // 0 alarm
-    {false, 0x40},  // 1 flame
-    {false, 0x10},  // 2 fuel valve BV 1
-    {false, 0x20},  // 3 fuel valve BV 2
-    {false, 0x08},  // 4 ignition transformer
-    {false, 0x04},  // 5 heater
-    {false, 0x02},  // 6 fan motor
-    {false, 0x01},  // 7 on/off
-    {true, 0x80},   // 8
-    {true, 0x40},   // 9
-}};
-constexpr int AlarmFlag = 0;
-constexpr int OnOffFlag = 7;
 
 // Status block layout.
 constexpr int StatusStringFirst = 2;
@@ -156,10 +136,9 @@ std::string LabelledLine(const LanguageLines& language, int labelLine, const std
 
 void DecodeStatusFlags(std::uint8_t first, std::uint8_t second, DecodedReadings& readings)
 {
-    for (std::size_t flag = 0; flag < FlagSources.size(); ++flag) {
-        const FlagSource& source = FlagSources[flag];
-        const std::uint8_t byte = source.fromSecondByte ? second : first;
-        readings.flags[flag] = (byte & source.mask) != 0;
+    for (const StatusFlagBit& bit : StatusFlagBits) {
+        const std::uint8_t byte = bit.inSecondByte ? second : first;
+        readings.flags[bit.flag] = (byte & bit.mask) != 0;
     }
     readings.texts.AlarmFlagText = FlagText(readings.flags[AlarmFlag]);
     readings.texts.OnOffText = FlagText(readings.flags[OnOffFlag]);

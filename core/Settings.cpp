@@ -9,22 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "FileReplace.h"
 #include "KalvoError.h"
-
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace kalvo {
 namespace {
@@ -216,100 +202,6 @@ std::string WriteTarget(const std::string& path)
     return target.string();
 }
 
-#ifdef _WIN32
-
-// Writes content to a new file beside target, flushes it to the disk and moves it over target.
-bool ReplaceFileContent(const std::string& target, const std::string& content)
-{
-    const std::string temporary = target + ".new";
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
-              && written == content.size() && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok)
-        DeleteFileA(temporary.c_str());
-    return ok;
-}
-
-#else
-
-// A new, empty file beside target with a name nobody uses; -1 when the folder refuses it.
-int CreateTemporaryBeside(const std::string& target, std::string& temporary)
-{
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target + ".new" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-// The replacement keeps the old file's permission bits and, where allowed, its owner.
-bool TakeOverAttributes(int fd, const struct stat& old)
-{
-    // Only a privileged process may give a file away; without that the file is this user's.
-    if (fchown(fd, old.st_uid, old.st_gid) != 0 && errno != EPERM)
-        return false;
-    return fchmod(fd, old.st_mode & 07777) == 0;
-}
-
-void SyncFolderOf(const std::string& target)
-{
-    const auto folder = std::filesystem::path(target).parent_path();
-    const int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
-
-// Writes content to a new file beside target, flushes it to the disk and renames it over
-// target, so a crash or a full disk leaves either the old file or the new one, never a part.
-bool ReplaceFileContent(const std::string& target, const std::string& content)
-{
-    struct stat old {};
-    const bool replacing = stat(target.c_str(), &old) == 0;
-    // The rename needs only the folder's permission: a settings file the user made read-only
-    // would be replaced without a word, which Windows refuses as well.
-    if (replacing && access(target.c_str(), W_OK) != 0)
-        return false;
-    std::string temporary;
-    const int fd = CreateTemporaryBeside(target, temporary);
-    if (fd < 0)
-        return false;
-    bool ok = WriteAll(fd, content) && (!replacing || TakeOverAttributes(fd, old)) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    SyncFolderOf(target);
-    return true;
-}
-
-#endif
 
 // Names and values that would not read back as written, or would break the file's structure.
 void CheckWritable(std::string_view section, std::string_view key, std::string_view value)
@@ -460,7 +352,7 @@ void WriteIniString(const std::string& path, const std::string& section, const s
         throw KalvoError("Unable to write to " + path);
     auto lines = SplitLines(*content);
     SetKey(lines, section, key, value);
-    if (!ReplaceFileContent(target, JoinLines(lines)))
+    if (ReplaceFileContent(target, JoinLines(lines)) != FileReplaceResult::Replaced)
         throw KalvoError("Unable to write to " + path);
 }
 

@@ -285,4 +285,21 @@ void ReadCycle()
     ReleaseGonePort();
 }
 
+void ResetProgramState()
+{
+    PortHandle.reset();
+    PortNumber = NoPort;
+    PortLost = false;
+    StopRequested = false;
+    ReplyTimedOut = false;
+    StatusBlock.fill(0);
+    TimingBlock.fill(0);
+    ErrorHistoryBlock.fill(0);
+    ReadingTexts = {};
+    StatusFlags = {};
+    LanguageTable = {};
+    Serial = nullptr;
+    Window = nullptr;
+}
+
 }  // namespace uGlobal

@@ -33,6 +33,11 @@ extern kalvo::LanguageLines LanguageTable;
 extern kalvo::SerialSystem* Serial;
 extern kalvo::WindowLink* Window;
 
+// Puts every piece of program-wide state back as it is at program start: no port (a port still open
+// is closed), no stop request, zeroed blocks, empty texts, flags and language table, no serial
+// system and no window. For programs that run many sessions in one process: tests, soak, bench.
+void ResetProgramState();
+
 // "\\?\COM" followed by the port number in decimal.
 std::string DevicePath(int portNumber);
 

@@ -14,6 +14,7 @@
 #include "FakeSerial.h"
 #include "FuzzSupport.h"
 #include "LanguageFixtures.h"
+#include "ProgramState.h"
 #include "Protocol.h"
 #include "Readings.h"
 #include "RecordingWindow.h"
@@ -68,14 +69,12 @@ bool TailBeyondOneBufferIsZero(const kalvo::Block& block)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const kalvo::LanguageLines language = kalvo::test::NumberedLanguage();
+    const kalvo::LanguageLines& language = kalvo::test::NumberedLanguageTable();
     FuzzedDataProvider provider(data, size);
 
     auto serial = std::make_unique<kalvo::FakeSerialSystem>();
     kalvo::test::RecordingWindow window;
-    uGlobal::Serial = serial.get();
-    uGlobal::Window = &window;
-    uGlobal::StopRequested = false;
+    const kalvo::test::ProgramStateGuard state(serial.get(), &window);
     uGlobal::PortNumber = Port;
     uGlobal::OpenPort();
 
@@ -96,10 +95,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const kalvo::Block* block : {&uGlobal::StatusBlock, &uGlobal::TimingBlock, &uGlobal::ErrorHistoryBlock})
         Require(TailBeyondOneBufferIsZero(*block), "no block receives more than one buffer of data");
     CheckReportAndRecords(language);
-
-    // The port refers to the fake system, so it goes first.
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
-    uGlobal::Window = nullptr;
     return 0;
 }

@@ -14,7 +14,7 @@ using kalvo::test::Line;
 
 namespace {
 
-const LanguageLines Numbered = kalvo::test::NumberedLanguage();
+const LanguageLines& Numbered = kalvo::test::NumberedLanguageTable();
 
 struct Case {
     int input;

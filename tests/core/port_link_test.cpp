@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "FakeSerial.h"
+#include "ProgramState.h"
 #include "RecordingWindow.h"
 #include "uGlobal.h"
 
@@ -13,23 +14,9 @@ using kalvo::FakeSerialSystem;
 
 class PortLinkTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = &serial;
-        uGlobal::Window = &window;
-        uGlobal::PortNumber = uGlobal::NoPort;
-    }
-
-    void TearDown() override
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
-        uGlobal::Window = nullptr;
-    }
-
     FakeSerialSystem serial;
     kalvo::test::RecordingWindow window;
+    kalvo::test::ProgramStateGuard state{&serial, &window};
 };
 
 TEST_F(PortLinkTest, OpenWithoutPortTriesNothing)

@@ -60,22 +60,15 @@ class ReadCycleTest : public ::testing::Test {
 protected:
     void SetUp() override { StartWith(std::make_unique<FakeSerialSystem>()); }
 
-    void TearDown() override
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
-        uGlobal::Window = nullptr;
-    }
+    void TearDown() override { uGlobal::ResetProgramState(); }
 
     // A fresh line with port 3 open, and blocks that show whether a cycle touched them.
     void StartWith(std::unique_ptr<FakeSerialSystem> system)
     {
-        uGlobal::PortHandle.reset();
+        uGlobal::ResetProgramState();
         serial = std::move(system);
         uGlobal::Serial = serial.get();
         uGlobal::Window = &window;
-        uGlobal::StopRequested = false;
-        uGlobal::ReplyTimedOut = false;
         uGlobal::PortNumber = Port;
         uGlobal::OpenPort();
         for (kalvo::Block* block : {&uGlobal::StatusBlock, &uGlobal::TimingBlock, &uGlobal::ErrorHistoryBlock})

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "BlockFixtures.h"
 #include "LanguageFixtures.h"
 
 using namespace kalvo;
@@ -13,14 +14,9 @@ using kalvo::test::Line;
 
 namespace {
 
-const LanguageLines Numbered = kalvo::test::NumberedLanguage();
+const LanguageLines& Numbered = kalvo::test::NumberedLanguageTable();
 
-Block Filled(std::uint8_t byte)
-{
-    Block block;
-    block.fill(byte);
-    return block;
-}
+using kalvo::test::FilledBlock;
 
 using TextField = std::string ReadingTextSet::*;
 const std::vector<TextField> Durations{
@@ -41,7 +37,7 @@ const std::vector<TextField> Currents{&ReadingTextSet::CurrentText1, &ReadingTex
 
 TEST(Readings, ZeroBlocksAsLeftByAMissingReply)
 {
-    const DecodedReadings r = DecodeReadings(Filled(0), Filled(0), Numbered);
+    const DecodedReadings r = DecodeReadings(FilledBlock(0), FilledBlock(0), Numbered);
     EXPECT_EQ(r.texts.StatusStringText, std::string(16, '\0'));
     for (TextField field : StatusNumbers)
         EXPECT_EQ(r.texts.*field, "0");
@@ -60,7 +56,7 @@ TEST(Readings, ZeroBlocksAsLeftByAMissingReply)
 
 TEST(Readings, AllFFBlocksCarryNoValues)
 {
-    const DecodedReadings r = DecodeReadings(Filled(0xFF), Filled(0xFF), Numbered);
+    const DecodedReadings r = DecodeReadings(FilledBlock(0xFF), FilledBlock(0xFF), Numbered);
     EXPECT_EQ(r.texts.StatusStringText, std::string(16, '\xFF'));
     std::vector<TextField> noValue = StatusNumbers;
     noValue.insert(noValue.end(), Currents.begin(), Currents.end());
@@ -78,7 +74,7 @@ TEST(Readings, AllFFBlocksCarryNoValues)
 
 TEST(Readings, EachFieldComesFromItsOwnBytes)
 {
-    Block status = Filled(0), timing = Filled(0);
+    Block status = FilledBlock(0), timing = FilledBlock(0);
     // Each status pair holds its own offset as value, so a field read from the wrong place shows.
     const std::vector<int> statusPairAt{27, 29, 31, 33, 41, 43, 45, 47, 49};
     for (int at : statusPairAt)
@@ -110,20 +106,20 @@ TEST(Readings, EachFieldComesFromItsOwnBytes)
 
 TEST(Readings, MainsVoltageRoundsHalfToEven)
 {
-    Block status = Filled(0);
+    Block status = FilledBlock(0);
     for (const auto& [low, volts] : std::vector<std::pair<std::uint8_t, std::string>>{
              {0x00, "230"}, {0x01, "230"}, {0x02, "231"}, {0x0B, "232"}}) {
         status[35] = 0x09, status[36] = low;  // 2304, 2305, 2306, 2315 tenths
-        EXPECT_EQ(DecodeReadings(status, Filled(0), Numbered).texts.MainsVoltageText, volts);
+        EXPECT_EQ(DecodeReadings(status, FilledBlock(0), Numbered).texts.MainsVoltageText, volts);
     }
 }
 
 TEST(Readings, StatusStringDropsOnly0x80)
 {
     const auto decode = [](const std::string& bytes) {
-        Block status = Filled(0);
+        Block status = FilledBlock(0);
         std::copy(bytes.begin(), bytes.end(), status.begin() + 2);
-        return DecodeReadings(status, Filled(0), Numbered).texts.StatusStringText;
+        return DecodeReadings(status, FilledBlock(0), Numbered).texts.StatusStringText;
     };
     EXPECT_EQ(decode("BURNERCONTROL\x80\x80\x80"), "BURNERCONTROL");
     EXPECT_EQ(decode("AB\x80\x80" "CD\x80" "EFGHIJKLM"), "ABCDEFGHIJKLM");

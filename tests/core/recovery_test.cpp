@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FakeSerial.h"
+#include "ProgramState.h"
 #include "Protocol.h"
 #include "RecordingWindow.h"
 #include "uGlobal.h"
@@ -37,23 +38,9 @@ bool HoldsNothing(const kalvo::Block& block)
 }
 
 // The port and window globals point at this test's objects, and are let go at the end.
-class LinkGlobals {
+class LinkGlobals : public kalvo::test::ProgramStateGuard {
 public:
-    LinkGlobals(kalvo::SerialSystem& serial, kalvo::WindowLink& window)
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = &serial;
-        uGlobal::Window = &window;
-        uGlobal::StopRequested = false;
-    }
-    ~LinkGlobals()
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
-        uGlobal::Window = nullptr;
-    }
-    LinkGlobals(const LinkGlobals&) = delete;
-    LinkGlobals& operator=(const LinkGlobals&) = delete;
+    LinkGlobals(kalvo::SerialSystem& serial, kalvo::WindowLink& window) : ProgramStateGuard(&serial, &window) {}
 };
 
 class FakeRecoveryTest : public ::testing::Test {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "BlockFixtures.h"
 #include "LanguageFixtures.h"
 #include "TempDir.h"
 
@@ -15,14 +16,9 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-const LanguageLines Numbered = kalvo::test::NumberedLanguage();
+const LanguageLines& Numbered = kalvo::test::NumberedLanguageTable();
 
-Block Filled(std::uint8_t byte)
-{
-    Block block;
-    block.fill(byte);
-    return block;
-}
+using kalvo::test::FilledBlock;
 
 Lines ReportOf(const Block& status, const Block& timing, const LanguageLines& language = Numbered)
 {
@@ -43,7 +39,7 @@ bool Contains(const Lines& lines, const std::string& line)
 TEST(Report, CandidateLinesInReportOrder)
 {
     // Duration k lasts k seconds, so each one shows where it lands.
-    Block timing = Filled(0);
+    Block timing = FilledBlock(0);
     const std::vector<int> durationAt{0, 2, 4, 6, 8, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 34};
     for (std::size_t i = 0; i < durationAt.size(); ++i)
         timing[durationAt[i] + 1] = static_cast<std::uint8_t>(10 * (i + 1));
@@ -55,7 +51,7 @@ TEST(Report, CandidateLinesInReportOrder)
         expected.push_back(Line(k < 6 ? 50 + k : 51 + k) + " " + std::to_string(k) + " L29");
     }
     expected.push_back("L68 0");
-    EXPECT_EQ(ReportCandidateLines(DecodeReadings(Filled(0), timing, Numbered).texts, Numbered), expected);
+    EXPECT_EQ(ReportCandidateLines(DecodeReadings(FilledBlock(0), timing, Numbered).texts, Numbered), expected);
 }
 
 TEST(Report, FilterRejectsADashAnywhere)
@@ -67,19 +63,19 @@ TEST(Report, FilterRejectsADashAnywhere)
 
 TEST(Report, ZeroBlocksGiveSeventeenLines)
 {
-    EXPECT_EQ(ReportOf(Filled(0), Filled(0)), ZeroBlocksReport);
+    EXPECT_EQ(ReportOf(FilledBlock(0), FilledBlock(0)), ZeroBlocksReport);
 }
 
 TEST(Report, AllFFBlocksLeaveOnlyTheStatusString)
 {
-    EXPECT_EQ(ReportOf(Filled(0xFF), Filled(0xFF)), Lines{"L36 " + std::string(16, '\xFF')});
+    EXPECT_EQ(ReportOf(FilledBlock(0xFF), FilledBlock(0xFF)), Lines{"L36 " + std::string(16, '\xFF')});
 }
 
 TEST(Report, FlagsNeverShowInTheReport)
 {
-    Block status = Filled(0);
+    Block status = FilledBlock(0);
     status[37] = 0xFF, status[38] = 0xFF;
-    EXPECT_EQ(ReportOf(status, Filled(0)), ZeroBlocksReport);
+    EXPECT_EQ(ReportOf(status, FilledBlock(0)), ZeroBlocksReport);
 }
 
 TEST(Report, DashInALanguageLineHidesEveryLineCarryingIt)
@@ -94,13 +90,13 @@ TEST(Report, DashInALanguageLineHidesEveryLineCarryingIt)
         language[c.languageLine] = "with-dash";
         Lines expected = ZeroBlocksReport;
         std::erase(expected, c.hiddenLine);
-        EXPECT_EQ(ReportOf(Filled(0), Filled(0), language), expected) << "line " << c.languageLine;
+        EXPECT_EQ(ReportOf(FilledBlock(0), FilledBlock(0), language), expected) << "line " << c.languageLine;
     }
 }
 
 TEST(Report, ValuesThatAddOrKeepLines)
 {
-    Block status = Filled(0), timing = Filled(0);
+    Block status = FilledBlock(0), timing = FilledBlock(0);
     status[2] = '-';   // a dash in the status string hides its line
     status[40] = 0x10; // a state without name keeps its line, ending in the blank
     timing[0] = 0x02, timing[1] = 0x58;  // 600 tenths
@@ -131,7 +127,7 @@ TEST(ErrorRecord, Lines)
          {"L30 3", "", "L31 65536", "L32 230 V", "L33 0.7 uA", "L34 2:5 L28"}},
     };
     for (const RecordCase& c : cases) {
-        Block block = Filled(0);
+        Block block = FilledBlock(0);
         for (const auto& [at, value] : c.bytes)
             block[32 + at] = value;
         EXPECT_EQ(ErrorRecordLines(block, 32, 3, Numbered), c.expected) << c.name;
@@ -140,7 +136,7 @@ TEST(ErrorRecord, Lines)
 
 TEST(ErrorRecord, EighthRecordStartsAtByte112)
 {
-    Block block = Filled(0xFF);
+    Block block = FilledBlock(0xFF);
     std::fill(block.begin() + 112, block.begin() + 128, 0);
     block[114] = 0x01;
     EXPECT_EQ(ErrorRecordLines(block, 112, 8, Numbered),
@@ -150,7 +146,7 @@ TEST(ErrorRecord, EighthRecordStartsAtByte112)
 
 TEST(ErrorRecord, OffsetOutsideTheBlockIsRefused)
 {
-    const Block block = Filled(0);
+    const Block block = FilledBlock(0);
     EXPECT_NO_THROW(ErrorRecordLines(block, 240, 16, Numbered));
     EXPECT_THROW(ErrorRecordLines(block, 241, 1, Numbered), std::out_of_range);
     EXPECT_THROW(ErrorRecordLines(block, -1, 1, Numbered), std::out_of_range);
@@ -195,7 +191,7 @@ TEST_P(ShippedLanguage, FillsEveryRoleAndHidesNoReportLine)
         EXPECT_EQ(language[n].find('-'), std::string::npos) << "line " << n << ": " << language[n];
     for (int n = 2; n <= 68; ++n)
         EXPECT_TRUE(n == 28 || !language[n].empty()) << "line " << n << " is empty";
-    EXPECT_EQ(ReportOf(Filled(0), Filled(0), language).size(), 17u);
+    EXPECT_EQ(ReportOf(FilledBlock(0), FilledBlock(0), language).size(), 17u);
 }
 
 TEST_P(ShippedLanguage, IsWindows1252)

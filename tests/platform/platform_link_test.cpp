@@ -103,20 +103,14 @@ protected:
     void SetUp() override
     {
         serial_ = kalvo::MakePlatformSerialSystem(EnvironmentText("KALVO_TEST_SETTINGS"));
+        uGlobal::ResetProgramState();
         uGlobal::Serial = serial_.get();
         uGlobal::Window = &window_;
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::StopRequested = false;
-        uGlobal::ReplyTimedOut = false;
     }
 
     void TearDown() override
     {
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::Serial = nullptr;
-        uGlobal::Window = nullptr;
+        uGlobal::ResetProgramState();
     }
 
     void OpenPort(int portNumber)

@@ -14,19 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "Protocol.h"
 #include "Readings.h"
 #include "SerialLine.h"
 #include "Settings.h"
-#include "TImage.h"
-#include "TMemo.h"
-#include "TStatusBar.h"
+#include "QtPicture.h"
+#include "QtMemo.h"
+#include "QtStatusBar.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::WaitFor;
 
 using namespace std::chrono_literals;
 
@@ -42,19 +45,6 @@ std::string DeliveredLanguageFile()
     return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
 }
 
-// Runs the event loop until the condition holds or the limit passes; returns the condition. The
-// condition is only looked at between events, never in the middle of a poll.
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = Patience)
-{
-    const QDeadlineTimer deadline(limit);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
-}
 
 // True when the block holds a reply's data of exactly dataLength bytes: something in them, and
 // nothing after them (a longer reply would have left its trailing bytes there).
@@ -86,20 +76,13 @@ protected:
     void SetUp() override
     {
         std::filesystem::copy_file(DeliveredLanguageFile(), files.languageFile);
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::StopRequested = false;
-        uGlobal::ReplyTimedOut = false;
-        uGlobal::StatusBlock.fill(0);
-        uGlobal::TimingBlock.fill(0);
-        uGlobal::ErrorHistoryBlock.fill(0);
+        uGlobal::ResetProgramState();
     }
 
     void TearDown() override
     {
         window.reset();
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
+        uGlobal::ResetProgramState();
     }
 
     // Starts the unit, which enters its terminal as COM20 in the settings file, then the window on
@@ -116,8 +99,8 @@ protected:
 
         serial = kalvo::MakePlatformSerialSystem(files.settingsFile);
         uGlobal::Serial = serial.get();
-        window = std::make_unique<TMainFrm>(files);
-        window->SetErrorReporter([this](const std::string& message) { errors.push_back(message); });
+        window = std::make_unique<QtMainWindow>(files);
+        window->SetErrorBox([this](const std::string& message) { errors.push_back(message); });
         window->show();
         ASSERT_TRUE(errors.empty()) << errors.front();
         ASSERT_NE(uGlobal::PortHandle, nullptr) << "the unit's terminal did not open";
@@ -126,7 +109,7 @@ protected:
     // Waits for the first poll to end: the report box, emptied at start-up, fills after every poll.
     bool FirstPollEnded()
     {
-        return WaitFor([this] { return !window->Memo1->Lines().empty(); });
+        return WaitFor([this] { return !window->Memo1->Lines().empty(); }, Patience);
     }
 
     // The unit's log once it shows the request for the error history.
@@ -137,7 +120,7 @@ protected:
     std::unique_ptr<kalvo::test::UnitsimProcess> unit;
     std::string terminal;
     std::unique_ptr<kalvo::SerialSystem> serial;
-    std::unique_ptr<TMainFrm> window;
+    std::unique_ptr<QtMainWindow> window;
     std::vector<std::string> errors;
 };
 

@@ -15,53 +15,46 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "FakeSerial.h"
 #include "KalvoError.h"
 #include "LanguageFixtures.h"
+#include "ProgramState.h"
 #include "Protocol.h"
 #include "Readings.h"
 #include "Settings.h"
-#include "TImage.h"
-#include "TMemo.h"
-#include "TStatusBar.h"
+#include "QtPicture.h"
+#include "QtMemo.h"
+#include "QtStatusBar.h"
 #include "TempDir.h"
 #include "TextCodec.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::WaitFor;
 
 using kalvo::test::Line;
 using namespace std::chrono_literals;
 
-// Runs the event loop until the condition holds or the deadline passes; returns the condition.
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = 20s)
+
+std::vector<std::string> MemoLines(const QtMainWindow& window, int n)
 {
-    const QDeadlineTimer deadline(limit);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
+    return window.findChild<QtMemo*>(QStringLiteral("Memo%1").arg(n))->Lines();
 }
 
-std::vector<std::string> MemoLines(const TMainFrm& window, int n)
-{
-    return window.findChild<TMemo*>(QStringLiteral("Memo%1").arg(n))->Lines();
-}
-
-std::vector<TImage*> ComponentImages(const TMainFrm& window)
+std::vector<QtPicture*> ComponentImages(const QtMainWindow& window)
 {
     return {window.ImageMotor,   window.ImageVentil1, window.ImageVentil2,
             window.ImageHeizung, window.ImageFlamme,  window.ImageTrafo};
 }
 
-std::vector<QLabel*> ValueLabels(const TMainFrm& window)
+std::vector<QLabel*> ValueLabels(const QtMainWindow& window)
 {
     return {window.Label2, window.Label3, window.Label4, window.Label5, window.Label6};
 }
@@ -103,23 +96,13 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        uGlobal::Serial = &serial;
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
-        uGlobal::StopRequested = false;
-        uGlobal::LanguageTable = {};
-        uGlobal::StatusBlock.fill(0);
-        uGlobal::TimingBlock.fill(0);
-        uGlobal::ErrorHistoryBlock.fill(0);
-        uGlobal::ReadingTexts = {};
-        uGlobal::StatusFlags = {};
+        state.emplace(&serial);
     }
 
     void TearDown() override
     {
         window.reset();
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
+        state.reset();
     }
 
     void WriteLanguageFile()
@@ -141,14 +124,14 @@ protected:
     }
 
     // Builds the window without showing it, so start-up has not run.
-    TMainFrm& Build()
+    QtMainWindow& Build()
     {
-        window = std::make_unique<TMainFrm>(files);
-        window->SetErrorReporter([this](const std::string& message) { errors.push_back(message); });
+        window = std::make_unique<QtMainWindow>(files);
+        window->SetErrorBox([this](const std::string& message) { errors.push_back(message); });
         return *window;
     }
 
-    TMainFrm& Start()
+    QtMainWindow& Start()
     {
         Build().show();
         return *window;
@@ -174,7 +157,7 @@ protected:
         EXPECT_FALSE(window->Memo10->isHidden());
         EXPECT_TRUE(window->Memo10->Lines().empty());
         EXPECT_EQ(window->CheckListBox1->count(), 0);
-        for (TImage* image : ComponentImages(*window))
+        for (QtPicture* image : ComponentImages(*window))
             EXPECT_FALSE(image->isHidden()) << image->objectName().toStdString();
         EXPECT_EQ(window->StatusBar1->PanelText(0), QString());
         EXPECT_EQ(window->StatusBar1->PanelText(1), QString());
@@ -183,8 +166,9 @@ protected:
     kalvo::test::TempDir dir;
     kalvo::ProgramFiles files{dir.file("MY.LNG"), dir.file("kalvo.ini")};
     kalvo::FakeSerialSystem serial;
+    std::optional<kalvo::test::ProgramStateGuard> state;
     std::vector<std::string> errors;
-    std::unique_ptr<TMainFrm> window;
+    std::unique_ptr<QtMainWindow> window;
 
     // Byte 37 = 0x56 sets flags 1, 2, 5 and 6; byte 38 = 0x80 sets flag 8. Bytes 2..17 hold the
     // status text, with bytes a plain-text view would lose and one 0x80 that decoding drops.
@@ -207,7 +191,7 @@ protected:
 
 TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
 {
-    TMainFrm& frame = Build();
+    QtMainWindow& frame = Build();
     EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kalvo V2.03"));
     EXPECT_TRUE(frame.Timer1->isActive());
     EXPECT_EQ(frame.Timer1->interval(), 2000);
@@ -217,7 +201,7 @@ TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
 TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
 {
     WriteLanguageFile();
-    TMainFrm& frame = Start();
+    QtMainWindow& frame = Start();
 
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(uGlobal::PortNumber, uGlobal::NoPort);
@@ -231,7 +215,7 @@ TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
         EXPECT_TRUE(MemoLines(frame, n).empty()) << "Memo" << n;
     for (QLabel* label : ValueLabels(frame))
         EXPECT_TRUE(label->text().isEmpty()) << label->objectName().toStdString();
-    for (TImage* image : ComponentImages(frame))
+    for (QtPicture* image : ComponentImages(frame))
         EXPECT_TRUE(image->isHidden()) << image->objectName().toStdString();
     for (int tab = 0; tab < 8; ++tab)
         EXPECT_EQ(frame.PageControl2->tabText(tab), QStringLiteral("Error %1").arg(tab + 1));
@@ -248,43 +232,11 @@ TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
     EXPECT_EQ(StoredSetting("Panel"), 1);
 }
 
-TEST_F(MainWindowTest, OpensOnThePicturePageAndStoresThePageShowingAtTheEnd)
-{
-    for (const bool textShowing : {false, true}) {
-        SCOPED_TRACE(textShowing ? "Text page showing" : "Picture page showing");
-        WriteLanguageFile();
-        WriteSettings("Panel=2\r\n");
-        TMainFrm& frame = Start();
-        EXPECT_EQ(frame.ActivePanel, 2);
-        EXPECT_EQ(frame.PageControl1->currentWidget(), frame.TabSheet1);
-
-        if (textShowing)
-            frame.PageControl1->setCurrentWidget(frame.TabSheet2);
-        frame.close();
-        EXPECT_EQ(StoredSetting("Panel"), textShowing ? 2 : 1);
-        window.reset();
-    }
-}
-
-TEST_F(MainWindowTest, StoredPortThatIsGoneIsForgotten)
-{
-    WriteLanguageFile();
-    WriteSettings("COM=5\r\n");
-    serial.RefuseOpen(5);
-    TMainFrm& frame = Start();
-
-    EXPECT_EQ(uGlobal::PortNumber, uGlobal::NoPort);
-    EXPECT_FALSE(frame.Timer1->isActive());
-    EXPECT_EQ(frame.StatusBar1->PanelText(0), QString());
-    frame.close();
-    EXPECT_EQ(StoredSetting("COM"), uGlobal::NoPort);
-}
-
 TEST_F(MainWindowTest, StoredPortThatExistsIsOpenedAndPolled)
 {
     WriteLanguageFile();
     WriteSettings("COM=5\r\n");
-    TMainFrm& frame = Start();
+    QtMainWindow& frame = Start();
 
     EXPECT_EQ(serial.OpenAttempts(), (std::vector<int>{5, 5}));  // the check, then the open for good
     EXPECT_TRUE(serial.Port(5).open);
@@ -304,7 +256,7 @@ TEST_F(MainWindowTest, StoredPortThatExistsIsOpenedAndPolled)
 TEST_F(MainWindowTest, MissingLanguageFileStopsStartUpInTheErrorBox)
 {
     WriteSettings("COM=5\r\n");
-    window = std::make_unique<TMainFrm>(files);  // the program's own error box
+    window = std::make_unique<QtMainWindow>(files);  // the program's own error box
     const ErrorBoxAnswerer answerer;
     window->show();
 
@@ -318,7 +270,7 @@ TEST_F(MainWindowTest, MissingLanguageFileStopsStartUpInTheErrorBox)
     EXPECT_TRUE(serial.OpenAttempts().empty());  // no settings were read
 
     // Polling runs without a port; the empty check list has no marks to set and raises nothing.
-    window->Timer1Timer();
+    window->MainFrm().Timer1Timer();
     EXPECT_EQ(answerer.boxes.size(), 1u);
     EXPECT_EQ(window->CheckListBox1->count(), 0);
     EXPECT_TRUE(window->Timer1->isActive());
@@ -329,8 +281,8 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
     WriteLanguageFile();
     WriteSettings("COM=5\r\n");
     AnswerEveryRequest();
-    TMainFrm& frame = Start();
-    frame.Timer1Timer();
+    QtMainWindow& frame = Start();
+    frame.MainFrm().Timer1Timer();
 
     ASSERT_TRUE(errors.empty());
     EXPECT_EQ(serial.Writes().size(), 3u);
@@ -366,120 +318,10 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
     EXPECT_FALSE(frame.Label5->text().isEmpty());
 }
 
-TEST_F(MainWindowTest, QuitDuringAWaitingCycleEndsTheRun)
-{
-    WriteLanguageFile();
-    WriteSettings("COM=5\r\n");
-    TMainFrm& frame = Start();
-
-    // The unit stays silent; once the first request is out, the user chooses Quit.
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        if (!serial.Writes().empty() && !uGlobal::StopRequested)
-            frame.Quit1->trigger();
-    });
-    user.start(0);
-    frame.Timer1Timer();
-    user.stop();
-
-    EXPECT_TRUE(errors.empty());
-    EXPECT_TRUE(uGlobal::StopRequested);
-    EXPECT_EQ(serial.Writes().size(), 1u);  // the cycle ended in its first wait
-    EXPECT_TRUE(frame.isHidden());
-    EXPECT_EQ(StoredSetting("COM"), 5);     // written while the port was still in use
-    EXPECT_EQ(StoredSetting("Panel"), 1);
-    EXPECT_FALSE(serial.Port(5).open);
-    EXPECT_EQ(frame.StatusBar1->PanelText(0), QStringLiteral("No Com-Port"));
-    EXPECT_TRUE(frame.Timer1->isActive());  // the tick switches it on again at its end
-    // Decoding and the report still ran for the cut-short poll.
-    EXPECT_EQ(MemoLines(frame, 1), kalvo::ReportLines(uGlobal::ReadingTexts, uGlobal::LanguageTable));
-    EXPECT_FALSE(MemoLines(frame, 1).empty());
-
-    // A tick that still arrives does nothing.
-    frame.Memo1->Clear();
-    frame.Timer1Timer();
-    EXPECT_TRUE(MemoLines(frame, 1).empty());
-}
-
-TEST_F(MainWindowTest, TickDuringARunningPollStartsNoSecondCycle)
-{
-    WriteLanguageFile();
-    WriteSettings("COM=5\r\n");
-    TMainFrm& frame = Start();
-    frame.SetPortDialog([] { uGlobal::PortNumber = 5; });
-
-    // While the first request waits for its reply, the user runs the port dialog, which reopens
-    // the port and switches the timer on; then a tick arrives before the poll has ended.
-    bool acted = false;
-    std::size_t writesBeforeTick = 0;
-    std::size_t writesAfterTick = 0;
-    bool timerOnAfterTick = false;
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        if (acted || serial.Writes().empty())
-            return;
-        acted = true;
-        frame.COMPort1->trigger();
-        writesBeforeTick = serial.Writes().size();
-        frame.Timer1Timer();
-        writesAfterTick = serial.Writes().size();
-        timerOnAfterTick = frame.Timer1->isActive();
-    });
-    user.start(0);
-    frame.Timer1Timer();
-    user.stop();
-
-    ASSERT_TRUE(acted);
-    EXPECT_TRUE(errors.empty());
-    EXPECT_EQ(writesAfterTick, writesBeforeTick);
-    EXPECT_TRUE(timerOnAfterTick);
-    EXPECT_EQ(serial.Writes().size(), 3u);  // one cycle: three requests
-    EXPECT_EQ(serial.OpenAttempts(), (std::vector<int>{5, 5, 5}));  // check, open, reopen after the dialog
-    EXPECT_TRUE(frame.Timer1->isActive());
-}
-
-TEST_F(MainWindowTest, ClearReadingsEmptiesOnlyTheReportAndErrorMemos)
-{
-    WriteLanguageFile();
-    WriteSettings("COM=5\r\n");
-    AnswerEveryRequest();
-    TMainFrm& frame = Start();
-    frame.Timer1Timer();
-    frame.Memo10->AddLine("scratch");
-    const QString label4 = frame.Label4->text();
-
-    frame.ClearReadings();
-
-    for (int n = 1; n <= 9; ++n)
-        EXPECT_TRUE(MemoLines(frame, n).empty()) << "Memo" << n;
-    for (TImage* image : ComponentImages(frame))
-        EXPECT_TRUE(image->isHidden()) << image->objectName().toStdString();
-    for (TImage* image : {frame.ImageMain, frame.Image1, frame.Image2})
-        EXPECT_FALSE(image->isHidden()) << image->objectName().toStdString();
-    EXPECT_EQ(frame.Memo10->Lines(), std::vector<std::string>{"scratch"});
-    EXPECT_EQ(frame.Label4->text(), label4);
-    EXPECT_EQ(frame.CheckListBox1->item(1)->checkState(), Qt::Checked);
-    EXPECT_EQ(frame.StatusBar1->PanelText(0), QStringLiteral("  COM5"));
-}
-
-TEST_F(MainWindowTest, ErrorRecordWithoutItsMemoIsSkipped)
-{
-    WriteLanguageFile();
-    TMainFrm& frame = Start();
-    frame.Memo5->setObjectName(QStringLiteral("Renamed"));
-    frame.Memo5->AddLine("kept");
-
-    frame.BuildReport();
-
-    EXPECT_TRUE(errors.empty());
-    EXPECT_EQ(frame.Memo5->Lines(), std::vector<std::string>{"kept"});
-    EXPECT_EQ(MemoLines(frame, 6).front(), Line(30) + " 5");
-}
-
 TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 {
     WriteLanguageFile();
-    TMainFrm& frame = Start();
+    QtMainWindow& frame = Start();
     frame.PageControl1->setCurrentWidget(frame.TabSheet2);
     QListWidget* list = frame.CheckListBox1;
     list->setCurrentRow(0);
@@ -505,7 +347,7 @@ TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
 {
     WriteLanguageFile();
-    TMainFrm& frame = Start();
+    QtMainWindow& frame = Start();
     EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
     frame.resize(900, 700);
     EXPECT_EQ(frame.size(), frame.minimumSize());
@@ -534,54 +376,11 @@ TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
     EXPECT_EQ(frame.findChild<QLabel*>(QStringLiteral("Panel0"))->width(), 50);
 }
 
-TEST_F(MainWindowTest, PortCommandReopensThePortChosenAndRestartsPolling)
-{
-    WriteLanguageFile();
-    TMainFrm& frame = Start();
-    frame.SetPortDialog([] { uGlobal::PortNumber = 7; });
-    frame.COMPort1->trigger();
-
-    EXPECT_TRUE(errors.empty());
-    EXPECT_TRUE(serial.Port(7).open);
-    EXPECT_EQ(frame.StatusBar1->PanelText(0), QStringLiteral("  COM7"));
-    EXPECT_TRUE(frame.Timer1->isActive());
-}
-
-TEST_F(MainWindowTest, PortCommandRestartsPollingEvenWhenTheDialogFails)
-{
-    WriteLanguageFile();
-    WriteSettings("COM=5\r\n");
-    TMainFrm& frame = Start();
-    frame.SetPortDialog([] { throw kalvo::KalvoError("Dialog failed"); });
-    frame.COMPort1->trigger();
-
-    EXPECT_EQ(errors, std::vector<std::string>{"Dialog failed"});
-    EXPECT_FALSE(serial.Port(5).open);  // closed for the dialog; ClosePort left no port to reopen
-    EXPECT_EQ(frame.StatusBar1->PanelText(0), QStringLiteral("No Com-Port"));
-    EXPECT_TRUE(frame.Timer1->isActive());
-}
-
-TEST_F(MainWindowTest, UnwritableSettingsSkipTheRestOfShutdown)
-{
-    WriteLanguageFile();
-    std::filesystem::create_directory(files.settingsFile);  // a folder where the file should be
-    TMainFrm& frame = Start();
-    frame.SetPortDialog([] { uGlobal::PortNumber = 5; });
-    frame.COMPort1->trigger();
-    ASSERT_TRUE(serial.Port(5).open);
-
-    frame.close();
-
-    EXPECT_EQ(errors, std::vector<std::string>{"Unable to write to " + files.settingsFile});
-    EXPECT_TRUE(frame.isHidden());
-    EXPECT_TRUE(serial.Port(5).open);  // the port is not closed after the failed write
-}
-
 TEST_F(MainWindowTest, PicturesAreDrawnAtTheirOwnSize)
 {
-    const TMainFrm& frame = Build();
+    const QtMainWindow& frame = Build();
     const struct {
-        const TImage* image;
+        const QtPicture* image;
         QSize pictureSize;
     } pictures[] = {
         {frame.ImageMain, {640, 480}},  {frame.ImageMotor, {68, 68}},   {frame.ImageVentil1, {32, 60}},
@@ -595,24 +394,6 @@ TEST_F(MainWindowTest, PicturesAreDrawnAtTheirOwnSize)
     const QImage flame = frame.ImageFlamme->Picture().toImage().convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(flame.pixel(0, flame.height() - 1)), 0);
     EXPECT_FALSE(frame.ImageMotor->Picture().hasAlpha());
-}
-
-TEST(ProgramFiles, LanguageFileLiesBesideTheExecutable)
-{
-    const struct {
-        const char* executable;
-        const char* languageFile;
-    } cases[] = {
-        {"/opt/kalvo/kalvo", "/opt/kalvo/MY.LNG"},
-        {"/kalvo", "/MY.LNG"},
-        {"kalvo", "MY.LNG"},
-        {"/opt/kalvo.d/kalvo.bin", "/opt/kalvo.d/MY.LNG"},
-    };
-    for (const auto& c : cases) {
-        const kalvo::ProgramFiles files = kalvo::ProgramFilesFor(c.executable);
-        EXPECT_EQ(files.languageFile, c.languageFile) << c.executable;
-        EXPECT_EQ(files.settingsFile, kalvo::SettingsPathFor(c.executable)) << c.executable;
-    }
 }
 
 TEST(TransparentPicture, BottomLeftColourIsNotDrawn)

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "FakeSerial.h"
-#include "TImage.h"
+#include "QtPicture.h"
 #include "TempDir.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 // What the technician sees on the picture page: each component picture lights up over its part of
 // the schematic and nowhere else, the flame lets the schematic show through, and cleared readings
@@ -21,30 +21,28 @@ namespace {
 
 struct Component {
     int flag;
-    TImage* TMainFrm::*image;
+    QtPicture* QtMainWindow::*image;
 };
 
 const std::vector<Component> Components = {
-    {5, &TMainFrm::ImageHeizung}, {4, &TMainFrm::ImageTrafo},   {6, &TMainFrm::ImageMotor},
-    {1, &TMainFrm::ImageFlamme},  {2, &TMainFrm::ImageVentil1}, {3, &TMainFrm::ImageVentil2},
+    {5, &QtMainWindow::ImageHeizung}, {4, &QtMainWindow::ImageTrafo},   {6, &QtMainWindow::ImageMotor},
+    {1, &QtMainWindow::ImageFlamme},  {2, &QtMainWindow::ImageVentil1}, {3, &QtMainWindow::ImageVentil2},
 };
 
 class PicturePageTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        uGlobal::ResetProgramState();
         uGlobal::Serial = &serial;
-        uGlobal::ReadingTexts = {};
-        uGlobal::StatusFlags = {};
-        window = std::make_unique<TMainFrm>(kalvo::ProgramFiles{dir.file("MY.LNG"), dir.file("kalvo.ini")});
-        window->SetErrorReporter([](const std::string&) {});
+        window = std::make_unique<QtMainWindow>(kalvo::ProgramFiles{dir.file("MY.LNG"), dir.file("kalvo.ini")});
+        window->SetErrorBox([](const std::string&) {});
     }
 
     void TearDown() override
     {
         window.reset();
-        uGlobal::StatusFlags = {};
-        uGlobal::Serial = nullptr;
+        uGlobal::ResetProgramState();
     }
 
     QImage PageWithFlags(const std::vector<int>& flags)
@@ -52,7 +50,7 @@ protected:
         uGlobal::StatusFlags = {};
         for (int flag : flags)
             uGlobal::StatusFlags[static_cast<std::size_t>(flag)] = true;
-        window->RefreshIndicators();
+        window->MainFrm().RefreshIndicators();
         return Page();
     }
 
@@ -71,7 +69,7 @@ protected:
 
     kalvo::test::TempDir dir;
     kalvo::FakeSerialSystem serial;
-    std::unique_ptr<TMainFrm> window;
+    std::unique_ptr<QtMainWindow> window;
 };
 
 TEST_F(PicturePageTest, EachFlagLightsItsComponentOverItsPartOfTheSchematicOnly)
@@ -123,7 +121,7 @@ TEST_F(PicturePageTest, ClearedReadingsLeaveTheSchematicAlone)
 {
     const QImage schematicOnly = PageWithFlags({});
     PageWithFlags({0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    window->ClearReadings();
+    window->MainFrm().ClearReadings();
     EXPECT_EQ(Page(), schematicOnly);
 }
 

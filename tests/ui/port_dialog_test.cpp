@@ -14,33 +14,24 @@
 #include <string>
 #include <vector>
 
+#include "QtWaitFor.h"
 #include "FakeSerial.h"
-#include "TStatusBar.h"
+#include "QtStatusBar.h"
 #include "TempDir.h"
-#include "uComPortFrm.h"
+#include "QtPortDialog.h"
 #include "uGlobal.h"
-#include "uMainFrm.h"
+#include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::WaitFor;
 
 using namespace std::chrono_literals;
 
 constexpr auto Patience = 20s;
 
-// Runs the event loop until the condition holds or the deadline passes; returns the condition.
-template <typename Condition>
-bool WaitFor(Condition condition)
-{
-    const QDeadlineTimer deadline(Patience);
-    while (!condition() && !deadline.hasExpired()) {
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return condition();
-}
 
-bool Listed(const TComPortFrm& dialog)
+bool Listed(const QtPortDialog& dialog)
 {
     return dialog.isVisible() && dialog.Button1->isEnabled();
 }
@@ -57,7 +48,7 @@ QStringList Items(const QComboBox& list)
 // gets there is closed, so the test fails instead of hanging.
 class DialogDriver {
 public:
-    DialogDriver(TComPortFrm& dialog, std::function<void(TComPortFrm&)> action)
+    DialogDriver(QtPortDialog& dialog, std::function<void(QtPortDialog&)> action)
         : deadline_(Patience)
     {
         QObject::connect(&poll_, &QTimer::timeout, [this, &dialog, action] {
@@ -81,15 +72,10 @@ class PortDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        uGlobal::PortHandle.reset();
-        uGlobal::PortNumber = uGlobal::NoPort;
+        uGlobal::ResetProgramState();
     }
 
-    void TearDown() override
-    {
-        uGlobal::PortHandle.reset();
-        uGlobal::Serial = nullptr;
-    }
+    void TearDown() override { uGlobal::ResetProgramState(); }
 
     // Puts a fresh serial system in place on which only these port numbers open.
     kalvo::FakeSerialSystem& PortsPresent(const std::set<int>& present)
@@ -110,7 +96,7 @@ protected:
     }
 
     std::unique_ptr<kalvo::FakeSerialSystem> serial;
-    TComPortFrm dialog;
+    QtPortDialog dialog;
 };
 
 TEST_F(PortDialogTest, ListsThePortsThatOpenInAscendingOrderAndClosesThemAgain)
@@ -139,30 +125,6 @@ TEST_F(PortDialogTest, ShowsItIsSearchingUntilTheListIsComplete)
     ASSERT_TRUE(WaitFor([&] { return Listed(dialog); }));
     EXPECT_TRUE(dialog.ComboBox1->isEnabled());
     EXPECT_EQ(dialog.ComboBox1->currentText(), QStringLiteral("COM3"));
-}
-
-TEST_F(PortDialogTest, PreselectsThePortInUseWhenListedOtherwiseTheFirst)
-{
-    const struct {
-        int portNumber;
-        const char* preselected;
-    } cases[] = {{12, "COM12"}, {uGlobal::NoPort, "COM3"}, {7, "COM3"}};
-    PortsPresent({3, 12, 200});
-    for (const auto& c : cases) {
-        uGlobal::PortNumber = c.portNumber;
-        ShowAndWaitForList();
-        EXPECT_EQ(dialog.ComboBox1->currentText(), QString::fromLatin1(c.preselected)) << c.portNumber;
-        dialog.close();
-    }
-}
-
-TEST_F(PortDialogTest, PortHeldByAnotherProgramIsNotListed)
-{
-    const kalvo::OpenOutcome held = PortsPresent({3, 5}).Open(5);
-    ASSERT_TRUE(held.port);
-    ShowAndWaitForList();
-
-    EXPECT_EQ(Items(*dialog.ComboBox1), QStringList({"COM3"}));
 }
 
 TEST_F(PortDialogTest, OkStoresTheChosenPortUpToThreeDigits)
@@ -241,8 +203,9 @@ protected:
     void SetUp() override
     {
         PortDialogTest::SetUp();
+        uGlobal::Window = &frame.MainFrm();
         frame.Timer1->stop();  // no poll before the command; the command must switch it on
-        frame.SetErrorReporter([this](const std::string& message) { errors.push_back(message); });
+        frame.SetErrorBox([this](const std::string& message) { errors.push_back(message); });
     }
 
     void OpenPortInUse(int portNumber)
@@ -253,7 +216,7 @@ protected:
     }
 
     kalvo::test::TempDir dir;
-    TMainFrm frame{kalvo::ProgramFiles{dir.file("MY.LNG"), dir.file("kalvo.ini")}};
+    QtMainWindow frame{kalvo::ProgramFiles{dir.file("MY.LNG"), dir.file("kalvo.ini")}};
     std::vector<std::string> errors;
 };
 
@@ -263,14 +226,14 @@ TEST_F(PortCommandTest, ReopensTheChosenPortAndRestartsPolling)
     OpenPortInUse(5);
     QStringList offered;
     QString preselected;
-    DialogDriver user(*frame.ComPortFrm, [&](TComPortFrm& shown) {
+    DialogDriver user(*frame.ComPortFrm, [&](QtPortDialog& shown) {
         offered = Items(*shown.ComboBox1);
         preselected = shown.ComboBox1->currentText();
         shown.ComboBox1->setCurrentText(QStringLiteral("COM7"));
         shown.Button1->click();
     });
 
-    frame.COMPort1Click();
+    frame.MainFrm().COMPort1Click();
 
     ASSERT_TRUE(user.acted);
     EXPECT_TRUE(errors.empty());
@@ -287,9 +250,9 @@ TEST_F(PortCommandTest, TitleBarCloseAfterAPortWasOpenLeavesTheProgramWithoutAPo
 {
     PortsPresent({5});
     OpenPortInUse(5);
-    DialogDriver user(*frame.ComPortFrm, [](TComPortFrm& shown) { shown.close(); });
+    DialogDriver user(*frame.ComPortFrm, [](QtPortDialog& shown) { shown.close(); });
 
-    frame.COMPort1Click();
+    frame.MainFrm().COMPort1Click();
 
     ASSERT_TRUE(user.acted);
     EXPECT_EQ(uGlobal::PortNumber, uGlobal::NoPort);

@@ -7,16 +7,21 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTime>
+#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "KalvoError.h"
-#include "ReportPrinter.h"
+#include "ProgramState.h"
+#include "QtMainWindow.h"
+#include "QtMemo.h"
+#include "QtPrinter.h"
 #include "TempDir.h"
 
 namespace {
@@ -64,14 +69,26 @@ double LeftEdgeOfWord(const QString& pdf, const QString& text)
 
 class PrintTest : public ::testing::Test {
 protected:
-    // Prints the export lines into a PDF on A4 with margins of LeftMargin points, and returns its path.
-    QString PrintToPdf(const std::vector<std::string>& exportLines)
+    // Prints the window's export with these report lines (the error boxes empty) into a PDF on A4
+    // with margins of LeftMargin points, and returns its path.
+    QString PrintToPdf(const std::vector<std::string>& reportLines)
     {
         const QString path = QString::fromStdString(dir.file("report.pdf"));
-        QPdfWriter pdf(path);
-        pdf.setPageSize(QPageSize(QPageSize::A4));
-        pdf.setPageMargins(QMarginsF(LeftMargin, LeftMargin, LeftMargin, LeftMargin), QPageLayout::Point);
-        kalvo::PrintLines(pdf, kalvo::PrintedReportLines(exportLines, moment));
+        const kalvo::test::ProgramStateGuard state;
+        QtMainWindow frame(kalvo::ProgramFiles{dir.file("MY.LNG"), dir.file("kalvo.ini")});
+        frame.Timer1->stop();
+        std::vector<std::string> errors;
+        frame.SetErrorBox([&errors](const std::string& text) { errors.push_back(text); });
+        frame.SetPrintDeviceSource([&path](const std::string&) {
+            auto pdf = std::make_unique<QPdfWriter>(path);
+            pdf->setPageSize(QPageSize(QPageSize::A4));
+            pdf->setPageMargins(QMarginsF(LeftMargin, LeftMargin, LeftMargin, LeftMargin), QPageLayout::Point);
+            return PrintDevice{kalvo::PrintJobStatus::Opened, std::move(pdf)};
+        });
+        frame.MainFrm().ClearReadings();
+        frame.Memo1->SetLines(reportLines);
+        frame.BitBtn2->click();
+        EXPECT_TRUE(errors.empty()) << errors.front();
         return path;
     }
 
@@ -79,7 +96,7 @@ protected:
     static double IndentWidth()
     {
         QPdfWriter measure(QString{});
-        const QFontMetricsF metrics(kalvo::PrinterFont(), &measure);
+        const QFontMetricsF metrics(PrinterFont(), &measure);
         return metrics.horizontalAdvance(QStringLiteral("        ")) * 72.0 / measure.resolution();
     }
 
@@ -87,39 +104,25 @@ protected:
     static constexpr double Tolerance = 0.5;
 
     kalvo::test::TempDir dir;
-    const QDateTime moment{QDate(2024, 3, 9), QTime(7, 5, 3)};
 };
 
-TEST_F(PrintTest, HeaderUsesTheSystemsRegionalFormatsNotTheProgramsNumberLocale)
+TEST(QtRegionalDateTime, UsesTheSystemsRegionalFormatsNotTheProgramsNumberLocale)
 {
+    const QDateTime moment{QDate(2024, 3, 9), QTime(7, 5, 3)};
     const QLocale before;
-    // Start-up fixes the program's default locale; the header must not follow it.
     const QLocale other(QLocale::system().language() == QLocale::German ? QLocale::French : QLocale::German);
     QLocale::setDefault(other);
-    const QString header = kalvo::PrintHeader(moment);
+    const kalvo::RegionalDateTime shown = QtRegionalDateTime(moment);
     QLocale::setDefault(before);
 
     const QLocale regional = QLocale::system();
-    const QString dateAndBlanks =
-        QStringLiteral("        Ombrel Kalvo ") + regional.toString(moment.date(), QLocale::ShortFormat) + QStringLiteral("  ");
-    EXPECT_TRUE(header.startsWith(dateAndBlanks)) << header.toStdString();
-    EXPECT_TRUE(header.contains(QStringLiteral("05:03"))) << "the long time format shows seconds";
-    EXPECT_FALSE(header.endsWith(QLatin1Char(' ')));
-    const QString zone = moment.timeZoneAbbreviation();
-    if (!zone.isEmpty()) {
-        EXPECT_FALSE(header.endsWith(zone)) << "the time of day, not its zone: " << header.toStdString();
+    EXPECT_EQ(shown.shortDate, regional.toString(moment.date(), QLocale::ShortFormat).toStdString());
+    EXPECT_NE(shown.longTime.find("05:03"), std::string::npos) << "the long time format shows seconds";
+    EXPECT_NE(shown.longTime.back(), ' ');
+    const std::string zone = moment.timeZoneAbbreviation().toStdString();
+    if (!zone.empty()) {
+        EXPECT_EQ(shown.longTime.find(zone), std::string::npos) << "the time of day, not its zone: " << shown.longTime;
     }
-}
-
-TEST_F(PrintTest, NineEmptyBoxesPrintTheHeaderAndNineIndentedEmptyLines)
-{
-    const QStringList lines = kalvo::PrintedReportLines(std::vector<std::string>(9, ""), moment);
-
-    ASSERT_EQ(lines.size(), 11);
-    EXPECT_EQ(lines[0], kalvo::PrintHeader(moment));
-    EXPECT_EQ(lines[1], QString());
-    for (int i = 2; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i], QStringLiteral("        ")) << i;
 }
 
 TEST_F(PrintTest, PrintedPageShowsTheHeaderThenTheIndentedReport)
@@ -175,76 +178,4 @@ TEST_F(PrintTest, LongReportContinuesOnFurtherPagesInOrder)
 
 // A page ends once the next line would start within two line heights of its bottom, yet always
 // takes at least one line.
-TEST_F(PrintTest, NewPageBeginsTwoLineHeightsAboveTheBottom)
-{
-    const struct {
-        double pageHeightInLines;
-        int lines;
-        int pages;
-    } cases[] = {
-        {6.5, 10, 2},  // five lines a page: the sixth would start 1.5 line heights above the bottom
-        {6.5, 11, 3},
-        {1.5, 3, 3},   // not even two line heights: one line a page
-    };
-    for (const auto& c : cases) {
-        const QString path = QString::fromStdString(dir.file("pages.pdf"));
-        {
-            QPdfWriter pdf(path);
-            const double lineHeight = QFontMetricsF(kalvo::PrinterFont(), &pdf).lineSpacing() * 72.0 / pdf.resolution();
-            pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-            pdf.setPageSize(QPageSize(QSizeF(300, c.pageHeightInLines * lineHeight), QPageSize::Point, QString(),
-                                      QPageSize::ExactMatch));
-            kalvo::PrintLines(pdf, QStringList(c.lines, QStringLiteral("line")));
-        }
-        EXPECT_EQ(PageCount(path), c.pages) << c.pageHeightInLines << " line heights, " << c.lines << " lines";
-    }
-}
-
-// A PDF writer that, when the job reaches its second page, asks for another job, as a click
-// handled while a page spools would.
-class InterruptedPdfWriter : public QPdfWriter {
-public:
-    InterruptedPdfWriter(const QString& path, std::function<void()> atNewPage)
-        : QPdfWriter(path), atNewPage_(std::move(atNewPage))
-    {
-    }
-
-    bool newPage() override
-    {
-        if (atNewPage_)
-            std::exchange(atNewPage_, nullptr)();
-        return QPdfWriter::newPage();
-    }
-
-private:
-    std::function<void()> atNewPage_;
-};
-
-TEST_F(PrintTest, SecondJobWhileOneIsOpenIsRefusedAndTheFirstFinishes)
-{
-    QStringList lines;
-    for (int n = 1; n <= 150; ++n)
-        lines.append(QStringLiteral("Line %1").arg(n));
-    const QString first = QString::fromStdString(dir.file("first.pdf"));
-    const QString second = QString::fromStdString(dir.file("second.pdf"));
-    std::string refusal;
-    {
-        InterruptedPdfWriter pdf(first, [&] {
-            QPdfWriter other(second);
-            try {
-                kalvo::PrintLines(other, {QStringLiteral("second job")});
-            } catch (const kalvo::KalvoError& error) {
-                refusal = error.what();
-            }
-        });
-        kalvo::PrintLines(pdf, lines);
-    }
-
-    EXPECT_EQ(refusal, "Printing in progress");
-    EXPECT_EQ(PrintedLines(first).size(), 150);
-    // Once the first job has ended, printing works again.
-    QPdfWriter later(second);
-    EXPECT_NO_THROW(kalvo::PrintLines(later, {QStringLiteral("later job")}));
-}
-
 }  // namespace

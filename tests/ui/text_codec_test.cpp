@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "TMemo.h"
+#include "QtMemo.h"
 #include "TextCodec.h"
 
 namespace {
@@ -73,7 +73,7 @@ TEST(TextCodec, CharactersOutsideWindows1252BecomeQuestionMarks)
 
 TEST(Memo, GivesBackExactlyTheLinesAdded)
 {
-    TMemo memo(QStringLiteral("Memo1"), nullptr);
+    QtMemo memo(QStringLiteral("Memo1"), nullptr);
     EXPECT_TRUE(memo.Lines().empty());
 
     // NUL and the no-break space are the bytes a plain-text view would lose or change.
@@ -85,7 +85,7 @@ TEST(Memo, GivesBackExactlyTheLinesAdded)
 
 TEST(Memo, LineBreakBytesInsideALineStayInThatLine)
 {
-    TMemo memo(QStringLiteral("Memo1"), nullptr);
+    QtMemo memo(QStringLiteral("Memo1"), nullptr);
     const std::vector<std::string> lines = {"one\ntwo", "cr\rlf\r\n", "\n"};
     for (const std::string& line : lines)
         memo.AddLine(line);
@@ -95,19 +95,21 @@ TEST(Memo, LineBreakBytesInsideALineStayInThatLine)
 
 TEST(Memo, EmptyLinesAreLinesOfTheirOwn)
 {
-    TMemo memo(QStringLiteral("Memo1"), nullptr);
+    QtMemo memo(QStringLiteral("Memo1"), nullptr);
     memo.AddLine("");
     EXPECT_EQ(memo.Lines(), std::vector<std::string>{""});
     memo.AddLine("");
     memo.AddLine("after");
     EXPECT_EQ(memo.Lines(), (std::vector<std::string>{"", "", "after"}));
-    memo.Clear();
+    memo.SetLines({"x", ""});
+    EXPECT_EQ(memo.Lines(), (std::vector<std::string>{"x", ""}));
+    memo.SetLines({});
     EXPECT_TRUE(memo.Lines().empty());
 }
 
 TEST(Memo, TypedTextIsKeptAndEncoded)
 {
-    TMemo memo(QStringLiteral("Memo1"), nullptr);
+    QtMemo memo(QStringLiteral("Memo1"), nullptr);
     memo.AddLine("first");
     memo.moveCursor(QTextCursor::End);
     memo.insertPlainText(QString::fromUtf8("typed \xE2\x82\xAC \xC4\x80"));

@@ -6,6 +6,7 @@
 #include "Behaviour.h"
 #include "BurnerModel.h"
 #include "FakeSerial.h"
+#include "ProgramState.h"
 #include "Protocol.h"
 #include "TransmitLine.h"
 #include "Wire.h"
@@ -114,9 +115,7 @@ RunResult RunOnFakeLine(int cycles, std::uint32_t seed, const kalvo::LanguageLin
     SoakWindow window;
     FakeUnit unit(line, seed);
     window.onMessages = [&unit] { unit.OnMessages(); };
-    uGlobal::Serial = &serial;
-    uGlobal::Window = &window;
-    uGlobal::StopRequested = false;
+    const kalvo::test::ProgramStateGuard state(&serial, &window);
     uGlobal::PortNumber = Port;
     uGlobal::OpenPort();
 
@@ -142,11 +141,6 @@ RunResult RunOnFakeLine(int cycles, std::uint32_t seed, const kalvo::LanguageLin
             result.Violation(result.cycles, "a read asked for " + std::to_string(asked) + " bytes");
     result.hangUps = unit.HangUps();
     result.reopens = serial.Opens() - 1;
-
-    // The port refers to the fake line, so it goes first.
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
-    uGlobal::Window = nullptr;
     return result;
 }
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "ProgramState.h"
 #include "UnitsimProcess.h"
 #include "posix/SerialPosix.h"
 #include "uGlobal.h"
@@ -63,9 +64,7 @@ RunResult RunOnPseudoTerminal(int cycles, const std::string& unitsimProgram, std
     kalvo::posix::PosixSerialSystem posix(kalvo::posix::PortMap(folder.DeviceRoot(), folder.Settings()));
     CountingSerialSystem serial(posix);
     SoakWindow window;
-    uGlobal::Serial = &serial;
-    uGlobal::Window = &window;
-    uGlobal::StopRequested = false;
+    const kalvo::test::ProgramStateGuard state(&serial, &window);
     uGlobal::PortNumber = Port;
     uGlobal::OpenPort();
     if (!uGlobal::PortHandle)
@@ -93,10 +92,6 @@ RunResult RunOnPseudoTerminal(int cycles, const std::string& unitsimProgram, std
         std::this_thread::sleep_for(gap);  // the polling timer's pause between polls
     }
     result.reopens = serial.Opens() - 1;
-
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
-    uGlobal::Window = nullptr;
     return result;
 }
 

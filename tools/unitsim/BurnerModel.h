@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Bytes.h"
+#include "Readings.h"
 
 namespace unitsim {
 
@@ -23,19 +24,20 @@ enum class Phase : std::uint8_t {
     Reset = 12,
 };
 
-// Bits of status byte 37 and byte 38.
+// Bits of status byte 37 and byte 38, from the program's own list of the flags; the model gives
+// the on/off flag and flags 8 and 9 the meaning they have in its burner sequence.
 namespace flag {
-inline constexpr std::uint8_t Alarm = 0x80;
-inline constexpr std::uint8_t Flame = 0x40;
-inline constexpr std::uint8_t Valve2 = 0x20;
-inline constexpr std::uint8_t Valve1 = 0x10;
-inline constexpr std::uint8_t Transformer = 0x08;
-inline constexpr std::uint8_t Heater = 0x04;
-inline constexpr std::uint8_t Motor = 0x02;
-inline constexpr std::uint8_t HeatDemand = 0x01;
+inline constexpr std::uint8_t Alarm = kalvo::StatusFlagMask(kalvo::AlarmFlag);
+inline constexpr std::uint8_t Flame = kalvo::StatusFlagMask(kalvo::FlameFlag);
+inline constexpr std::uint8_t Valve2 = kalvo::StatusFlagMask(kalvo::FuelValve2Flag);
+inline constexpr std::uint8_t Valve1 = kalvo::StatusFlagMask(kalvo::FuelValve1Flag);
+inline constexpr std::uint8_t Transformer = kalvo::StatusFlagMask(kalvo::IgnitionTransformerFlag);
+inline constexpr std::uint8_t Heater = kalvo::StatusFlagMask(kalvo::HeaterFlag);
+inline constexpr std::uint8_t Motor = kalvo::StatusFlagMask(kalvo::FanMotorFlag);
+inline constexpr std::uint8_t HeatDemand = kalvo::StatusFlagMask(kalvo::OnOffFlag);
 // byte 38
-inline constexpr std::uint8_t RemoteReset = 0x80;
-inline constexpr std::uint8_t LowVoltage = 0x40;
+inline constexpr std::uint8_t RemoteReset = kalvo::StatusFlagMask(kalvo::StatusFlag8);
+inline constexpr std::uint8_t LowVoltage = kalvo::StatusFlagMask(kalvo::StatusFlag9);
 }  // namespace flag
 
 inline constexpr std::size_t StatusDataLength = 51;

@@ -1,6 +1,6 @@
-#include "TStatusBar.h"
+#include "QtStatusBar.h"
 
-TStatusBar::TStatusBar(const QString& name, int firstPanelWidth, QWidget* parent)
+QtStatusBar::QtStatusBar(const QString& name, int firstPanelWidth, QWidget* parent)
     : QWidget(parent), firstPanelWidth_(firstPanelWidth)
 {
     setObjectName(name);
@@ -14,18 +14,18 @@ TStatusBar::TStatusBar(const QString& name, int firstPanelWidth, QWidget* parent
     }
 }
 
-void TStatusBar::SetPanelText(int panel, const QString& text)
+void QtStatusBar::SetPanelText(int panel, const QString& text)
 {
     if (HasPanel(panel))
         panels_[static_cast<std::size_t>(panel)]->setText(text);
 }
 
-QString TStatusBar::PanelText(int panel) const
+QString QtStatusBar::PanelText(int panel) const
 {
     return HasPanel(panel) ? panels_[static_cast<std::size_t>(panel)]->text() : QString();
 }
 
-void TStatusBar::resizeEvent(QResizeEvent*)
+void QtStatusBar::resizeEvent(QResizeEvent*)
 {
     panels_[0]->setGeometry(0, 0, firstPanelWidth_, height());
     panels_[1]->setGeometry(firstPanelWidth_, 0, width() - firstPanelWidth_, height());

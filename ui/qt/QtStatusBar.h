@@ -6,13 +6,13 @@
 #include <array>
 
 // A status bar of two panels: the first of fixed width, the second running to the right end.
-class TStatusBar : public QWidget {
+class QtStatusBar : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int PanelCount = 2;
 
-    TStatusBar(const QString& name, int firstPanelWidth, QWidget* parent);
+    QtStatusBar(const QString& name, int firstPanelWidth, QWidget* parent);
 
     // Out-of-range panel numbers are ignored.
     void SetPanelText(int panel, const QString& text);

@@ -1,4 +1,4 @@
-#include "TMemo.h"
+#include "QtMemo.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
@@ -30,18 +30,20 @@ std::string StoredLine(QString text)
 
 }  // namespace
 
-TMemo::TMemo(const QString& name, QWidget* parent)
+QtMemo::QtMemo(const QString& name, QWidget* parent)
     : QPlainTextEdit(parent)
 {
     setObjectName(name);
 }
 
-void TMemo::Clear()
+void QtMemo::SetLines(const std::vector<std::string>& lines)
 {
     clear();
+    for (const std::string& line : lines)
+        AddLine(line);
 }
 
-void TMemo::AddLine(const std::string& line)
+void QtMemo::AddLine(const std::string& line)
 {
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -52,7 +54,7 @@ void TMemo::AddLine(const std::string& line)
     cursor.insertBlock();
 }
 
-std::vector<std::string> TMemo::Lines() const
+std::vector<std::string> QtMemo::Lines() const
 {
     std::vector<std::string> lines;
     const QTextBlock last = document()->lastBlock();

@@ -6,11 +6,11 @@
 
 // A picture drawn at its own size from the widget's top-left corner, neither stretched nor
 // centred; a widget smaller than its picture cuts it off at the right and bottom.
-class TImage : public QWidget {
+class QtPicture : public QWidget {
     Q_OBJECT
 
 public:
-    TImage(const QString& name, QWidget* parent);
+    QtPicture(const QString& name, QWidget* parent);
 
     void SetPicture(const QPixmap& picture);
     const QPixmap& Picture() const { return picture_; }

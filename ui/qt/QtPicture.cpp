@@ -1,21 +1,21 @@
-#include "TImage.h"
+#include "QtPicture.h"
 
 #include <QBitmap>
 #include <QPainter>
 
-TImage::TImage(const QString& name, QWidget* parent)
+QtPicture::QtPicture(const QString& name, QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(name);
 }
 
-void TImage::SetPicture(const QPixmap& picture)
+void QtPicture::SetPicture(const QPixmap& picture)
 {
     picture_ = picture;
     update();
 }
 
-void TImage::paintEvent(QPaintEvent*)
+void QtPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture_);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "Language.h"
+
+namespace kalvo::test {
+
+// The text that NumberedLanguageTable puts on language line n.
+inline std::string Line(int n)
+{
+    return "L" + std::to_string(n);
+}
+
+// A language table whose line n reads "L<n>", so that every text shows which line it came from.
+inline const LanguageLines& NumberedLanguageTable()
+{
+    static const LanguageLines table = [] {
+        LanguageLines language;
+        for (int n = 1; n <= LanguageLines::Count; ++n)
+            language[n] = Line(n);
+        return language;
+    }();
+    return table;
+}
+
+}  // namespace kalvo::test

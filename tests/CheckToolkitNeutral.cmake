@@ -1,0 +1,21 @@
+# Fails when a file of the window layer includes a Qt header or a Windows header: the layer is
+# shared by every face, so it may use the standard library and the core only.
+file(GLOB_RECURSE layer_files "${LAYER_DIR}/*.h" "${LAYER_DIR}/*.cpp")
+if(NOT layer_files)
+    message(FATAL_ERROR "no window layer files under ${LAYER_DIR}")
+endif()
+set(offences "")
+foreach(file ${layer_files})
+    file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include")
+    foreach(line ${includes})
+        if(line MATCHES "[<\"](Q[A-Za-z0-9_]*|Qt[A-Za-z0-9_]*/[^>\"]*|windows\\.h|winuser\\.h|commctrl\\.h|commdlg\\.h|winspool\\.h|wingdi\\.h)[>\"]"
+           OR line MATCHES "[<\"][^>\"]*[Ww]indows\\.h[>\"]")
+            string(APPEND offences "\n  ${file}: ${line}")
+        endif()
+    endforeach()
+endforeach()
+if(offences)
+    message(FATAL_ERROR "the window layer includes toolkit headers:${offences}")
+endif()
+list(LENGTH layer_files checked)
+message(STATUS "window layer: ${checked} files, no toolkit headers")

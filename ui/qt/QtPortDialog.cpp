@@ -1,0 +1,139 @@
+#include "QtPortDialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "Captions.h"
+#include "PlaceCentred.h"
+#include "TextCodec.h"
+
+namespace {
+
+constexpr int ClientWidth = 140;
+constexpr int ClientHeight = 112;
+
+// The access note sits below OK, wrapped within the margins of the other controls.
+constexpr int NoteLeft = 16;
+constexpr int NoteTop = 105;
+constexpr int NoteWidth = 108;
+constexpr int NoteBottomMargin = 8;
+
+}  // namespace
+
+QtPortDialog::QtPortDialog(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("ComPortFrm"));
+    setWindowTitle(QString::fromLatin1(kalvo::ComPortFrmCaption::Window));
+    // The main window's face and button-face background; a dialog does not inherit them by itself.
+    if (parent) {
+        setFont(parent->font());
+        setPalette(parent->palette());
+    }
+    setFixedSize(ClientWidth, ClientHeight);
+
+    Label1 = new QLabel(QString::fromLatin1(kalvo::ComPortFrmCaption::Label1), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    // Up to the dialog's right edge: where "MS Sans Serif" is missing, the fallback face runs a
+    // little wider than the 115 pixels the caption was laid out for.
+    Label1->setGeometry(16, 16, ClientWidth - 16, 13);
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(16, 40, 105, 21);
+
+    Button1 = new QPushButton(QString::fromLatin1(kalvo::ComPortFrmCaption::Button1), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(16, 72, 105, 25);
+    // OK comes first in the tab order, so it holds the focus when the dialog opens.
+    setTabOrder(Button1, ComboBox1);
+    connect(Button1, &QPushButton::clicked, this, [this] { ComPortFrm.Button1Click(); });
+
+    AccessNote = new QLabel(QString::fromLatin1(kalvo::ComPortFrmCaption::AccessNote), this);
+    AccessNote->setObjectName(QStringLiteral("AccessNote"));
+    AccessNote->setWordWrap(true);
+    AccessNote->hide();
+
+    probePause_ = new QTimer(this);
+    probePause_->setSingleShot(true);
+    connect(probePause_, &QTimer::timeout, this, [this] { ComPortFrm.ProbePauseElapsed(); });
+}
+
+void QtPortDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // A window restored by the system is shown again spontaneously; only a new showing lists anew.
+    if (!event->spontaneous()) {
+        kalvo::PlaceCentred(*this);
+        ComPortFrm.FormShow();
+    }
+}
+
+void QtPortDialog::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    if (!event->spontaneous())
+        ComPortFrm.FormHide();
+}
+
+void QtPortDialog::SetPortItems(const std::vector<std::string>& items)
+{
+    ComboBox1->clear();
+    for (const std::string& item : items)
+        ComboBox1->addItem(kalvo::AnsiToQString(item));
+    ComboBox1->setCurrentIndex(-1);
+}
+
+int QtPortDialog::SelectedPortItem() const
+{
+    return ComboBox1->currentIndex();
+}
+
+void QtPortDialog::SelectPortItem(int index)
+{
+    ComboBox1->setCurrentIndex(index);
+}
+
+void QtPortDialog::SetSearching(bool searching, const std::string& placeholder)
+{
+    ComboBox1->setPlaceholderText(kalvo::AnsiToQString(placeholder));
+    ComboBox1->setEnabled(!searching);
+    Button1->setEnabled(!searching);
+}
+
+// The dialog grows by the note's height only while the note shows.
+void QtPortDialog::SetAccessNoteVisible(bool visible)
+{
+    AccessNote->setVisible(visible);
+    if (!visible) {
+        setFixedSize(ClientWidth, ClientHeight);
+        return;
+    }
+    const int noteHeight = AccessNote->heightForWidth(NoteWidth);
+    AccessNote->setGeometry(NoteLeft, NoteTop, NoteWidth, noteHeight);
+    setFixedSize(ClientWidth, NoteTop + noteHeight + NoteBottomMargin);
+}
+
+void QtPortDialog::FocusButton1()
+{
+    Button1->setFocus();
+}
+
+void QtPortDialog::StartProbePause(std::chrono::milliseconds pause)
+{
+    probePause_->start(pause);
+}
+
+void QtPortDialog::StopProbePause()
+{
+    probePause_->stop();
+}
+
+void QtPortDialog::CloseDialog()
+{
+    accept();
+}
