@@ -7,6 +7,7 @@
 #include <string>
 
 #include "SerialLine.h"
+#include "SystemServices.h"
 #include "Win32ComPortFrm.h"
 #include "Win32MainFrm.h"
 #include "Win32Text.h"
@@ -56,8 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
 
     // A port left open (the settings could not be written at shutdown) goes before the system that opened it.
-    uGlobal::PortHandle.reset();
-    uGlobal::Serial = nullptr;
+    uGlobal::ResetProgramState();
     CoUninitialize();
     return exitCode;
 }

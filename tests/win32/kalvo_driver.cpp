@@ -502,7 +502,7 @@ void Run(const std::vector<std::string>& args)
             throw Failure("the main window stayed");
     } else if (command == "wait-memo") {
         HWND memo = Control(MainWindow(), "Memo" + args.at(1));
-        if (!WaitFor(Seconds(args, 2), [&] { return GetWindowTextLengthW(memo) > 0; }))
+        if (!WaitFor(Seconds(args, 2), [&] { return SendMessageW(memo, WM_GETTEXTLENGTH, 0, 0) > 0; }))
             throw Failure("Memo" + args.at(1) + " stayed empty");
     } else if (command == "wait-panel") {
         HWND statusBar = Control(MainWindow(), "StatusBar1");
