@@ -18,6 +18,8 @@
 //   message-box SECONDS         waits for the error box, prints title and text, presses OK
 //   clipboard                   the CF_TEXT bytes
 //   add-printer NAME            a PostScript printer on FILE: becomes the default printer
+//   remove-printer NAME         removes that printer, if it is there
+//   close                       closes the main window as its close button does
 //   window-rect                 the main window's place on the screen: left top width height
 
 #include <windows.h>
@@ -419,7 +421,7 @@ void MessageBoxText(double seconds)
 
 // A PostScript printer on port FILE: as the system's default, with the generic PPD that winspool
 // carries as its resource PPDFILE 1 (Wine's own fallback when a printer has none).
-void AddPrinter(const std::string& name)
+void InstallTestPrinter(const std::string& name)
 {
     HMODULE spool = LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_AS_DATAFILE);
     HRSRC resource = spool ? FindResourceW(spool, MAKEINTRESOURCEW(1), L"PPDFILE") : nullptr;
@@ -463,6 +465,21 @@ void AddPrinter(const std::string& name)
         ClosePrinter(added);
     if (!SetDefaultPrinterW(printerName.c_str()))
         throw Failure("cannot make the printer the default");
+}
+
+// Takes the test printer away again, so the next run starts without any printer; a printer that
+// is not there is no failure.
+void RemoveTestPrinter(const std::string& name)
+{
+    const std::wstring printerName = Widen(name);
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    if (!OpenPrinterW(const_cast<wchar_t*>(printerName.c_str()), &printer, &access))
+        return;
+    const bool deleted = DeletePrinter(printer) != FALSE;
+    ClosePrinter(printer);
+    if (!deleted)
+        throw Failure("cannot remove the printer");
 }
 
 void Clipboard()
@@ -539,9 +556,13 @@ void Run(const std::vector<std::string>& args)
     } else if (command == "message-box") {
         MessageBoxText(Seconds(args, 1));
     } else if (command == "add-printer") {
-        AddPrinter(args.at(1));
+        InstallTestPrinter(args.at(1));
+    } else if (command == "remove-printer") {
+        RemoveTestPrinter(args.at(1));
     } else if (command == "clipboard") {
         Clipboard();
+    } else if (command == "close") {
+        PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
     } else if (command == "window-rect") {
         RECT rect;
         GetWindowRect(MainWindow(), &rect);

@@ -55,7 +55,8 @@ std::wstring JoinMemoLines(const std::vector<std::string>& lines)
 {
     std::wstring text;
     for (const std::string& line : lines) {
-        text += Widen(line);
+        // An edit control's text ends at a NUL; cut there, so that the lines after it still show.
+        text += Widen(std::string_view(line).substr(0, line.find('\0')));
         text += LineEnd;
     }
     return text;

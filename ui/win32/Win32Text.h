@@ -21,7 +21,7 @@ std::string NarrowFileName(std::wstring_view name);
 std::wstring WindowTextOf(HWND window);
 
 // A memo's text as lines: every line ends with CR LF, so the empty text after the last line end
-// is no line of its own.
+// is no line of its own. A line holds no NUL in an edit control: it ends at its first.
 std::wstring JoinMemoLines(const std::vector<std::string>& lines);
 std::vector<std::string> SplitMemoText(std::wstring_view text);
 
