@@ -25,6 +25,8 @@ constexpr RECT StatusBar1Bounds{0, 504, 643, 525};
 constexpr int Panel0Width = 50;
 
 constexpr wchar_t FontFace[] = L"MS Sans Serif";
+// The bitmap "MS Sans Serif" stops at 16 pixels; its TrueType successor draws the large value texts.
+constexpr wchar_t LargeFontFace[] = L"Microsoft Sans Serif";
 constexpr int WindowFontPixels = 11;
 constexpr int ReportFontPixels = 12;
 constexpr int ValueLabelFontPixels = 24;
@@ -44,11 +46,11 @@ constexpr RECT Bounds(int left, int top, int width, int height)
     return {left, top, left + width, top + height};
 }
 
-HFONT CreatePixelFont(int pixels)
+// A negative height asks for the character height without the internal leading, as "8 point" does.
+HFONT CreatePixelFont(int pixels, const wchar_t* face = FontFace)
 {
-    // A negative height asks for the character height without the internal leading, as "8 point" does.
     return CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, FontFace);
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
 }
 
 HBITMAP LoadPicture(HINSTANCE instance, int id)
@@ -84,7 +86,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance)
     : instance_(instance),
       windowFont_(CreatePixelFont(WindowFontPixels)),
       reportFont_(CreatePixelFont(ReportFontPixels)),
-      valueFont_(CreatePixelFont(ValueLabelFontPixels))
+      valueFont_(CreatePixelFont(ValueLabelFontPixels, LargeFontFace))
 {
     RECT outer{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&outer, WindowStyle, TRUE, 0);
@@ -277,12 +279,12 @@ void Win32MainFrm::SetMemoLines(int memo, const std::vector<std::string>& lines)
     SetWindowTextW(Memo(memo), JoinMemoLines(lines).c_str());
 }
 
+// The whole text again rather than a replaced selection, which would scroll the box to its end:
+// the report stays in view from its first line.
 void Win32MainFrm::AddMemoLine(int memo, const std::string& line)
 {
     HWND edit = Memo(memo);
-    const auto end = static_cast<WPARAM>(GetWindowTextLengthW(edit));
-    SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(JoinMemoLines({line}).c_str()));
+    SetWindowTextW(edit, (WindowTextOf(edit) + JoinMemoLines({line})).c_str());
 }
 
 std::vector<std::string> Win32MainFrm::MemoLines(int memo) const
