@@ -7,6 +7,9 @@
 #include "Captions.h"
 #include "QtMainWindow.h"
 #include "SerialLine.h"
+#ifndef _WIN32
+#include "TerminationSignals.h"
+#endif
 #include "uGlobal.h"
 
 int main(int argc, char* argv[])
@@ -24,6 +27,10 @@ int main(int argc, char* argv[])
     uGlobal::Serial = serial.get();
 
     QtMainWindow MainFrm(files);
+#ifndef _WIN32
+    // Log-out, shut-down and Ctrl-C end the run as File > Quit does, saving the settings.
+    const kalvo::TerminationSignals terminationSignals([&MainFrm] { kalvo::QuitAfterDialogs(MainFrm); });
+#endif
     MainFrm.show();
     const int exitCode = QApplication::exec();
 

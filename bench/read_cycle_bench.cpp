@@ -64,10 +64,10 @@ public:
     std::size_t Write(const std::uint8_t* data, std::size_t count) override { return port_->Write(data, count); }
     std::size_t BytesWaiting() override { return port_->BytesWaiting(); }
     std::size_t Read(std::uint8_t* buffer, std::size_t count) override { return port_->Read(buffer, count); }
-    void WaitForInput(std::chrono::milliseconds limit) override
+    void WaitForInput(std::size_t seen, std::chrono::milliseconds limit) override
     {
         if (!mode_.spinning)
-            port_->WaitForInput(limit);
+            port_->WaitForInput(seen, limit);
     }
     bool DeviceGone() const override { return port_->DeviceGone(); }
 

@@ -32,7 +32,7 @@ if(CMAKE_INSTALL_PREFIX_INITIALIZED_TO_DEFAULT)
     set(CMAKE_INSTALL_PREFIX ${KALVO_PROGRAM_FOLDER} CACHE PATH "Kalvo's program folder" FORCE)
 endif()
 
-set(KALVO_PACKAGING_SOURCE ${CMAKE_SOURCE_DIR}/packaging)
+set(KALVO_PACKAGING_SOURCE ${PROJECT_SOURCE_DIR}/packaging)
 set(KALVO_PACKAGING_BINARY ${CMAKE_BINARY_DIR}/packaging)
 foreach(template kalvo.desktop kalvo.metainfo.xml kalvo.1 postinst postrm conffiles copyright changelog)
     configure_file(${KALVO_PACKAGING_SOURCE}/${template}.in ${KALVO_PACKAGING_BINARY}/${template} @ONLY)
@@ -42,10 +42,10 @@ endforeach()
 
 # Component Program: in every installation.
 install(TARGETS kalvo unitsim RUNTIME DESTINATION . COMPONENT Program)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/lang DESTINATION . COMPONENT Program)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/lang DESTINATION . COMPONENT Program)
 
 # Component Folder: the language file itself, for a folder installed without the package.
-install(FILES ${CMAKE_SOURCE_DIR}/resources/MY.LNG DESTINATION . COMPONENT Folder)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/MY.LNG DESTINATION . COMPONENT Folder)
 
 # ---- What only the package installs -------------------------------------------------------------
 # Component Debian, left out of a plain `cmake --install`: its destinations are system folders.
@@ -64,7 +64,7 @@ function(kalvo_gzip source output)
     add_custom_command(OUTPUT ${output} COMMAND gzip -9 -n -c ${source} > ${output} DEPENDS ${source})
 endfunction()
 
-install(FILES ${CMAKE_SOURCE_DIR}/resources/MY.LNG DESTINATION ${KALVO_LANGUAGE_FOLDER}
+install(FILES ${PROJECT_SOURCE_DIR}/resources/MY.LNG DESTINATION ${KALVO_LANGUAGE_FOLDER}
         COMPONENT Debian EXCLUDE_FROM_ALL)
 kalvo_install_link(MY.LNG ${KALVO_LANGUAGE_FOLDER}/MY.LNG .)
 kalvo_install_link(kalvo.ini ${KALVO_SETTINGS_FOLDER}/kalvo.ini .)
@@ -75,9 +75,8 @@ install(FILES ${KALVO_PACKAGING_BINARY}/kalvo.desktop DESTINATION /usr/share/app
 install(FILES ${KALVO_PACKAGING_BINARY}/kalvo.metainfo.xml DESTINATION /usr/share/metainfo
         RENAME ${KALVO_APPSTREAM_ID}.metainfo.xml COMPONENT Debian EXCLUDE_FROM_ALL)
 # Every icon picgen draws, kalvo-<size>.png, into the icon theme's folder for its size.
-file(GLOB KALVO_ICONS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/icons/kalvo-*.png)
-foreach(icon ${KALVO_ICONS})
-    string(REGEX REPLACE ".*kalvo-([0-9]+)\\.png$" "\\1" size ${icon})
+foreach(size 16 24 32 48 128)
+    set(icon ${PROJECT_SOURCE_DIR}/resources/icons/kalvo-${size}.png)
     install(FILES ${icon} DESTINATION /usr/share/icons/hicolor/${size}x${size}/apps RENAME kalvo.png
             COMPONENT Debian EXCLUDE_FROM_ALL)
 endforeach()
@@ -131,5 +130,5 @@ set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/\\\\.cache/" "/build[^/]*/")
 include(CPack)
 
 if(KALVO_BUILD_TESTS)
-    include(${CMAKE_SOURCE_DIR}/tests/package/PackageTest.cmake)
+    include(${PROJECT_SOURCE_DIR}/tests/package/PackageTest.cmake)
 endif()

@@ -25,16 +25,15 @@ namespace kalvo {
 FileReplaceResult ReplaceFileContent(const std::string& target, const std::string& content)
 {
     const std::string temporary = target + ".new";
-    const HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return FileReplaceResult::NotCreated;
     DWORD written = 0;
     bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
-              && written == content.size() && FlushFileBuffers(file);
+        && written == content.size() && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
         DeleteFileA(temporary.c_str());
         return FileReplaceResult::NotWritten;
@@ -97,11 +96,13 @@ void SyncFolderOf(const std::string& target)
 // target, so a crash or a full disk leaves either the old file or the new one, never a part.
 FileReplaceResult ReplaceFileContent(const std::string& target, const std::string& content)
 {
-    struct stat old {};
+    struct stat old { };
     const bool replacing = stat(target.c_str(), &old) == 0;
-    // The rename needs only the folder's permission: a settings file the user made read-only
-    // would be replaced without a word, which Windows refuses as well.
-    if (replacing && access(target.c_str(), W_OK) != 0)
+    // The rename needs only the folder's permission: a file the user made read-only would be
+    // replaced without a word, which Windows refuses as well. The file's own write bits decide,
+    // since access() grants the superuser everything.
+    constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+    if (replacing && ((old.st_mode & AnyWriteBit) == 0 || access(target.c_str(), W_OK) != 0))
         return FileReplaceResult::NotCreated;
     std::string temporary;
     const int fd = CreateTemporaryBeside(target, temporary);

@@ -1,11 +1,13 @@
 #include "Language.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <utility>
 
 #include "KalvoError.h"
+#include "RegularFile.h"
 
 namespace kalvo {
 namespace {
@@ -39,46 +41,45 @@ std::string FileErrorMessage(int error, const std::string& fileName)
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 FileHandle OpenForReading(const std::string& fileName)
 {
-    FileHandle file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw KalvoError(FileErrorMessage(errno, fileName));
-    // Some systems open a folder for reading; it is refused like any file that may not be read.
-    std::error_code ignored;
-    if (std::filesystem::is_directory(fileName, ignored))
-        throw KalvoError(FileErrorMessage(EISDIR, fileName));
-    return file;
+    OpenedFile opened = OpenRegularFile(fileName);
+    if (!opened.file)
+        throw KalvoError(FileErrorMessage(opened.error, fileName));
+    return std::move(opened.file);
 }
 
-// The open language file, byte by byte. A failing read leaves as a KalvoError.
+// The open language file, byte by byte, up to MaxLanguageBytes: what lies beyond reads as the end
+// of the file. A failing read leaves as a KalvoError.
 class LanguageFile {
 public:
     LanguageFile(std::FILE* file, const std::string& fileName) : file_(file), fileName_(fileName) {}
 
-    // The next byte, or EOF at the end of the file.
+    // The next byte, or EOF at the end of the file or of the bytes that are read.
     int Next()
     {
+        if (consumed_ == MaxLanguageBytes)
+            return EOF;
         const int byte = std::getc(file_);
         if (byte == EOF && std::ferror(file_))
             throw KalvoError(FileErrorMessage(errno, fileName_));
+        if (byte != EOF)
+            ++consumed_;
         return byte;
     }
     // Gives back the byte that Next returned last, so the next read sees it again.
     void PutBack(int byte)
     {
-        if (byte != EOF)
+        if (byte != EOF) {
             std::ungetc(byte, file_);
+            --consumed_;
+        }
     }
 
 private:
     std::FILE* file_;
     const std::string& fileName_;
+    std::size_t consumed_ = 0;
 };
 
 // Reads the rest of the current line into text and moves past its line end. At the end of the

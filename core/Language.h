@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace kalvo {
@@ -14,10 +15,15 @@ struct LanguageLines {
     std::string& operator[](int lineNumber) { return lines[lineNumber - 1]; }
 };
 
+// A language file of 139 long lines fits many times over; a larger file or one that never ends
+// (an endless device) is read only this far, and the rest counts as absent.
+inline constexpr std::size_t MaxLanguageBytes = 1024 * 1024;
+
 // Reads the language file into table. Lines are ended by a carriage return (a line feed right
 // after it belongs to the line end), the byte 0x1A ends the content, missing lines stay empty.
-// Throws KalvoError with the platform's message when the file cannot be opened or read; the
-// lines read before a failing read keep their texts.
+// Only a regular file is read ("File access denied" for a FIFO, a device or a folder), and at
+// most MaxLanguageBytes of it. Throws KalvoError with the platform's message when the file cannot
+// be opened or read; the lines read before a failing read keep their texts.
 void LoadLanguage(const std::string& fileName, LanguageLines& table);
 
 }  // namespace kalvo

@@ -1,9 +1,9 @@
 #include "Settings.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -11,12 +11,16 @@
 
 #include "FileReplace.h"
 #include "KalvoError.h"
+#include "RegularFile.h"
 
 namespace kalvo {
 namespace {
 
-// Blanks trimmed around section names, key names and values, as Windows does.
-constexpr std::string_view Blanks = " \t\r";
+// Blanks trimmed around section names, key names and values, as Windows does: a vertical tab
+// counts like a space or a tab.
+constexpr std::string_view Blanks = " \t\v";
+// A line ends at a carriage return, a line feed, or the two together, as Windows reads them.
+constexpr std::string_view LineEndBytes = "\r\n";
 constexpr std::string_view NewFileLineEnd = "\r\n";
 
 std::string_view Trim(std::string_view text)
@@ -47,8 +51,8 @@ bool SameName(std::string_view a, std::string_view b)
 
 // ---- Parsing -------------------------------------------------------------------------------
 
-// One line of the file with its own line end ("\r\n", "\n", or none on a last line), so that
-// lines the writer does not touch go back out byte for byte.
+// One line of the file with its own line end ("\r\n", "\r", "\n", or none on a last line), so
+// that lines the writer does not touch go back out byte for byte.
 struct IniLine {
     std::string text;
     std::string end;
@@ -58,15 +62,15 @@ std::vector<IniLine> SplitLines(std::string_view content)
 {
     std::vector<IniLine> lines;
     while (!content.empty()) {
-        const auto newline = content.find('\n');
-        if (newline == std::string_view::npos) {
+        const auto endStart = content.find_first_of(LineEndBytes);
+        if (endStart == std::string_view::npos) {
             lines.push_back({std::string(content), ""});
             break;
         }
-        const bool crlf = newline > 0 && content[newline - 1] == '\r';
-        const std::size_t textLength = crlf ? newline - 1 : newline;
-        lines.push_back({std::string(content.substr(0, textLength)), crlf ? "\r\n" : "\n"});
-        content.remove_prefix(newline + 1);
+        const bool crlf = content.substr(endStart).starts_with("\r\n");
+        const std::size_t endLength = crlf ? 2 : 1;
+        lines.push_back({std::string(content.substr(0, endStart)), std::string(content.substr(endStart, endLength))});
+        content.remove_prefix(endStart + endLength);
     }
     return lines;
 }
@@ -122,7 +126,7 @@ std::optional<KeyLine> KeyLineOf(std::string_view line)
     if (equals == std::string_view::npos)
         return std::nullopt;
     std::size_t valueStart = equals + 1;
-    while (valueStart < line.size() && (line[valueStart] == ' ' || line[valueStart] == '\t'))
+    while (valueStart < line.size() && Blanks.find(line[valueStart]) != std::string_view::npos)
         ++valueStart;
     return KeyLine{Trim(line.substr(0, equals)), Unquoted(Trim(line.substr(equals + 1))), valueStart};
 }
@@ -161,22 +165,23 @@ std::optional<std::size_t> FindKey(const std::vector<IniLine>& lines, SectionRan
 
 // ---- File access ---------------------------------------------------------------------------
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The whole file, or nothing when it cannot be read.
+// The whole file, or nothing when it cannot be read: it is missing, not a regular file (a FIFO
+// would block the program for ever, a device might never end), or larger than
+// MaxSettingsFileBytes.
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    const OpenedFile opened = OpenRegularFile(path);
+    if (!opened.file)
         return std::nullopt;
     std::string content;
     char buffer[4096];
     std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+    while ((count = std::fread(buffer, 1, sizeof buffer, opened.file.get())) > 0) {
+        if (content.size() + count > MaxSettingsFileBytes)
+            return std::nullopt;
         content.append(buffer, count);
-    if (std::ferror(file.get()))
+    }
+    if (std::ferror(opened.file.get()))
         return std::nullopt;
     return content;
 }
@@ -207,7 +212,7 @@ std::string WriteTarget(const std::string& path)
 void CheckWritable(std::string_view section, std::string_view key, std::string_view value)
 {
     const auto breaksLines = [](std::string_view text) {
-        return text.find_first_of("\r\n") != std::string_view::npos;
+        return text.find_first_of(LineEndBytes) != std::string_view::npos;
     };
     const auto badName = [&](std::string_view name) {
         return name.empty() || Trim(name) != name || breaksLines(name);
@@ -246,10 +251,15 @@ void SetKey(std::vector<IniLine>& lines, const std::string& section, const std::
         --insertAt;
     if (lines[insertAt - 1].end.empty())
         lines[insertAt - 1].end = lineEnd;
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {key + "=" + value, lineEnd});
+    // The new line ends like the line before it: a lone CR before a blank line that ends in LF
+    // would read back as one CR LF, and the blank line would be gone.
+    const std::string end = lines[insertAt - 1].end;
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), {key + "=" + value, end});
 }
 
 // ---- Integers ------------------------------------------------------------------------------
+
+constexpr std::string_view IntegerLeadingBlanks = " \t";
 
 // The value of a decimal or hexadecimal digit; anything else is worth more than any base allows.
 int DigitValue(char c)
@@ -261,10 +271,12 @@ int DigitValue(char c)
     return (lower >= 'a' && lower <= 'f') ? lower - 'a' + 10 : NotADigit;
 }
 
-// A 32-bit integer: an optional sign, then decimal digits or hexadecimal ones after "$", "0x"
-// or "0X". Values arrive without their surrounding blanks; nothing may follow the digits.
+// A 32-bit integer: leading blanks, an optional sign, then decimal digits or hexadecimal ones
+// after "$", "0x" or "0X"; nothing may follow the digits. Only a quoted value can still carry
+// blanks here (COM=" 5"), since unquoted ones arrive trimmed.
 std::optional<int> ParseInteger(std::string_view text)
 {
+    text.remove_prefix(std::min(text.find_first_not_of(IntegerLeadingBlanks), text.size()));
     bool negative = false;
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
         negative = text.front() == '-';

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
@@ -9,8 +10,14 @@ namespace kalvo {
 // The settings file: the executable's path with its extension replaced by ".ini".
 std::string SettingsPathFor(const std::string& executablePath);
 
+// Settings files are a few hundred bytes, but one grown by hand-kept port lists or notes still
+// works up to this size; a larger one counts as unreadable: it reads as absent and is not written
+// over. The bound keeps a runaway file from stalling start-up or filling memory.
+inline constexpr std::size_t MaxSettingsFileBytes = 32 * 1024 * 1024;
+
 // Windows-style INI profile access, key by key. Section and key names compare without regard to
-// case. Reading never fails: a missing file, section or key gives the default.
+// case; CR LF, LF and a lone CR each end a line. Reading never fails: a missing or unreadable
+// file (also a FIFO or a device in its place), section or key gives the default.
 
 // A 32-bit integer: decimal, or hexadecimal after "$", "0x" or "0X"; leading blanks and a sign
 // allowed; anything else, or a value outside 32 bits, gives the default.

@@ -101,7 +101,7 @@ void AwaitInput(std::size_t expectedLength, std::size_t queued, std::uint32_t ms
     const std::uint32_t lineMs = missing > 1 ? static_cast<std::uint32_t>((missing - 1) * ByteTimeUs / 1000) : 0;
     const bool portCanDeliver = PortHandle && !PortHandle->DeviceGone();
     if (portCanDeliver && lineMs == 0)
-        PortHandle->WaitForInput(std::chrono::milliseconds(sliceMs));
+        PortHandle->WaitForInput(queued, std::chrono::milliseconds(sliceMs));
     else
         Serial->Pause(std::chrono::milliseconds(portCanDeliver ? std::min(lineMs, sliceMs) : sliceMs));
 }
@@ -219,11 +219,12 @@ void OpenPort()
 void ClosePort()
 {
     // The user takes charge of the port (port dialog, shutdown): a lost port is no longer awaited.
-    PortLost = false;
-    if (PortHandle) {
+    // It ends like a port still held, released for it by the read cycle.
+    if (PortHandle || PortLost) {
         PortHandle.reset();
         PortNumber = NoPort;
     }
+    PortLost = false;
     ShowPortStatus();
 }
 
@@ -274,7 +275,9 @@ void ReadCycle()
         copiedBytes += CopyReplyData(buffer, length, exchange.block);
     }
 
-    if (copiedBytes == 0)
+    // A line lost in the middle of the cycle is a transfer error, whatever arrived before it.
+    const bool lineLost = PortHandle && PortHandle->DeviceGone();
+    if (copiedBytes == 0 || lineLost)
         ShowTransferError();
     else
         Window->SetPanelText(TransferPanel, "");

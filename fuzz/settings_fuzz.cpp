@@ -21,18 +21,16 @@ const std::string Section = "Main";
 const std::string PortKey = "COM";
 const std::string PanelKey = "Panel";
 
-// The file's lines, ended by a line feed. Carriage returns at the end of a line are left out:
-// they may belong to the line end or to the text, and the file's reader takes them as blanks.
+// The file's lines, each ended by a carriage return, a line feed, or the two together.
 std::vector<std::string> Lines(std::string_view content)
 {
     std::vector<std::string> lines;
     while (!content.empty()) {
-        const std::size_t end = content.find('\n');
-        std::string_view line = content.substr(0, end);
-        while (line.ends_with('\r'))
-            line.remove_suffix(1);
-        lines.emplace_back(line);
-        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        const std::size_t end = content.find_first_of("\r\n");
+        lines.emplace_back(content.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        content.remove_prefix(end + (content.substr(end).starts_with("\r\n") ? 2 : 1));
     }
     return lines;
 }

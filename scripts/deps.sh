@@ -20,6 +20,23 @@ kalvo_install_deps() {
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    kalvo_apt_update $sudo
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait \
+        install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# How long a package install waits for another package manager (unattended upgrades, a second
+# build) to let go of its lock, in seconds.
+kalvo_apt_lock_wait=600
+
+# kalvo_apt_update [sudo]: refreshes the package lists. The lists have a lock of their own that
+# apt-get update does not wait for, so a refresh refused while another one runs is tried again
+# until the same time has passed.
+kalvo_apt_update() {
+    local deadline=$((SECONDS + kalvo_apt_lock_wait))
+    until $1 apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait update -qq; do
+        [ $SECONDS -lt $deadline ] || return 1
+        echo "apt-get update failed; trying again (another package manager may hold the lists)" >&2
+        sleep 10
+    done
 }

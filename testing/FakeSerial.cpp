@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "Protocol.h"
 
@@ -53,7 +54,10 @@ std::size_t FakeSerialPort::BytesWaiting()
 {
     FakePortRecord& record = system_.Record(portNumber_);
     ++record.samples;
-    return record.gone ? 0 : record.input.size();
+    const std::size_t waiting = record.gone ? 0 : record.input.size();
+    record.input.insert(record.input.end(), record.afterNextSample.begin(), record.afterNextSample.end());
+    record.afterNextSample.clear();
+    return waiting;
 }
 
 std::size_t FakeSerialPort::Read(std::uint8_t* buffer, std::size_t count)
@@ -61,9 +65,9 @@ std::size_t FakeSerialPort::Read(std::uint8_t* buffer, std::size_t count)
     return system_.Read(portNumber_, buffer, count);
 }
 
-void FakeSerialPort::WaitForInput(std::chrono::milliseconds limit)
+void FakeSerialPort::WaitForInput(std::size_t seen, std::chrono::milliseconds limit)
 {
-    system_.WaitForInput(portNumber_, limit);
+    system_.WaitForInput(portNumber_, seen, limit);
 }
 
 bool FakeSerialPort::DeviceGone() const
@@ -131,6 +135,11 @@ void FakeSerialSystem::Reconnect(int portNumber)
     record.gone = false;
 }
 
+void FakeSerialSystem::ArriveAfterNextSample(int portNumber, Bytes bytes)
+{
+    Record(portNumber).afterNextSample = std::move(bytes);
+}
+
 void FakeSerialSystem::Advance(std::chrono::milliseconds span)
 {
     AdvanceTo(nowMs_ + Milliseconds(span));
@@ -163,12 +172,13 @@ std::size_t FakeSerialSystem::Write(int portNumber, const std::uint8_t* data, st
     return count;
 }
 
-// A hung-up line counts as ready at once, as poll() reports it, so a gone port does not wait.
-void FakeSerialSystem::WaitForInput(int portNumber, std::chrono::milliseconds limit)
+// A hung-up line counts as ready at once, as poll() reports it, so a gone port does not wait;
+// nor does one that already holds more than the caller saw.
+void FakeSerialSystem::WaitForInput(int portNumber, std::size_t seen, std::chrono::milliseconds limit)
 {
     FakePortRecord& record = Record(portNumber);
     ++record.waits;
-    if (record.gone)
+    if (record.gone || record.input.size() > seen)
         return;
     std::uint64_t until = nowMs_ + Milliseconds(limit);
     for (const auto& [due, delivery] : deliveries_) {

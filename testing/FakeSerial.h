@@ -41,6 +41,7 @@ struct FakePortRecord {
     int waits = 0;      // WaitForInput calls
     std::vector<std::size_t> readRequests;  // the count asked for by each Read
     std::deque<std::uint8_t> input;         // delivered, not yet read
+    Bytes afterNextSample;                  // lands in input right after the next sample
 };
 
 class FakeSerialSystem;
@@ -59,7 +60,7 @@ public:
     std::size_t Write(const std::uint8_t* data, std::size_t count) override;
     std::size_t BytesWaiting() override;
     std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-    void WaitForInput(std::chrono::milliseconds limit) override;
+    void WaitForInput(std::size_t seen, std::chrono::milliseconds limit) override;
     bool DeviceGone() const override;
 
 private:
@@ -94,6 +95,9 @@ public:
     // dead, so it must have been closed first; throws std::logic_error while it is still open.
     void Reconnect(int portNumber);
     void Advance(std::chrono::milliseconds span);
+    // The bytes arrive right after the next BytesWaiting on the port has counted the queue, with no
+    // time passing: the moment between a sample and the wait that follows it.
+    void ArriveAfterNextSample(int portNumber, Bytes bytes);
 
     // --- Records ---
     std::uint64_t NowMs() const { return nowMs_; }
@@ -113,7 +117,7 @@ private:
     FakePortRecord& Record(int portNumber) { return ports_[portNumber]; }
     void Close(int portNumber);
     std::size_t Write(int portNumber, const std::uint8_t* data, std::size_t count);
-    void WaitForInput(int portNumber, std::chrono::milliseconds limit);
+    void WaitForInput(int portNumber, std::size_t seen, std::chrono::milliseconds limit);
     std::size_t Read(int portNumber, std::uint8_t* buffer, std::size_t count);
     ReplyScript AnswerFor(const Bytes& written);
     void AdvanceTo(std::uint64_t timeMs);

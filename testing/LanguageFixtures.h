@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "Language.h"
@@ -22,6 +23,12 @@ inline const LanguageLines& NumberedLanguageTable()
         return language;
     }();
     return table;
+}
+
+// The language file delivered with the program.
+inline std::string DeliveredLanguageFile()
+{
+    return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
 }
 
 }  // namespace kalvo::test

@@ -25,9 +25,9 @@ public:
             labels[label] = "Label" + std::to_string(label);
         for (int tab = 3; tab <= 10; ++tab)
             tabCaptions[tab] = "TabSheet" + std::to_string(tab);
-        for (ComponentImage image : {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo, ComponentImage::ImageMotor,
-                                     ComponentImage::ImageFlamme, ComponentImage::ImageVentil1,
-                                     ComponentImage::ImageVentil2})
+        for (ComponentImage image :
+            {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo, ComponentImage::ImageMotor,
+                ComponentImage::ImageFlamme, ComponentImage::ImageVentil1, ComponentImage::ImageVentil2})
             imageVisible[image] = true;
     }
 
@@ -47,7 +47,10 @@ public:
     void SetActivePage(int tabSheet) override { (tabSheet <= 2 ? activePage : activeErrorTab) = tabSheet; }
     int ActivePage() const override { return activePage; }
     void SetTabCaption(int tabSheet, const std::string& caption) override { tabCaptions.at(tabSheet) = caption; }
-    void SetPanelText(int panel, const std::string& text) override { panels.at(static_cast<std::size_t>(panel)) = text; }
+    void SetPanelText(int panel, const std::string& text) override
+    {
+        panels.at(static_cast<std::size_t>(panel)) = text;
+    }
     void RepaintStatusBar() override { ++statusBarRepaints; }
     void StartTimer1(std::chrono::milliseconds interval) override
     {

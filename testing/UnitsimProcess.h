@@ -127,7 +127,7 @@ public:
     }
 
     // Exit code once the program has ended and its output is read, or -1 when it did not exit
-    // normally within the limit.
+    // normally within the limit (EndingSignal then tells whether a signal ended it).
     int WaitForExit(std::chrono::milliseconds limit)
     {
         const auto deadline = Clock::now() + limit;
@@ -138,6 +138,7 @@ public:
             ::poll(nullptr, 0, 10);
         }
         exited_ = true;
+        endingSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         const auto readAll = [](const std::string&) { return false; };
         ReadUntil(out_, output_, deadline, readAll);
         if (err_ >= 0)
@@ -146,6 +147,8 @@ public:
     }
 
     void Signal(int signal) { ::kill(pid_, signal); }
+    // The signal that ended the program, 0 when it exited or has not ended.
+    int EndingSignal() const { return endingSignal_; }
     // Standard output and error as read so far (all of them after WaitForExit).
     const std::string& Output() const { return output_; }
     const std::string& ErrorOutput() const { return errors_; }
@@ -162,6 +165,7 @@ private:
     int out_ = -1;
     int err_ = -1;
     bool exited_ = false;
+    int endingSignal_ = 0;
     std::string output_;
     std::string errors_;
 };

@@ -45,8 +45,8 @@ std::vector<std::string> PrintedReportLines(const std::vector<std::string>& expo
     return lines;
 }
 
-std::vector<PlacedLine> LayOutPrintedLines(const std::vector<std::string>& lines, const PrintPage& page,
-                                           const TextWidth& textWidth)
+std::vector<PlacedLine> LayOutPrintedLines(
+    const std::vector<std::string>& lines, const PrintPage& page, const TextWidth& textWidth)
 {
     std::vector<PlacedLine> placed;
     int pageNumber = 0;

@@ -31,7 +31,7 @@ using TextWidth = std::function<double(const std::string& text)>;
 // the next printed line; an empty line takes a printed line of its own; a new page begins when
 // the next line would come within two line heights of the bottom, but every page takes at least
 // one line.
-std::vector<PlacedLine> LayOutPrintedLines(const std::vector<std::string>& lines, const PrintPage& page,
-                                           const TextWidth& textWidth);
+std::vector<PlacedLine> LayOutPrintedLines(
+    const std::vector<std::string>& lines, const PrintPage& page, const TextWidth& textWidth);
 
 }  // namespace kalvo

@@ -14,7 +14,7 @@ constexpr std::size_t MaxPortDigits = 3;
 
 }  // namespace
 
-TComPortFrm::TComPortFrm(kalvo::PortDialogView& view) : view_(view) {}
+TComPortFrm::TComPortFrm(kalvo::PortDialogView& view) : view_(view) { }
 
 std::string TComPortFrm::PortText(int portNumber)
 {
@@ -29,6 +29,7 @@ void TComPortFrm::FormShow()
     accessDenied_ = false;
     view_.SetAccessNoteVisible(false);
     view_.SetSearching(true, SearchingText);
+    search_ = uGlobal::Serial->StartSearch();
     ProbePortsFrom(FirstPort);
 }
 
@@ -36,6 +37,7 @@ void TComPortFrm::FormShow()
 void TComPortFrm::FormHide()
 {
     view_.StopProbePause();
+    search_.reset();
 }
 
 void TComPortFrm::ProbePauseElapsed()
@@ -49,7 +51,7 @@ void TComPortFrm::ProbePauseElapsed()
 void TComPortFrm::ProbePortsFrom(int portNumber)
 {
     for (int n = portNumber; n <= LastPort; ++n) {
-        kalvo::OpenOutcome outcome = uGlobal::Serial->Open(n);
+        kalvo::OpenOutcome outcome = search_->Open(n);
         if (!outcome.port) {
             accessDenied_ = accessDenied_ || outcome.accessDenied;
             continue;
@@ -65,12 +67,13 @@ void TComPortFrm::ProbePortsFrom(int portNumber)
 
 void TComPortFrm::FinishListing()
 {
+    search_.reset();
     view_.SetPortItems(foundPorts_);
     // The port in use is preselected when it is listed, otherwise the first port found.
     if (!foundPorts_.empty()) {
         const auto current = std::find(foundPorts_.begin(), foundPorts_.end(), PortText(uGlobal::PortNumber));
-        view_.SelectPortItem(current != foundPorts_.end() ? static_cast<int>(std::distance(foundPorts_.begin(), current))
-                                                          : 0);
+        view_.SelectPortItem(
+            current != foundPorts_.end() ? static_cast<int>(std::distance(foundPorts_.begin(), current)) : 0);
     }
     view_.SetAccessNoteVisible(foundPorts_.empty() && accessDenied_);
     view_.SetSearching(false, {});

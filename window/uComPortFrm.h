@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "MainView.h"
+#include "SerialLine.h"
 
 // The port selection dialog's behaviour: lists the COM ports that can be opened right now and
 // writes the one chosen into uGlobal::PortNumber when OK is pressed. Created once and reused; the
@@ -34,6 +36,7 @@ private:
     void FinishListing();
 
     kalvo::PortDialogView& view_;
+    std::unique_ptr<kalvo::PortOpener> search_;  // the ports as they were when this showing began
     std::vector<std::string> foundPorts_;  // listed together once the search is done
     int nextPortToProbe_ = FirstPort;
     bool accessDenied_ = false;

@@ -22,8 +22,8 @@ ProgramFiles ProgramFilesFor(const std::string& executablePath)
     constexpr const char* PathSeparators = "/";
 #endif
     const std::size_t lastSeparator = executablePath.find_last_of(PathSeparators);
-    const std::string folder = lastSeparator == std::string::npos ? std::string()
-                                                                   : executablePath.substr(0, lastSeparator + 1);
+    const std::string folder =
+        lastSeparator == std::string::npos ? std::string() : executablePath.substr(0, lastSeparator + 1);
     return {folder + "MY.LNG", SettingsPathFor(executablePath)};
 }
 
@@ -70,33 +70,24 @@ constexpr int LastValueLabel = 6;
 constexpr char SaveFilter[] = "Text (*.txt)|*.txt";
 constexpr char SaveDefaultExtension[] = "txt";
 
-// Writes the export text exactly into the file, replacing a file of that name; an earlier file
-// stays whole when the write fails.
+// Writes the export text exactly into the file, replacing a file of that name. The text goes into
+// a new file beside it that takes the name only once it is written, flushed and synced, so any
+// failure (a full disk among them) leaves an earlier file whole and no new file; the user is told
+// by the file's name that it was not created, whichever step failed.
 void SaveExportText(const std::string& fileName, const std::string& exportText)
 {
-    const kalvo::KalvoError cannotCreate("Cannot create file " + fileName);
     // Only a plain file is replaced: a device or pipe of that name would otherwise be swapped for a
     // regular file, and a folder cannot take the text at all.
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
-    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        throw cannotCreate;
-    switch (kalvo::ReplaceFileContent(fileName, exportText)) {
-    case kalvo::FileReplaceResult::Replaced:
-        return;
-    case kalvo::FileReplaceResult::NotCreated:
-        throw cannotCreate;
-    case kalvo::FileReplaceResult::NotWritten:
-        throw kalvo::KalvoError("Stream write error");
-    }
+    const bool plainOrAbsent = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+    if (!plainOrAbsent || kalvo::ReplaceFileContent(fileName, exportText) != kalvo::FileReplaceResult::Replaced)
+        throw kalvo::KalvoError("Cannot create file " + fileName);
 }
 
 }  // namespace
 
-TMainFrm::TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files)
-    : view_(view), files_(std::move(files))
-{
-}
+TMainFrm::TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files) : view_(view), files_(std::move(files)) { }
 
 TMainFrm::~TMainFrm()
 {
@@ -111,8 +102,7 @@ void TMainFrm::FormCreate()
 }
 
 // An error ends the handler where it occurs; the program goes on with the next event.
-template <typename Body>
-void TMainFrm::RunHandler(Body&& body)
+template <typename Body> void TMainFrm::RunHandler(Body&& body)
 {
     try {
         body();
@@ -263,30 +253,11 @@ void TMainFrm::PrintReport(const std::vector<std::string>& lines)
 {
     if (printJobOpen_)
         throw kalvo::KalvoError("Printing in progress");
-    const kalvo::PrintJobOpening opening = view_.OpenPrintJob({});
-    switch (opening.status) {
-    case kalvo::PrintJobStatus::Opened:
-        break;
-    case kalvo::PrintJobStatus::NoDefaultPrinter:
-        throw kalvo::KalvoError("There is no default printer currently selected");
-    case kalvo::PrintJobStatus::PrinterNotValid:
-        throw kalvo::KalvoError("Printer selected is not valid");
-    }
+    const kalvo::PrintPage page = OpenPrintJob();
     printJobOpen_ = true;
-    bool drawn = true;
+    bool drawn = false;
     try {
-        const auto placed = kalvo::LayOutPrintedLines(
-            lines, opening.page, [this](const std::string& text) { return view_.PrintTextWidth(text); });
-        int page = 0;
-        for (const kalvo::PlacedLine& line : placed) {
-            if (line.page != page) {
-                page = line.page;
-                drawn = view_.NewPrintPage();
-                if (!drawn)
-                    break;
-            }
-            view_.PrintLine(line.top, line.text);
-        }
+        drawn = PrintPages(lines, page);
     } catch (...) {
         // Ending the job sends what was drawn, also after a failure on the way.
         view_.EndPrintJob();
@@ -297,6 +268,38 @@ void TMainFrm::PrintReport(const std::vector<std::string>& lines)
     printJobOpen_ = false;
     if (!drawn || !ended)
         throw kalvo::KalvoError("Printing failed");
+}
+
+// A job on the current printer, under an empty document name; the reasons it cannot open leave
+// the handler.
+kalvo::PrintPage TMainFrm::OpenPrintJob()
+{
+    const kalvo::PrintJobOpening opening = view_.OpenPrintJob({});
+    switch (opening.status) {
+    case kalvo::PrintJobStatus::Opened:
+        break;
+    case kalvo::PrintJobStatus::NoDefaultPrinter:
+        throw kalvo::KalvoError("There is no default printer currently selected");
+    case kalvo::PrintJobStatus::PrinterNotValid:
+        throw kalvo::KalvoError("Printer selected is not valid");
+    }
+    return opening.page;
+}
+
+// Prints the lines laid out on the job's pages; false when the printer could not begin a page.
+bool TMainFrm::PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page)
+{
+    const auto textWidth = [this](const std::string& text) { return view_.PrintTextWidth(text); };
+    int pageNumber = 0;
+    for (const kalvo::PlacedLine& line : kalvo::LayOutPrintedLines(lines, page, textWidth)) {
+        if (line.page != pageNumber) {
+            pageNumber = line.page;
+            if (!view_.NewPrintPage())
+                return false;
+        }
+        view_.PrintLine(line.top, line.text);
+    }
+    return true;
 }
 
 // Gathers only once a file is chosen, so a cancelled dialog leaves Memo10 as it was.

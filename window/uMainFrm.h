@@ -38,8 +38,8 @@ public:
     static constexpr int ExportedMemoCount = 9;
     // Memo10 holds the gathered export text; start-up hides it.
     static constexpr int ScratchMemo = 10;
-    static constexpr int PicturePage = 1;  // TabSheet1
-    static constexpr int TextPage = 2;     // TabSheet2
+    static constexpr int PicturePage = 1;    // TabSheet1
+    static constexpr int TextPage = 2;       // TabSheet2
     static constexpr int FirstErrorTab = 3;  // TabSheet3 shows error record 1 in Memo2
 
     TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files);
@@ -83,13 +83,14 @@ public:
     int ActivePanel = PicturePage;
 
 private:
-    template <typename Body>
-    void RunHandler(Body&& body);
+    template <typename Body> void RunHandler(Body&& body);
 
     void FillCheckList();
     void CaptionErrorTabs();
     void ReopenPortAndRestartPolling();
     void PrintReport(const std::vector<std::string>& lines);
+    kalvo::PrintPage OpenPrintJob();
+    bool PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page);
 
     kalvo::MainView& view_;
     kalvo::ProgramFiles files_;

@@ -90,10 +90,14 @@ PortMap::PortMap(std::string devRoot, std::string settingsPath)
 {
 }
 
+std::map<int, PortDevice> PortMap::Ports() const
+{
+    return AssignComNumbers(ListSerialDevices(devRoot_), ParsePortOverrides(ReadIniSection(settingsPath_, "Ports")));
+}
+
 std::optional<PortDevice> PortMap::Resolve(int portNumber) const
 {
-    std::map<int, PortDevice> ports = AssignComNumbers(
-        ListSerialDevices(devRoot_), ParsePortOverrides(ReadIniSection(settingsPath_, "Ports")));
+    const std::map<int, PortDevice> ports = Ports();
     if (auto assigned = ports.find(portNumber); assigned != ports.end())
         return assigned->second;
     return std::nullopt;

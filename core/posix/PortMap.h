@@ -38,6 +38,8 @@ public:
     PortMap(std::string devRoot, std::string settingsPath);
 
     std::optional<PortDevice> Resolve(int portNumber) const;
+    // Every COM number that leads somewhere right now.
+    std::map<int, PortDevice> Ports() const;
 
 private:
     std::string devRoot_;

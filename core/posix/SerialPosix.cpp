@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <map>
 #include <utility>
 
 #include <fcntl.h>
@@ -197,15 +198,17 @@ std::size_t PosixSerialPort::Read(std::uint8_t* buffer, std::size_t count)
     return taken;
 }
 
-void PosixSerialPort::WaitForInput(milliseconds limit)
+void PosixSerialPort::WaitForInput(std::size_t seen, milliseconds limit)
 {
-    // Whatever is already waiting moves into the queue first, so that only new input ends the
-    // wait: a reply still trickling in does not turn the wait into a spin.
+    // Whatever is already waiting moves into the queue first, so that the poll below wakes for
+    // new input only: a reply still trickling in does not turn the wait into a spin.
     PullKernelInput();
     if (gone_) {
         ::poll(nullptr, 0, PollTimeout(limit));
         return;
     }
+    if (input_.size() > seen)
+        return;
     // With a full queue nothing more can be taken in; then only a hang-up ends the wait early.
     short events = input_.size() < InputQueueSize ? POLLIN : 0;
     pollfd input{fd_, events, 0};
@@ -253,15 +256,9 @@ PosixSerialSystem::PosixSerialSystem(PortMap ports, UartCheck hasUart)
 {
 }
 
-OpenOutcome PosixSerialSystem::Open(int portNumber)
-{
-    std::optional<PortDevice> device = ports_.Resolve(portNumber);
-    if (!device)
-        return {};
-    return OpenExclusive(*device);
-}
+namespace {
 
-OpenOutcome PosixSerialSystem::OpenExclusive(const PortDevice& device) const
+OpenOutcome OpenExclusive(const PortDevice& device, const UartCheck& hasUart)
 {
     Descriptor fd(::open(device.path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -274,10 +271,44 @@ OpenOutcome PosixSerialSystem::OpenExclusive(const PortDevice& device) const
     // Exclusive like a Windows port: another holder's lock or exclusive mark refuses the open.
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || HeldExclusivelyElsewhere(fd.get()))
         return {};
-    if (device.needsUartCheck && !hasUart_(fd.get()))
+    if (device.needsUartCheck && !hasUart(fd.get()))
         return {};
     ::ioctl(fd.get(), TIOCEXCL);
     return {std::make_unique<PosixSerialPort>(fd.release())};
+}
+
+// The ports as the map gave them when the search started.
+class FixedMapSearch final : public PortOpener {
+public:
+    FixedMapSearch(std::map<int, PortDevice> ports, UartCheck hasUart)
+        : ports_(std::move(ports)), hasUart_(std::move(hasUart))
+    {
+    }
+
+    OpenOutcome Open(int portNumber) override
+    {
+        const auto device = ports_.find(portNumber);
+        return device == ports_.end() ? OpenOutcome{} : OpenExclusive(device->second, hasUart_);
+    }
+
+private:
+    std::map<int, PortDevice> ports_;
+    UartCheck hasUart_;
+};
+
+}  // namespace
+
+OpenOutcome PosixSerialSystem::Open(int portNumber)
+{
+    std::optional<PortDevice> device = ports_.Resolve(portNumber);
+    if (!device)
+        return {};
+    return OpenExclusive(*device, hasUart_);
+}
+
+std::unique_ptr<PortOpener> PosixSerialSystem::StartSearch()
+{
+    return std::make_unique<FixedMapSearch>(ports_.Ports(), hasUart_);
 }
 
 std::uint32_t PosixSerialSystem::TickCount()

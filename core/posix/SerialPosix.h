@@ -33,7 +33,7 @@ public:
     std::size_t Write(const std::uint8_t* data, std::size_t count) override;
     std::size_t BytesWaiting() override;
     std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-    void WaitForInput(std::chrono::milliseconds limit) override;
+    void WaitForInput(std::size_t seen, std::chrono::milliseconds limit) override;
     bool DeviceGone() const override { return gone_; }
 
 private:
@@ -54,11 +54,11 @@ public:
     explicit PosixSerialSystem(PortMap ports, UartCheck hasUart = HasUart);
 
     OpenOutcome Open(int portNumber) override;
+    // Reads the port map once for the whole search.
+    std::unique_ptr<PortOpener> StartSearch() override;
     std::uint32_t TickCount() override;
 
 private:
-    OpenOutcome OpenExclusive(const PortDevice& device) const;
-
     PortMap ports_;
     UartCheck hasUart_;
 };

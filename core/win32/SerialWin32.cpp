@@ -148,14 +148,13 @@ std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
 }
 
 // Without overlapped I/O there is nothing to wait on: the queue is sampled every millisecond or so
-// until new input has come in or the limit passes. The short sleeps keep the reply wait from
-// spinning a core, and the sampling lets it see a complete reply as soon as it is there.
-void Win32SerialPort::WaitForInput(std::chrono::milliseconds limit)
+// until it holds more than the caller saw or the limit passes. The short sleeps keep the reply
+// wait from spinning a core, and the sampling lets it see a complete reply as soon as it is there.
+void Win32SerialPort::WaitForInput(std::size_t seen, std::chrono::milliseconds limit)
 {
     const auto limitMs = static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, MAXDWORD - 1));
-    const std::size_t waiting = BytesWaiting();
     const DWORD start = GetTickCount();
-    while (!gone_ && BytesWaiting() == waiting && GetTickCount() - start < limitMs)
+    while (!gone_ && BytesWaiting() <= seen && GetTickCount() - start < limitMs)
         Sleep(1);
 }
 

@@ -22,7 +22,7 @@ public:
     std::size_t Write(const std::uint8_t* data, std::size_t count) override;
     std::size_t BytesWaiting() override;
     std::size_t Read(std::uint8_t* buffer, std::size_t count) override;
-    void WaitForInput(std::chrono::milliseconds limit) override;
+    void WaitForInput(std::size_t seen, std::chrono::milliseconds limit) override;
     bool DeviceGone() const override { return gone_; }
 
 private:

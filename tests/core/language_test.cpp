@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #endif
@@ -153,6 +154,13 @@ TEST(LoadLanguage, KeepsEveryOtherByteAsItStands)
     EXPECT_EQ(table[2], bytes);
 }
 
+TEST(LoadLanguage, ReadsNoMoreThanItsByteLimit)
+{
+    const LanguageLines table = LoadContent(std::string(MaxLanguageBytes + 10, 'x') + "\r\nsecond\r\n");
+    EXPECT_EQ(table[1], std::string(MaxLanguageBytes, 'x'));
+    ExpectLinesFrom(table, 2, LanguageLines::Count, "");
+}
+
 TEST(LoadLanguage, ReloadingLeavesNothingOfTheEarlierFile)
 {
     TempDir dir;
@@ -236,6 +244,20 @@ TEST(LoadLanguageErrors, TooManyOpenFiles)
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
     ExpectLoadError(path, "Too many open files");
     setrlimit(RLIMIT_NOFILE, &saved);
+}
+
+// Neither blocks: a FIFO would wait in the open for a writer, /dev/zero never ends.
+TEST(LoadLanguageErrors, NothingButARegularFileIsRead)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("fifo/MY.LNG");
+    const std::string device = dir.file("device/MY.LNG");
+    std::filesystem::create_directories(dir.file("fifo"));
+    std::filesystem::create_directories(dir.file("device"));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::filesystem::create_symlink("/dev/zero", device);
+    ExpectLoadError(fifo, "File access denied");
+    ExpectLoadError(device, "File access denied");
 }
 
 TEST(LoadLanguageErrors, ReadFailureIsAnInputOutputError)

@@ -377,6 +377,31 @@ TEST_F(ReadCycleTest, DeviceGoneUnderTheWaitStillEndsInTime)
     ExpectThreeFullWaits();
 }
 
+// The last byte of a reply lands between the wait's sample of the queue and its block: the wait
+// ends at once instead of sleeping through its slice, which near the limit turned a reply that
+// came in time into a late one.
+TEST_F(ReadCycleTest, ReplyCompletingRightAfterASampleEndsTheWaitAtOnce)
+{
+    const Bytes reply = ReplyTo(kalvo::StatusRequest);
+    serial->AnswerNextWrite({{990, Slice(reply, 0, reply.size() - 1)}});
+    Answer(kalvo::TimingRequest);
+    Answer(kalvo::ErrorHistoryRequest);
+    std::uint64_t completedMs = 0;
+    window.onProcessPendingMessages = [&] {
+        if (completedMs == 0 && serial->Port(Port).input.size() == reply.size() - 1) {
+            completedMs = serial->NowMs();
+            serial->ArriveAfterNextSample(Port, Slice(reply, reply.size() - 1, reply.size()));
+        }
+    };
+    uGlobal::ReadCycle();
+
+    ASSERT_EQ(serial->Writes().size(), 3u);
+    EXPECT_EQ(serial->Writes()[1].timeMs, completedMs);
+    EXPECT_FALSE(uGlobal::ReplyTimedOut);
+    EXPECT_EQ(window.clearReadingsCalls, 0);
+    ExpectBlockHolds(uGlobal::StatusBlock, DataOf(kalvo::StatusRequest));
+}
+
 TEST_F(ReadCycleTest, NoOpenPortReturnsAtOnce)
 {
     uGlobal::PortHandle.reset();

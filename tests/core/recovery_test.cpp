@@ -150,6 +150,34 @@ TEST_F(FakeRecoveryTest, PortDialogEndsTheRetries)
     EXPECT_EQ(window.panels[0], "  COM5");
 }
 
+TEST_F(FakeRecoveryTest, LineLostHalfWayThroughTheSecondReplyShowsTheTransferErrorInThatPoll)
+{
+    ASSERT_TRUE(Poll());
+    window.onProcessPendingMessages = [this] {
+        if (serial.Writes().size() == 5)  // the second request of this poll is out
+            serial.MarkGone(Port);
+    };
+
+    EXPECT_FALSE(Poll());
+    EXPECT_TRUE(HoldsData(uGlobal::StatusBlock));  // the first reply still came in
+    EXPECT_EQ(window.panels[1], TransferErrorText);
+    EXPECT_EQ(uGlobal::PortHandle, nullptr);
+}
+
+// The port dialog closed with its title-bar button after a lost port was released: the same end
+// as with a dead port still held, no port.
+TEST_F(FakeRecoveryTest, PortDialogClosedAfterALostPortWasReleasedLeavesNoPort)
+{
+    serial.MarkGone(Port);
+    ASSERT_FALSE(Poll());
+    ASSERT_EQ(uGlobal::PortHandle, nullptr);
+
+    uGlobal::ClosePort();
+    uGlobal::OpenPort();
+    EXPECT_EQ(uGlobal::PortNumber, uGlobal::NoPort);
+    EXPECT_EQ(window.panels[0], "No Com-Port");
+}
+
 TEST_F(FakeRecoveryTest, PortThatNeverOpenedIsNotRetried)
 {
     uGlobal::PortHandle.reset();

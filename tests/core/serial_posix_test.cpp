@@ -189,6 +189,20 @@ TEST_F(PtyPort, PlatformSystemFindsAPortNamedInTheSettings)
     EXPECT_TRUE(platform->Open(42).port);
 }
 
+// The port dialog probes 255 numbers: the settings and the device tree are read once for all.
+TEST_F(PtyPort, APortSearchReadsWhereNumbersLeadOnceForTheWholeSearch)
+{
+    Pty other;
+    test::WriteFileBytes(dev.file("kalvo.ini"), "[Ports]\r\nCOM7=" + other.SlavePath() + "\r\n");
+    const std::unique_ptr<PortOpener> search = system.StartSearch();
+    test::WriteFileBytes(dev.file("kalvo.ini"), "");
+
+    EXPECT_TRUE(search->Open(7).port);
+    EXPECT_TRUE(search->Open(1).port);
+    EXPECT_FALSE(search->Open(2).port);
+    EXPECT_FALSE(system.Open(7).port);  // outside the search the files count as they are now
+}
+
 TEST_F(PtyPort, WriteSendsTheFrame)
 {
     auto port = OpenConfigured();
@@ -216,7 +230,7 @@ TEST_F(PtyPort, ReadTakesWaitingBytesInOrderAndNeverBlocks)
     EXPECT_EQ(port->Read(buffer, sizeof buffer), 0u);
 
     Deliver(*port, Sequence(10));
-    port->WaitForInput(0ms);  // moves the first ten into the port's own queue
+    port->WaitForInput(10, 0ms);  // moves the first ten into the port's own queue
     Deliver(*port, Sequence(10, 10));
     ASSERT_EQ(port->Read(buffer, 4), 4u);
     EXPECT_EQ(Bytes(buffer, buffer + 4), Sequence(4));
@@ -229,7 +243,7 @@ TEST_F(PtyPort, PurgeDiscardsQueuedAndKernelInput)
     auto port = OpenConfigured();
     ASSERT_TRUE(port);
     Deliver(*port, Sequence(10));
-    port->WaitForInput(0ms);
+    port->WaitForInput(10, 0ms);
     Deliver(*port, Sequence(5));
     port->Purge();
     EXPECT_EQ(port->BytesWaiting(), 0u);
@@ -248,14 +262,14 @@ TEST_F(PtyPort, InputBeyondTheQueueWaitsAndIsNotLost)
     pty.Send(flood);
 
     ASSERT_TRUE(WaitUntil([&] {
-        port->WaitForInput(10ms);
+        port->WaitForInput(port->BytesWaiting(), 10ms);
         return port->BytesWaiting() == PosixSerialPort::InputQueueSize;
     }));
     Bytes received;
     ASSERT_TRUE(WaitUntil([&] {
         Bytes chunk = ReadAll(*port);
         received.insert(received.end(), chunk.begin(), chunk.end());
-        port->WaitForInput(10ms);
+        port->WaitForInput(port->BytesWaiting(), 10ms);
         return received.size() >= flood.size();
     }));
     EXPECT_EQ(received, flood);
@@ -283,7 +297,7 @@ TEST_F(PtyPort, WaitForInputSleepsPastOldInputAndWakesForNew)
     std::thread waiter([&] {
         waiterId = gettid();
         std::uint32_t start = system.TickCount();
-        port->WaitForInput(limit);
+        port->WaitForInput(10, limit);
         returned = true;
         waited = system.TickCount() - start;
         waitingAfterWait = port->BytesWaiting();
@@ -300,6 +314,21 @@ TEST_F(PtyPort, WaitForInputSleepsPastOldInputAndWakesForNew)
     EXPECT_LT(waited, std::chrono::milliseconds(limit).count());
 }
 
+// Input that came in after the caller's sample, before the wait: the wait must not sleep past it.
+TEST_F(PtyPort, WaitForInputReturnsAtOnceWhenMoreIsWaitingThanTheCallerSaw)
+{
+    auto port = OpenConfigured();
+    ASSERT_TRUE(port);
+    const std::size_t seen = port->BytesWaiting();
+    Deliver(*port, Sequence(5));
+
+    constexpr auto limit = 60s;
+    const std::uint32_t start = system.TickCount();
+    port->WaitForInput(seen, limit);
+    EXPECT_LT(system.TickCount() - start, std::chrono::milliseconds(limit).count());
+    EXPECT_EQ(port->BytesWaiting(), 5u);
+}
+
 TEST_F(PtyPort, WaitForInputRunsItsLimitWhileOnlyOldInputWaits)
 {
     auto port = OpenConfigured();
@@ -308,7 +337,7 @@ TEST_F(PtyPort, WaitForInputRunsItsLimitWhileOnlyOldInputWaits)
 
     constexpr std::uint32_t limit = 300;
     std::uint32_t start = system.TickCount();
-    port->WaitForInput(std::chrono::milliseconds(limit));
+    port->WaitForInput(10, std::chrono::milliseconds(limit));
     // A lower bound only: a slow machine can make the wait longer, never shorter.
     EXPECT_GE(system.TickCount() - start, limit);
     EXPECT_EQ(port->BytesWaiting(), 10u);
@@ -322,7 +351,7 @@ protected:
         std::string operation = GetParam();
         std::uint8_t buffer[16];
         if (operation == "wait")
-            port.WaitForInput(10ms);
+            port.WaitForInput(0, 10ms);
         else if (operation == "count")
             port.BytesWaiting();
         else if (operation == "read")
@@ -347,7 +376,7 @@ TEST_P(HangUp, MarksTheDeviceGoneAndEverythingStaysHarmless)
     EXPECT_EQ(port->BytesWaiting(), 0u);
     EXPECT_EQ(port->Read(buffer, sizeof buffer), 0u);
     EXPECT_EQ(port->Write(buffer, sizeof buffer), 0u);
-    port->WaitForInput(1ms);
+    port->WaitForInput(0, 1ms);
     port->Purge();
     port->Configure();
     EXPECT_TRUE(port->DeviceGone());

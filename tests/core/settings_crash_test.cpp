@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -33,7 +34,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto Patience = 10s;    // for anything the child should do at once; generous on a busy machine
-constexpr int MaxWrites = 64;     // a child that is never killed stops here
+// A child that is never killed stops here. It may well get far while the test waits for the
+// processor on a busy machine, so it must not run out of writes before the kill.
+constexpr int MaxWrites = 1000000;
+// The writes repeat with a period of four; once both keys are in the file, the file after k writes
+// is the file after k - 4 writes.
+constexpr int WritesUntilTheFileRepeats = 8;
 constexpr int WriteFailed = 3;    // the child's exit status when a write throws
 
 // Write k of the sequence: the port number on even k, the page on odd k, each alternating
@@ -81,7 +87,8 @@ std::optional<std::string> FileContent(const std::string& path)
     return kalvo::test::ReadFileBytes(path);
 }
 
-// The file after each number of completed writes, made by the same writer without a crash.
+// The file after 0 .. WritesUntilTheFileRepeats completed writes, made by the same writer without
+// a crash.
 std::vector<std::optional<std::string>> StatesAfterWrites(const std::optional<std::string>& initial)
 {
     kalvo::test::TempDir scratch;
@@ -89,11 +96,18 @@ std::vector<std::optional<std::string>> StatesAfterWrites(const std::optional<st
     if (initial)
         kalvo::test::WriteFileBytes(path, *initial);
     std::vector<std::optional<std::string>> states{initial};
-    for (int k = 0; k < MaxWrites; ++k) {
+    for (int k = 0; k < WritesUntilTheFileRepeats; ++k) {
         Write(path, k);
         states.push_back(FileContent(path));
     }
     return states;
+}
+
+// The file after this many completed writes, from the states of the first ones.
+const std::optional<std::string>& StateAfter(const std::vector<std::optional<std::string>>& states, int writes)
+{
+    const int first = writes < WritesUntilTheFileRepeats ? writes : 4 + writes % 4;
+    return states[static_cast<std::size_t>(first)];
 }
 
 // Reads the child's progress bytes until count are in or it ends; returns how many came.
@@ -106,8 +120,9 @@ int AwaitProgress(int progress, int count)
         pollfd input{progress, POLLIN, 0};
         if (left <= 0 || ::poll(&input, 1, static_cast<int>(left)) <= 0)
             break;
-        char bytes[MaxWrites];
-        const ssize_t got = ::read(progress, bytes, static_cast<std::size_t>(count - received));
+        char bytes[4096];
+        const std::size_t wanted = std::min<std::size_t>(sizeof bytes, static_cast<std::size_t>(count - received));
+        const ssize_t got = ::read(progress, bytes, wanted);
         if (got <= 0)
             break;
         received += static_cast<int>(got);
@@ -163,8 +178,8 @@ TEST_P(SettingsCrashTest, KilledWriterLeavesTheOldOrTheNewFileWhole)
         ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == WriteFailed) << "a write failed in the child";
         ASSERT_LT(completed, MaxWrites) << "the child was never killed";
         const auto left = FileContent(path);
-        const bool before = left == states[static_cast<std::size_t>(completed)];
-        const bool after = left == states[static_cast<std::size_t>(completed) + 1];
+        const bool before = left == StateAfter(states, completed);
+        const bool after = left == StateAfter(states, completed + 1);
         ASSERT_TRUE(before || after) << "after " << completed << " writes the file holds:\n"
                                      << left.value_or("(no file)");
         cutOffWrites += after ? 1 : 0;

@@ -7,12 +7,18 @@
 #include <unistd.h>
 #endif
 
-#include <ostream>
 #include <csignal>
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <vector>
 
 #include "KalvoError.h"
 #include "TempDir.h"
+#ifndef _WIN32
+#include "FullDiskPosix.h"
+#endif
 
 namespace kalvo {
 namespace {
@@ -63,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(Rules, ReadIniIntegerValues,
                                            IntegerCase{"-", Default}, IntegerCase{"--5", Default},
                                            IntegerCase{"$-5", Default}, IntegerCase{"$G", Default},
                                            IntegerCase{"1.5", Default}, IntegerCase{"\"5\"", 5},
-                                           IntegerCase{"'0x3'", 3}, IntegerCase{"\"5'", Default}));
+                                           IntegerCase{"'0x3'", 3}, IntegerCase{"\"5'", Default},
+                                           IntegerCase{"\" 5\"", 5}, IntegerCase{"'\t5'", 5},
+                                           IntegerCase{"\"5 \"", Default}, IntegerCase{"\v5\v", 5}));
 
 TEST(ReadIniInteger, MissingFileSectionOrKeyGivesDefault)
 {
@@ -89,10 +97,70 @@ TEST(ReadIniString, NamesIgnoreCaseAndSurroundingBlanks)
 {
     TempDir dir;
     const std::string path = dir.file("Kalvo.ini");
-    WriteFileBytes(path, "  [ mAIN ]  \n  com  =  /dev/tty S0  \n\tpanel\t=\t2\t\n");
+    WriteFileBytes(path, "  [ mAIN ]  \n  com  =  /dev/tty S0  \n\tpanel\t=\t2\t\n\vPorts\v=\v3\v\n");
     EXPECT_EQ(ReadIniString(path, "Main", "COM"), "/dev/tty S0");
     EXPECT_EQ(ReadIniInteger(path, "MAIN", "Panel", Default), 2);
+    EXPECT_EQ(ReadIniInteger(path, "Main", "Ports", Default), 3);
+    WriteIniInteger(path, "Main", "Ports", 4);
+    EXPECT_EQ(ReadFileBytes(path), "  [ mAIN ]  \n  com  =  /dev/tty S0  \n\tpanel\t=\t2\t\n\vPorts\v=\v4\n");
 }
+
+// ---- Line ends -----------------------------------------------------------------------------
+
+// CR LF, LF and a lone CR each end a line. The same settings in each style, in the three styles
+// mixed in turn, each with and without a line end after the last line.
+struct LineEndCase {
+    std::vector<std::string> ends;  // line k ends with ends[k % ends.size()]
+    bool finalEnd;
+};
+
+void PrintTo(const LineEndCase& c, std::ostream* os)
+{
+    for (const std::string& end : c.ends)
+        *os << (end == "\r\n" ? "CRLF " : end == "\r" ? "CR " : "LF ");
+    *os << (c.finalEnd ? "with final end" : "no final end");
+}
+
+std::string Compose(const std::vector<std::string>& lines, const LineEndCase& c)
+{
+    std::string content;
+    for (std::size_t k = 0; k < lines.size(); ++k)
+        content += lines[k] + (k + 1 < lines.size() || c.finalEnd ? c.ends[k % c.ends.size()] : "");
+    return content;
+}
+
+std::vector<LineEndCase> AllLineEndCases()
+{
+    const std::vector<std::vector<std::string>> styles{
+        {"\r\n"}, {"\n"}, {"\r"}, {"\r\n", "\r", "\n"}, {"\r", "\n", "\r\n"}, {"\n", "\r\n", "\r"}};
+    std::vector<LineEndCase> cases;
+    for (const auto& ends : styles)
+        for (const bool finalEnd : {true, false})
+            cases.push_back({ends, finalEnd});
+    return cases;
+}
+
+class LineEnds : public ::testing::TestWithParam<LineEndCase> {};
+
+TEST_P(LineEnds, EveryKeyReadsAndAWriteKeepsEveryOtherByte)
+{
+    const std::vector<std::string> lines{"; Kalvo", "[Main]", "COM=6", "Panel=2", "[Ports]",
+                                         "COM3=/dev/ttyUSB0", "[Other]", "A=1"};
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, Compose(lines, GetParam()));
+    EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), 6);
+    EXPECT_EQ(ReadIniInteger(path, "Main", "Panel", Default), 2);
+    EXPECT_EQ(ReadIniSection(path, "Ports"), (std::map<std::string, std::string>{{"COM3", "/dev/ttyUSB0"}}));
+    EXPECT_EQ(ReadIniString(path, "Other", "A"), "1");
+
+    WriteIniInteger(path, "Main", "COM", 7);
+    auto expected = lines;
+    expected[2] = "COM=7";
+    EXPECT_EQ(ReadFileBytes(path), Compose(expected, GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Styles, LineEnds, ::testing::ValuesIn(AllLineEndCases()));
 
 TEST(ReadIniString, DistinguishesEmptyFromMissing)
 {
@@ -157,6 +225,16 @@ TEST(WriteIni, AddsANewKeyAtTheEndOfItsSectionBeforeBlankLines)
     WriteIniInteger(path, "Main", "Panel", 2);
     WriteIniString(path, "Ports", "COM4", "/dev/pts/2");
     EXPECT_EQ(ReadFileBytes(path), "[Main]\nCOM=3\nPanel=2\n\n[Ports]\nCOM3=/dev/pts/1\nCOM4=/dev/pts/2\n");
+}
+
+TEST(WriteIni, ANewKeyEndsLikeTheLineBeforeItSoNoBlankLineMerges)
+{
+    TempDir dir;
+    const std::string path = dir.file("Kalvo.ini");
+    WriteFileBytes(path, "[Main]\rCOM=3\n\n[Ports]\r");
+    WriteIniInteger(path, "Main", "Panel", 2);
+    WriteIniInteger(path, "Main", "Other", 1);
+    EXPECT_EQ(ReadFileBytes(path), "[Main]\rCOM=3\nPanel=2\nOther=1\n\n[Ports]\r");
 }
 
 TEST(WriteIni, AddsASectionAfterALastLineWithoutLineEnd)
@@ -292,10 +370,9 @@ TEST(WriteIni, ReadOnlyFolderIsUnableToWriteAndKeepsTheOldFile)
     EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
 }
 
+// Also for the superuser, whom the system would let write it.
 TEST(WriteIni, ReadOnlyFileIsUnableToWriteAndStays)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes files whatever their permissions say";
     TempDir dir;
     const std::string path = dir.file("Kalvo.ini");
     WriteFileBytes(path, "[Main]\r\nCOM=5\r\n");
@@ -303,6 +380,29 @@ TEST(WriteIni, ReadOnlyFileIsUnableToWriteAndStays)
     ExpectUnableToWrite(path);
     EXPECT_EQ(ReadFileBytes(path), "[Main]\r\nCOM=5\r\n");
     EXPECT_TRUE(OtherFilesIn(dir, "Kalvo.ini").empty());
+}
+
+// A FIFO would block the read for ever, a device might never end, and a file beyond the size
+// limit is no settings file: each reads as absent and is not written over.
+TEST(WriteIni, NoRegularFileOrAnOversizedOneReadsAsAbsentAndStays)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string device = dir.file("device.ini");
+    fs::create_symlink("/dev/zero", device);
+    const std::string oversized = dir.file("oversized.ini");
+    const std::string bytes = "[Main]\r\nCOM=5\r\n;" + std::string(MaxSettingsFileBytes, 'x');
+    WriteFileBytes(oversized, bytes);
+
+    for (const std::string& path : {fifo, device, oversized}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(ReadIniInteger(path, "Main", "COM", Default), Default);
+        ExpectUnableToWrite(path);
+    }
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(fs::read_symlink(device), "/dev/zero");
+    EXPECT_TRUE(ReadFileBytes(oversized) == bytes);
 }
 
 // Lowers the largest file this process may write, like a nearly full disk, for one scope.
@@ -326,6 +426,41 @@ private:
     rlimit saved_{};
     void (*previousHandler_)(int) = nullptr;
 };
+
+// What a write onto the full disk left wrong: its error, the file's bytes, leftovers beside it.
+std::string FullDiskWriteFaults(const std::string& folder, const std::optional<std::string>& before)
+{
+    const std::string path = folder + "/Kalvo.ini";
+    std::string faults;
+    try {
+        WriteIniString(path, "Main", "COM", "12");
+        faults += "no error; ";
+    } catch (const KalvoError& error) {
+        if (error.what() != "Unable to write to " + path)
+            faults += std::string("error \"") + error.what() + "\"; ";
+    }
+    if (before && ReadFileBytes(path) != *before)
+        faults += "the old file changed: \"" + ReadFileBytes(path) + "\"; ";
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name != "filler" && (name != "Kalvo.ini" || !before))
+            faults += "left " + name + "; ";
+    }
+    return faults;
+}
+
+TEST(WriteIni, OnAFullDiskTheOldFileStaysByteForByteAndNoNewFileIsLeft)
+{
+    const std::string before = "[Main]\r\nCOM=5\r\nPanel=2\r\n";
+    const auto existing = test::RunOnFullDisk(
+        [&](const std::string& folder) { WriteFileBytes(folder + "/Kalvo.ini", before); },
+        [&](const std::string& folder) { return FullDiskWriteFaults(folder, before); });
+    EXPECT_EQ(existing.failures, "") << (existing.onTmpfs ? "on a full tmpfs" : "under a file-size limit");
+    const auto fresh = test::RunOnFullDisk([](const std::string&) {},
+                                           [](const std::string& folder) { return FullDiskWriteFaults(folder, {}); });
+    EXPECT_EQ(fresh.failures, "") << (fresh.onTmpfs ? "on a full tmpfs" : "under a file-size limit");
+    RecordProperty("full_disk", existing.onTmpfs ? "tmpfs" : "file-size limit");
+}
 
 TEST(WriteIni, FailedWriteKeepsTheOldFileWholeAndLeavesNoTemporaryFile)
 {

@@ -18,6 +18,7 @@
 #include "Protocol.h"
 #include "Readings.h"
 #include "SerialLine.h"
+#include "LanguageFixtures.h"
 #include "Settings.h"
 #include "QtPicture.h"
 #include "QtMemo.h"
@@ -39,11 +40,6 @@ constexpr auto Patience = 30s;
 constexpr int ComNumber = 20;
 const std::string PortText = "  COM20";
 const QString TransferErrorText = QStringLiteral("1    Transfer error. Check COM-Port.");
-
-std::string DeliveredLanguageFile()
-{
-    return (std::filesystem::path(KALVO_TEST_DATA).parent_path().parent_path() / "resources" / "MY.LNG").string();
-}
 
 
 // True when the block holds a reply's data of exactly dataLength bytes: something in them, and
@@ -75,7 +71,7 @@ class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::filesystem::copy_file(DeliveredLanguageFile(), files.languageFile);
+        std::filesystem::copy_file(kalvo::test::DeliveredLanguageFile(), files.languageFile);
         uGlobal::ResetProgramState();
     }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,8 @@
 #include "FakeSerial.h"
 #include "KalvoError.h"
 #include "LanguageFixtures.h"
+#include "PollFixtures.h"
+#include "ProgramFolder.h"
 #include "ProgramState.h"
 #include "Protocol.h"
 #include "Readings.h"
@@ -31,11 +34,14 @@
 #include "QtMemo.h"
 #include "QtStatusBar.h"
 #include "TempDir.h"
+#include "TerminationSignals.h"
 #include "TextCodec.h"
 #include "uGlobal.h"
 #include "QtMainWindow.h"
 
 namespace {
+
+using kalvo::test::AnswerEveryRequest;
 
 using kalvo::test::WaitFor;
 
@@ -92,7 +98,7 @@ private:
     QTimer timer_;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected kalvo::test::ProgramFolder {
 protected:
     void SetUp() override
     {
@@ -103,24 +109,6 @@ protected:
     {
         window.reset();
         state.reset();
-    }
-
-    void WriteLanguageFile()
-    {
-        std::string text;
-        for (int n = 1; n <= kalvo::LanguageLines::Count; ++n)
-            text += Line(n) + "\r\n";
-        kalvo::test::WriteFileBytes(files.languageFile, text);
-    }
-
-    void WriteSettings(const std::string& mainSection)
-    {
-        kalvo::test::WriteFileBytes(files.settingsFile, "[Main]\r\n" + mainSection);
-    }
-
-    int StoredSetting(const std::string& key) const
-    {
-        return kalvo::ReadIniInteger(files.settingsFile, "Main", key, -999);
     }
 
     // Builds the window without showing it, so start-up has not run.
@@ -135,14 +123,6 @@ protected:
     {
         Build().show();
         return *window;
-    }
-
-    void AnswerEveryRequest()
-    {
-        serial.AnswerRequest(kalvo::StatusRequest, {{5, kalvo::MakeReply(kalvo::StatusRequest, statusData)}});
-        serial.AnswerRequest(kalvo::TimingRequest, {{5, kalvo::MakeReply(kalvo::TimingRequest, {})}});
-        serial.AnswerRequest(kalvo::ErrorHistoryRequest,
-                             {{5, kalvo::MakeReply(kalvo::ErrorHistoryRequest, errorHistoryData)}});
     }
 
     void ExpectInitialContents() const
@@ -163,30 +143,10 @@ protected:
         EXPECT_EQ(window->StatusBar1->PanelText(1), QString());
     }
 
-    kalvo::test::TempDir dir;
-    kalvo::ProgramFiles files{dir.file("MY.LNG"), dir.file("kalvo.ini")};
     kalvo::FakeSerialSystem serial;
     std::optional<kalvo::test::ProgramStateGuard> state;
     std::vector<std::string> errors;
     std::unique_ptr<QtMainWindow> window;
-
-    // Byte 37 = 0x56 sets flags 1, 2, 5 and 6; byte 38 = 0x80 sets flag 8. Bytes 2..17 hold the
-    // status text, with bytes a plain-text view would lose and one 0x80 that decoding drops.
-    kalvo::Bytes statusData = [] {
-        kalvo::Bytes data(51, 0);
-        const std::string status("ab\0\xA0\xFF\x80zq", 8);
-        std::copy(status.begin(), status.end(), data.begin() + 2);
-        data[35] = 0x09;  // 2305 tenths of a volt
-        data[36] = 0x01;
-        data[37] = 0x56;
-        data[38] = 0x80;
-        return data;
-    }();
-    kalvo::Bytes errorHistoryData = [] {
-        kalvo::Bytes data(128, 0);
-        data[0] = 0xFF;  // record 1 is empty
-        return data;
-    }();
 };
 
 TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
@@ -200,7 +160,7 @@ TEST_F(MainWindowTest, BuiltWindowShowsItsInitialContents)
 
 TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
 
     EXPECT_TRUE(errors.empty());
@@ -234,7 +194,7 @@ TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
 
 TEST_F(MainWindowTest, StoredPortThatExistsIsOpenedAndPolled)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     QtMainWindow& frame = Start();
 
@@ -278,9 +238,9 @@ TEST_F(MainWindowTest, MissingLanguageFileStopsStartUpInTheErrorBox)
 
 TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
-    AnswerEveryRequest();
+    AnswerEveryRequest(serial);
     QtMainWindow& frame = Start();
     frame.MainFrm().Timer1Timer();
 
@@ -318,9 +278,34 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
     EXPECT_FALSE(frame.Label5->text().isEmpty());
 }
 
+// The quit that a termination signal asks for, arriving while the port dialog is open: the dialog
+// closes, the port command ends as it would after a cancel, then the run ends as Quit ends it.
+TEST_F(MainWindowTest, SignalQuitClosesAnOpenDialogFirst)
+{
+    WriteNumberedLanguageFile();
+    WriteSettings("Panel=2\r\n");
+    QtMainWindow& frame = Start();
+    QDialog portDialog(&frame);
+    bool dialogReturned = false;
+    frame.SetPortDialog([&] {
+        QTimer::singleShot(0, &frame, [&frame] { kalvo::QuitAfterDialogs(frame); });
+        portDialog.exec();
+        dialogReturned = true;
+    });
+
+    frame.MenuActions.at(kalvo::MenuCommand::COMPort1)->trigger();
+
+    EXPECT_TRUE(dialogReturned);
+    EXPECT_FALSE(uGlobal::StopRequested);  // Quit comes only once the dialog's loop has ended
+    ASSERT_TRUE(WaitFor([&] { return frame.isHidden(); }));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(uGlobal::StopRequested);
+    EXPECT_EQ(StoredSetting("Panel"), 1);
+}
+
 TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
     frame.PageControl1->setCurrentWidget(frame.TabSheet2);
     QListWidget* list = frame.CheckListBox1;
@@ -344,9 +329,62 @@ TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)
     EXPECT_EQ(list->item(0)->checkState(), Qt::Unchecked);
 }
 
+// The named widget that holds the keyboard focus: the focus widget or the nearest named one above it
+// (a page control's focus lies on its tab bar).
+std::string FocusedName(const QtMainWindow& window)
+{
+    for (QWidget* widget = QApplication::focusWidget(); widget && widget != &window; widget = widget->parentWidget()) {
+        const QString name = widget->objectName();
+        if (!name.isEmpty() && !name.startsWith(QStringLiteral("qt_")))
+            return name.toStdString();
+    }
+    return "nothing";
+}
+
+// Tab goes round the Text page in its focus order, into the error memo of the page showing; the
+// check list takes its turn only while it is enabled, which start-up ends. A memo keeps its text.
+TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
+{
+    using Names = std::vector<std::string>;
+    const struct {
+        bool startedUp;
+        Names order;
+    } cases[] = {
+        {true, {"PageControl2", "Memo2", "BitBtn1", "BitBtn2", "BitBtn3", "PageControl1", "Memo1"}},
+        {false, {"PageControl2", "Memo8", "CheckListBox1", "BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl1",
+                 "Memo1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.startedUp ? "after start-up" : "start-up stopped at the missing language file");
+        std::filesystem::remove(files.languageFile);
+        if (c.startedUp)
+            WriteNumberedLanguageFile();
+        QtMainWindow& frame = Start();
+        frame.PageControl1->setCurrentWidget(frame.TabSheet2);
+        QApplication::setActiveWindow(&frame);
+        frame.Memo1->setFocus();
+        frame.Memo1->setPlainText(QStringLiteral("typed"));
+
+        Names visited;
+        for (std::size_t press = 0; press < c.order.size(); ++press) {
+            QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+            QApplication::sendEvent(QApplication::focusWidget(), &tab);
+            visited.push_back(FocusedName(frame));
+        }
+
+        frame.Memo1->moveCursor(QTextCursor::End);
+        QKeyEvent letter(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(frame.Memo1, &letter);
+
+        EXPECT_EQ(visited, c.order);
+        EXPECT_EQ(frame.Memo1->toPlainText(), QStringLiteral("typedx"));
+        window.reset();
+    }
+}
+
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     QtMainWindow& frame = Start();
     EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
     frame.resize(900, 700);
@@ -371,6 +409,9 @@ TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)
         ASSERT_NE(found, nullptr) << widget.name;
         EXPECT_EQ(found->geometry(), widget.geometry) << widget.name;
     }
+    for (QtMemo* errorMemo : {frame.Memo2, frame.Memo3, frame.Memo4, frame.Memo5, frame.Memo6, frame.Memo7,
+                             frame.Memo8, frame.Memo9})
+        EXPECT_EQ(errorMemo->size(), QSize(409, 141)) << errorMemo->objectName().toStdString();
     EXPECT_EQ(frame.Label5->pos(), QPoint(434, 45));
     EXPECT_EQ(frame.Label1->text(), QStringLiteral("Status : "));
     EXPECT_EQ(frame.findChild<QLabel*>(QStringLiteral("Panel0"))->width(), 50);

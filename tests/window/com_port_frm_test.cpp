@@ -115,8 +115,8 @@ TEST_F(ComPortFrmTest, OkStoresTheChosenPortUpToThreeDigits)
     PortsPresent({9, 10, 255});
     for (int chosen : {9, 10, 255}) {
         ShowAndList();
-        view.selected = static_cast<int>(std::find(view.items.begin(), view.items.end(), "COM" + std::to_string(chosen)) -
-                                         view.items.begin());
+        view.selected = static_cast<int>(
+            std::find(view.items.begin(), view.items.end(), "COM" + std::to_string(chosen)) - view.items.begin());
         view.closedWithOk = false;
         dialog.Button1Click();
 

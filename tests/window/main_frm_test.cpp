@@ -10,6 +10,8 @@
 #include "FakeSerial.h"
 #include "KalvoError.h"
 #include "LanguageFixtures.h"
+#include "PollFixtures.h"
+#include "ProgramFolder.h"
 #include "ProgramState.h"
 #include "Protocol.h"
 #include "Readings.h"
@@ -21,47 +23,23 @@
 
 namespace {
 
+using kalvo::test::AnswerEveryRequest;
+
 using kalvo::ComponentImage;
 using kalvo::test::Line;
 using namespace std::chrono_literals;
 
 constexpr ComponentImage ComponentImages[] = {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo,
-                                              ComponentImage::ImageMotor,   ComponentImage::ImageFlamme,
-                                              ComponentImage::ImageVentil1, ComponentImage::ImageVentil2};
+    ComponentImage::ImageMotor, ComponentImage::ImageFlamme, ComponentImage::ImageVentil1,
+    ComponentImage::ImageVentil2};
 
-class MainFrmTest : public ::testing::Test {
+class MainFrmTest : public ::testing::Test, protected kalvo::test::ProgramFolder {
 protected:
     MainFrmTest()
     {
         // The face takes the window down when told to close it, and that runs FormHide.
         view.onCloseWindow = [this] { frame.FormHide(); };
         frame.FormCreate();
-    }
-
-    void WriteLanguageFile()
-    {
-        std::string text;
-        for (int n = 1; n <= kalvo::LanguageLines::Count; ++n)
-            text += Line(n) + "\r\n";
-        kalvo::test::WriteFileBytes(files.languageFile, text);
-    }
-
-    void WriteSettings(const std::string& mainSection)
-    {
-        kalvo::test::WriteFileBytes(files.settingsFile, "[Main]\r\n" + mainSection);
-    }
-
-    int StoredSetting(const std::string& key) const
-    {
-        return kalvo::ReadIniInteger(files.settingsFile, "Main", key, -999);
-    }
-
-    void AnswerEveryRequest()
-    {
-        serial.AnswerRequest(kalvo::StatusRequest, {{5, kalvo::MakeReply(kalvo::StatusRequest, statusData)}});
-        serial.AnswerRequest(kalvo::TimingRequest, {{5, kalvo::MakeReply(kalvo::TimingRequest, {})}});
-        serial.AnswerRequest(kalvo::ErrorHistoryRequest,
-                             {{5, kalvo::MakeReply(kalvo::ErrorHistoryRequest, errorHistoryData)}});
     }
 
     void ExpectInitialContents() const
@@ -80,30 +58,10 @@ protected:
         EXPECT_EQ(view.panels, (std::array<std::string, 2>{}));
     }
 
-    kalvo::test::TempDir dir;
-    kalvo::ProgramFiles files{dir.file("MY.LNG"), dir.file("kalvo.ini")};
     kalvo::FakeSerialSystem serial;
     kalvo::test::ProgramStateGuard state{&serial};
     kalvo::test::RecordingView view;
     TMainFrm frame{view, files};
-
-    // Byte 37 = 0x56 sets flags 1, 2, 5 and 6; byte 38 = 0x80 sets flag 8. Bytes 2..17 hold the
-    // status text, with bytes a plain-text view would lose and one 0x80 that decoding drops.
-    kalvo::Bytes statusData = [] {
-        kalvo::Bytes data(51, 0);
-        const std::string status("ab\0\xA0\xFF\x80zq", 8);
-        std::copy(status.begin(), status.end(), data.begin() + 2);
-        data[35] = 0x09;  // 2305 tenths of a volt
-        data[36] = 0x01;
-        data[37] = 0x56;
-        data[38] = 0x80;
-        return data;
-    }();
-    kalvo::Bytes errorHistoryData = [] {
-        kalvo::Bytes data(128, 0);
-        data[0] = 0xFF;  // record 1 is empty
-        return data;
-    }();
 };
 
 TEST_F(MainFrmTest, CreatedWindowPollsEveryTwoSecondsAndBecomesTheWindowLink)
@@ -116,7 +74,7 @@ TEST_F(MainFrmTest, CreatedWindowPollsEveryTwoSecondsAndBecomesTheWindowLink)
 
 TEST_F(MainFrmTest, StartUpWithoutSettingsRunsWithoutAPort)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     frame.FormShow();
 
     EXPECT_TRUE(view.errorBoxes.empty());
@@ -150,7 +108,7 @@ TEST_F(MainFrmTest, StartUpWithoutSettingsRunsWithoutAPort)
 
 TEST_F(MainFrmTest, StartUpAndShutdownRunOnceEach)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     frame.FormHide();  // taken down before it was ever shown: nothing to store
     EXPECT_FALSE(std::filesystem::exists(files.settingsFile));
 
@@ -171,7 +129,7 @@ TEST_F(MainFrmTest, OpensOnThePicturePageAndStoresThePageShowingAtTheEnd)
         SCOPED_TRACE(showing == 2 ? "Text page showing" : "Picture page showing");
         kalvo::test::RecordingView pageView;
         TMainFrm pageFrame(pageView, files);
-        WriteLanguageFile();
+        WriteNumberedLanguageFile();
         WriteSettings("Panel=2\r\n");
         pageView.SetActivePage(2);
         pageFrame.FormShow();
@@ -186,7 +144,7 @@ TEST_F(MainFrmTest, OpensOnThePicturePageAndStoresThePageShowingAtTheEnd)
 
 TEST_F(MainFrmTest, StoredPortThatIsGoneIsForgotten)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     serial.RefuseOpen(5);
     frame.FormShow();
@@ -200,7 +158,7 @@ TEST_F(MainFrmTest, StoredPortThatIsGoneIsForgotten)
 
 TEST_F(MainFrmTest, StoredPortThatExistsIsOpenedAndPolled)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     frame.FormShow();
 
@@ -240,9 +198,9 @@ TEST_F(MainFrmTest, MissingLanguageFileStopsStartUpInTheErrorBox)
 
 TEST_F(MainFrmTest, PollShowsTheReadingsEverywhere)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
-    AnswerEveryRequest();
+    AnswerEveryRequest(serial);
     frame.FormShow();
     frame.Timer1Timer();
 
@@ -258,7 +216,7 @@ TEST_F(MainFrmTest, PollShowsTheReadingsEverywhere)
     EXPECT_EQ(view.memos.at(2), std::vector<std::string>{Line(30) + " 1"});
     for (int n = 2; n <= 8; ++n)
         EXPECT_EQ(view.memos.at(n + 1),
-                  kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, 16 * (n - 1), n, uGlobal::LanguageTable));
+            kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, 16 * (n - 1), n, uGlobal::LanguageTable));
     EXPECT_EQ(view.memos.at(9).front(), Line(30) + " 8");
 
     const std::vector<bool> expectedFlags = {false, true, true, false, false, true, true, false, true, false};
@@ -281,18 +239,19 @@ TEST_F(MainFrmTest, PollShowsTheReadingsEverywhere)
 // Each flag lights its own component, and only that one.
 TEST_F(MainFrmTest, EachFlagShowsItsComponentAndItsCheckMark)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     frame.FormShow();
-    const std::map<int, ComponentImage> pictured = {
-        {1, ComponentImage::ImageFlamme}, {2, ComponentImage::ImageVentil1}, {3, ComponentImage::ImageVentil2},
-        {4, ComponentImage::ImageTrafo},  {5, ComponentImage::ImageHeizung}, {6, ComponentImage::ImageMotor}};
+    const std::map<int, ComponentImage> pictured = {{1, ComponentImage::ImageFlamme}, {2, ComponentImage::ImageVentil1},
+        {3, ComponentImage::ImageVentil2}, {4, ComponentImage::ImageTrafo}, {5, ComponentImage::ImageHeizung},
+        {6, ComponentImage::ImageMotor}};
     for (int flag = 0; flag < 10; ++flag) {
         uGlobal::StatusFlags = {};
         uGlobal::StatusFlags[static_cast<std::size_t>(flag)] = true;
         frame.RefreshIndicators();
         for (ComponentImage image : ComponentImages) {
             const auto found = pictured.find(flag);
-            EXPECT_EQ(view.imageVisible.at(image), found != pictured.end() && found->second == image) << "flag " << flag;
+            EXPECT_EQ(view.imageVisible.at(image), found != pictured.end() && found->second == image)
+                << "flag " << flag;
         }
         for (int k = 0; k < 10; ++k)
             EXPECT_EQ(view.checkMarks[static_cast<std::size_t>(k)], k == flag) << "flag " << flag << ", item " << k;
@@ -301,7 +260,7 @@ TEST_F(MainFrmTest, EachFlagShowsItsComponentAndItsCheckMark)
 
 TEST_F(MainFrmTest, QuitDuringAWaitingCycleEndsTheRun)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     frame.FormShow();
 
@@ -317,7 +276,7 @@ TEST_F(MainFrmTest, QuitDuringAWaitingCycleEndsTheRun)
     EXPECT_TRUE(uGlobal::StopRequested);
     EXPECT_EQ(serial.Writes().size(), 1u);  // the cycle ended in its first wait
     EXPECT_TRUE(view.closed);
-    EXPECT_EQ(StoredSetting("COM"), 5);     // written while the port was still in use
+    EXPECT_EQ(StoredSetting("COM"), 5);  // written while the port was still in use
     EXPECT_EQ(StoredSetting("Panel"), 1);
     EXPECT_FALSE(serial.Port(5).open);
     EXPECT_EQ(view.panels[0], "No Com-Port");
@@ -334,7 +293,7 @@ TEST_F(MainFrmTest, QuitDuringAWaitingCycleEndsTheRun)
 
 TEST_F(MainFrmTest, TickDuringARunningPollStartsNoSecondCycle)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     frame.FormShow();
     view.onShowPortDialog = [] { uGlobal::PortNumber = 5; };
@@ -361,16 +320,16 @@ TEST_F(MainFrmTest, TickDuringARunningPollStartsNoSecondCycle)
     EXPECT_TRUE(view.errorBoxes.empty());
     EXPECT_EQ(writesAfterTick, writesBeforeTick);
     EXPECT_TRUE(timerOnAfterTick);
-    EXPECT_EQ(serial.Writes().size(), 3u);  // one cycle: three requests
+    EXPECT_EQ(serial.Writes().size(), 3u);                          // one cycle: three requests
     EXPECT_EQ(serial.OpenAttempts(), (std::vector<int>{5, 5, 5}));  // check, open, reopen after the dialog
     EXPECT_TRUE(view.timerOn);
 }
 
 TEST_F(MainFrmTest, ClearReadingsEmptiesOnlyTheReportAndErrorMemos)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
-    AnswerEveryRequest();
+    AnswerEveryRequest(serial);
     frame.FormShow();
     frame.Timer1Timer();
     view.AddMemoLine(10, "scratch");
@@ -390,7 +349,7 @@ TEST_F(MainFrmTest, ClearReadingsEmptiesOnlyTheReportAndErrorMemos)
 
 TEST_F(MainFrmTest, ErrorRecordNumberWithoutAMemoChangesNothing)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     frame.FormShow();
     const auto before = view.memos;
 
@@ -403,7 +362,7 @@ TEST_F(MainFrmTest, ErrorRecordNumberWithoutAMemoChangesNothing)
 
 TEST_F(MainFrmTest, PortCommandReopensThePortChosenAndRestartsPolling)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     frame.FormShow();
     view.onShowPortDialog = [] { uGlobal::PortNumber = 7; };
     frame.MenuClick(kalvo::MenuCommand::COMPort1);
@@ -417,7 +376,7 @@ TEST_F(MainFrmTest, PortCommandReopensThePortChosenAndRestartsPolling)
 
 TEST_F(MainFrmTest, PortCommandClosesThePortBeforeTheDialogAndStopsPollingMeanwhile)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     frame.FormShow();
     bool portOpenDuringDialog = true;
@@ -437,7 +396,7 @@ TEST_F(MainFrmTest, PortCommandClosesThePortBeforeTheDialogAndStopsPollingMeanwh
 
 TEST_F(MainFrmTest, PortCommandRestartsPollingEvenWhenTheDialogFails)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     WriteSettings("COM=5\r\n");
     frame.FormShow();
     view.onShowPortDialog = [] { throw kalvo::KalvoError("Dialog failed"); };
@@ -451,7 +410,7 @@ TEST_F(MainFrmTest, PortCommandRestartsPollingEvenWhenTheDialogFails)
 
 TEST_F(MainFrmTest, UnwritableSettingsSkipTheRestOfShutdown)
 {
-    WriteLanguageFile();
+    WriteNumberedLanguageFile();
     std::filesystem::create_directory(files.settingsFile);  // a folder where the file should be
     frame.FormShow();
     view.onShowPortDialog = [] { uGlobal::PortNumber = 5; };

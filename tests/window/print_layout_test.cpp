@@ -63,9 +63,8 @@ TEST(PrintLayout, LineTooWideForThePageContinuesOnTheNextPrintedLines)
 
 TEST(PrintLayout, CharacterWiderThanThePageStillMovesTheLineOn)
 {
-    const auto placed = kalvo::LayOutPrintedLines({"WWW"}, {1, 100, 1}, [](const std::string& text) {
-        return 3.0 * static_cast<double>(text.size());
-    });
+    const auto placed = kalvo::LayOutPrintedLines(
+        {"WWW"}, {1, 100, 1}, [](const std::string& text) { return 3.0 * static_cast<double>(text.size()); });
 
     ASSERT_EQ(placed.size(), 3u);
     EXPECT_EQ(placed[2].text, "W");
@@ -80,13 +79,12 @@ TEST(PrintLayout, NewPageBeginsTwoLineHeightsAboveTheBottom)
         int lines;
         int pages;
     } cases[] = {
-        {6.5, 10, 2},  // five lines a page: the sixth would start 1.5 line heights above the bottom
-        {6.5, 11, 3},
-        {1.5, 3, 3},   // not even two line heights: one line a page
+        {6.5, 10, 2},               // five lines a page: the sixth would start 1.5 line heights above the bottom
+        {6.5, 11, 3}, {1.5, 3, 3},  // not even two line heights: one line a page
     };
     for (const auto& c : cases) {
-        const auto placed = LayOut(std::vector<std::string>(static_cast<std::size_t>(c.lines), "line"),
-                                   {300, c.pageHeightInLines * 12, 12});
+        const auto placed = LayOut(
+            std::vector<std::string>(static_cast<std::size_t>(c.lines), "line"), {300, c.pageHeightInLines * 12, 12});
         EXPECT_EQ(PageCount(placed), c.pages) << c.pageHeightInLines << " line heights, " << c.lines << " lines";
         for (const PlacedLine& line : placed) {
             if (line.top == 0)
@@ -107,7 +105,8 @@ TEST(PrintLayout, LongReportContinuesOnFurtherPagesInOrder)
     EXPECT_EQ(PageCount(placed), 3);
     for (std::size_t i = 0; i < placed.size(); ++i) {
         EXPECT_EQ(placed[i].text, lines[i]);
-        EXPECT_EQ(placed[i].page, static_cast<int>(i / 59)) << "59 lines a page: the 60th would start 1 line above the bottom";
+        EXPECT_EQ(placed[i].page, static_cast<int>(i / 59))
+            << "59 lines a page: the 60th would start 1 line above the bottom";
     }
 }
 

@@ -9,8 +9,8 @@ namespace kalvo {
 void PlaceCentred(QWidget& window)
 {
     if (const QScreen* display = window.screen()) {
-        const QRect frame = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.frameGeometry().size(),
-                                                display->availableGeometry());
+        const QRect frame = QStyle::alignedRect(
+            Qt::LeftToRight, Qt::AlignCenter, window.frameGeometry().size(), display->availableGeometry());
         window.move(frame.topLeft());
     }
 }

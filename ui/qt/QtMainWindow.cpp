@@ -12,9 +12,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QToolButton>
 
 #include <array>
 #include <utility>
@@ -52,6 +53,8 @@ constexpr int CheckListRowHeight = 13;
 
 // The error tab shown before start-up has run.
 constexpr int InitialErrorTab = 6;
+// Each error memo fills its page's client area, at a fixed size whatever the style's tab frame.
+constexpr QRect ErrorMemoGeometry(0, 0, 409, 141);
 
 // "MS Sans Serif" where the system has it; elsewhere a plain sans-serif face of the same height.
 // Liberation Sans and Arial run about as narrow, so the fixed-width captions still fit.
@@ -136,6 +139,14 @@ QPushButton* MakeButton(const char* name, const QString& caption, const QRect& g
     return button;
 }
 
+// A page control with many tabs shows scroll arrows; like a native page control's, they take clicks
+// but no keyboard focus, so Tab goes from the tabs straight into the page.
+void KeepScrollArrowsOutOfTabOrder(QTabWidget* pageControl)
+{
+    for (QToolButton* arrow : pageControl->tabBar()->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
+}
+
 QWidget* MakePage(const char* name)
 {
     auto* page = new QWidget;
@@ -146,7 +157,7 @@ QWidget* MakePage(const char* name)
 // Every row of the status check list is the same fixed height.
 class FixedRowHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedRowHeightDelegate(int rowHeight, QObject* parent) : QStyledItemDelegate(parent), rowHeight_(rowHeight) {}
+    FixedRowHeightDelegate(int rowHeight, QObject* parent) : QStyledItemDelegate(parent), rowHeight_(rowHeight) { }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -162,9 +173,8 @@ private:
 QtMainWindow::QtMainWindow(kalvo::ProgramFiles files, QWidget* parent)
     : QMainWindow(parent),
       mainFrm_(std::make_unique<TMainFrm>(*this, std::move(files))),
-      printDeviceSource_([](const std::string& documentName) {
-          return PrinterDevice(QPrinterInfo::defaultPrinter(), documentName);
-      })
+      printDeviceSource_(
+          [](const std::string& documentName) { return PrinterDevice(QPrinterInfo::defaultPrinter(), documentName); })
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QString::fromLatin1(kalvo::MainFrmCaption::Window));
@@ -240,8 +250,8 @@ void QtMainWindow::BuildPicturePage()
     ImageVentil1 = MakeImage("ImageVentil1", {261, 287, 33, 65}, valve, page);
     ImageVentil2 = MakeImage("ImageVentil2", {261, 210, 33, 57}, valve, page);
     ImageHeizung = MakeImage("ImageHeizung", {32, 209, 65, 33}, LoadPicture(QStringLiteral("heater.bmp")), page);
-    ImageFlamme = MakeImage("ImageFlamme", {400, 88, 129, 57},
-                            TransparentPicture(LoadImage(QStringLiteral("flame.bmp"))), page);
+    ImageFlamme =
+        MakeImage("ImageFlamme", {400, 88, 129, 57}, TransparentPicture(LoadImage(QStringLiteral("flame.bmp"))), page);
     ImageTrafo = MakeImage("ImageTrafo", {323, 41, 65, 65}, LoadPicture(QStringLiteral("transformer.bmp")), page);
     Image1 = MakeImage("Image1", {328, 416, 305, 49}, LoadJpegPicture(QStringLiteral("logo.jpg")), page);
     Label2 = MakeValueLabel("Label2", 138, 343, page);
@@ -265,12 +275,13 @@ void QtMainWindow::BuildTextPage()
     PageControl2 = new QTabWidget(page);
     PageControl2->setObjectName(QStringLiteral("PageControl2"));
     PageControl2->setGeometry(8, 312, 417, 169);
+    KeepScrollArrowsOutOfTabOrder(PageControl2);
     // Narrow tabs, so all eight error tabs show side by side without scroll arrows.
-    PageControl2->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 3px 7px; border: 1px solid palette(mid); border-bottom: none;"
-        " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
-        "QTabBar::tab:selected { background: palette(base); }"
-        "QTabBar::tab:!selected { margin-top: 2px; }"));
+    PageControl2->setStyleSheet(
+        QStringLiteral("QTabBar::tab { padding: 3px 7px; border: 1px solid palette(mid); border-bottom: none;"
+                       " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
+                       "QTabBar::tab:selected { background: palette(base); }"
+                       "QTabBar::tab:!selected { margin-top: 2px; }"));
     BuildErrorPages();
 
     CheckListBox1 = new QListWidget(page);
@@ -313,10 +324,8 @@ void QtMainWindow::BuildErrorPages()
     for (const ErrorPage& errorPage : errorPages) {
         QWidget* sheet = MakePage(errorPage.sheetName);
         QtMemo* memo = MakeMemo(errorPage.memoName, MemoScrollBars::None, sheet);
+        memo->setGeometry(ErrorMemoGeometry);
         memo->AddLine(errorPage.memoName);
-        auto* fill = new QVBoxLayout(sheet);
-        fill->setContentsMargins(0, 0, 0, 0);
-        fill->addWidget(memo);
         PageControl2->addTab(sheet, QString::fromLatin1(errorPage.sheetName));
         this->*errorPage.sheet = sheet;
         this->*errorPage.memo = memo;
@@ -373,17 +382,16 @@ void QtMainWindow::hideEvent(QHideEvent* event)
 
 QtMemo* QtMainWindow::Memo(int memo) const
 {
-    static constexpr std::array<QtMemo* QtMainWindow::*, 10> memos = {
-        &QtMainWindow::Memo1, &QtMainWindow::Memo2, &QtMainWindow::Memo3, &QtMainWindow::Memo4, &QtMainWindow::Memo5,
-        &QtMainWindow::Memo6, &QtMainWindow::Memo7, &QtMainWindow::Memo8, &QtMainWindow::Memo9, &QtMainWindow::Memo10};
+    static constexpr std::array<QtMemo * QtMainWindow::*, 10> memos = {&QtMainWindow::Memo1, &QtMainWindow::Memo2,
+        &QtMainWindow::Memo3, &QtMainWindow::Memo4, &QtMainWindow::Memo5, &QtMainWindow::Memo6, &QtMainWindow::Memo7,
+        &QtMainWindow::Memo8, &QtMainWindow::Memo9, &QtMainWindow::Memo10};
     return memo >= 1 && memo <= 10 ? this->*memos[static_cast<std::size_t>(memo - 1)] : nullptr;
 }
 
 QLabel* QtMainWindow::ValueLabel(int label) const
 {
-    static constexpr std::array<QLabel* QtMainWindow::*, 5> labels = {
-        &QtMainWindow::Label2, &QtMainWindow::Label3, &QtMainWindow::Label4, &QtMainWindow::Label5,
-        &QtMainWindow::Label6};
+    static constexpr std::array<QLabel * QtMainWindow::*, 5> labels = {&QtMainWindow::Label2, &QtMainWindow::Label3,
+        &QtMainWindow::Label4, &QtMainWindow::Label5, &QtMainWindow::Label6};
     return label >= 2 && label <= 6 ? this->*labels[static_cast<std::size_t>(label - 2)] : nullptr;
 }
 
@@ -408,10 +416,10 @@ QtPicture* QtMainWindow::Image(kalvo::ComponentImage image) const
 
 QWidget* QtMainWindow::TabSheet(int tabSheet) const
 {
-    static constexpr std::array<QWidget* QtMainWindow::*, 10> sheets = {
-        &QtMainWindow::TabSheet1, &QtMainWindow::TabSheet2, &QtMainWindow::TabSheet3, &QtMainWindow::TabSheet4,
-        &QtMainWindow::TabSheet5, &QtMainWindow::TabSheet6, &QtMainWindow::TabSheet7, &QtMainWindow::TabSheet8,
-        &QtMainWindow::TabSheet9, &QtMainWindow::TabSheet10};
+    static constexpr std::array<QWidget * QtMainWindow::*, 10> sheets = {&QtMainWindow::TabSheet1,
+        &QtMainWindow::TabSheet2, &QtMainWindow::TabSheet3, &QtMainWindow::TabSheet4, &QtMainWindow::TabSheet5,
+        &QtMainWindow::TabSheet6, &QtMainWindow::TabSheet7, &QtMainWindow::TabSheet8, &QtMainWindow::TabSheet9,
+        &QtMainWindow::TabSheet10};
     return tabSheet >= 1 && tabSheet <= 10 ? this->*sheets[static_cast<std::size_t>(tabSheet - 1)] : nullptr;
 }
 

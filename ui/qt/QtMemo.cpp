@@ -34,6 +34,8 @@ QtMemo::QtMemo(const QString& name, QWidget* parent)
     : QPlainTextEdit(parent)
 {
     setObjectName(name);
+    // As in a multi-line edit box of the form's platform, Tab moves the focus on and types nothing.
+    setTabChangesFocus(true);
 }
 
 void QtMemo::SetLines(const std::vector<std::string>& lines)

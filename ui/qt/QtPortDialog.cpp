@@ -24,8 +24,9 @@ constexpr int NoteBottomMargin = 8;
 }  // namespace
 
 QtPortDialog::QtPortDialog(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent,
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("ComPortFrm"));
     setWindowTitle(QString::fromLatin1(kalvo::ComPortFrmCaption::Window));

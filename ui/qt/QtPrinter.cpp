@@ -32,7 +32,7 @@ kalvo::RegionalDateTime QtRegionalDateTime(const QDateTime& moment)
 {
     const QLocale regional = QLocale::system();
     return {kalvo::QStringToAnsi(regional.toString(moment.date(), QLocale::ShortFormat)),
-            kalvo::QStringToAnsi(regional.toString(moment.time(), LongTimeFormat(regional)))};
+        kalvo::QStringToAnsi(regional.toString(moment.time(), LongTimeFormat(regional)))};
 }
 
 PrintDevice PrinterDevice(const QPrinterInfo& printer, const std::string& documentName)
@@ -46,7 +46,7 @@ PrintDevice PrinterDevice(const QPrinterInfo& printer, const std::string& docume
     return {kalvo::PrintJobStatus::Opened, std::move(device)};
 }
 
-QtPrintJob::QtPrintJob(std::unique_ptr<QPagedPaintDevice> device) : device_(std::move(device)) {}
+QtPrintJob::QtPrintJob(std::unique_ptr<QPagedPaintDevice> device) : device_(std::move(device)) { }
 
 bool QtPrintJob::Begin()
 {

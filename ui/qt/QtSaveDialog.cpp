@@ -1,7 +1,6 @@
 #include "QtSaveDialog.h"
 
-QtSaveDialog::QtSaveDialog(QWidget* parent)
-    : QFileDialog(parent)
+QtSaveDialog::QtSaveDialog(QWidget* parent) : QFileDialog(parent)
 {
     setObjectName(QStringLiteral("SaveDialog1"));
     setAcceptMode(AcceptSave);

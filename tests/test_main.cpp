@@ -1,0 +1,9 @@
+#include <gtest/gtest.h>
+
+#include "RunTests.h"
+
+int main(int argc, char* argv[])
+{
+    testing::InitGoogleTest(&argc, argv);
+    return kalvo::test::RunTestsRequiringOne();
+}
