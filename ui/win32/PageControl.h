@@ -16,7 +16,6 @@ public:
 
     static void RegisterPageClass(HINSTANCE instance);
 
-    HWND Handle() const { return tabs_; }
     // Adds a page with this id and caption; returns its window.
     HWND AddPage(int id, const std::wstring& caption);
     void SetCaption(int index, const std::wstring& caption);

@@ -100,10 +100,10 @@ INT_PTR CALLBACK Win32ComPortFrm::DialogProc(HWND dialog, UINT message, WPARAM w
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
     }
     auto* self = reinterpret_cast<Win32ComPortFrm*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    return self ? self->Handle(message, wParam, lParam) : FALSE;
+    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
 }
 
-INT_PTR Win32ComPortFrm::Handle(UINT message, WPARAM wParam, LPARAM)
+INT_PTR Win32ComPortFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

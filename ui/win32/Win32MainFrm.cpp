@@ -34,6 +34,7 @@ constexpr int ValueLabelFontPixels = 24;
 constexpr UINT_PTR Timer1Id = 1;
 constexpr int CheckListItemHeight = 13;
 constexpr int FirstTabSheetOfPageControl2 = 3;
+constexpr int InitialErrorTab = 9;  // the inner page showing until start-up selects the first
 constexpr int TabSheetCount = 10;
 constexpr int FirstLabel = 2;
 constexpr int LastLabel = 6;
@@ -244,7 +245,7 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
                        WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, IdMemo(memo),
                        Bounds(0, 0, size.cx, size.cy), windowFont_);
     }
-    PageControl2->SetActive(9 - FirstTabSheetOfPageControl2);  // TabSheet9 until start-up
+    PageControl2->SetActive(InitialErrorTab - FirstTabSheetOfPageControl2);
 }
 
 HWND Win32MainFrm::AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
@@ -439,10 +440,10 @@ LRESULT CALLBACK Win32MainFrm::WindowProc(HWND window, UINT message, WPARAM wPar
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32MainFrm*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return self ? self->Handle(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
+    return self ? self->HandleMessage(message, wParam, lParam) : DefWindowProcW(window, message, wParam, lParam);
 }
 
-LRESULT Win32MainFrm::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:

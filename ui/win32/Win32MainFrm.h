@@ -36,7 +36,6 @@ public:
 
     // The behaviour that receives this window's events, and the port dialog the port command shows.
     void Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog);
-    HWND Handle() const { return window_; }
     // Shows the window centred on the screen, then passes the first showing to FormShow.
     void Show(int showCommand);
 
@@ -72,7 +71,7 @@ public:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id);
     void Notify(const NMHDR& header);
     void TakenDown();
