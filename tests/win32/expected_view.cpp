@@ -12,6 +12,7 @@
 //   export         first-poll, then Copy to Clipboard              -> the clipboard's bytes
 //   no-printer     first-poll, then Print without a printer        -> "title T" and "text T" lines
 //   captions       the port dialog's label and button              -> "label T" and "button T" lines
+//   no-language    start-up without MY.LNG (LANGUAGE_FILE unused)  -> "title T" and "text T" lines
 
 #include <chrono>
 #include <cstdio>
@@ -68,9 +69,11 @@ kalvo::viewdump::ViewDump DumpOf(const kalvo::test::RecordingView& view)
 // the port, the scripted line, the recording view and the main window's behaviour.
 class Run {
 public:
+    // An empty language file name: the program's folder has none.
     Run(const std::string& languageFile, int port)
     {
-        std::filesystem::copy_file(languageFile, files.languageFile);
+        if (!languageFile.empty())
+            std::filesystem::copy_file(languageFile, files.languageFile);
         kalvo::test::WriteFileBytes(files.settingsFile, "[Main]\r\nCOM=" + std::to_string(port) + "\r\n");
         view.onCloseWindow = [this] { frame.FormHide(); };
         frame.FormCreate();
@@ -104,12 +107,25 @@ void Print(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+void PrintErrorBox(const kalvo::test::RecordingView& view)
+{
+    if (view.errorBoxes.size() != 1)
+        throw std::runtime_error("not exactly one error box was shown");
+    Print("title " + view.errorBoxTitles.front() + "\ntext " + view.errorBoxes.front() + "\n");
+}
+
 int Scenario(const std::vector<std::string>& args)
 {
     const std::string& scenario = args.at(0);
     if (scenario == "captions") {
         Print(std::string("label ") + kalvo::ComPortFrmCaption::Label1 + "\nbutton " + kalvo::ComPortFrmCaption::Button1 +
               "\n");
+        return 0;
+    }
+    if (scenario == "no-language") {
+        Run run("", std::stoi(args.at(2)));
+        run.frame.FormShow();
+        PrintErrorBox(run.view);
         return 0;
     }
     Run run(args.at(1), std::stoi(args.at(2)));
@@ -143,9 +159,7 @@ int Scenario(const std::vector<std::string>& args)
     } else if (scenario == "no-printer") {
         run.view.printerStatus = kalvo::PrintJobStatus::NoDefaultPrinter;
         run.frame.BitBtn2Click();
-        if (run.view.errorBoxes.size() != 1)
-            throw std::runtime_error("Print without a printer showed no single error box");
-        Print("title " + run.view.errorBoxTitles.front() + "\ntext " + run.view.errorBoxes.front() + "\n");
+        PrintErrorBox(run.view);
     } else {
         throw std::runtime_error("unknown scenario " + scenario);
     }

@@ -60,13 +60,15 @@ wait_for_file() {
     done
 }
 
-# A program folder of its own: kalvo.exe, MY.LNG and the settings naming the port.
+# A program folder of its own: kalvo.exe, MY.LNG (unless "without-language") and the settings
+# naming the port.
 program_pid=""
 start_program() {
     local folder="$work/$1" port=$2
     rm -rf "$folder"
     mkdir -p "$folder"
-    cp "$kalvo_exe" "$language_file" "$folder/"
+    cp "$kalvo_exe" "$folder/"
+    [ "${3:-}" = without-language ] || cp "$language_file" "$folder/"
     printf '[Main]\r\nCOM=%s\r\n' "$port" >"$folder/kalvo.ini"
     (cd "$folder" && exec wine kalvo.exe) </dev/null >"$folder/wine.log" 2>&1 &
     program_pid=$!
@@ -214,15 +216,24 @@ stop_program
 [ "$(setting held COM)" = "-1" ] || fail "COM kept as $(setting held COM), not -1"
 [ "$(setting held Panel)" = "2" ] || fail "Panel kept as $(setting held Panel), not 2 (the Text page)"
 
-echo "== A silent unit (COM$silent), closed by the close button"
+echo "== A silent unit (COM$silent); log-off keeps the settings; closed by the close button"
 start_program silent "$silent" || exit 1
 expected silent "$silent" >"$work/silent.txt"
 expect_dump "silent unit" cat "$work/silent.txt"
+drive end-session || fail "no end of session delivered"
+[ "$(setting silent Panel)" = "1" ] || fail "the end of the session kept no settings"
 drive close
 drive wait-gone $patience || fail "the close button did not end the program"
 stop_program
 [ "$(setting silent COM)" = "$silent" ] || fail "COM kept as $(setting silent COM), not $silent"
 [ "$(setting silent Panel)" = "1" ] || fail "Panel kept as $(setting silent Panel), not 1"
 
+echo "== No language file"
+start_program no-language "$silent" without-language || exit 1
+box=$(drive message-box $patience) || fail "no error box"
+[ "$box" = "$(expected no-language "$silent")" ] || fail "the error box reads: $box"
+drive close
+drive wait-gone $patience || fail "the close button did not end the program"
+stop_program
 [ $failures -eq 0 ] && echo "win32 face: all checks passed"
 [ $failures -eq 0 ]

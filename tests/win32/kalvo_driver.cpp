@@ -20,6 +20,7 @@
 //   add-printer NAME            a PostScript printer on FILE: becomes the default printer
 //   remove-printer NAME         removes that printer, if it is there
 //   close                       closes the main window as its close button does
+//   end-session                 tells the program that Windows logs off or shuts down
 //   window-rect                 the main window's place on the screen: left top width height
 
 #include <windows.h>
@@ -561,6 +562,11 @@ void Run(const std::vector<std::string>& args)
         RemoveTestPrinter(args.at(1));
     } else if (command == "clipboard") {
         Clipboard();
+    } else if (command == "end-session") {
+        HWND main = MainWindow();
+        if (!SendMessageW(main, WM_QUERYENDSESSION, 0, 0))
+            throw Failure("the program refused the end of the session");
+        SendMessageW(main, WM_ENDSESSION, TRUE, 0);
     } else if (command == "close") {
         PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
     } else if (command == "window-rect") {
