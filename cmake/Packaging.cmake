@@ -11,7 +11,7 @@
 #       was changed, and kalvo.ini to /var/opt/kalvo, a folder that group dialout (the users who
 #       may open serial ports) may write, made by the package's postinst.
 
-if(NOT TARGET kalvo OR NOT TARGET unitsim)
+if(NOT TARGET kalvo OR NOT TARGET unitsim OR NOT TARGET kalvo-record)
     return()  # nothing to install without the program (the Windows build has no Qt program)
 endif()
 
@@ -34,14 +34,15 @@ endif()
 
 set(KALVO_PACKAGING_SOURCE ${PROJECT_SOURCE_DIR}/packaging)
 set(KALVO_PACKAGING_BINARY ${CMAKE_BINARY_DIR}/packaging)
-foreach(template kalvo.desktop kalvo.metainfo.xml kalvo.1 postinst postrm conffiles copyright changelog)
+foreach(template kalvo.desktop kalvo.metainfo.xml kalvo.1 postinst postrm conffiles copyright changelog
+                 kalvo-record@.service kalvo-record.1)
     configure_file(${KALVO_PACKAGING_SOURCE}/${template}.in ${KALVO_PACKAGING_BINARY}/${template} @ONLY)
 endforeach()
 
 # ---- The program folder -----------------------------------------------------------------------
 
 # Component Program: in every installation.
-install(TARGETS kalvo unitsim RUNTIME DESTINATION . COMPONENT Program)
+install(TARGETS kalvo unitsim kalvo-record RUNTIME DESTINATION . COMPONENT Program)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/lang DESTINATION . COMPONENT Program)
 
 # Component Folder: the language file itself, for a folder installed without the package.
@@ -69,6 +70,10 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/MY.LNG DESTINATION ${KALVO_LANGUAG
 kalvo_install_link(MY.LNG ${KALVO_LANGUAGE_FOLDER}/MY.LNG .)
 kalvo_install_link(kalvo.ini ${KALVO_SETTINGS_FOLDER}/kalvo.ini .)
 kalvo_install_link(kalvo ${KALVO_PROGRAM_FOLDER}/kalvo /usr/bin)
+kalvo_install_link(kalvo-record ${KALVO_PROGRAM_FOLDER}/kalvo-record /usr/bin)
+# Unattended recording as a service, one instance per COM port.
+install(FILES ${KALVO_PACKAGING_BINARY}/kalvo-record@.service DESTINATION /lib/systemd/system
+        COMPONENT Debian EXCLUDE_FROM_ALL)
 
 install(FILES ${KALVO_PACKAGING_BINARY}/kalvo.desktop DESTINATION /usr/share/applications
         COMPONENT Debian EXCLUDE_FROM_ALL)
@@ -82,10 +87,12 @@ foreach(size 16 24 32 48 128)
 endforeach()
 
 kalvo_gzip(${KALVO_PACKAGING_BINARY}/kalvo.1 ${KALVO_PACKAGING_BINARY}/kalvo.1.gz)
+kalvo_gzip(${KALVO_PACKAGING_BINARY}/kalvo-record.1 ${KALVO_PACKAGING_BINARY}/kalvo-record.1.gz)
 kalvo_gzip(${KALVO_PACKAGING_BINARY}/changelog ${KALVO_PACKAGING_BINARY}/changelog.Debian.gz)
 add_custom_target(kalvo_package_files ALL
-    DEPENDS ${KALVO_PACKAGING_BINARY}/kalvo.1.gz ${KALVO_PACKAGING_BINARY}/changelog.Debian.gz)
-install(FILES ${KALVO_PACKAGING_BINARY}/kalvo.1.gz DESTINATION /usr/share/man/man1
+    DEPENDS ${KALVO_PACKAGING_BINARY}/kalvo.1.gz ${KALVO_PACKAGING_BINARY}/kalvo-record.1.gz
+            ${KALVO_PACKAGING_BINARY}/changelog.Debian.gz)
+install(FILES ${KALVO_PACKAGING_BINARY}/kalvo.1.gz ${KALVO_PACKAGING_BINARY}/kalvo-record.1.gz DESTINATION /usr/share/man/man1
         COMPONENT Debian EXCLUDE_FROM_ALL)
 install(FILES ${KALVO_PACKAGING_BINARY}/copyright ${KALVO_PACKAGING_BINARY}/changelog.Debian.gz
         DESTINATION /usr/share/doc/kalvo COMPONENT Debian EXCLUDE_FROM_ALL)
@@ -118,8 +125,10 @@ the active burner components over a schematic of the burner, ten status
 indications, the measured values, the durations and the unit's last eight
 errors. The report can be copied, printed or saved as a text file.
 .
-The package also holds unitsim, a simulated unit on a pseudo-terminal for
-trying Kalvo without hardware.")
+kalvo-record records a unit unattended into CSV files and makes a night
+report as one HTML page; the systemd unit kalvo-record@COMn.service runs it
+as a service. The package also holds unitsim, a simulated unit on a
+pseudo-terminal for trying Kalvo without hardware.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${KALVO_PACKAGING_BINARY}/postinst ${KALVO_PACKAGING_BINARY}/postrm ${KALVO_PACKAGING_BINARY}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -2,8 +2,10 @@
 kalvo_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev
     xvfb xauth x11-apps xdotool imagemagick poppler-utils fonts-dejavu-core fonts-liberation2
+    chromium  # the night report, looked at in a real browser
+    libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients openssl  # publishing to a broker, and its tests
     lintian desktop-file-utils appstream file  # the package test
 )
 

@@ -7,21 +7,25 @@
 
 namespace kalvo::test {
 
-// The text that NumberedLanguageTable puts on language line n.
+// The text that NumberedLanguage puts on language line n.
 inline std::string Line(int n)
 {
     return "L" + std::to_string(n);
 }
 
 // A language table whose line n reads "L<n>", so that every text shows which line it came from.
+inline LanguageLines NumberedLanguage()
+{
+    LanguageLines language;
+    for (int n = 1; n <= LanguageLines::Count; ++n)
+        language[n] = Line(n);
+    return language;
+}
+
+// The same table, made once for the whole test program.
 inline const LanguageLines& NumberedLanguageTable()
 {
-    static const LanguageLines table = [] {
-        LanguageLines language;
-        for (int n = 1; n <= LanguageLines::Count; ++n)
-            language[n] = Line(n);
-        return language;
-    }();
+    static const LanguageLines table = NumberedLanguage();
     return table;
 }
 

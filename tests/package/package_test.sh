@@ -80,6 +80,9 @@ expect_entry() {
 expect_entry opt/kalvo/ "drwxr-xr-x root/root ./opt/kalvo/"
 expect_entry opt/kalvo/kalvo "-rwxr-xr-x root/root ./opt/kalvo/kalvo"
 expect_entry opt/kalvo/unitsim "-rwxr-xr-x root/root ./opt/kalvo/unitsim"
+expect_entry opt/kalvo/kalvo-record "-rwxr-xr-x root/root ./opt/kalvo/kalvo-record"
+expect_entry usr/bin/kalvo-record "lrwxrwxrwx root/root ./usr/bin/kalvo-record -> /opt/kalvo/kalvo-record"
+expect_entry "lib/systemd/system/kalvo-record@.service" "-rw-r--r-- root/root ./lib/systemd/system/kalvo-record@.service"
 expect_entry opt/kalvo/lang/de/MY.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/MY.LNG"
 expect_entry opt/kalvo/MY.LNG "lrwxrwxrwx root/root ./opt/kalvo/MY.LNG -> /etc/opt/kalvo/MY.LNG"
 expect_entry opt/kalvo/kalvo.ini "lrwxrwxrwx root/root ./opt/kalvo/kalvo.ini -> /var/opt/kalvo/kalvo.ini"
@@ -154,7 +157,12 @@ for size in 16 24 32 48 128; do
     expect "the ${size} px icon is ${size} x ${size}" \
         bash -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png' | grep -q 'PNG image data, $size x $size'"
 done
-for program in kalvo unitsim; do
+expect "the recording service runs kalvo-record on its instance's port into /var/lib/kalvo" \
+    grep -qx 'ExecStart=/opt/kalvo/kalvo-record --port %i --out /var/lib/kalvo/%i $KALVO_RECORD_OPTIONS' \
+    "$root/lib/systemd/system/kalvo-record@.service"
+expect "the recording service takes further options from an optional file per port" \
+    grep -qx 'EnvironmentFile=-/etc/kalvo/record-%i.conf' "$root/lib/systemd/system/kalvo-record@.service"
+for program in kalvo unitsim kalvo-record; do
     expect "$program finds all its libraries" bash -c "! ldd '$root/opt/kalvo/$program' | grep -q 'not found'"
 done
 
@@ -236,7 +244,7 @@ folder="$scratch/folder"
 cmake --install "$build" --prefix "$folder" >/dev/null
 (cd "$folder" && find . -mindepth 1 | LC_ALL=C sort) >"$scratch/folder.list"
 expect "cmake --install lays out the program folder and nothing else" \
-    diff -u <(printf '%s\n' ./MY.LNG ./kalvo ./lang ./lang/de ./lang/de/MY.LNG ./unitsim) "$scratch/folder.list"
+    diff -u <(printf '%s\n' ./MY.LNG ./kalvo ./kalvo-record ./lang ./lang/de ./lang/de/MY.LNG ./unitsim) "$scratch/folder.list"
 expect "its language file lies beside the program as a file" test -f "$folder/MY.LNG" -a ! -L "$folder/MY.LNG"
 
 echo "$((checks - failures)) passed, $failures failed"

@@ -51,6 +51,12 @@ const std::map<std::string, ValueHandler>& ValueOptions()
          NumberOption("--hold-at", 0, 86'400'000, [](Options& o, long long n) { o.holdAt = milliseconds(n); })},
         {"--seed", NumberOption("--seed", 0, UINT32_MAX,
                                 [](Options& o, long long n) { o.seed = static_cast<std::uint32_t>(n); })},
+        {"--replay",
+         [](Options& o, const std::string& v) {
+             o.replayFolder = v;
+             return v.empty() ? std::string("--replay needs a folder") : std::string();
+         }},
+        {"--speed", NumberOption("--speed", 1, 10'000, [](Options& o, long long n) { o.speed = static_cast<int>(n); })},
         {"--mode",
          [](Options& o, const std::string& v) {
              if (v == "random") {
@@ -129,6 +135,11 @@ std::string UsageText()
            "  --seed N            run the simulated burner from seed N (default: a fresh seed)\n"
            "  --hold-at MS        run the burner MS milliseconds from the seed, then hold it\n"
            "                      there: every answer stays the same\n"
+           "  --replay DIR        play back the polls that kalvo-record saved in DIR\n"
+           "                      (replies-*.kraw) instead of the simulated burner; ends\n"
+           "                      after the last poll of the recording\n"
+           "  --speed N           play the recording N times faster than it was recorded,\n"
+           "                      1 to 10000 (default 1)\n"
            "  --log               print each request and the length of its answer to stderr\n"
            "  -h, --help          print this help and exit\n"
            "\n"

@@ -21,6 +21,8 @@ struct Options {
     // Set: the burner runs this far from the seed and then stays there, so every answer is the
     // same and can be computed beforehand from the seed alone.
     std::optional<std::chrono::milliseconds> holdAt;
+    std::string replayFolder;  // empty: the burner model answers
+    int speed = 1;             // how many times faster than recorded a replay runs
     bool log = false;
     bool help = false;
 };

@@ -23,6 +23,7 @@
 #include "KalvoError.h"
 #include "Options.h"
 #include "PseudoTerminal.h"
+#include "Replay.h"
 #include "Settings.h"
 #include "TransmitLine.h"
 #include "Wire.h"
@@ -69,8 +70,9 @@ std::string Hex(std::uint8_t byte)
 // the chosen misbehaviour.
 class UnitServer {
 public:
-    UnitServer(const Options& options, std::uint32_t seed)
+    UnitServer(const Options& options, std::uint32_t seed, std::optional<ReplaySource> replay)
         : options_(options),
+          replay_(std::move(replay)),
           model_(seed),
           rng_(seed ^ 0x5A5A5A5Au),
           line_(options.pace ? TransmitLine::CharacterTime9600_8N2 : TransmitLine::Time{0}),
@@ -100,6 +102,7 @@ private:
     void Log(const std::string& text) const;
 
     Options options_;
+    std::optional<ReplaySource> replay_;  // a recording answers instead of the model
     BurnerModel model_;
     std::mt19937 rng_;
     RandomBehaviour randomBehaviour_;
@@ -130,6 +133,10 @@ void UnitServer::Run(int stopFd)
             terminal_->SlaveClosed();
         if (terminal_ && fds[1].revents)
             ReadRequests(now);
+        if (replay_ && replay_->Finished()) {
+            Log("end of the recording");
+            return;
+        }
         if (terminal_)
             SendDue(Now());
         if (reopenAt_ && now >= *reopenAt_)
@@ -184,18 +191,24 @@ void UnitServer::ReadRequests(Time now)
 
 void UnitServer::Answer(std::uint8_t requestCode, Time now)
 {
-    // The burner runs in real time, unless held; it catches up whenever somebody asks.
-    if (!options_.holdAt) {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - modelTime_);
-        model_.Advance(elapsed);
-        modelTime_ += elapsed;
+    std::optional<Bytes> data;
+    Behaviour behaviour = Behaviour::Normal;
+    if (replay_) {
+        // A recorded poll without a good link is played as a unit that does not answer.
+        data = replay_->Answer(requestCode, now);
+    } else {
+        // The burner runs in real time, unless held; it catches up whenever somebody asks.
+        if (!options_.holdAt) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - modelTime_);
+            model_.Advance(elapsed);
+            modelTime_ += elapsed;
+        }
+        behaviour = options_.behaviour ? *options_.behaviour : randomBehaviour_.ForNextRequest(rng_);
+        data = model_.DataFor(requestCode);
     }
-
-    const Behaviour behaviour = options_.behaviour ? *options_.behaviour : randomBehaviour_.ForNextRequest(rng_);
-    const Bytes reply = BuildReply(requestCode, model_.DataFor(requestCode));
     const auto delay = options_.pace ? std::chrono::duration_cast<std::chrono::microseconds>(options_.replyDelay)
                                      : std::chrono::microseconds{0};
-    const ReplyPlan plan = PlanReply(behaviour, reply, delay, rng_);
+    const ReplyPlan plan = data ? PlanReply(behaviour, BuildReply(requestCode, *data), delay, rng_) : ReplyPlan{};
 
     std::size_t total = 0;
     for (const Chunk& chunk : plan.chunks) {
@@ -203,7 +216,10 @@ void UnitServer::Answer(std::uint8_t requestCode, Time now)
         total += chunk.bytes.size();
     }
     const std::string answer = plan.hangUp ? "hang-up" : total ? "reply " + std::to_string(total) + " bytes" : "no reply";
-    Log("request " + Hex(requestCode) + ", " + answer + " (" + std::string(BehaviourName(behaviour)) + ")");
+    const std::string source = replay_ ? "poll " + std::to_string(replay_->PollIndex() + 1) + " of " +
+                                             std::to_string(replay_->PollCount())
+                                       : std::string(BehaviourName(behaviour));
+    Log("request " + Hex(requestCode) + ", " + answer + " (" + source + ")");
     if (plan.hangUp)
         HangUp(now);
 }
@@ -253,7 +269,11 @@ int Main(int argc, char** argv)
     }
     try {
         InstallStopHandlers();
-        UnitServer server(parsed.options, parsed.options.seed ? *parsed.options.seed : std::random_device{}());
+        std::optional<ReplaySource> replay;
+        if (!parsed.options.replayFolder.empty())
+            replay.emplace(parsed.options.replayFolder, parsed.options.speed);
+        UnitServer server(parsed.options, parsed.options.seed ? *parsed.options.seed : std::random_device{}(),
+                          std::move(replay));
         server.Start();
         server.Run(stopPipe[0]);
         return 0;

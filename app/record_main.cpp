@@ -1,0 +1,232 @@
+// kalvo-record: records an Ombrel RZ unit unattended, and makes the night report of a recording.
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "ConsoleStatus.h"
+#include "FolderRecorder.h"
+#include "KalvoError.h"
+#include "NightReport.h"
+#include "RecordOptions.h"
+#include "RecordSession.h"
+#include "Settings.h"
+#include "uGlobal.h"
+#ifdef KALVO_WITH_MQTT
+#include "MqttCommandLine.h"
+#endif
+
+namespace {
+
+using namespace kalvo::record;
+
+constexpr int ExitFailure = 1;
+constexpr int ExitBadCommandLine = 2;
+constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+// Sinks besides the files, given the recorder and the port (the broker, where built in).
+using AddSinks = std::function<void(Recorder&, int portNumber)>;
+
+#ifdef _WIN32
+BOOL WINAPI OnConsoleControl(DWORD)
+{
+    // Ctrl-C, Ctrl-Break, closing the console, log-off, shutdown: end after the current poll.
+    stopRequested = 1;
+    return TRUE;
+}
+
+void InstallStopHandlers()
+{
+    ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+bool OutputIsTerminal()
+{
+    return ::_isatty(::_fileno(stdout));
+}
+
+std::filesystem::path ProgramFolder()
+{
+    wchar_t path[MAX_PATH * 4];
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    return std::filesystem::path(std::wstring(path, length)).parent_path();
+}
+#else
+void OnStopSignal(int)
+{
+    stopRequested = 1;
+}
+
+void InstallStopHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = OnStopSignal;
+    ::sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool OutputIsTerminal()
+{
+    return ::isatty(STDOUT_FILENO);
+}
+
+std::filesystem::path ProgramFolder()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+}
+#endif
+
+void PauseUnlessStopped(std::chrono::milliseconds span)
+{
+    const auto end = std::chrono::steady_clock::now() + span;
+    while (!stopRequested && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(StopCheckSlice, end - std::chrono::steady_clock::now()));
+}
+
+std::string FileOrBeside(const std::string& given, const char* name)
+{
+    return given.empty() ? PathText(ProgramFolder() / name) : given;
+}
+
+// A missing language file leaves state texts empty and column titles at their keys; the numbers
+// are what a night's recording is for, so it goes on.
+kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
+{
+    kalvo::LanguageLines language;
+    try {
+        kalvo::LoadLanguage(path, language);
+    } catch (const kalvo::KalvoError& error) {
+        std::cerr << "kalvo-record: " << kalvo::ErrorBoxText(error.what()) << " (" << path
+                  << "): state texts stay empty\n";
+    }
+    return language;
+}
+
+int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const std::filesystem::path output = options.reportFile.empty()
+                                             ? std::filesystem::path(options.reportFolder) / "night-report.html"
+                                             : std::filesystem::path(options.reportFile);
+    WriteNightReport(options.reportFolder, language, output);
+    if (!options.quiet)
+        std::cout << PathText(output) << '\n';
+    return 0;
+}
+
+int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
+{
+    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    if (!options.quiet)
+        std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
+    return 0;
+}
+
+int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
+{
+    const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
+    const int port = options.portNumber ? *options.portNumber
+                                        : kalvo::ReadIniInteger(settings, "Main", "COM", uGlobal::NoPort);
+    if (port < 1) {
+        std::cerr << "kalvo-record: no port to record: give --port COMn, or choose one in Kalvo (" << settings
+                  << ")\n";
+        return ExitBadCommandLine;
+    }
+    const std::filesystem::path folder(options.outFolder);
+    FolderRecorder recording(folder, language);
+    const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
+    uGlobal::Serial = serial.get();
+
+    Recorder& recorder = recording.GetRecorder();
+    const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
+                      : OutputIsTerminal() ? ConsoleStatus::Mode::Terminal
+                                           : ConsoleStatus::Mode::Log;
+    auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, [&recording] { return recording.FileBytes(); });
+    ConsoleStatus& shown = *status;
+    if (addSinks)
+        addSinks(recorder, port);
+    recording.AddSink(std::move(status));
+
+    if (!options.quiet)
+        std::cout << "Recording COM" << port << " into " << PathText(std::filesystem::absolute(folder))
+                  << "; Ctrl-C ends it." << std::endl;
+    RecordSession session(recorder, {LocalNow, PauseUnlessStopped, [] { return stopRequested != 0; }});
+    session.afterPoll = [&shown] { shown.ShowPoll(); };
+    try {
+        session.Run(port, options.duration);
+    } catch (...) {
+        shown.Finish();
+        uGlobal::ResetProgramState();
+        throw;
+    }
+    uGlobal::ResetProgramState();
+    if (!options.quiet)
+        std::cout << shown.SummaryLine() << std::endl;
+    return 0;
+}
+
+int Main(int argc, char** argv)
+{
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    AddSinks addSinks;
+#ifdef KALVO_WITH_MQTT
+    const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
+    if (!mqtt.error.empty()) {
+        std::cerr << "kalvo-record: " << mqtt.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    arguments = mqtt.rest;
+    if (mqtt.options)
+        addSinks = [&mqtt](Recorder& recorder, int port) {
+            recorder.AddSink(kalvo::mqtt::MakeMqttSink(*mqtt.options, port, [](const std::string& line) {
+                std::cerr << "kalvo-record: " << line << std::endl;
+            }));
+        };
+#endif
+    const ParsedRecordOptions parsed = ParseRecordOptions(arguments);
+    if (!parsed.error.empty()) {
+        std::cerr << "kalvo-record: " << parsed.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    const RecordOptions& options = parsed.options;
+    if (options.help) {
+        std::cout << RecordUsageText();
+#ifdef KALVO_WITH_MQTT
+        std::cout << kalvo::mqtt::MqttUsageText();
+#endif
+        return 0;
+    }
+    InstallStopHandlers();
+    try {
+        const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
+        if (!options.reportFolder.empty())
+            return MakeReport(options, language);
+        return options.decodeFolder.empty() ? Record(options, language, addSinks) : Decode(options, language);
+    } catch (const std::exception& error) {
+        std::cerr << "kalvo-record: " << error.what()
+                  << (options.reportFolder.empty() && options.decodeFolder.empty() ? ". Recording stopped." : "")
+                  << std::endl;
+        return ExitFailure;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return Main(argc, argv);
+}

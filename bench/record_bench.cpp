@@ -1,0 +1,129 @@
+// Figures of kalvo-record, measured on the programs themselves (not asserted anywhere):
+//
+//   1. CPU while recording: kalvo-record polls unitsim on a pseudo-terminal, paced like the 9600-baud
+//      line, for a while; its user and system time against the wall time, in percent of one core.
+//      Also the raw replies file's size, scaled to a day of polls.
+//   2. The night report of a 30-day recording at one poll every 2 s (1.3 million polls, simulated):
+//      wall time and peak memory of `kalvo-record --report`, and the raw files' size per day.
+//
+// Usage: record_bench [--record-seconds N] [--days N]
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "NightSimulation.h"
+#include "RawReplies.h"
+#include "TempDir.h"
+#include "UnitsimProcess.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono;
+using Clock = steady_clock;
+
+struct Run {
+    int exitCode;
+    double wallSeconds, cpuSeconds, peakMegabytes;
+};
+
+// Runs a program to its end and takes its resource use from the kernel.
+Run RunProgram(const std::vector<std::string>& command)
+{
+    std::vector<char*> argv;
+    for (const std::string& part : command)
+        argv.push_back(const_cast<char*>(part.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + command[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    const double wall = duration<double>(Clock::now() - start).count();
+    const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, wall, cpu, usage.ru_maxrss / 1024.0};
+}
+
+std::uintmax_t RawBytes(const std::filesystem::path& folder)
+{
+    std::uintmax_t total = 0;
+    for (const auto& path : kalvo::record::RawFilesIn(folder))
+        total += std::filesystem::file_size(path);
+    return total;
+}
+
+void CpuWhileRecording(int seconds)
+{
+    kalvo::test::TempDir dir;
+    const std::string settings = dir.file("kalvo.ini");
+    kalvo::test::UnitsimProcess unit(UNITSIM_PROGRAM, {"--settings", settings, "--com", "20", "--pace", "--seed", "9"});
+    if (unit.NextLine(20s).empty())
+        throw std::runtime_error("unitsim named no terminal");
+    const Run run = RunProgram({KALVO_RECORD_PROGRAM, "--settings", settings, "--out", dir.file("out"), "--duration",
+                                std::to_string(seconds) + "s", "--quiet"});
+    long long polls = 0;
+    kalvo::record::ReadRecording(dir.path() / "out", [&](const kalvo::record::PollInput&) { ++polls; });
+    const double rawPerDay = static_cast<double>(RawBytes(dir.path() / "out")) / polls * (86400.0 / 2.3);
+    std::printf("recording unitsim for %d s: exit %d, %lld polls, CPU %.3f s = %.3f %% of one core (target < 0.5 %%); "
+                "raw replies %.2f MB per day\n",
+                seconds, run.exitCode, polls, run.cpuSeconds, 100.0 * run.cpuSeconds / run.wallSeconds,
+                rawPerDay / 1e6);
+}
+
+void MonthReport(int days)
+{
+    kalvo::test::TempDir dir;
+    nightsim::NightPlan plan;
+    plan.start = {1'796'583'600'000, 60};
+    plan.length = hours(24 * days);
+    plan.pollEvery = milliseconds(2'000);
+    for (hours at{13}; at < plan.length; at += hours(13))
+        plan.lockouts.push_back(at);
+    long long polls = 0;
+    {
+        kalvo::record::RawRepliesSink raw(dir.path(), false);
+        nightsim::SimulateNight(plan, [&](const kalvo::record::PollInput& poll) {
+            raw.OnPoll(poll, {});
+            ++polls;
+        });
+    }
+    const Run run = RunProgram(
+        {KALVO_RECORD_PROGRAM, "--report", dir.path().string(), "--output", dir.file("report.html"), "--quiet"});
+    std::printf("night report of %d days, %lld polls: exit %d, %.2f s wall (target < 5 s), peak memory %.0f MB "
+                "(target < 200 MB); raw replies %.2f MB per day, page %.0f KB\n",
+                days, polls, run.exitCode, run.wallSeconds, run.peakMegabytes,
+                static_cast<double>(RawBytes(dir.path())) / days / 1e6,
+                static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int seconds = 60, days = 30;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--record-seconds")
+            seconds = std::stoi(argv[i + 1]);
+        else if (option == "--days")
+            days = std::stoi(argv[i + 1]);
+    }
+    try {
+        MonthReport(days);
+        CpuWhileRecording(seconds);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "record_bench: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

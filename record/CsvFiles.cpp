@@ -1,0 +1,128 @@
+#include "CsvFiles.h"
+
+#include <cstdio>
+
+#include "PollDecoding.h"
+
+namespace kalvo::record {
+
+namespace {
+
+constexpr int FirstFlagLine = 2;
+
+// An existing file is continued when it starts with this header and ends after a whole row.
+ContinueCheck SameHeader(const std::string& header)
+{
+    return [header](const std::string& bytes) {
+        return bytes.compare(0, header.size(), header) == 0 && bytes.size() >= header.size() &&
+               bytes.back() == '\n';
+    };
+}
+
+std::string Text(const std::optional<int>& code)
+{
+    return code ? std::to_string(*code) : std::string();
+}
+
+}  // namespace
+
+std::string CsvRow(const std::vector<std::string>& fields)
+{
+    std::string row;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            row += ',';
+        const std::string& field = fields[i];
+        if (field.find_first_of(",\"\r\n") == std::string::npos) {
+            row += field;
+            continue;
+        }
+        row += '"';
+        for (char c : field) {
+            if (c == '"')
+                row += '"';
+            row += c;
+        }
+        row += '"';
+    }
+    return row + "\r\n";
+}
+
+std::string NumberText(const std::optional<double>& value, Unit unit)
+{
+    if (!value)
+        return {};
+    const bool tenths = unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
+    char text[32];
+    std::snprintf(text, sizeof text, tenths ? "%.1f" : "%.0f", *value);
+    return text;
+}
+
+ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow)
+    : files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
+{
+}
+
+std::vector<std::string> ReadingsCsvSink::Header(const LanguageLines& language)
+{
+    std::vector<std::string> header{"time", "link", "state code", "state", "status text"};
+    for (const ValueField& field : ValueFields)
+        header.push_back(ColumnTitle(language[field.labelLine], field.key, field.unit));
+    for (int k = 0; k < FlagCount; ++k)
+        header.push_back(ColumnTitle(language[FirstFlagLine + k], FlagKeys[static_cast<std::size_t>(k)], Unit::Count));
+    return header;
+}
+
+std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll)
+{
+    std::vector<std::string> row{IsoText(poll.time), std::string(LinkStatusText(poll.link)), Text(poll.stateCode),
+                                 poll.stateText, poll.statusText};
+    for (std::size_t i = 0; i < ValueFields.size(); ++i)
+        row.push_back(NumberText(poll.values[i], ValueFields[i].unit));
+    for (int k = 0; k < FlagCount; ++k)
+        row.push_back(poll.flags ? ((*poll.flags)[static_cast<std::size_t>(k)] ? "1" : "0") : "");
+    return row;
+}
+
+void ReadingsCsvSink::OnPoll(const PollInput&, const DecodedPoll& poll)
+{
+    files_.Append(DateText(poll.time), CsvRow(Row(poll)));
+}
+
+EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, bool syncEachRow)
+    : files_(folder, "events", ".csv", CsvRow(Header()), SameHeader(CsvRow(Header())), syncEachRow)
+{
+}
+
+std::vector<std::string> EventsCsvSink::Header()
+{
+    return {"time",          "event",          "link",
+            "from state code", "from state",   "to state code",
+            "to state",      "record",         "record state code",
+            "record state",  "record counter", "record voltage (V)",
+            "record current (uA)", "record time (min)"};
+}
+
+std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event)
+{
+    std::vector<std::string> row{IsoText(event.time),    std::string(EventKindText(event.kind)),
+                                 std::string(LinkStatusText(event.link)), Text(event.fromState),
+                                 event.fromText,          Text(event.toState),
+                                 event.toText};
+    if (event.record) {
+        const ErrorRecordFields& record = *event.record;
+        row.insert(row.end(), {std::to_string(record.number), std::to_string(record.stateCode), record.stateText,
+                               NumberText(record.counter, Unit::Count), NumberText(record.volts, Unit::Volts),
+                               NumberText(record.microamps, Unit::Microamps), NumberText(record.minutes, Unit::Minutes)});
+    } else {
+        row.resize(Header().size());
+    }
+    return row;
+}
+
+void EventsCsvSink::OnEvent(const RecordEvent& event)
+{
+    files_.Append(DateText(event.time), CsvRow(Row(event)));
+}
+
+}  // namespace kalvo::record

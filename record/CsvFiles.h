@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "DayFile.h"
+#include "Language.h"
+#include "PollRecord.h"
+
+namespace kalvo::record {
+
+// One CSV record as RFC 4180 writes it: fields quoted when they hold a comma, a quote or a line
+// break (quotes doubled), ended by CR LF.
+std::string CsvRow(const std::vector<std::string>& fields);
+
+// A number as the CSV files write it: units with tenths keep one decimal ("30.5", "230.0"),
+// counters and minutes are whole; an absent value is the empty text.
+std::string NumberText(const std::optional<double>& value, Unit unit);
+
+// readings-YYYY-MM-DD.csv: one row per poll. Column titles come from the language file.
+class ReadingsCsvSink : public PollSink {
+public:
+    ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);
+    void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
+    void OnEvent(const RecordEvent&) override {}
+    const DayFiles& Files() const { return files_; }
+
+    static std::vector<std::string> Header(const LanguageLines& language);
+    static std::vector<std::string> Row(const DecodedPoll& poll);
+
+private:
+    DayFiles files_;
+};
+
+// events-YYYY-MM-DD.csv: one row per event.
+class EventsCsvSink : public PollSink {
+public:
+    EventsCsvSink(const std::filesystem::path& folder, bool syncEachRow);
+    void OnPoll(const PollInput&, const DecodedPoll&) override {}
+    void OnEvent(const RecordEvent& event) override;
+    const DayFiles& Files() const { return files_; }
+
+    static std::vector<std::string> Header();
+    static std::vector<std::string> Row(const RecordEvent& event);
+
+private:
+    DayFiles files_;
+};
+
+}  // namespace kalvo::record

@@ -1,0 +1,44 @@
+#include "FolderRecorder.h"
+
+#include "CsvFiles.h"
+#include "RawReplies.h"
+
+namespace kalvo::record {
+
+FolderRecorder::FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll)
+    : recorder_(language)
+{
+    PrepareFolder(folder);
+    auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
+    auto events = std::make_unique<EventsCsvSink>(folder, syncEachPoll);
+    auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);
+    files_ = {&readings->Files(), &events->Files(), &raw->Files()};
+    recorder_.AddSink(std::move(readings));
+    recorder_.AddSink(std::move(events));
+    recorder_.AddSink(std::move(raw));
+}
+
+std::uint64_t FolderRecorder::FileBytes() const
+{
+    std::uint64_t total = 0;
+    for (const DayFiles* day : files_)
+        total += day->Current() ? day->Current()->Size() : 0;
+    return total;
+}
+
+long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const LanguageLines& language)
+{
+    // Into its own folder a decoding would continue the very files it decodes again.
+    if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
+        throw RecordError("Decode " + PathText(from) + " into another folder, not into itself");
+    PrepareFolder(to);
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
+    recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));
+    ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    recorder.Finish();
+    return recorder.Polls();
+}
+
+}  // namespace kalvo::record

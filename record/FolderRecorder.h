@@ -1,0 +1,49 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "DayFile.h"
+#include "Recorder.h"
+
+namespace kalvo::record {
+
+// Recording into a folder: readings, events and raw replies files, one set per local day. What
+// the window's "Record readings..." owns and kalvo-record runs on. Feed it every poll that ran to
+// its end, right after the read cycle:
+//
+//     uGlobal::ReadCycle();
+//     if (recording && !uGlobal::StopRequested)
+//         recording->RecordPoll(CaptureFinishedPoll(pollStart));
+//
+// A RecordError from RecordPoll (a full disk) means the recording has stopped: show the message
+// and drop the object. Nothing is kept open between polls that a crash could damage.
+class FolderRecorder {
+public:
+    // Checks that files can be made in the folder (creating it if needed); throws RecordError.
+    // The language must outlive the recorder. syncEachPoll: each row reaches the disk before the
+    // next poll (off only where durability does not matter, such as tests in simulated time).
+    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll = true);
+
+    void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
+    // Another sink, such as a broker, fed with the same polls and events.
+    void AddSink(std::unique_ptr<PollSink> sink) { recorder_.AddSink(std::move(sink)); }
+    // The bytes in the three files in use.
+    std::uint64_t FileBytes() const;
+    Recorder& GetRecorder() { return recorder_; }
+
+private:
+    Recorder recorder_;
+    std::array<const DayFiles*, 3> files_{};
+};
+
+// Writes the readings and events files of the recording in from (its raw replies files) anew into
+// the folder to, with the texts of the language: a night decoded again with another language
+// file. Returns the number of polls. Throws RecordError for a damaged recording, for a folder
+// that takes no files, and when both folders are the same.
+long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
+                          const LanguageLines& language);
+
+}  // namespace kalvo::record

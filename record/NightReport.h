@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Language.h"
+#include "PollRecord.h"
+
+namespace kalvo::record {
+
+// A recording boiled down to what the night report draws. Built in one pass; a poll costs a few
+// bytes, so a month of polls fits easily.
+class NightSummary : public PollSink {
+public:
+    // What the report keeps of a poll.
+    struct Sample {
+        std::int64_t utcMs;
+        std::int16_t utcOffsetMinutes;
+        LinkStatus link;
+        std::uint8_t state;       // 0xFF: none
+        std::uint16_t flame;      // tenths of uA; 0xFFFF: none
+        std::uint16_t volts;      // tenths of V; 0xFFFF: none
+        bool flameOn, valve1Open;
+    };
+
+    void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
+    void OnEvent(const RecordEvent& event) override;
+
+    const std::vector<Sample>& Samples() const { return samples_; }
+    // Lockouts (new error records) and link losses, in order.
+    const std::vector<RecordEvent>& Markers() const { return markers_; }
+    // The language's text of each state code seen.
+    const std::map<int, std::string>& StateTexts() const { return stateTexts_; }
+
+private:
+    std::vector<Sample> samples_;
+    std::vector<RecordEvent> markers_;
+    std::map<int, std::string> stateTexts_;
+};
+
+// Reads every raw replies file in the folder and summarises it. Throws RecordError for a damaged
+// file or a folder without one.
+NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language);
+
+// The night report: one HTML page with inline SVG and styles, nothing fetched from elsewhere.
+std::string NightReportHtml(const NightSummary& summary);
+
+// Summarises the recording in folder and writes its report to output.
+void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,
+                      const std::filesystem::path& output);
+
+}  // namespace kalvo::record

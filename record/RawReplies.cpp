@@ -1,0 +1,355 @@
+#include "RawReplies.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+
+namespace kalvo::record {
+
+namespace {
+
+constexpr std::uint8_t RecordMark = 0xA5;
+constexpr char FullKind = 'F';
+constexpr char DeltaKind = 'D';
+constexpr std::size_t CrcBytes = 4;
+// Larger than any record: a full one holds three blocks of at most 256 bytes and a few numbers.
+constexpr std::size_t MaxRecordBytes = 1024;
+// A gap of fewer unchanged bytes than this costs less to repeat than to start a new run.
+constexpr std::size_t RunJoinGap = 3;
+
+constexpr std::array<std::uint32_t, 256> CrcTable = [] {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}();
+
+std::uint32_t Crc32(std::string_view bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (char c : bytes)
+        crc = CrcTable[(crc ^ static_cast<std::uint8_t>(c)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void PutVarint(std::string& out, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        out.push_back(static_cast<char>((value & 0x7F) | 0x80));
+        value >>= 7;
+    }
+    out.push_back(static_cast<char>(value));
+}
+
+void PutSigned(std::string& out, std::int64_t value)
+{
+    PutVarint(out, (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63));
+}
+
+std::size_t UsedLength(const Block& block)
+{
+    std::size_t length = block.size();
+    while (length > 0 && block[length - 1] == 0)
+        --length;
+    return length;
+}
+
+void PutFullBlock(std::string& out, const Block& block)
+{
+    const std::size_t length = UsedLength(block);
+    PutVarint(out, length);
+    out.append(reinterpret_cast<const char*>(block.data()), length);
+}
+
+void PutChangedRuns(std::string& out, const Block& block, const Block& previous)
+{
+    struct Run {
+        std::size_t first, length;
+    };
+    std::vector<Run> runs;
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        if (block[i] == previous[i])
+            continue;
+        if (!runs.empty() && i - (runs.back().first + runs.back().length) <= RunJoinGap)
+            runs.back().length = i + 1 - runs.back().first;
+        else
+            runs.push_back({i, 1});
+    }
+    PutVarint(out, runs.size());
+    std::size_t end = 0;
+    for (const Run& run : runs) {
+        PutVarint(out, run.first - end);
+        PutVarint(out, run.length);
+        out.append(reinterpret_cast<const char*>(block.data() + run.first), run.length);
+        end = run.first + run.length;
+    }
+}
+
+// Reads the records of one file; every failure names the place.
+class RawParser {
+public:
+    RawParser(std::string_view bytes, const std::string& name, bool allowCutTail)
+        : bytes_(bytes), name_(name), allowCutTail_(allowCutTail)
+    {
+    }
+
+    void Run(const std::function<void(const PollInput&)>& onPoll)
+    {
+        try {
+            ReadRecords(onPoll);
+        } catch (const CutTail&) {
+            // The last record was being written when the power went; the polls before it stand.
+        }
+    }
+
+private:
+    struct CutTail {};
+
+    void ReadRecords(const std::function<void(const PollInput&)>& onPoll)
+    {
+        if (bytes_.substr(0, RawFileHeader.size()) != RawFileHeader)
+            Fail(0, "not a Kalvo raw replies file (its first line is not \"KALVO RAW REPLIES 1\")");
+        pos_ = RawFileHeader.size();
+        std::optional<PollInput> previous;
+        while (pos_ < bytes_.size()) {
+            ++poll_;
+            const std::size_t start = pos_;
+            if (Byte(start) != RecordMark)
+                Fail(start, "no record starts here");
+            const char kind = static_cast<char>(Byte(start));
+            const std::uint64_t length = Varint(start);
+            if (length > MaxRecordBytes)
+                Fail(start, "a record length of " + std::to_string(length) + " bytes is impossible");
+            if (length > bytes_.size() - pos_ || bytes_.size() - pos_ - length < CrcBytes)
+                CutShort(start);
+            const std::string_view checked = bytes_.substr(start + 1, pos_ + length - start - 1);
+            const std::size_t payloadEnd = pos_ + static_cast<std::size_t>(length);
+            std::uint32_t stored = 0;
+            for (std::size_t i = 0; i < CrcBytes; ++i)
+                stored |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes_[payloadEnd + i])) << (8 * i);
+            if (stored != Crc32(checked))
+                Fail(start, "its checksum does not match (the bytes were changed)");
+            PollInput poll;
+            if (kind == FullKind)
+                Full(start, poll);
+            else if (kind == DeltaKind && previous)
+                Delta(start, *previous, poll);
+            else
+                Fail(start, kind == DeltaKind ? "a change record without a poll before it" : "unknown record kind");
+            if (pos_ != payloadEnd)
+                Fail(start, "the record's length does not fit its contents");
+            pos_ = payloadEnd + CrcBytes;
+            onPoll(poll);
+            previous = poll;
+        }
+    }
+
+    [[noreturn]] void CutShort(std::size_t recordStart) const
+    {
+        // Only a record that starts within one record's size of the end can have been cut by it;
+        // a length that overruns from further back is damage.
+        if (allowCutTail_ && bytes_.size() - recordStart < MaxRecordBytes)
+            throw CutTail{};
+        Fail(recordStart, "the record is cut short");
+    }
+
+    [[noreturn]] void Fail(std::size_t at, const std::string& what) const
+    {
+        throw RecordError(name_ + ": damaged at byte " + std::to_string(at) + " (poll " + std::to_string(poll_) +
+                          "): " + what);
+    }
+
+    std::uint8_t Byte(std::size_t recordStart)
+    {
+        if (pos_ >= bytes_.size())
+            CutShort(recordStart);
+        return static_cast<std::uint8_t>(bytes_[pos_++]);
+    }
+
+    std::uint64_t Varint(std::size_t recordStart)
+    {
+        std::uint64_t value = 0;
+        for (int shift = 0; shift < 64; shift += 7) {
+            const std::uint8_t byte = Byte(recordStart);
+            value |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+            if (!(byte & 0x80))
+                return value;
+        }
+        Fail(recordStart, "a number runs too long");
+    }
+
+    std::int64_t Signed(std::size_t recordStart)
+    {
+        const std::uint64_t value = Varint(recordStart);
+        return static_cast<std::int64_t>(value >> 1) ^ -static_cast<std::int64_t>(value & 1);
+    }
+
+    std::size_t Count(std::size_t recordStart, std::size_t limit)
+    {
+        const std::uint64_t value = Varint(recordStart);
+        if (value > limit)
+            Fail(recordStart, "a length of " + std::to_string(value) + " does not fit a block");
+        return static_cast<std::size_t>(value);
+    }
+
+    void Bytes(std::size_t recordStart, std::uint8_t* into, std::size_t count)
+    {
+        for (std::size_t i = 0; i < count; ++i)
+            into[i] = Byte(recordStart);
+    }
+
+    void Head(std::size_t start, PollInput& poll)
+    {
+        const std::int64_t offset = Signed(start);
+        if (offset < -24 * 60 || offset > 24 * 60)
+            Fail(start, "a UTC offset of " + std::to_string(offset) + " minutes");
+        poll.time.utcOffsetMinutes = static_cast<int>(offset);
+        const std::uint8_t link = Byte(start);
+        if (link > static_cast<std::uint8_t>(LinkStatus::NoPort))
+            Fail(start, "unknown link status " + std::to_string(link));
+        poll.link = static_cast<LinkStatus>(link);
+    }
+
+    void Full(std::size_t start, PollInput& poll)
+    {
+        poll.time.utcMs = Signed(start);
+        Head(start, poll);
+        for (Block* block : {&poll.statusBlock, &poll.timingBlock, &poll.errorHistoryBlock})
+            Bytes(start, block->data(), Count(start, block->size()));
+    }
+
+    void Delta(std::size_t start, const PollInput& previous, PollInput& poll)
+    {
+        poll = previous;
+        poll.time.utcMs = previous.time.utcMs + Signed(start);
+        Head(start, poll);
+        for (Block* block : {&poll.statusBlock, &poll.timingBlock, &poll.errorHistoryBlock}) {
+            const std::size_t runs = Count(start, block->size());
+            std::size_t end = 0;
+            for (std::size_t r = 0; r < runs; ++r) {
+                const std::size_t first = end + Count(start, block->size() - end);
+                const std::size_t length = Count(start, block->size() - first);
+                Bytes(start, block->data() + first, length);
+                end = first + length;
+            }
+        }
+    }
+
+    std::string_view bytes_;
+    const std::string& name_;
+    bool allowCutTail_;
+    std::size_t pos_ = 0;
+    long long poll_ = 0;
+};
+
+// An existing file is continued when it reads to its end without damage.
+bool ReadsCleanly(const std::string& bytes)
+{
+    try {
+        RawParser(bytes, {}, false).Run([](const PollInput&) {});
+        return true;
+    } catch (const RecordError&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+std::string EncodeRawRecord(const PollInput& poll, const PollInput* previous)
+{
+    std::string payload;
+    if (previous) {
+        PutSigned(payload, poll.time.utcMs - previous->time.utcMs);
+    } else {
+        PutSigned(payload, poll.time.utcMs);
+    }
+    PutSigned(payload, poll.time.utcOffsetMinutes);
+    payload.push_back(static_cast<char>(poll.link));
+    if (previous) {
+        PutChangedRuns(payload, poll.statusBlock, previous->statusBlock);
+        PutChangedRuns(payload, poll.timingBlock, previous->timingBlock);
+        PutChangedRuns(payload, poll.errorHistoryBlock, previous->errorHistoryBlock);
+    } else {
+        PutFullBlock(payload, poll.statusBlock);
+        PutFullBlock(payload, poll.timingBlock);
+        PutFullBlock(payload, poll.errorHistoryBlock);
+    }
+    std::string checked(1, previous ? DeltaKind : FullKind);
+    PutVarint(checked, payload.size());
+    checked += payload;
+    const std::uint32_t crc = Crc32(checked);
+    std::string record(1, static_cast<char>(RecordMark));
+    record += checked;
+    for (int i = 0; i < 4; ++i)
+        record.push_back(static_cast<char>((crc >> (8 * i)) & 0xFF));
+    return record;
+}
+
+RawRepliesSink::RawRepliesSink(const std::filesystem::path& folder, bool syncEachPoll)
+    : files_(folder, std::string(RawFilePrefix), std::string(RawFileExtension), std::string(RawFileHeader),
+             ReadsCleanly, syncEachPoll)
+{
+}
+
+void RawRepliesSink::OnPoll(const PollInput& raw, const DecodedPoll&)
+{
+    const std::string date = DateText(raw.time);
+    // A new day's file, or a file continued after a restart, starts with a full record.
+    const bool sameFile = files_.Current() && previous_ && DateText(previous_->time) == date;
+    files_.Append(date, EncodeRawRecord(raw, sameFile ? &*previous_ : nullptr));
+    previous_ = raw;
+}
+
+void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll)
+{
+    RawParser(bytes, name, true).Run(onPoll);
+}
+
+void ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll)
+{
+    const std::string bytes = ReadWholeFile(path);
+    ReadRawBytes(bytes, PathText(path), onPoll);
+}
+
+std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    std::multimap<std::int64_t, std::filesystem::path> byStart;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = PathText(entry.path().filename());
+        if (!entry.is_regular_file() || !name.starts_with(RawFilePrefix) || !name.ends_with(RawFileExtension))
+            continue;
+        // The first record says when the file starts; reading stops right after it.
+        std::int64_t start = 0;
+        struct FirstPoll {};
+        try {
+            ReadRawFile(entry.path(), [&](const PollInput& poll) {
+                start = poll.time.utcMs;
+                throw FirstPoll{};
+            });
+        } catch (const FirstPoll&) {
+        }
+        byStart.emplace(start, entry.path());
+    }
+    if (error)
+        throw RecordError("Cannot read the folder " + PathText(folder) + ": " + error.message());
+    if (byStart.empty())
+        throw RecordError("No raw replies files (" + std::string(RawFilePrefix) + "-*" + std::string(RawFileExtension) +
+                          ") in " + PathText(folder));
+    std::vector<std::filesystem::path> files;
+    for (auto& [start, path] : byStart)
+        files.push_back(path);
+    return files;
+}
+
+void ReadRecording(const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll)
+{
+    for (const auto& path : RawFilesIn(folder))
+        ReadRawFile(path, onPoll);
+}
+
+}  // namespace kalvo::record

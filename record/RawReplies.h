@@ -1,0 +1,59 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "DayFile.h"
+#include "PollRecord.h"
+
+// The raw replies file, replies-YYYY-MM-DD.kraw: the data bytes of the three replies of every
+// poll (the bytes the read cycle keeps; the unit's lead and trail bytes are never looked at), so a
+// night can be decoded again with another language file or played back by the simulated unit.
+//
+// Layout: the line "KALVO RAW REPLIES 1\n", then one record per poll:
+//   0xA5 | kind | length (varint) | payload (length bytes) | CRC-32 of kind, length and payload (LE)
+// Kind 'F' (full): time in ms since the epoch (zigzag varint), UTC offset in minutes (zigzag
+//   varint), link status (byte), then per block (status, timing, error history) its length
+//   without trailing zeros (varint) and those bytes.
+// Kind 'D' (delta, against the poll before it in the same file): time since that poll in ms
+//   (zigzag varint), UTC offset, link status, then per block the runs of changed bytes: their
+//   count (varint), each as gap after the previous run (varint), length (varint) and the bytes.
+// A day's file starts with a full record; so does a file continued after a restart. A poll of a
+// steady burner costs some 20 bytes: well under 1 MB a day at one poll every two seconds.
+namespace kalvo::record {
+
+inline constexpr std::string_view RawFileHeader = "KALVO RAW REPLIES 1\n";
+inline constexpr std::string_view RawFilePrefix = "replies";
+inline constexpr std::string_view RawFileExtension = ".kraw";
+
+class RawRepliesSink : public PollSink {
+public:
+    RawRepliesSink(const std::filesystem::path& folder, bool syncEachPoll);
+    void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
+    void OnEvent(const RecordEvent&) override {}
+    const DayFiles& Files() const { return files_; }
+
+private:
+    DayFiles files_;
+    std::optional<PollInput> previous_;  // the last poll written to the current file
+};
+
+// The record of a poll, full or as the change from previous.
+std::string EncodeRawRecord(const PollInput& poll, const PollInput* previous);
+
+// Reads one raw replies file and hands each poll to the callback, in the file's order. Throws
+// RecordError naming the file, the byte offset and the poll number at the first damage. A last
+// record cut short by the end of the file (a power cut while it was written) ends the file.
+void ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll);
+// The same on bytes already in memory; name is what the messages call them.
+void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll);
+
+// Every raw replies file of a folder, oldest first (by the time of their first poll). Throws
+// RecordError when the folder holds none.
+std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder);
+// The polls of every raw file in the folder, in recording order.
+void ReadRecording(const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll);
+
+}  // namespace kalvo::record

@@ -1,0 +1,135 @@
+#include "RecordOptions.h"
+
+#include <cctype>
+
+namespace kalvo::record {
+
+namespace {
+
+constexpr int HighestPort = 255;
+
+std::optional<long long> WholeNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    long long value = 0;
+    for (char c : text) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<std::chrono::milliseconds> ParseDuration(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    long long secondsPerUnit = 1;
+    std::string digits = text;
+    switch (std::tolower(static_cast<unsigned char>(text.back()))) {
+    case 'd':
+        secondsPerUnit = 86400;
+        break;
+    case 'h':
+        secondsPerUnit = 3600;
+        break;
+    case 'm':
+        secondsPerUnit = 60;
+        break;
+    case 's':
+        break;
+    default:
+        digits.push_back('s');
+    }
+    digits.pop_back();
+    const auto count = WholeNumber(digits);
+    if (!count || *count == 0)
+        return std::nullopt;
+    return std::chrono::milliseconds(*count * secondsPerUnit * 1000);
+}
+
+std::optional<int> ParsePortName(const std::string& text)
+{
+    std::string digits = text;
+    if (digits.size() > 3 && std::toupper(static_cast<unsigned char>(digits[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(digits[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(digits[2])) == 'M')
+        digits.erase(0, 3);
+    const auto number = WholeNumber(digits);
+    if (!number || *number < 1 || *number > HighestPort)
+        return std::nullopt;
+    return static_cast<int>(*number);
+}
+
+ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments)
+{
+    ParsedRecordOptions parsed;
+    RecordOptions& options = parsed.options;
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (argument == "--quiet" || argument == "-q") {
+            options.quiet = true;
+            continue;
+        }
+        const bool takesValue = argument == "--port" || argument == "--duration" || argument == "--out" ||
+                                argument == "--settings" || argument == "--language" || argument == "--report" ||
+                                argument == "--output" || argument == "--decode";
+        if (!takesValue) {
+            parsed.error = "unknown option '" + argument + "'";
+        } else if (i + 1 >= arguments.size()) {
+            parsed.error = argument + " wants a value";
+        } else {
+            const std::string& value = arguments[++i];
+            if (argument == "--port") {
+                options.portNumber = ParsePortName(value);
+                if (!options.portNumber)
+                    parsed.error = "--port wants COM1 .. COM255, not '" + value + "'";
+            } else if (argument == "--duration") {
+                options.duration = ParseDuration(value);
+                if (!options.duration)
+                    parsed.error = "--duration wants a time such as 12h, 90m or 30s, not '" + value + "'";
+            } else {
+                std::string RecordOptions::*const field = argument == "--out"        ? &RecordOptions::outFolder
+                                                          : argument == "--settings" ? &RecordOptions::settingsFile
+                                                          : argument == "--language" ? &RecordOptions::languageFile
+                                                          : argument == "--report"   ? &RecordOptions::reportFolder
+                                                          : argument == "--decode"   ? &RecordOptions::decodeFolder
+                                                                                     : &RecordOptions::reportFile;
+                options.*field = value;
+            }
+        }
+    }
+    return parsed;
+}
+
+std::string RecordUsageText()
+{
+    return "Usage: kalvo-record [--port COMn] [--out DIR] [--duration TIME] [--quiet]\n"
+           "       kalvo-record --report DIR [--output FILE]\n"
+           "       kalvo-record --decode DIR --out DIR2 [--language FILE]\n"
+           "\n"
+           "Records an Ombrel RZ unit unattended: a poll every two seconds, as the Kalvo window does,\n"
+           "into readings-YYYY-MM-DD.csv, events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"
+           "\n"
+           "  --port COMn      the port to record (default: the COM port of the settings file)\n"
+           "  --out DIR        the folder for the files (default: the current folder)\n"
+           "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d (default: until stopped)\n"
+           "  --quiet          print nothing but errors\n"
+           "  --settings FILE  the settings file (default: kalvo.ini beside the program)\n"
+           "  --language FILE  the language file (default: MY.LNG beside the program)\n"
+           "  --report DIR     make the night report of the recording in DIR instead\n"
+           "  --output FILE    where the report goes (default: DIR/night-report.html)\n"
+           "  --decode DIR     write the CSV files of the recording in DIR anew into --out,\n"
+           "                   for example with another --language\n"
+           "\n"
+           "Ctrl-C (Ctrl-Break on Windows) or SIGTERM ends recording after the current poll.\n";
+}
+
+}  // namespace kalvo::record

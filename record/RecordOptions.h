@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvo::record {
+
+// The command line of kalvo-record.
+struct RecordOptions {
+    std::optional<int> portNumber;      // --port COMn; none: the settings' COM
+    std::string outFolder = ".";        // --out DIR
+    std::optional<std::chrono::milliseconds> duration;  // --duration 12h; none: until stopped
+    bool quiet = false;                 // --quiet
+    std::string settingsFile;           // --settings FILE; empty: kalvo.ini beside the program
+    std::string languageFile;           // --language FILE; empty: MY.LNG beside the program
+    std::string reportFolder;           // --report DIR: make the night report instead of recording
+    std::string reportFile;             // --output FILE: where the report goes
+    std::string decodeFolder;           // --decode DIR: write its CSV files anew into --out
+    bool help = false;
+};
+
+struct ParsedRecordOptions {
+    RecordOptions options;
+    std::string error;  // empty when the command line was good
+};
+
+ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments);
+// "12h", "90m", "45s", "2d" or plain seconds; nothing for anything else or a zero duration.
+std::optional<std::chrono::milliseconds> ParseDuration(const std::string& text);
+// "COM7" (any case) or "7"; nothing unless 1..255.
+std::optional<int> ParsePortName(const std::string& text);
+std::string RecordUsageText();
+
+}  // namespace kalvo::record

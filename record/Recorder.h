@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Language.h"
+#include "PollRecord.h"
+
+namespace kalvo::record {
+
+// Turns finished polls into decoded polls and events and hands both to its sinks. Fed by the
+// console program's loop, by the window's poll tick, or by a replay of a raw file; it neither
+// reads the port nor keeps time itself.
+class Recorder {
+public:
+    // The language gives the state texts; it must outlive the recorder.
+    explicit Recorder(const LanguageLines& language);
+
+    void AddSink(std::unique_ptr<PollSink> sink);
+
+    // One poll that ran to its end. Throws RecordError when a sink fails; the poll may then have
+    // reached only some sinks, and the recorder should be dropped.
+    void RecordPoll(const PollInput& input);
+    // Flushes every sink.
+    void Finish();
+
+    // Figures for a status line.
+    long long Polls() const { return polls_; }
+    long long TransferErrors() const { return transferErrors_; }
+    long long LockoutsSeen() const { return lockoutsSeen_; }
+
+private:
+    std::vector<RecordEvent> EventsFor(const DecodedPoll& poll) const;
+
+    const LanguageLines& language_;
+    std::vector<std::unique_ptr<PollSink>> sinks_;
+    LinkStatus lastLink_ = LinkStatus::Ok;  // of the previous poll; a start counts as ok
+    std::optional<DecodedPoll> lastGood_;  // the last poll whose link was ok: the baseline
+    long long polls_ = 0;
+    long long transferErrors_ = 0;
+    long long lockoutsSeen_ = 0;
+};
+
+// The poll that uGlobal's read cycle has just finished, with its time: the blocks and how the
+// link went (no port open: NoPort; a reply wait ran over its limit: TransferError).
+PollInput CaptureFinishedPoll(LocalTime time);
+
+}  // namespace kalvo::record

@@ -1,0 +1,312 @@
+#include "MqttClient.h"
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <stdexcept>
+
+namespace kalvo::mqtt {
+
+namespace {
+
+// Events handed to libmosquitto and not yet acknowledged: enough to keep a loopback or LAN link
+// busy, small enough that the bounded queue, not libmosquitto's unbounded one, holds the backlog.
+constexpr std::size_t EventWindow = 20;
+constexpr int EventQos = 1;
+constexpr int RetainedQos = 0;   // sent again after every reconnect, so nothing is lost
+constexpr int AvailabilityQos = 1;
+constexpr int AvailabilityInFlight = 2;  // "online" and "offline"
+const std::string Online = "online";
+const std::string Offline = "offline";
+// CONNACK return codes of MQTT 3.1.1 for a login the broker will not take however often we ask.
+constexpr int BadUserNameOrPassword = 4;
+constexpr int NotAuthorized = 5;
+
+void InitialiseLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+// A publish that got this far is queued inside libmosquitto, connected or not.
+bool HandedOver(int rc)
+{
+    return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST;
+}
+
+}  // namespace
+
+MqttClient::MqttClient(ClientSettings settings, Reporter report)
+    : settings_(std::move(settings)), report_(std::move(report)), events_(settings_.eventCapacity)
+{
+    InitialiseLibrary();
+    client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
+    if (!client_)
+        throw std::runtime_error("cannot set up the MQTT client");
+    const auto fail = [this](const std::string& why) {
+        mosquitto_destroy(client_);
+        throw std::runtime_error(why);
+    };
+    mosquitto_connect_callback_set(client_, OnConnect);
+    mosquitto_disconnect_callback_set(client_, OnDisconnect);
+    mosquitto_publish_callback_set(client_, OnPublish);
+    mosquitto_log_callback_set(client_, OnLog);
+    // Room for the event window and the availability documents. A limit, not 0 (none): after a
+    // reconnect libmosquitto resends only messages within its limit at once.
+    mosquitto_max_inflight_messages_set(client_, EventWindow + AvailabilityInFlight);
+    mosquitto_threaded_set(client_, true);
+    if (!settings_.user.empty() &&
+        mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
+        fail("cannot use the MQTT user name \"" + settings_.user + "\"");
+    if (settings_.broker.tls) {
+        const char* caFile = settings_.caFile.empty() ? nullptr : settings_.caFile.c_str();
+        const char* caPath = caFile ? nullptr : "/etc/ssl/certs";
+        if (mosquitto_tls_set(client_, caFile, caPath, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
+            fail("cannot read the CA file \"" + settings_.caFile + "\"");
+    }
+    if (mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
+                           Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
+        fail("cannot use the topic \"" + settings_.availabilityTopic + "\"");
+    network_ = std::thread([this] { NetworkLoop(); });
+}
+
+MqttClient::~MqttClient()
+{
+    Stop();
+    mosquitto_destroy(client_);
+}
+
+void MqttClient::PublishRetained(const std::string& topic, const std::string& payload)
+{
+    std::lock_guard lock(mutex_);
+    retained_[topic] = payload;
+    if (connected_ && !stopped_)
+        SendRetained(topic, payload);
+}
+
+void MqttClient::PublishEvent(const std::string& topic, const std::string& payload)
+{
+    std::lock_guard lock(mutex_);
+    events_.Push({topic, payload});
+    PumpEvents();
+}
+
+ClientStatus MqttClient::Status() const
+{
+    std::lock_guard lock(mutex_);
+    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
+}
+
+bool MqttClient::Flush(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [this] {
+        return refused_ || (events_.Empty() && eventsInFlight_.empty());
+    }) && !refused_;
+}
+
+void MqttClient::Stop(std::chrono::milliseconds limit)
+{
+    {
+        std::unique_lock lock(mutex_);
+        if (stopped_)
+            return;
+        if (connected_) {
+            changed_.wait_for(lock, limit, [this] {
+                return !connected_ || (events_.Empty() && eventsInFlight_.empty());
+            });
+            mosquitto_publish(client_, &offlineMid_, settings_.availabilityTopic.c_str(),
+                              static_cast<int>(Offline.size()), Offline.data(), AvailabilityQos, true);
+            changed_.wait_for(lock, limit, [this] { return !connected_ || offlineSent_; });
+        }
+        stopped_ = true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    mosquitto_disconnect(client_);  // also wakes a mosquitto_loop waiting on the socket
+    network_.join();
+}
+
+void MqttClient::NetworkLoop()
+{
+    const std::string broker = settings_.broker.Url();
+    auto delay = std::chrono::seconds(settings_.retryMinSeconds);
+    bool first = true;
+    while (true) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || refused_)
+                break;
+        }
+        // The name lookup may block this thread for a while; the TCP connection and the TLS
+        // handshake go on inside mosquitto_loop.
+        int rc = first ? mosquitto_connect_async(client_, settings_.broker.host.c_str(), settings_.broker.port,
+                                                 settings_.keepAliveSeconds)
+                       : mosquitto_reconnect_async(client_);
+        first = false;
+        while (rc == MOSQ_ERR_SUCCESS) {
+            if (Stopping()) {
+                mosquitto_disconnect(client_);
+                mosquitto_loop(client_, 100, 1);  // sends the DISCONNECT
+                break;
+            }
+            rc = mosquitto_loop(client_, 1000, 1);
+        }
+        bool wasConnected = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_ || refused_)
+                break;
+            wasConnected = connectedSincePause_;
+            connectedSincePause_ = false;
+        }
+        if (wasConnected) {
+            delay = std::chrono::seconds(settings_.retryMinSeconds);  // the loss itself was reported
+        } else {
+            const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+            Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
+        }
+        if (!Pause(delay))
+            break;
+        delay = std::min(delay * 2, std::chrono::seconds(settings_.retryMaxSeconds));
+    }
+    // A refused login leaves the thread waiting for Stop(), which still disconnects.
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopping_; });
+}
+
+bool MqttClient::Stopping() const
+{
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
+bool MqttClient::Pause(std::chrono::seconds delay)
+{
+    std::unique_lock lock(mutex_);
+    return !changed_.wait_for(lock, delay, [this] { return stopping_; });
+}
+
+void MqttClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<MqttClient*>(self)->Connected(rc); }
+void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) { static_cast<MqttClient*>(self)->Disconnected(rc); }
+void MqttClient::OnPublish(mosquitto*, void* self, int mid) { static_cast<MqttClient*>(self)->Acknowledged(mid); }
+
+void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
+{
+    // libmosquitto says why a TLS handshake or a connection failed only here.
+    if (level == MOSQ_LOG_ERR)
+        static_cast<MqttClient*>(self)->Report(std::string("MQTT: ") + text);
+}
+
+void MqttClient::Connected(int rc)
+{
+    const std::string broker = settings_.broker.Url();
+    if (rc != 0) {
+        std::string why = mosquitto_connack_string(rc);
+        if (why.ends_with('.'))
+            why.pop_back();  // the line may go on: "... not authorised. Recording stopped."
+        if (rc == BadUserNameOrPassword || rc == NotAuthorized) {
+            const std::string refusal = "MQTT broker " + broker + " refused the login" +
+                                        (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
+                                        ": " + why;
+            {
+                std::lock_guard lock(mutex_);
+                refused_ = true;  // asking again will not help
+                refusal_ = refusal;
+            }
+            changed_.notify_all();
+            Report(refusal);
+        } else {
+            Report("MQTT broker " + broker + " turned the connection down: " + why + "; trying again");
+        }
+        return;
+    }
+    std::uint64_t newlyDropped = 0;
+    {
+        std::lock_guard lock(mutex_);
+        connected_ = true;
+        connectedSincePause_ = true;
+        newlyDropped = events_.Dropped() - droppedReported_;
+        droppedReported_ = events_.Dropped();
+        if (!stopped_) {
+            mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
+                              Online.data(), AvailabilityQos, true);
+            for (const auto& [topic, payload] : retained_)
+                SendRetained(topic, payload);
+            // Events left unacknowledged by the last connection go again first: libmosquitto
+            // resends them after this callback, and their acknowledgements bring the next ones.
+            if (eventsInFlight_.empty())
+                PumpEvents();
+        }
+    }
+    changed_.notify_all();
+    Report("MQTT: connected to " + broker +
+           (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
+                         : std::string()));
+}
+
+void MqttClient::Disconnected(int rc)
+{
+    bool wasConnected = false;
+    {
+        std::lock_guard lock(mutex_);
+        wasConnected = connected_;
+        connected_ = false;
+    }
+    changed_.notify_all();
+    if (rc != 0 && wasConnected)
+        Report("MQTT: lost broker " + settings_.broker.Url() + " (" + mosquitto_strerror(rc) + "); trying again");
+}
+
+void MqttClient::Acknowledged(int mid)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (mid == offlineMid_) {
+            offlineSent_ = true;
+        } else if (eventsInFlight_.erase(mid) > 0) {
+            ++delivered_;
+            PumpEvents();
+        }
+    }
+    changed_.notify_all();
+}
+
+void MqttClient::SendRetained(const std::string& topic, const std::string& payload)
+{
+    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), RetainedQos,
+                      true);
+}
+
+void MqttClient::PumpEvents()
+{
+    while (connected_ && !stopped_ && !events_.Empty() && eventsInFlight_.size() < EventWindow) {
+        const Message& event = events_.Front();
+        int mid = 0;
+        const int rc = mosquitto_publish(client_, &mid, event.topic.c_str(), static_cast<int>(event.payload.size()),
+                                         event.payload.data(), EventQos, false);
+        if (HandedOver(rc))
+            eventsInFlight_.insert(mid);
+        events_.PopFront();  // an event libmosquitto rejects outright would be rejected again
+    }
+}
+
+void MqttClient::Report(const std::string& line)
+{
+    {
+        std::lock_guard lock(reportMutex_);
+        if (line == lastReport_)
+            return;  // the same failure on every retry is said once
+        lastReport_ = line;
+    }
+    if (report_)
+        report_(line);
+}
+
+}  // namespace kalvo::mqtt

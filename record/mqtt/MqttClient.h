@@ -1,0 +1,124 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+
+#include "BrokerAddress.h"
+#include "EventQueue.h"
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace kalvo::mqtt {
+
+struct ClientSettings {
+    BrokerAddress broker;
+    std::string clientId;
+    std::string user;      // empty: no login
+    std::string password;
+    std::string caFile;    // mqtts:// only; empty: the system's certificate store
+    std::string availabilityTopic;  // "online" while connected, "offline" as last will and at the end
+    int keepAliveSeconds = 30;
+    unsigned retryMinSeconds = 1;  // reconnect back-off doubles from here up to the maximum
+    unsigned retryMaxSeconds = 60;
+    std::size_t eventCapacity = 10000;
+};
+
+struct ClientStatus {
+    bool connected = false;
+    bool refused = false;         // the broker turned the login down; no more attempts
+    std::string refusal;          // why, for the user
+    std::size_t waiting = 0;      // events not yet acknowledged by the broker
+    std::uint64_t delivered = 0;  // events the broker acknowledged
+    std::uint64_t dropped = 0;    // events lost because the queue was full
+};
+
+// A libmosquitto client for one recorder.
+//
+// Threads: the client's own network thread connects, reconnects with back-off and does all socket
+// work (mosquitto_loop). The caller's thread only hands documents over: the public methods lock a
+// mutex held for a few microseconds and call mosquitto_publish, which for a client marked threaded
+// just queues the packet and wakes the network thread, so a poll never waits for the network.
+// (libmosquitto's mosquitto_loop_start thread gives up for good after a TLS or name lookup
+// failure; a recorder left alone overnight must not.)
+//
+// Retained documents (state, discovery) are kept per topic and sent again after every reconnect;
+// only the latest one of a topic matters. Events go through a bounded queue and are sent with QoS 1,
+// at most a small window at a time; libmosquitto keeps an unacknowledged one across a lost
+// connection and sends it again after the reconnect, so every event leaves exactly once.
+class MqttClient {
+public:
+    // Called on the network thread with a line for the user: connected, lost, refused, TLS errors.
+    using Reporter = std::function<void(const std::string&)>;
+
+    // Throws std::runtime_error when the client cannot be set up (a CA file that cannot be read).
+    // Connecting starts at once, in the background.
+    MqttClient(ClientSettings settings, Reporter report);
+    // Stop(), with the default limit.
+    ~MqttClient();
+    MqttClient(const MqttClient&) = delete;
+    MqttClient& operator=(const MqttClient&) = delete;
+
+    // The document stays the topic's retained one; sent now when connected, else at the next connect.
+    void PublishRetained(const std::string& topic, const std::string& payload);
+    // Queued and sent with QoS 1, in order, when the broker is there.
+    void PublishEvent(const std::string& topic, const std::string& payload);
+
+    ClientStatus Status() const;
+    // Waits until no event is waiting, the broker refused us or the limit passed; true when none waits.
+    bool Flush(std::chrono::milliseconds limit);
+    // Sends "offline", gives waiting events up to the limit to go out, and disconnects.
+    void Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+private:
+    static void OnConnect(mosquitto*, void* self, int rc);
+    static void OnDisconnect(mosquitto*, void* self, int rc);
+    static void OnPublish(mosquitto*, void* self, int mid);
+    static void OnLog(mosquitto*, void* self, int level, const char* text);
+
+    void NetworkLoop();
+    // Waits on the network thread until the delay passed or Stop() began; false when stopping.
+    bool Pause(std::chrono::seconds delay);
+    bool Stopping() const;
+    void Connected(int rc);
+    void Disconnected(int rc);
+    void Acknowledged(int mid);
+    void SendRetained(const std::string& topic, const std::string& payload);
+    void PumpEvents();  // mutex held
+    void Report(const std::string& line);
+
+    ClientSettings settings_;
+    Reporter report_;
+    mosquitto* client_ = nullptr;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool connected_ = false;
+    bool refused_ = false;
+    std::string refusal_;
+    bool stopped_ = false;   // no more publishing
+    bool stopping_ = false;  // the network thread is to end
+    bool connectedSincePause_ = false;
+    int offlineMid_ = -1;
+    bool offlineSent_ = false;
+    std::map<std::string, std::string> retained_;
+    EventQueue events_;
+    std::unordered_set<int> eventsInFlight_;  // message ids handed to libmosquitto, not yet acknowledged
+    std::uint64_t delivered_ = 0;
+    std::uint64_t droppedReported_ = 0;
+
+    std::thread network_;
+
+    std::mutex reportMutex_;  // apart from mutex_: libmosquitto may log while a publish holds that
+    std::string lastReport_;
+};
+
+}  // namespace kalvo::mqtt

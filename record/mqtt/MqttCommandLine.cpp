@@ -1,0 +1,92 @@
+#include "MqttCommandLine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace kalvo::mqtt {
+
+namespace {
+
+constexpr std::size_t HostNameLength = 256;
+
+std::string HostName()
+{
+    std::array<char, HostNameLength + 1> name{};
+    if (::gethostname(name.data(), HostNameLength) != 0)
+        return "kalvo";
+    return name.data();
+}
+
+}  // namespace
+
+MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments)
+{
+    MqttCommandLine parsed;
+    MqttOptions options;
+    std::string givenWithoutUrl;
+    for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--ha-discovery") {
+            options.haDiscovery = true;
+            givenWithoutUrl = argument;
+            continue;
+        }
+        std::string MqttOptions::*const field = argument == "--mqtt"                 ? &MqttOptions::url
+                                                : argument == "--mqtt-user"          ? &MqttOptions::user
+                                                : argument == "--mqtt-password-file" ? &MqttOptions::passwordFile
+                                                : argument == "--mqtt-ca"            ? &MqttOptions::caFile
+                                                : argument == "--name"               ? &MqttOptions::name
+                                                                                     : nullptr;
+        if (!field) {
+            parsed.rest.push_back(argument);
+        } else if (i + 1 >= arguments.size()) {
+            parsed.error = argument + " wants a value";
+        } else {
+            options.*field = arguments[++i];
+            if (argument != "--mqtt")
+                givenWithoutUrl = argument;
+        }
+    }
+    if (parsed.error.empty() && options.url.empty() && !givenWithoutUrl.empty())
+        parsed.error = givenWithoutUrl + " has a use only with --mqtt";
+    if (parsed.error.empty() && !options.url.empty())
+        parsed.options = options;
+    return parsed;
+}
+
+std::string MqttUsageText()
+{
+    return "\n"
+           "Publishing to an MQTT broker, beside the files:\n"
+           "  --mqtt URL                 mqtt://host[:port] or mqtts://host[:port]\n"
+           "  --name NAME                topics kalvo/NAME/... (default: host name and port, host-com7)\n"
+           "  --mqtt-user NAME           log in as this user; the password comes from\n"
+           "  --mqtt-password-file FILE  the first line of this file, or else the environment\n"
+           "                             variable " +
+           std::string(PasswordVariable) +
+           "\n"
+           "  --mqtt-ca FILE             the CA certificate of an mqtts:// broker (default: the system's)\n"
+           "  --ha-discovery             announce the burner to Home Assistant\n";
+}
+
+std::string DefaultName(const std::string& hostName, int portNumber)
+{
+    std::string name = hostName.substr(0, hostName.find('.')) + "-com" + std::to_string(portNumber);
+    std::replace_if(
+        name.begin(), name.end(),
+        [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_'; }, '-');
+    return name;
+}
+
+std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, int portNumber, MqttClient::Reporter report)
+{
+    if (options.name.empty())
+        options.name = DefaultName(HostName(), portNumber);
+    auto client = std::make_unique<MqttClient>(SettingsFor(options), std::move(report));
+    return std::make_unique<MqttSink>(std::move(client), options.name, options.haDiscovery);
+}
+
+}  // namespace kalvo::mqtt

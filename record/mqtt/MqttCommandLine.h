@@ -1,0 +1,32 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "MqttSink.h"
+
+namespace kalvo::mqtt {
+
+struct MqttCommandLine {
+    std::optional<MqttOptions> options;  // set when --mqtt was given
+    std::vector<std::string> rest;       // the arguments that are not about the broker
+    std::string error;                   // empty when the broker options were good
+};
+
+// Takes the broker options out of kalvo-record's arguments: --mqtt URL, --mqtt-user NAME,
+// --mqtt-password-file FILE, --mqtt-ca FILE, --name NAME, --ha-discovery.
+MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments);
+std::string MqttUsageText();
+
+// The name when --name is not given: this machine's host name and the port, "boilerroom-com7",
+// with anything a topic or an id cannot hold replaced by "-".
+std::string DefaultName(const std::string& hostName, int portNumber);
+
+// The sink for kalvo-record, connecting in the background. Reports (connected, lost, refused)
+// go to report, on the network thread. Throws std::invalid_argument or std::runtime_error with a
+// text for the user.
+std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, int portNumber, MqttClient::Reporter report);
+
+}  // namespace kalvo::mqtt

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "EventQueue.h"
+#include "PollRecord.h"
+
+// What Kalvo publishes: topics and JSON documents. UTF-8 throughout.
+namespace kalvo::mqtt {
+
+struct Topics {
+    std::string state;         // kalvo/<name>/state, retained
+    std::string event;         // kalvo/<name>/event, QoS 1
+    std::string availability;  // kalvo/<name>/availability, "online" / "offline", retained
+};
+
+// The name becomes part of topics and Home Assistant ids, so it is kept to letters, digits, "-"
+// and "_"; anything else throws std::invalid_argument with a text for the user.
+Topics TopicsFor(const std::string& name);
+
+// The latest poll: time, link, state code and text, the unit's status text, every value as a
+// number with its unit, the ten flags. Without the time it serves to tell whether anything changed.
+std::string StatePayload(const record::DecodedPoll& poll, bool withTime = true);
+
+// One event; seq counts the events of this run from 1, so a reader sees a gap when the queue
+// had to drop the oldest while the broker was away.
+std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq);
+
+// Home Assistant MQTT discovery: the burner as a device with its state, flame current, mains
+// voltage, counters, lockout and link, all read from the state topic.
+std::vector<Message> DiscoveryDocuments(const std::string& name);
+
+}  // namespace kalvo::mqtt

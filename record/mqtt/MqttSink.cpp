@@ -1,0 +1,81 @@
+#include "MqttSink.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace kalvo::mqtt {
+
+namespace {
+
+// A reader that comes late, or a dashboard that wants to see the recorder alive, gets a fresh
+// state at least this often even when nothing changes.
+constexpr std::int64_t StateRefreshMs = 60'000;
+constexpr auto FinishLimit = std::chrono::seconds(5);
+
+std::string ReadPassword(const MqttOptions& options)
+{
+    if (options.passwordFile.empty()) {
+        const char* password = std::getenv(PasswordVariable);
+        return password ? password : "";
+    }
+    std::ifstream file(options.passwordFile, std::ios::binary);
+    std::string line;
+    if (!file || !std::getline(file, line))
+        throw std::runtime_error("cannot read the password file \"" + options.passwordFile + "\"");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+ClientSettings SettingsFor(const MqttOptions& options)
+{
+    ClientSettings settings;
+    settings.broker = ParseBrokerUrl(options.url);
+    settings.availabilityTopic = TopicsFor(options.name).availability;
+    settings.clientId = "kalvo-record-" + options.name;
+    if (options.user.empty() && !options.passwordFile.empty())
+        throw std::invalid_argument("--mqtt-password-file needs a user name (--mqtt-user)");
+    settings.user = options.user;
+    if (!options.user.empty())
+        settings.password = ReadPassword(options);
+    if (!options.caFile.empty() && !settings.broker.tls)
+        throw std::invalid_argument("--mqtt-ca needs an mqtts:// broker address");
+    settings.caFile = options.caFile;
+    return settings;
+}
+
+MqttSink::MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, bool haDiscovery)
+    : client_(std::move(client)), topics_(TopicsFor(name))
+{
+    if (haDiscovery)
+        for (const Message& document : DiscoveryDocuments(name))
+            client_->PublishRetained(document.topic, document.payload);
+}
+
+void MqttSink::OnPoll(const record::PollInput&, const record::DecodedPoll& poll)
+{
+    if (const ClientStatus status = client_->Status(); status.refused)
+        throw record::RecordError(status.refusal);
+    std::string state = StatePayload(poll, false);
+    const bool due = !lastStateMs_ || poll.time.utcMs - *lastStateMs_ >= StateRefreshMs;
+    if (state == lastState_ && !due)
+        return;
+    client_->PublishRetained(topics_.state, StatePayload(poll));
+    lastState_ = std::move(state);
+    lastStateMs_ = poll.time.utcMs;
+}
+
+void MqttSink::OnEvent(const record::RecordEvent& event)
+{
+    client_->PublishEvent(topics_.event, EventPayload(event, ++eventsSent_));
+}
+
+void MqttSink::Finish()
+{
+    client_->Flush(FinishLimit);
+}
+
+}  // namespace kalvo::mqtt

@@ -1,0 +1,94 @@
+// kalvo-record as a program: polling the unitsim program on a pseudo-terminal and publishing to
+// a real mosquitto over TLS with a login; its last will when it is killed; a refused login.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "MosquittoBroker.h"
+#include "MqttSubscriber.h"
+#include "TempDir.h"
+#include "UnitsimProcess.h"
+#include "WaitUntil.h"
+
+namespace {
+
+using kalvo::test::MosquittoBroker;
+using kalvo::test::MqttSubscriber;
+using kalvo::test::Patience;
+using kalvo::test::UnitsimProcess;
+using Json = nlohmann::json;
+
+constexpr int Com = 20;
+
+class KalvoRecordWithBroker : public ::testing::Test {
+protected:
+    void StartUnit()
+    {
+        unit_ = std::make_unique<UnitsimProcess>(
+            UNITSIM_PROGRAM, std::vector<std::string>{"--settings", Settings(), "--com", std::to_string(Com)});
+        ASSERT_FALSE(unit_->NextLine(Patience).empty()) << "unitsim did not start";
+    }
+
+    std::unique_ptr<UnitsimProcess> StartRecorder(const MosquittoBroker& broker, std::vector<std::string> more)
+    {
+        std::vector<std::string> arguments{"--settings", Settings(),   "--port", "COM" + std::to_string(Com),
+                                           "--out",      folder_.file("out"), "--mqtt", broker.Url(),
+                                           "--name",     "boiler-7"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return std::make_unique<UnitsimProcess>(KALVO_RECORD_PROGRAM, arguments, true);
+    }
+
+    std::string Settings() const { return folder_.file("kalvo.ini"); }
+
+    kalvo::test::TempDir folder_;
+    std::unique_ptr<UnitsimProcess> unit_;
+};
+
+TEST_F(KalvoRecordWithBroker, PublishesOverTlsWithALoginAndLeavesItsLastWillWhenKilled)
+{
+    MosquittoBroker broker({.passwords = true, .tls = true});
+    MqttSubscriber::Options reader;
+    reader.user = MosquittoBroker::User;
+    reader.password = MosquittoBroker::Password;
+    reader.caFile = broker.CaFile();
+    MqttSubscriber subscriber(broker.Port(), reader);
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    StartUnit();
+    kalvo::test::WriteFileBytes(folder_.file("password"), std::string(MosquittoBroker::Password) + "\n");
+    auto recorder = StartRecorder(broker, {"--mqtt-user", MosquittoBroker::User, "--mqtt-password-file",
+                                           folder_.file("password"), "--mqtt-ca", broker.CaFile()});
+
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        const std::string state = kalvo::test::LastPayload(messages, "kalvo/boiler-7/state");
+        return !state.empty() && Json::parse(state)["link"] == "ok";
+    })) << recorder->ErrorOutputWith("", std::chrono::milliseconds(0));
+    const Json state = Json::parse(kalvo::test::LastPayload(subscriber.Messages(), "kalvo/boiler-7/state"));
+    EXPECT_TRUE(state["state"]["code"].is_number_integer());
+    EXPECT_TRUE(state["values"]["mains_voltage"]["value"].is_number());
+    EXPECT_EQ(kalvo::test::LastPayload(subscriber.Messages(), "kalvo/boiler-7/availability"), "online");
+
+    recorder->Signal(SIGKILL);
+    EXPECT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return kalvo::test::LastPayload(messages, "kalvo/boiler-7/availability") == "offline";
+    }));
+}
+
+TEST_F(KalvoRecordWithBroker, StopsWithTheBrokersReasonWhenTheLoginIsRefused)
+{
+    MosquittoBroker broker({.passwords = true});
+    StartUnit();
+    ::setenv("KALVO_MQTT_PASSWORD", "not the password", 1);
+    auto recorder = StartRecorder(broker, {"--mqtt-user", MosquittoBroker::User});
+    ::unsetenv("KALVO_MQTT_PASSWORD");
+    EXPECT_EQ(recorder->WaitForExit(Patience), 1);
+    EXPECT_NE(recorder->ErrorOutput().find("kalvo-record: MQTT broker " + broker.Url() +
+                                           " refused the login of user \"kalvo\": Connection Refused: not authorised. "
+                                           "Recording stopped.\n"),
+              std::string::npos)
+        << recorder->ErrorOutput();
+}
+
+}  // namespace

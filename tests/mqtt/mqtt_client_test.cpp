@@ -1,0 +1,262 @@
+// The libmosquitto client against a real mosquitto on loopback: retained documents, events in
+// order across a broker restart, the bounded queue, TLS and a refused login.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "BrokerAddress.h"
+#include "EventQueue.h"
+#include "MosquittoBroker.h"
+#include "MqttClient.h"
+#include "MqttSubscriber.h"
+#include "WaitUntil.h"
+
+namespace kalvo::mqtt {
+namespace {
+
+using namespace std::chrono_literals;
+using test::MosquittoBroker;
+using test::MqttSubscriber;
+using test::ReceivedMessage;
+
+using test::WaitUntil;
+constexpr auto Limit = test::Patience;
+
+struct Reports {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    MqttClient::Reporter Reporter()
+    {
+        return [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            lines.push_back(line);
+        };
+    }
+    bool Contain(const std::string& text)
+    {
+        std::lock_guard lock(mutex);
+        for (const std::string& line : lines)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+};
+
+ClientSettings SettingsFor(const MosquittoBroker& broker)
+{
+    ClientSettings settings;
+    settings.broker = ParseBrokerUrl(broker.Url());
+    settings.clientId = "kalvo-record-test";
+    settings.availabilityTopic = "kalvo/test/availability";
+    settings.retryMaxSeconds = 2;
+    return settings;
+}
+
+TEST(BrokerAddress, ReadsBothSchemesWithTheirDefaultPorts)
+{
+    struct Case {
+        std::string url, host;
+        int port;
+        bool tls;
+    };
+    for (const Case& c : {Case{"mqtt://broker.local", "broker.local", 1883, false},
+                          Case{"mqtts://broker.local", "broker.local", 8883, true},
+                          Case{"mqtt://10.0.0.5:1884/", "10.0.0.5", 1884, false},
+                          Case{"mqtts://[::1]:8884", "::1", 8884, true}}) {
+        const BrokerAddress address = ParseBrokerUrl(c.url);
+        EXPECT_EQ(address.host, c.host) << c.url;
+        EXPECT_EQ(address.port, c.port) << c.url;
+        EXPECT_EQ(address.tls, c.tls) << c.url;
+    }
+    EXPECT_EQ(ParseBrokerUrl("mqtts://[::1]:8884").Url(), "mqtts://[::1]:8884");
+}
+
+TEST(BrokerAddress, RejectsWhatIsNoBrokerAddress)
+{
+    for (const char* url : {"broker.local", "http://broker", "mqtt://", "mqtt://:1883", "mqtt://h:0", "mqtt://h:65536",
+                            "mqtt://h:x", "mqtt://user@h", "mqtt://h/kalvo", "mqtt://[::1"})
+        EXPECT_THROW(ParseBrokerUrl(url), std::invalid_argument) << url;
+}
+
+TEST(EventQueue, DropsAndCountsTheOldestWhenFull)
+{
+    EventQueue queue(3);
+    for (int i = 1; i <= 5; ++i)
+        queue.Push({"t", std::to_string(i)});
+    EXPECT_EQ(queue.Size(), 3u);
+    EXPECT_EQ(queue.Dropped(), 2u);
+    EXPECT_EQ(queue.Front().payload, "3");
+}
+
+TEST(MqttClient, PublishesRetainedDocumentsAvailabilityAndEventsInOrder)
+{
+    MosquittoBroker broker;
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    {
+        MqttClient client(SettingsFor(broker), nullptr);
+        client.PublishRetained("kalvo/test/state", "first");  // before the connection: kept
+        for (int i = 1; i <= 100; ++i)
+            client.PublishEvent("kalvo/test/event", std::to_string(i));
+        ASSERT_TRUE(client.Flush(Limit));
+        client.PublishRetained("kalvo/test/state", "second");
+        EXPECT_EQ(client.Status().delivered, 100u);
+        ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+            return test::LastPayload(messages, "kalvo/test/state") == "second";
+        }));
+    }  // a clean end says "offline"
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return test::LastPayload(messages, "kalvo/test/availability") == "offline";
+    }));
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 100; ++i)
+        expected.push_back(std::to_string(i));
+    EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), expected);
+    EXPECT_EQ(subscriber.Payloads("kalvo/test/availability"), (std::vector<std::string>{"online", "offline"}));
+
+    // A reader that comes later finds the retained documents.
+    MqttSubscriber::Options lateReader;
+    lateReader.clientId = "late-reader";
+    MqttSubscriber late(broker.Port(), lateReader);
+    ASSERT_TRUE(late.WaitFor([](const auto& messages) {
+        return test::LastPayload(messages, "kalvo/test/state") == "second" &&
+               test::LastPayload(messages, "kalvo/test/availability") == "offline";
+    }));
+    for (const ReceivedMessage& message : late.Messages())
+        EXPECT_TRUE(message.retained) << message.topic;
+}
+
+TEST(MqttClient, KeepsEventsWhileTheBrokerIsAwayDroppingTheOldestBeyondTheBound)
+{
+    MosquittoBroker broker;
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    ClientSettings settings = SettingsFor(broker);
+    settings.eventCapacity = 5;
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    client.PublishEvent("kalvo/test/event", "before");
+    ASSERT_TRUE(client.Flush(Limit));
+    ASSERT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "before"; }));
+    ASSERT_TRUE(subscriber.Sync());  // so the restarted broker has nothing to deliver again
+
+    broker.Stop();
+    ASSERT_TRUE(WaitUntil([&] { return !client.Status().connected; }));
+    for (int i = 1; i <= 8; ++i)
+        client.PublishEvent("kalvo/test/event", std::to_string(i));
+    EXPECT_EQ(client.Status().waiting, 5u);
+    EXPECT_EQ(client.Status().dropped, 3u);
+    broker.Start();
+
+    ASSERT_TRUE(client.Flush(Limit));
+    const std::vector<std::string> expected{"before", "4", "5", "6", "7", "8"};
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return std::count_if(messages.begin(), messages.end(),
+                              [](const ReceivedMessage& m) { return m.topic == "kalvo/test/event"; }) >= 6;
+    }));
+    EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), expected);
+    EXPECT_TRUE(reports.Contain("the oldest 3 events were dropped while it was away"));
+}
+
+TEST(MqttClient, EventsOnTheWayWhenTheBrokerDiesGoAgainBeforeTheLaterOnes)
+{
+    MosquittoBroker broker({.saveEachChange = true});
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    MqttClient client(SettingsFor(broker), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    ASSERT_TRUE(subscriber.Sync());
+
+    std::vector<std::string> expected;
+    const auto send = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            expected.push_back(std::to_string(expected.size() + 1));
+            client.PublishEvent("kalvo/test/event", expected.back());
+        }
+    };
+    broker.Freeze();
+    send(10);  // written to the connection, never acknowledged
+    broker.Kill();
+    ASSERT_TRUE(WaitUntil([&] { return !client.Status().connected; }));
+    send(10);  // these wait in the queue
+    broker.Start();
+    ASSERT_TRUE(client.Flush(Limit));
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return std::count_if(messages.begin(), messages.end(),
+                             [](const ReceivedMessage& m) { return m.topic == "kalvo/test/event"; }) >= 20;
+    }));
+    EXPECT_EQ(subscriber.Payloads("kalvo/test/event"), expected);
+}
+
+TEST(MqttClient, StartsBeforeTheBrokerAndConnectsWhenItComes)
+{
+    MosquittoBroker broker;
+    broker.Stop();
+    Reports reports;
+    MqttClient client(SettingsFor(broker), reports.Reporter());
+    client.PublishEvent("kalvo/test/event", "early");
+    EXPECT_FALSE(client.Status().connected);
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("cannot reach broker " + broker.Url()); }));
+    broker.Start();
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    ASSERT_TRUE(client.Flush(Limit));
+    EXPECT_EQ(client.Status().delivered, 1u);
+    // Every failed attempt is the same news: said once, not at each retry.
+    std::lock_guard lock(reports.mutex);
+    ASSERT_EQ(reports.lines.size(), 2u);
+    EXPECT_EQ(reports.lines[1], "MQTT: connected to " + broker.Url());
+}
+
+TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
+{
+    MosquittoBroker broker({.tls = true});
+    MqttSubscriber::Options overTls;
+    overTls.caFile = broker.CaFile();
+    MqttSubscriber subscriber(broker.Port(), overTls);
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    ClientSettings settings = SettingsFor(broker);
+    settings.caFile = broker.CaFile();
+    {
+        MqttClient client(settings, nullptr);
+        client.PublishEvent("kalvo/test/event", "over TLS");
+        ASSERT_TRUE(client.Flush(Limit));
+    }
+    EXPECT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "over TLS"; }));
+
+    settings.caFile.clear();  // the system's certificate store does not know the test CA
+    Reports reports;
+    MqttClient stranger(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("certificate verify failed"); }));
+    EXPECT_FALSE(stranger.Status().connected);
+
+    settings.caFile = broker.Folder().file("missing.crt");
+    EXPECT_THROW(MqttClient(settings, nullptr), std::runtime_error);
+}
+
+TEST(MqttClient, SaysClearlyWhenTheBrokerRefusesTheLogin)
+{
+    MosquittoBroker broker({.passwords = true});
+    ClientSettings settings = SettingsFor(broker);
+    settings.user = MosquittoBroker::User;
+    settings.password = "wrong";
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().refused; }));
+    EXPECT_TRUE(reports.Contain("MQTT broker " + broker.Url() + " refused the login of user \"kalvo\""))
+        << (reports.lines.empty() ? "" : reports.lines.back());
+    EXPECT_FALSE(client.Flush(1s));
+
+    settings.password = MosquittoBroker::Password;
+    MqttClient welcome(settings, nullptr);
+    welcome.PublishEvent("kalvo/test/event", "let in");
+    EXPECT_TRUE(welcome.Flush(Limit));
+}
+
+}  // namespace
+}  // namespace kalvo::mqtt

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "TempDir.h"
+
+namespace kalvo::test {
+
+// Debian's mosquitto as a child process on a free loopback port, with a configuration of its own
+// in a temporary folder: never the system's service. Persistent, so sessions and retained
+// documents survive Stop() and Start().
+class MosquittoBroker {
+public:
+    struct Options {
+        bool passwords = false;  // only user User with password Password may log in
+        bool tls = false;        // TLS with a certificate for 127.0.0.1 signed by a test CA
+        bool saveEachChange = false;  // sessions survive even Kill()
+    };
+    static constexpr const char* User = "kalvo";
+    static constexpr const char* Password = "burner-7-secret";
+
+    explicit MosquittoBroker(Options options);
+    MosquittoBroker() : MosquittoBroker(Options{}) {}
+    ~MosquittoBroker();
+    MosquittoBroker(const MosquittoBroker&) = delete;
+    MosquittoBroker& operator=(const MosquittoBroker&) = delete;
+
+    // Ends the broker cleanly (it saves its sessions) and waits for it.
+    void Stop();
+    // Ends it at once, as a crash would: it saves nothing and acknowledges nothing more.
+    void Kill();
+    // Freezes it: connections stay open, but nothing that arrives is read or acknowledged.
+    void Freeze();
+    // Starts it again on the same port; returns when it accepts connections.
+    void Start();
+
+    int Port() const { return port_; }
+    std::string Url() const;
+    std::string CaFile() const { return folder_.file("ca.crt"); }
+    const TempDir& Folder() const { return folder_; }
+    pid_t Pid() const { return pid_; }
+
+private:
+    void WriteConfiguration();
+    void End(int signal);
+    bool Launch();  // false when the broker ended before it listened (its port was taken)
+
+    Options options_;
+    TempDir folder_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+};
+
+// Runs a program to its end with its output on this process's error output; throws
+// std::runtime_error when it cannot be started or does not exit with 0.
+void RunProgram(const std::vector<std::string>& command);
+
+// A loopback TCP port nobody listens on at the moment of asking.
+int FreeLoopbackPort();
+
+}  // namespace kalvo::test

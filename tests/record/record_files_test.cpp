@@ -1,0 +1,281 @@
+// The recorder's pieces on their own: CSV quoting, decoding, events from error histories, the raw
+// replies file (round trip and damage), and files that cannot be written.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include "CsvReader.h"
+#endif
+
+#include "CsvFiles.h"
+#include "LanguageFixtures.h"
+#include "PollDecoding.h"
+#include "RawReplies.h"
+#include "RecordOptions.h"
+#include "Recorder.h"
+#include "TempDir.h"
+#include "UnitData.h"
+
+namespace kalvo::record {
+namespace {
+
+PollInput PollOf(const test::UnitState& unit, std::int64_t utcMs, LinkStatus link = LinkStatus::Ok)
+{
+    PollInput poll;
+    poll.time = {utcMs, 60};
+    poll.link = link;
+    const auto fill = [](Block& block, const Bytes& data) { std::copy(data.begin(), data.end(), block.begin()); };
+    fill(poll.statusBlock, test::StatusDataOf(unit));
+    fill(poll.timingBlock, test::TimingDataOf(unit));
+    fill(poll.errorHistoryBlock, test::HistoryDataOf(unit));
+    return poll;
+}
+
+bool SamePoll(const PollInput& a, const PollInput& b)
+{
+    return a.time.utcMs == b.time.utcMs && a.time.utcOffsetMinutes == b.time.utcOffsetMinutes && a.link == b.link &&
+           a.statusBlock == b.statusBlock && a.timingBlock == b.timingBlock &&
+           a.errorHistoryBlock == b.errorHistoryBlock;
+}
+
+std::vector<PollInput> ReadAll(std::string_view bytes)
+{
+    std::vector<PollInput> polls;
+    ReadRawBytes(bytes, "night.kraw", [&](const PollInput& poll) { polls.push_back(poll); });
+    return polls;
+}
+
+TEST(RecordOptionsTest, DurationsPortsAndMistakes)
+{
+    using std::chrono::milliseconds;
+    const std::vector<std::pair<std::string, std::optional<milliseconds>>> durations{
+        {"12h", milliseconds(43'200'000)}, {"90m", milliseconds(5'400'000)}, {"30s", milliseconds(30'000)},
+        {"2D", milliseconds(172'800'000)}, {"45", milliseconds(45'000)},     {"0h", std::nullopt},
+        {"h", std::nullopt},               {"12x", std::nullopt},            {"-5m", std::nullopt},
+    };
+    for (const auto& [text, expected] : durations)
+        EXPECT_EQ(ParseDuration(text), expected) << text;
+    const std::vector<std::pair<std::string, std::optional<int>>> ports{
+        {"COM7", 7}, {"com255", 255}, {"12", 12}, {"COM0", std::nullopt}, {"COM256", std::nullopt},
+        {"COMx", std::nullopt}, {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : ports)
+        EXPECT_EQ(ParsePortName(text), expected) << text;
+
+    const ParsedRecordOptions good = ParseRecordOptions({"--port", "COM3", "--out", "night", "--duration", "8h", "-q"});
+    EXPECT_EQ(good.error, "");
+    EXPECT_EQ(good.options.portNumber, 3);
+    EXPECT_EQ(good.options.outFolder, "night");
+    EXPECT_TRUE(good.options.quiet);
+    EXPECT_EQ(ParseRecordOptions({"--out"}).error, "--out wants a value");
+    EXPECT_EQ(ParseRecordOptions({"--speed", "2"}).error, "unknown option '--speed'");
+    EXPECT_NE(ParseRecordOptions({"--port", "COM0"}).error, "");
+}
+
+TEST(CsvRowTest, QuotesOnlyWhatNeedsIt)
+{
+    EXPECT_EQ(CsvRow({"plain", "", "1.5"}), "plain,,1.5\r\n");
+    EXPECT_EQ(CsvRow({"a,b", "say \"hi\"", "two\nlines", "cr\r"}),
+              "\"a,b\",\"say \"\"hi\"\"\",\"two\nlines\",\"cr\r\"\r\n");
+}
+
+TEST(DecodePollTest, AbsentValuesTextsAndFlags)
+{
+    LanguageLines language = test::NumberedLanguage();
+    language[12] = "\x80 \x81 \xE9";
+    PollInput poll = PollOf({}, 0);
+    poll.timingBlock[10] = 0x00;  // run time 125 minutes
+    poll.timingBlock[11] = 0x7D;
+    DecodedPoll decoded = DecodePoll(poll, language);
+    EXPECT_EQ(decoded.stateText, "\xE2\x82\xAC \xC2\x81 \xC3\xA9");
+    EXPECT_EQ(decoded.values[18], 125.0);            // minutes, a zero is a value
+    EXPECT_FALSE(decoded.values[19].has_value());    // a zero duration is not
+    EXPECT_EQ(decoded.values[7], 230.0);
+
+    poll.statusBlock.fill(0xFF);
+    decoded = DecodePoll(poll, language);
+    EXPECT_FALSE(decoded.stateCode.has_value());
+    EXPECT_TRUE(std::none_of(decoded.values.begin(), decoded.values.begin() + 13, [](auto& v) { return v.has_value(); }));
+    EXPECT_EQ(*decoded.flags, (std::array<bool, FlagCount>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+
+    poll.link = LinkStatus::TransferError;
+    decoded = DecodePoll(poll, language);
+    EXPECT_FALSE(decoded.flags.has_value());
+    EXPECT_TRUE(std::none_of(decoded.values.begin(), decoded.values.end(), [](auto& v) { return v.has_value(); }));
+
+    EXPECT_EQ(ColumnTitle("Flame current: ", "flame_current", Unit::Microamps), "Flame current (uA)");
+    EXPECT_EQ(ColumnTitle("", "burner_starts", Unit::Count), "burner_starts");
+}
+
+// Collects what the recorder hands its sinks.
+struct EventLog : PollSink {
+    std::vector<RecordEvent>* events;
+    explicit EventLog(std::vector<RecordEvent>* into) : events(into) {}
+    void OnPoll(const PollInput&, const DecodedPoll&) override {}
+    void OnEvent(const RecordEvent& event) override { events->push_back(event); }
+};
+
+TEST(RecorderTest, ANewRecordIsFoundWhenTheHistoryShifts)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    std::vector<RecordEvent> events;
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<EventLog>(&events));
+    test::UnitState unit;
+    const auto older = test::ErrorRecordBytes(7, 1, 2300, 5, 60);
+    const auto old = test::ErrorRecordBytes(7, 2, 2300, 5, 90);
+    const auto fresh = test::ErrorRecordBytes(3, 3, 2100, 0, 120);
+    unit.records = {old, older};
+    recorder.RecordPoll(PollOf(unit, 0));  // the baseline: no events
+    EXPECT_TRUE(events.empty());
+    recorder.RecordPoll(PollOf({}, 2000, LinkStatus::TransferError));  // zero blocks, not a history
+    unit.records = {fresh, old, older};
+    recorder.RecordPoll(PollOf(unit, 4000));
+
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].kind, EventKind::LinkLost);
+    EXPECT_EQ(events[0].link, LinkStatus::TransferError);
+    EXPECT_EQ(events[1].kind, EventKind::LinkBack);
+    EXPECT_EQ(events[2].kind, EventKind::NewErrorRecord);
+    EXPECT_EQ(events[2].record->number, 1);
+    EXPECT_EQ(events[2].record->stateCode, 3);
+    EXPECT_EQ(events[2].record->volts, 210.0);
+    EXPECT_EQ(recorder.LockoutsSeen(), 1);
+    EXPECT_EQ(recorder.TransferErrors(), 1);
+}
+
+TEST(RawRepliesTest, PollsComeBackAsTheyWere)
+{
+    test::UnitState unit;
+    unit.records = {test::ErrorRecordBytes(7, 1, 2300, 5, 60)};
+    std::vector<PollInput> polls{PollOf(unit, 1'000'000), PollOf(unit, 1'002'000)};
+    unit.state = 5;
+    unit.flameTenths = 321;
+    polls.push_back(PollOf(unit, 1'004'100));
+    polls.push_back(PollOf({}, 1'003'000, LinkStatus::NoPort));  // the clock set back
+    polls.back().statusBlock.fill(0xFF);                           // every byte changed
+    polls.back().time.utcOffsetMinutes = -300;
+    polls.push_back(PollOf(unit, 1'006'000, LinkStatus::TransferError));
+
+    std::string bytes(RawFileHeader);
+    for (std::size_t i = 0; i < polls.size(); ++i)
+        bytes += EncodeRawRecord(polls[i], i ? &polls[i - 1] : nullptr);
+    const std::vector<PollInput> read = ReadAll(bytes);
+    ASSERT_EQ(read.size(), polls.size());
+    for (std::size_t i = 0; i < polls.size(); ++i)
+        EXPECT_TRUE(SamePoll(read[i], polls[i])) << "poll " << i;
+    // An unchanged poll costs a few bytes only.
+    EXPECT_LT(EncodeRawRecord(polls[1], &polls[0]).size(), 16u);
+}
+
+TEST(RawRepliesTest, DamageIsNamedWithItsPlace)
+{
+    test::UnitState unit;
+    std::vector<PollInput> polls;
+    std::string bytes(RawFileHeader);
+    std::vector<std::size_t> starts;
+    for (int i = 0; i < 4; ++i) {
+        unit.flameTenths = 300 + i;
+        polls.push_back(PollOf(unit, 2000 * i));
+        starts.push_back(bytes.size());
+        bytes += EncodeRawRecord(polls.back(), i ? &polls[static_cast<std::size_t>(i) - 1] : nullptr);
+    }
+    struct Case {
+        const char* name;
+        std::function<void(std::string&)> damage;
+        std::string message;
+    };
+    const std::string second = std::to_string(starts[1]);
+    const std::vector<Case> cases{
+        {"another file", [](std::string& b) { b[0] = 'X'; }, "night.kraw: damaged at byte 0 (poll 0): not a Kalvo raw"},
+        {"a changed byte", [&](std::string& b) { b[starts[1] + 5] ^= 0x01; },
+         "damaged at byte " + second + " (poll 2): its checksum does not match"},
+        {"bytes lost in the middle", [&](std::string& b) { b.erase(starts[1] + 3, 2); },
+         "damaged at byte " + second + " (poll 2)"},
+        {"noise between records", [&](std::string& b) { b.insert(starts[2], "zz"); },
+         "damaged at byte " + std::to_string(starts[2]) + " (poll 3): no record starts here"},
+        {"a huge length in a full record", [&](std::string& b) { b.replace(2 + RawFileHeader.size(), 1, "\xFF\xFF\x7F"); },
+         "damaged at byte " + std::to_string(RawFileHeader.size()) + " (poll 1)"},
+    };
+    for (const Case& c : cases) {
+        std::string damaged = bytes;
+        c.damage(damaged);
+        try {
+            ReadAll(damaged);
+            ADD_FAILURE() << c.name << ": read without complaint";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.name << ": " << error.what();
+        }
+    }
+    // A power cut while the last record was written loses that record only.
+    EXPECT_EQ(ReadAll(bytes.substr(0, bytes.size() - 3)).size(), polls.size() - 1);
+}
+
+TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
+{
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("plain-file"), "x");
+    for (const std::string& folder : {dir.file("plain-file"), dir.file("plain-file") + "/below"}) {
+        try {
+            PrepareFolder(folder);
+            ADD_FAILURE() << folder << " accepted";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what()).find(folder), std::string::npos) << error.what();
+        }
+    }
+    PrepareFolder(dir.path() / "new" / "night");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "new" / "night"));
+}
+
+#ifndef _WIN32
+// A full disk, played by a file size limit: the write that does not fit fails as a whole, the
+// recorder stops with the file's name, and every file still ends after a whole row or record.
+TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)
+{
+    test::TempDir dir;
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    unit.state = 5;
+    std::string message;
+    {
+        Recorder recorder(language);
+        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir.path(), language, false));
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), false));
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit saved = limit;
+        limit.rlim_cur = 20'000;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            for (int i = 0; i < 10'000; ++i) {
+                unit.flameTenths = 300 + i % 50;
+                recorder.RecordPoll(PollOf(unit, 2000LL * i));
+            }
+        } catch (const RecordError& error) {
+            message = error.what();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    EXPECT_NE(message.find("Cannot write to " + dir.file("readings-1970-01-01.csv")), std::string::npos) << message;
+    const test::CsvTable rows = test::ParseCsv(test::ReadFileBytes(dir.file("readings-1970-01-01.csv")));
+    EXPECT_GT(rows.size(), 10u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), rows[0].size());
+    // The raw file is whole: a new sink continues it instead of starting a numbered one.
+    RawRepliesSink raw(dir.path(), false);
+    raw.OnPoll(PollOf(unit, 0), {});
+    EXPECT_EQ(raw.Files().Current()->Path(), dir.path() / "replies-1970-01-01.kraw");
+}
+#endif
+
+}  // namespace
+}  // namespace kalvo::record

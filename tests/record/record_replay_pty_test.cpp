@@ -1,0 +1,198 @@
+// kalvo-record and unitsim as programs: a short recording of the simulated unit on a
+// pseudo-terminal, its replay recorded again into the same rows, and damaged recordings refused
+// with the place of the damage.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "CsvReader.h"
+#include "PollRecord.h"
+#include "RawReplies.h"
+#include "TempDir.h"
+#include "UnitsimProcess.h"
+
+namespace kalvo::record {
+namespace {
+
+using namespace std::chrono_literals;
+using test::UnitsimProcess;
+
+constexpr auto StartLimit = 30s;
+constexpr auto RunLimit = 120s;
+
+std::vector<std::string> WithoutTime(std::vector<std::string> row)
+{
+    row.erase(row.begin());
+    return row;
+}
+
+class RecordReplayTest : public ::testing::Test {
+protected:
+    // Starts unitsim with the arguments on COM<com> of its own settings file and waits for its
+    // terminal; returns the settings file.
+    std::string StartUnit(std::unique_ptr<UnitsimProcess>& unit, int com, std::vector<std::string> arguments)
+    {
+        const std::string settings = dir_.file("unit" + std::to_string(com) + ".ini");
+        arguments.insert(arguments.end(), {"--settings", settings, "--com", std::to_string(com), "--pace"});
+        unit = std::make_unique<UnitsimProcess>(UNITSIM_PROGRAM, arguments);
+        EXPECT_FALSE(unit->NextLine(StartLimit).empty()) << "unitsim named no terminal";
+        return settings;
+    }
+
+    // Runs kalvo-record to its end; returns its exit code.
+    int Record(const std::vector<std::string>& arguments)
+    {
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, arguments, true);
+        const int code = recorder.WaitForExit(RunLimit);
+        errors_ = recorder.ErrorOutput();
+        return code;
+    }
+
+    // The readings files in the folder so far; none while the folder is not there yet.
+    std::vector<std::string> ReadingsFiles(const std::string& folder) const
+    {
+        std::vector<std::string> files;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path() / folder, error))
+            if (entry.path().filename().string().starts_with("readings-"))
+                files.push_back(entry.path().string());
+        return files;
+    }
+
+    // Lines in the folder's readings files, headers included.
+    std::size_t Rows(const std::string& folder) const
+    {
+        std::size_t lines = 0;
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const std::string bytes = test::ReadFileBytes(file);
+            lines += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        }
+        return lines;
+    }
+
+    test::CsvTable Readings(const std::string& folder) const
+    {
+        test::CsvTable rows;
+        for (const std::string& file : ReadingsFiles(folder)) {
+            const test::CsvTable table = test::ParseCsv(test::ReadFileBytes(file));
+            rows.insert(rows.end(), table.begin() + 1, table.end());
+        }
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    test::TempDir dir_;
+    std::string errors_;
+};
+
+TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string live = StartUnit(unit, 20, {"--seed", "3"});
+    {
+        // Recorded until Ctrl-C, which ends the program cleanly after the poll under way.
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", live, "--out", dir_.file("night"), "--quiet"}, true);
+        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+        while (Rows("night") < 4 && std::chrono::steady_clock::now() < deadline)
+            ::poll(nullptr, 0, 50);
+        recorder.Signal(SIGINT);
+        ASSERT_EQ(recorder.WaitForExit(RunLimit), 0) << recorder.ErrorOutput();
+    }
+    unit.reset();
+    const test::CsvTable recorded = Readings("night");
+    ASSERT_GE(recorded.size(), 3u);
+
+    const std::string replayed = StartUnit(unit, 21, {"--replay", dir_.file("night")});
+    ASSERT_EQ(Record({"--settings", replayed, "--out", dir_.file("again"), "--duration", "14s", "--quiet"}), 0)
+        << errors_;
+    EXPECT_EQ(unit->WaitForExit(RunLimit), 0) << "unitsim did not end with the recording";
+    const test::CsvTable again = Readings("again");
+    ASSERT_GE(again.size(), recorded.size());
+    for (std::size_t i = 0; i < recorded.size(); ++i)
+        EXPECT_EQ(WithoutTime(again[i]), WithoutTime(recorded[i])) << "poll " << i + 1;
+    // After the last recorded poll the replayed unit is gone.
+    for (std::size_t i = recorded.size() + 1; i < again.size(); ++i)
+        EXPECT_EQ(again[i][1], "no port");
+}
+
+TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
+{
+    std::filesystem::create_directory(dir_.path() / "damaged");
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-07.kraw"), std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
+    const std::string place = "replies-2026-12-07.kraw: damaged at byte 20 (poll 1)";
+
+    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 1);
+    EXPECT_NE(errors_.find(place), std::string::npos) << errors_;
+
+    UnitsimProcess unit(UNITSIM_PROGRAM, {"--replay", dir_.file("damaged")}, true);
+    EXPECT_EQ(unit.WaitForExit(RunLimit), 1);
+    EXPECT_NE(unit.ErrorOutput().find(place), std::string::npos) << unit.ErrorOutput();
+
+    EXPECT_EQ(Record({"--report", dir_.file("nothing-here")}), 1);
+    EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
+}
+
+// A full disk, played by a file size limit that the program inherits: recording stops with the
+// file's name and the system's reason, and the files end after whole rows.
+TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 22, {"--seed", "8"});
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limit = saved;
+    limit.rlim_cur = 1'800;  // the header and two rows
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("full"), "--quiet"}, true);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(recorder.WaitForExit(RunLimit), 1);
+    EXPECT_NE(recorder.ErrorOutput().find("kalvo-record: Cannot write to " + dir_.file("full/readings-")),
+              std::string::npos)
+        << recorder.ErrorOutput();
+    EXPECT_NE(recorder.ErrorOutput().find(": File too large. Recording stopped."), std::string::npos)
+        << recorder.ErrorOutput();
+    const test::CsvTable rows = Readings("full");
+    EXPECT_GE(rows.size(), 1u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), std::size_t{5 + ValueCount + FlagCount});  // time, link, state code and text, status text
+}
+
+TEST_F(RecordReplayTest, AnOutFolderThatTakesNoFilesStopsRecordingAtOnce)
+{
+    test::WriteFileBytes(dir_.file("taken"), "x");
+    const auto readOnly = dir_.path() / "read-only";
+    std::filesystem::create_directory(readOnly);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::all ^ std::filesystem::perms::others_write ^
+                                                  std::filesystem::perms::group_write);
+    std::filesystem::permissions(readOnly, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                                               std::filesystem::perms::others_read |
+                                               std::filesystem::perms::others_exec);
+    // The superuser may write anywhere: the folder is then tried as an unprivileged user.
+    const std::vector<std::string> asUser =
+        ::geteuid() == 0 ? std::vector<std::string>{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"}
+                         : std::vector<std::string>{};
+    struct Case {
+        std::string folder, reason;
+    };
+    for (const Case& c : {Case{dir_.file("taken"), ""},
+                          Case{dir_.file("taken") + "/below", ""},
+                          Case{(readOnly / "night").string(), "Permission denied"}}) {
+        std::vector<std::string> command = asUser;
+        command.insert(command.end(), {KALVO_RECORD_PROGRAM, "--port", "COM200", "--out", c.folder});
+        UnitsimProcess recorder(command.front(), {command.begin() + 1, command.end()}, true);
+        EXPECT_EQ(recorder.WaitForExit(RunLimit), 1) << c.folder;
+        EXPECT_NE(recorder.ErrorOutput().find("Cannot record into " + c.folder + ": " + c.reason), std::string::npos)
+            << recorder.ErrorOutput();
+    }
+}
+
+}  // namespace
+}  // namespace kalvo::record

@@ -1,0 +1,217 @@
+#include "NightSimulation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <random>
+
+#include "CsvFiles.h"
+#include "Language.h"
+#include "RawReplies.h"
+#include "Recorder.h"
+
+namespace nightsim {
+
+using kalvo::record::LinkStatus;
+using kalvo::record::PollInput;
+
+namespace {
+
+constexpr std::int64_t LinkLossMs = 60'000;
+constexpr std::int64_t LockedOutMs = 12 * 60'000;  // until somebody resets it
+
+enum Phase : std::uint8_t { Standby = 0, PrePurge = 1, PreIgnition = 2, SafetyTime = 3, Run = 5, PostPurge = 6, Lockout = 7 };
+
+// Bits of status byte 37.
+constexpr std::uint8_t Alarm = 0x80, Flame = 0x40, Valve2 = 0x20, Valve1 = 0x10, Transformer = 0x08, Motor = 0x02,
+                       HeatDemand = 0x01;
+
+std::uint8_t Outputs(Phase phase, bool flame)
+{
+    switch (phase) {
+    case PrePurge:
+        return Motor | HeatDemand;
+    case PreIgnition:
+        return Motor | Transformer | HeatDemand;
+    case SafetyTime:
+        return Motor | Transformer | Valve1 | HeatDemand | (flame ? Flame : 0);
+    case Run:
+        return Motor | Valve1 | Valve2 | Flame | HeatDemand;
+    case PostPurge:
+        return Motor;
+    case Lockout:
+        return Alarm;
+    case Standby:
+        break;
+    }
+    return 0;
+}
+
+void PutWord(kalvo::Block& block, std::size_t at, int value)
+{
+    block[at] = static_cast<std::uint8_t>(value >> 8);
+    block[at + 1] = static_cast<std::uint8_t>(value);
+}
+
+void PutTriple(kalvo::Block& block, std::size_t at, std::uint32_t value)
+{
+    block[at] = static_cast<std::uint8_t>(value >> 16);
+    block[at + 1] = static_cast<std::uint8_t>(value >> 8);
+    block[at + 2] = static_cast<std::uint8_t>(value);
+}
+
+class Night {
+public:
+    explicit Night(const NightPlan& plan) : plan_(plan), rng_(plan.seed) { Enter(Standby, 0); }
+
+    PollInput PollAt(std::int64_t ms)
+    {
+        Advance(ms);
+        PollInput poll;
+        poll.time = {plan_.start.utcMs + ms, plan_.start.utcOffsetMinutes};
+        const bool linkLost = std::any_of(plan_.linkLosses.begin(), plan_.linkLosses.end(), [&](auto at) {
+            return ms >= at.count() && ms < at.count() + LinkLossMs;
+        });
+        poll.link = linkLost ? LinkStatus::NoPort : LinkStatus::Ok;
+        if (linkLost)
+            return poll;
+        Status(poll.statusBlock, ms);
+        Timing(poll.timingBlock);
+        History(poll.errorHistoryBlock);
+        return poll;
+    }
+
+private:
+    std::int64_t Random(std::int64_t low, std::int64_t high) { return std::uniform_int_distribution<std::int64_t>(low, high)(rng_); }
+    double Noise(double amplitude) { return std::uniform_real_distribution<double>(-amplitude, amplitude)(rng_); }
+
+    void Enter(Phase phase, std::int64_t at)
+    {
+        phase_ = phase;
+        phaseStart_ = at;
+        switch (phase) {
+        case Standby: phaseLength_ = Random(8, 40) * 60'000; break;
+        case PrePurge: phaseLength_ = 30'000; ++starts_; break;
+        case PreIgnition: phaseLength_ = 3'000; break;
+        case SafetyTime: phaseLength_ = 3'000; break;
+        case Run: phaseLength_ = Random(6, 25) * 60'000; flameTarget_ = static_cast<double>(Random(270, 360)); break;
+        case PostPurge: phaseLength_ = 15'000; break;
+        case Lockout: phaseLength_ = LockedOutMs; break;
+        }
+    }
+
+    void Advance(std::int64_t now)
+    {
+        while (nextLockout_ < plan_.lockouts.size() && now >= plan_.lockouts[nextLockout_].count() && phase_ != Lockout) {
+            LockOut(plan_.lockouts[nextLockout_].count());
+            ++nextLockout_;
+        }
+        while (now >= phaseStart_ + phaseLength_) {
+            const std::int64_t end = phaseStart_ + phaseLength_;
+            switch (phase_) {
+            case Standby: Enter(PrePurge, end); break;
+            case PrePurge: Enter(PreIgnition, end); break;
+            case PreIgnition: Enter(SafetyTime, end); break;
+            case SafetyTime: Enter(Run, end); break;
+            case Run: runMinutes_ += static_cast<int>(phaseLength_ / 60'000); Enter(PostPurge, end); break;
+            case PostPurge: Enter(Standby, end); break;
+            case Lockout: Enter(Standby, end); break;
+            }
+        }
+        const bool flame = phase_ == Run || (phase_ == SafetyTime && now - phaseStart_ > 1'500);
+        flameCurrent_ = flame ? flameCurrent_ + (flameTarget_ - flameCurrent_) * 0.5 + Noise(6) : std::max(0.0, flameCurrent_ * 0.2);
+        // Mains sags a little while the fan runs, and once in a while for a few seconds.
+        volts_ = 2300 + Noise(12) - (Outputs(phase_, flame) & Motor ? 25 : 0) - (Random(0, 400) == 0 ? 180 : 0);
+    }
+
+    void LockOut(std::int64_t at)
+    {
+        // Alternately no flame at ignition and the flame lost in operation.
+        const bool inRun = history_.size() % 2 == 1;
+        history_.push_front({static_cast<std::uint8_t>(inRun ? Run : SafetyTime), starts_,
+                             static_cast<int>(std::lround(volts_)), inRun ? static_cast<int>(Random(20, 60)) : 0,
+                             powerOnMinutes_ + static_cast<int>(at / 60'000)});
+        if (history_.size() > 8)
+            history_.pop_back();
+        ++lockouts_;
+        Enter(Lockout, at);
+    }
+
+    void Status(kalvo::Block& block, std::int64_t ms) const
+    {
+        const char* text = phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY";
+        for (std::size_t i = 0; i < 16; ++i)
+            block[2 + i] = i < std::char_traits<char>::length(text) ? static_cast<std::uint8_t>(text[i]) : 0x80;
+        PutTriple(block, 18, operatingHours_ + static_cast<std::uint32_t>(ms / 3'600'000));
+        PutTriple(block, 21, starts_);
+        PutTriple(block, 24, lockouts_);
+        PutWord(block, 29, static_cast<int>(std::lround(std::max(0.0, flameCurrent_))));
+        PutWord(block, 35, static_cast<int>(std::lround(volts_)));
+        block[37] = Outputs(phase_, phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500));
+        block[40] = phase_;
+        PutWord(block, 41, static_cast<int>(starts_ % 1000));
+    }
+
+    void Timing(kalvo::Block& block) const
+    {
+        PutWord(block, 0, 300);  // prepurge 30 s
+        PutWord(block, 2, 30);   // preignition 3 s
+        PutWord(block, 4, 30);   // safety time 3 s
+        PutWord(block, 10, runMinutes_);
+        PutWord(block, 12, 150);  // postpurge 15 s
+    }
+
+    void History(kalvo::Block& block) const
+    {
+        std::fill(block.begin(), block.begin() + 128, 0xFF);
+        for (std::size_t n = 0; n < history_.size(); ++n) {
+            const Record& record = history_[n];
+            const std::size_t at = 16 * n;
+            block[at] = record.phase;
+            PutTriple(block, at + 1, record.starts);
+            PutWord(block, at + 4, record.volts);
+            PutWord(block, at + 6, record.current);
+            PutWord(block, at + 8, record.minutes);
+            std::fill(block.begin() + static_cast<std::ptrdiff_t>(at + 10), block.begin() + static_cast<std::ptrdiff_t>(at + 16), 0);
+        }
+    }
+
+    struct Record {
+        std::uint8_t phase;
+        std::uint32_t starts;
+        int volts, current, minutes;
+    };
+
+    const NightPlan& plan_;
+    std::mt19937 rng_;
+    Phase phase_ = Standby;
+    std::int64_t phaseStart_ = 0, phaseLength_ = 0;
+    std::size_t nextLockout_ = 0;
+    double flameCurrent_ = 0, flameTarget_ = 300, volts_ = 2300;
+    std::uint32_t starts_ = 18'204, lockouts_ = 37, operatingHours_ = 6'120;
+    int runMinutes_ = 0, powerOnMinutes_ = 500'000 % 60'000;
+    std::deque<Record> history_{{7, 17'950, 2291, 0, 2'000}, {5, 17'400, 2305, 41, 1'200}};
+};
+
+}  // namespace
+
+void SimulateNight(const NightPlan& plan, const std::function<void(const PollInput&)>& onPoll)
+{
+    Night night(plan);
+    for (std::int64_t ms = 0; ms < plan.length.count(); ms += plan.pollEvery.count())
+        onPoll(night.PollAt(ms));
+}
+
+long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::LanguageLines& language)
+{
+    kalvo::record::PrepareFolder(folder);
+    kalvo::record::Recorder recorder(language);
+    recorder.AddSink(std::make_unique<kalvo::record::ReadingsCsvSink>(folder, language, false));
+    recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, false));
+    recorder.AddSink(std::make_unique<kalvo::record::RawRepliesSink>(folder, false));
+    SimulateNight(plan, [&](const PollInput& poll) { recorder.RecordPoll(poll); });
+    recorder.Finish();
+    return recorder.Polls();
+}
+
+}  // namespace nightsim

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "Language.h"
+#include "PollRecord.h"
+
+namespace nightsim {
+
+// A burner's night as a recorder would have polled it: heat demand comes and goes, each start runs
+// through prepurge, ignition and safety time into operation, and at the planned moments the burner
+// locks out (a new error record) or the adapter is pulled for a minute. For the report's pictures
+// and benchmarks; the same plan and seed give the same polls.
+struct NightPlan {
+    kalvo::record::LocalTime start;
+    std::chrono::milliseconds length{std::chrono::hours(12)};
+    std::vector<std::chrono::milliseconds> lockouts;   // since the start
+    std::vector<std::chrono::milliseconds> linkLosses; // since the start, one minute each
+    std::uint32_t seed = 1;
+    std::chrono::milliseconds pollEvery{2'300};  // the poll interval plus the read cycle
+};
+
+// Hands every poll to the callback.
+void SimulateNight(const NightPlan& plan, const std::function<void(const kalvo::record::PollInput&)>& onPoll);
+
+// Writes the recording of the plan into folder, as kalvo-record would: readings, events and raw
+// replies files, with the texts of the language. Returns the number of polls.
+long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::LanguageLines& language);
+
+}  // namespace nightsim

@@ -1,0 +1,41 @@
+// nightsim: writes the recording of a simulated burner night, as kalvo-record would have made it,
+// for the night report's pictures and the benchmarks.
+//
+//   nightsim DIR [DAYS]
+//
+// Without DAYS: one night from 20:00 to 08:00 (UTC+1) with two lockouts and one link loss. With
+// DAYS: that many days from the same start, a lockout every 13 hours.
+
+#include <iostream>
+#include <string>
+
+#include "NightSimulation.h"
+
+int main(int argc, char** argv)
+{
+    using namespace std::chrono;
+    if (argc < 2 || argc > 3) {
+        std::cerr << "Usage: nightsim DIR [DAYS]\n";
+        return 2;
+    }
+    nightsim::NightPlan plan;
+    plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
+    if (argc == 3) {
+        const int days = std::stoi(argv[2]);
+        plan.length = hours(24 * days);
+        for (hours at{13}; at < plan.length; at += hours(13))
+            plan.lockouts.push_back(at);
+    } else {
+        plan.lockouts = {hours(2) + minutes(40), hours(6) + minutes(10)};
+        plan.linkLosses = {hours(9) + minutes(25)};
+    }
+    try {
+        kalvo::LanguageLines language;
+        kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
+        std::cout << nightsim::WriteSimulatedRecording(plan, argv[1], language) << " polls\n";
+    } catch (const std::exception& error) {
+        std::cerr << "nightsim: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
