@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "BurnerModel.h"
 #include "Protocol.h"
 #include "Settings.h"
 #include "TempDir.h"
 #include "UnitsimProcess.h"
+#include "Wire.h"
 
 
 namespace {
@@ -170,6 +172,26 @@ TEST(UnitsimProgram, AnswersOnThePortItWritesIntoTheSettings)
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitForExit(), 0);
     EXPECT_EQ(kalvo::ReadIniString(settings, "Ports", "COM7"), path) << "the settings were changed at exit";
+}
+
+// A held unit's answers are known beforehand: the model of that seed, run that far.
+TEST(UnitsimProgram, HeldUnitAlwaysAnswersWhatTheModelHoldsAtThatTime)
+{
+    constexpr std::uint32_t Seed = 5;
+    constexpr std::chrono::milliseconds HoldAt{45'000};
+    unitsim::BurnerModel model(Seed);
+    model.Advance(HoldAt);
+    Unitsim program({"--seed", std::to_string(Seed), "--hold-at", std::to_string(HoldAt.count())});
+    const std::string path = program.NextLine();
+    ASSERT_FALSE(path.empty());
+    Port port(path);
+    ASSERT_TRUE(port.IsOpen());
+    for (const std::uint8_t code : {kalvo::StatusRequest, kalvo::TimingRequest, kalvo::StatusRequest}) {
+        SCOPED_TRACE(code);
+        const Bytes expected = unitsim::BuildReply(code, model.DataFor(code));
+        port.SendRequest(code);
+        EXPECT_EQ(port.Receive(expected.size()), expected);
+    }
 }
 
 TEST(UnitsimProgram, PortCanBeClosedAndOpenedAgain)

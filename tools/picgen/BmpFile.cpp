@@ -79,3 +79,61 @@ QByteArray EncodeIndexedBmp(const QImage& picture, int bitsPerPixel)
         out.append(PackRow(picture, y, bitsPerPixel, rowBytes));
     return out;
 }
+
+QByteArray EncodeIcon(const QList<QImage>& pictures)
+{
+    constexpr int DirectoryHeaderSize = 6;
+    constexpr int DirectoryEntrySize = 16;
+    QList<QByteArray> images;
+    for (const QImage& source : pictures) {
+        if (source.width() > 255 || source.height() > 255)
+            throw std::invalid_argument("an icon entry here is at most 255 x 255 pixels");
+        const QImage picture = source.convertToFormat(QImage::Format_ARGB32);
+        const int maskRowBytes = (picture.width() + 31) / 32 * 4;
+        QByteArray image;
+        AppendU32(image, InfoHeaderSize);
+        AppendU32(image, quint32(picture.width()));
+        AppendU32(image, quint32(picture.height() * 2));  // the colour rows and the mask rows
+        AppendU16(image, 1);
+        AppendU16(image, 32);
+        AppendU32(image, 0);  // uncompressed
+        AppendU32(image, quint32(picture.width() * picture.height() * 4 + maskRowBytes * picture.height()));
+        for (int i = 0; i < 4; ++i)
+            AppendU32(image, 0);  // resolution and palette: unused
+        for (int y = picture.height() - 1; y >= 0; --y) {
+            const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+            for (int x = 0; x < picture.width(); ++x)
+                AppendU32(image, row[x]);  // ARGB in a little-endian word is B, G, R, A
+        }
+        for (int y = picture.height() - 1; y >= 0; --y) {
+            QByteArray mask(maskRowBytes, '\0');
+            const auto* row = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(row[x]) == 0)
+                    mask[x / 8] = char(uchar(mask[x / 8]) | (0x80 >> (x % 8)));
+            }
+            image.append(mask);
+        }
+        images.append(image);
+    }
+
+    QByteArray out;
+    AppendU16(out, 0);
+    AppendU16(out, 1);  // an icon, not a cursor
+    AppendU16(out, quint16(images.size()));
+    quint32 offset = DirectoryHeaderSize + DirectoryEntrySize * quint32(images.size());
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        out.append(char(pictures[i].width()));
+        out.append(char(pictures[i].height()));
+        out.append(char(0));  // no palette
+        out.append(char(0));
+        AppendU16(out, 1);   // planes
+        AppendU16(out, 32);  // bits a pixel
+        AppendU32(out, quint32(images[i].size()));
+        AppendU32(out, offset);
+        offset += quint32(images[i].size());
+    }
+    for (const QByteArray& image : images)
+        out.append(image);
+    return out;
+}

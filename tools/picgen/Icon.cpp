@@ -35,7 +35,12 @@ QImage DrawIcon(int size)
     return icon;
 }
 
+QList<int> WindowIconSizes()
+{
+    return {16, 24, 32, 48};
+}
+
 QList<int> IconSizes()
 {
-    return {16, 24, 32, 48, 128};
+    return WindowIconSizes() << 128;
 }

@@ -69,6 +69,10 @@ void WriteIcons(const QString& folder)
         if (!writer.write(DrawIcon(size)))
             throw std::runtime_error("cannot write " + name.toStdString() + ": " + writer.errorString().toStdString());
     }
+    QList<QImage> windowIcons;
+    for (const int size : WindowIconSizes())
+        windowIcons.append(DrawIcon(size));
+    WriteBytes(QDir(folder).filePath(QStringLiteral("kalvo.ico")), EncodeIcon(windowIcons));
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ const std::map<std::string, ValueHandler>& ValueOptions()
          NumberOption("--reply-delay", 0, 1'000, [](Options& o, long long n) { o.replyDelay = milliseconds(n); })},
         {"--hangup-time",
          NumberOption("--hangup-time", 0, 60'000, [](Options& o, long long n) { o.hangUpTime = milliseconds(n); })},
+        {"--hold-at",
+         NumberOption("--hold-at", 0, 86'400'000, [](Options& o, long long n) { o.holdAt = milliseconds(n); })},
         {"--seed", NumberOption("--seed", 0, UINT32_MAX,
                                 [](Options& o, long long n) { o.seed = static_cast<std::uint32_t>(n); })},
         {"--replay",
@@ -131,6 +133,8 @@ std::string UsageText()
            "  --hangup-time MS    how long the line stays away after a hang-up before a new\n"
            "                      terminal appears, 0 to 60000 (default 3000)\n"
            "  --seed N            run the simulated burner from seed N (default: a fresh seed)\n"
+           "  --hold-at MS        run the burner MS milliseconds from the seed, then hold it\n"
+           "                      there: every answer stays the same\n"
            "  --replay DIR        play back the polls that kalvo-record saved in DIR\n"
            "                      (replies-*.kraw) instead of the simulated burner; ends\n"
            "                      after the last poll of the recording\n"

@@ -78,6 +78,8 @@ public:
           line_(options.pace ? TransmitLine::CharacterTime9600_8N2 : TransmitLine::Time{0}),
           start_(Clock::now())
     {
+        if (options.holdAt)
+            model_.Advance(*options.holdAt);
     }
 
     // Opens the first terminal and announces it; throws when that fails.
@@ -195,10 +197,12 @@ void UnitServer::Answer(std::uint8_t requestCode, Time now)
         // A recorded poll without a good link is played as a unit that does not answer.
         data = replay_->Answer(requestCode, now);
     } else {
-        // The burner runs in real time; it catches up whenever somebody asks.
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - modelTime_);
-        model_.Advance(elapsed);
-        modelTime_ += elapsed;
+        // The burner runs in real time, unless held; it catches up whenever somebody asks.
+        if (!options_.holdAt) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - modelTime_);
+            model_.Advance(elapsed);
+            modelTime_ += elapsed;
+        }
         behaviour = options_.behaviour ? *options_.behaviour : randomBehaviour_.ForNextRequest(rng_);
         data = model_.DataFor(requestCode);
     }

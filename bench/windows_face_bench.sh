@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Figures of the Windows program beside the Linux one, on this machine in one run: kalvo.exe's size,
+# the time from start to the window shown (Wine cold, with its server and services starting too,
+# and warm), and memory and CPU while polling the held unit. Measured and printed, never asserted.
+# scripts/windows-leg runs it last (--bench), in its Wine prefix and on its display.
+#
+#   windows_face_bench.sh KALVO_EXE DRIVER_EXE LINUX_KALVO LANGUAGE_FILE WORK_DIR
+#
+# Needs WINEPREFIX, DISPLAY, KALVO_TEST_COM_HELD and KALVO_HELD_PATH (the held unit's terminal).
+set -euo pipefail
+kalvo_exe=$1 driver_exe=$2 linux_kalvo=$3 language_file=$4 work=$5
+port=$KALVO_TEST_COM_HELD
+poll_seconds=20  # ten polls
+export WINEDEBUG=-all
+
+now() { date +%s.%N; }
+elapsed_ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }'; }
+ticks_of() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+rss_kb_of() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+
+folder() {
+    rm -rf "$work/$1"
+    mkdir -p "$work/$1"
+    cp "$language_file" "$work/$1/"
+    printf '[Main]\r\nCOM=%s\r\n[Ports]\r\nCOM%s=%s\r\n' "$port" "$port" "$KALVO_HELD_PATH" >"$work/$1/kalvo.ini"
+}
+
+# Memory and CPU share of a process over the poll time, once its window shows.
+measure_polling() {
+    local pid=$1 start_ticks started
+    start_ticks=$(ticks_of "$pid")
+    started=$(now)
+    sleep "$poll_seconds"
+    local cpu_ms
+    cpu_ms=$(( ($(ticks_of "$pid") - start_ticks) * 1000 / $(getconf CLK_TCK) ))
+    echo "$(rss_kb_of "$pid") $(awk -v c="$cpu_ms" -v e="$(elapsed_ms "$started" "$(now)")" 'BEGIN { printf "%.2f", 100 * c / e }')"
+}
+
+run_windows() {
+    folder windows
+    cp "$kalvo_exe" "$work/windows/"
+    local started pid shown
+    started=$(now)
+    (cd "$work/windows" && exec wine kalvo.exe) </dev/null >/dev/null 2>&1 &
+    pid=$!
+    wine "$driver_exe" wait-window 120 >/dev/null
+    shown=$(now)
+    echo "$(elapsed_ms "$started" "$shown") $pid"
+}
+
+stop_windows() {
+    wine "$driver_exe" close
+    wine "$driver_exe" wait-gone 60
+    wait "$1" 2>/dev/null || true
+}
+
+exe_bytes=$(stat -c %s "$kalvo_exe")
+
+# Cold: no Wine server, no services running.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+read -r cold_ms cold_pid < <(run_windows)
+stop_windows "$cold_pid"
+read -r warm_ms warm_pid < <(run_windows)
+read -r wine_rss wine_cpu < <(measure_polling "$warm_pid")
+stop_windows "$warm_pid"
+
+folder linux
+cp "$linux_kalvo" "$work/linux/kalvo"
+started=$(now)
+(cd "$work/linux" && QT_QPA_PLATFORM=xcb exec ./kalvo) </dev/null >/dev/null 2>&1 &
+linux_pid=$!
+xdotool search --sync --onlyvisible --name "^Kalvo V2.03$" >/dev/null
+linux_ms=$(elapsed_ms "$started" "$(now)")
+read -r linux_rss linux_cpu < <(measure_polling "$linux_pid")
+kill "$linux_pid"
+wait "$linux_pid" 2>/dev/null || true
+
+printf '\n%-40s %14s %14s\n' "Kalvo on this machine" "Win32 (Wine)" "Qt (Linux)"
+printf '%-40s %14s %14s\n' "program file (bytes)" "$exe_bytes" "$(stat -c %s "$linux_kalvo")"
+printf '%-40s %14s %14s\n' "start to window, cold (ms)" "$cold_ms" "-"
+printf '%-40s %14s %14s\n' "start to window, warm (ms)" "$warm_ms" "$linux_ms"
+printf '%-40s %14s %14s\n' "resident memory while polling (KiB)" "$wine_rss" "$linux_rss"
+printf '%-40s %14s %14s\n' "CPU while polling, ${poll_seconds} s (%)" "$wine_cpu" "$linux_cpu"
+echo "(Wine: the kalvo.exe process alone, without wineserver; Linux: dynamically linked to Qt.)"

@@ -1,0 +1,239 @@
+#!/usr/bin/env bash
+# The Win32 face under Wine: kalvo.exe runs against simulated units on COM ports, and the test
+# driver reads and works the window from outside as a user would. What the window must show comes
+# from expected_view, the window layer run natively against the same unit bytes.
+#
+#   face_test.sh KALVO_EXE DRIVER_EXE LANGUAGE_FILE WORK_DIR
+#
+# scripts/windows-leg provides the environment: WINEPREFIX (a prefix with Managed=N and the
+# dosdevices COM links), DISPLAY (one Xvfb for all), KALVO_NATIVE_BUILD (expected_view),
+# KALVO_TEST_COM_HELD with KALVO_HELD_SEED and KALVO_HELD_AT (a unitsim held at that seed and
+# time), KALVO_TEST_COM_SILENT (a unit that never answers). A missing one fails the test: the leg
+# must never pass with the face untested. Leaves the screenshots of both pages in WORK_DIR.
+set -uo pipefail
+
+kalvo_exe=$1 driver_exe=$2 language_file=$3 work=$4
+for variable in WINEPREFIX DISPLAY KALVO_NATIVE_BUILD KALVO_TEST_COM_HELD KALVO_HELD_SEED KALVO_HELD_AT \
+    KALVO_TEST_COM_SILENT; do
+    [ -n "${!variable:-}" ] || { echo "FAIL: $variable is not set (run through scripts/windows-leg)"; exit 1; }
+done
+expected_view="$KALVO_NATIVE_BUILD/tests/win32/expected_view"
+[ -x "$expected_view" ] || { echo "FAIL: no $expected_view"; exit 1; }
+export WINEDEBUG=-all
+
+held=$KALVO_TEST_COM_HELD silent=$KALVO_TEST_COM_SILENT
+patience=60  # seconds for anything the program or Wine must do; the checks wait for conditions
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+drive() { wine "$driver_exe" "$@"; }
+expected() { "$expected_view" "$1" "$language_file" "${@:2}"; }
+# Dumps without the showing page, which the test itself switches, and without Memo10, the
+# exports' hidden scratch box, which the export checks look at through the exports themselves.
+comparable() { grep -av -e '^PageControl1.active=' -e '^Memo10|'; }
+# An edit control's text ends at a NUL, so the face shows a line up to its first.
+as_edit_shows() { perl -pe 's/\0[^\n]*//'; }
+
+# Waits until the window shows an expected dump (a file; a second one is another outcome the layer
+# decides for a different timing); on time-out shows the difference.
+expect_dump() {
+    local what=$1 filter=$2 want=$3 or_want=${4:-} deadline=$((SECONDS + patience))
+    as_edit_shows <"$want" | $filter >"$work/want.txt"
+    [ -n "$or_want" ] && as_edit_shows <"$or_want" | $filter >"$work/or-want.txt"
+    while [ $SECONDS -lt $deadline ]; do
+        drive dump | $filter >"$work/got.txt"
+        cmp -s "$work/want.txt" "$work/got.txt" && return 0
+        [ -n "$or_want" ] && cmp -s "$work/or-want.txt" "$work/got.txt" && return 0
+        sleep 0.2
+    done
+    fail "$what: the window shows something else than the layer decided:"
+    diff -a "$work/want.txt" "$work/got.txt" | head -40
+}
+
+wait_for_file() {
+    local path=$1 deadline=$((SECONDS + patience))
+    until [ -s "$path" ]; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+}
+
+# A program folder of its own: kalvo.exe, MY.LNG (unless "without-language") and the settings
+# naming the port.
+program_pid=""
+start_program() {
+    local folder="$work/$1" port=$2
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    cp "$kalvo_exe" "$folder/"
+    [ "${3:-}" = without-language ] || cp "$language_file" "$folder/"
+    printf '[Main]\r\nCOM=%s\r\n' "$port" >"$folder/kalvo.ini"
+    (cd "$folder" && exec wine kalvo.exe) </dev/null >"$folder/wine.log" 2>&1 &
+    program_pid=$!
+    drive wait-window $patience || { fail "kalvo.exe showed no window"; return 1; }
+}
+
+stop_program() {
+    [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null
+    program_pid=""
+}
+
+setting() { tr -d '\r' <"$work/$1/kalvo.ini" | sed -n "s/^$2=//p"; }
+
+screenshot() {
+    local rect left top width height
+    rect=$(drive window-rect) || return 1
+    read -r left top width height <<<"$rect"
+    import -window root -crop "${width}x${height}+${left}+${top}" +repage "$work/$1" ||
+        fail "no screenshot $1"
+}
+
+geometry_is_the_layout() {
+    local geometry
+    geometry=$(drive geometry) || { fail "no geometry"; return; }
+    local want="client 643 525
+maximize-box 0
+PageControl1 0 0 643 504
+StatusBar1 0 504 643 21
+ImageMain 1 5 640 480
+ImageMotor 161 114 73 73
+ImageVentil1 261 287 33 65
+ImageVentil2 261 210 33 57
+ImageHeizung 32 209 65 33
+ImageFlamme 400 88 129 57
+ImageTrafo 323 41 65 65
+Image1 328 416 305 49
+Image2 336 352 299 46
+Memo1 8 8 505 289
+PageControl2 8 312 417 169
+CheckListBox1 440 328 193 145
+BitBtn1 520 8 113 33
+BitBtn2 520 48 113 33
+BitBtn3 520 88 113 33
+Memo10 528 152 105 89"
+    local got
+    got=$(grep -E '^(client|maximize-box|PageControl|StatusBar1|Image|Memo|CheckListBox1|BitBtn)' <<<"$geometry")
+    [ "$got" = "$want" ] || { fail "the window's layout differs:"; diff <(cat <<<"$want") <(cat <<<"$got"); }
+    # Labels start where the layout puts them and fit their text.
+    for place in "Label2 138 343" "Label3 138 379" "Label4 138 415" "Label5 434 45" "Label6 545 45" "Label1 440 304"; do
+        grep -q "^$place " <<<"$geometry" || fail "${place%% *} is not at ${place#* }"
+    done
+    local dx dy
+    read -r _ dx dy < <(grep '^centre-offset' <<<"$geometry")
+    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ] || fail "the window is not centred (offset $dx $dy)"
+    grep '^outer' <<<"$geometry"
+}
+
+mkdir -p "$work"
+rm -f "$work"/*.png "$work"/*.txt
+test_printer="Kalvo Test PostScript"
+drive remove-printer "$test_printer" || fail "a test printer of an earlier run stays"
+echo "== Start-up and first poll (COM$held, unit held at seed $KALVO_HELD_SEED, ${KALVO_HELD_AT} ms)"
+held_args=("$held" "$KALVO_HELD_SEED" "$KALVO_HELD_AT")
+expected first-poll "${held_args[@]}" >"$work/first-poll.txt" || exit 1
+start_program held "$held" || exit 1
+geometry_is_the_layout
+expect_dump "first poll" cat "$work/first-poll.txt"
+screenshot windows-picture-page.png
+drive tab PageControl1 1
+screenshot windows-text-page.png
+
+echo "== Copy to Clipboard"
+export_text=$(expected export "${held_args[@]}"; echo x)  # keeps the trailing line ends
+export_text=${export_text%x}
+drive click BitBtn1
+clipboard=""
+deadline=$((SECONDS + patience))
+while [ $SECONDS -lt $deadline ]; do
+    clipboard=$(drive clipboard; echo x)
+    clipboard=${clipboard%x}
+    [ "$clipboard" = "$export_text" ] && break
+    sleep 0.2
+done
+[ "$clipboard" = "$export_text" ] || fail "the clipboard does not hold the export text"
+
+echo "== Save As"
+saved="$work/held/saved report.txt"
+drive click BitBtn3
+drive answer $patience "Save As" "$(winepath -w "${saved%.txt}")" || fail "no save dialog to answer"
+if wait_for_file "$saved"; then
+    cmp -s "$saved" <(printf '%s' "$export_text") || fail "the saved file is not the export text"
+    cmp -s "$saved" <(printf '%s' "$clipboard") || fail "the saved file and the clipboard differ"
+else
+    fail "nothing saved as $saved (the default extension txt was to be added)"
+fi
+
+echo "== Print without a printer"
+drive click BitBtn2
+box=$(drive message-box $patience) || fail "no error box"
+[ "$box" = "$(expected no-printer "${held_args[@]}")" ] || fail "the error box reads: $box"
+
+echo "== Print on a PostScript printer"
+printout="$work/held/printout.ps"
+drive add-printer "$test_printer" || fail "no test printer"
+drive click BitBtn2
+drive answer $patience "Print to File" "$(winepath -w "$printout")" || fail "no print-to-file question"
+deadline=$((SECONDS + patience))
+until grep -aq '^%%EOF' "$printout" 2>/dev/null || [ $SECONDS -ge $deadline ]; do sleep 0.2; done
+pages=$(grep -a '^%%Pages: [0-9]' "$printout" 2>/dev/null | sed 's/%%Pages: //')
+[ "${pages:-0}" -ge 1 ] || fail "the printout has no pages"
+printed=$(gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=txtwrite -sOutputFile=- "$printout" 2>/dev/null)
+grep -q "Ombrel Kalvo" <<<"$printed" || fail "the printout has no header line"
+first_line=$(printf '%s' "$export_text" | head -n 1 | tr -d '\r')
+grep -qF "$first_line" <<<"$printed" || fail "the printout lacks the report's first line \"$first_line\""
+echo "printout: ${pages:-0} page(s)"
+drive remove-printer "$test_printer" || fail "the test printer stays"
+
+echo "== Port dialog"
+label_caption=$(expected captions | sed -n 's/^label //p')
+drive keys alt+s c
+dialog=$(drive dialog $patience) || fail "the menu opened no port dialog"
+grep -qx "item COM$held" <<<"$dialog" || fail "COM$held is not listed: $dialog"
+grep -qx "selected 0" <<<"$dialog" || fail "the first listed port is not preselected: $dialog"
+grep -qxF "label $label_caption" <<<"$dialog" || fail "the dialog's label reads otherwise: $dialog"
+grep -qx "client 140 112" <<<"$dialog" || fail "the dialog's client area is not 140 x 112: $dialog"
+index=$(grep '^item ' <<<"$dialog" | grep -nx "item COM$held" | cut -d: -f1)
+drive dialog-select $((index - 1))
+drive dialog-ok
+expect_dump "polling again on the chosen port" comparable "$work/first-poll.txt"
+
+echo "== Port dialog closed by its title bar"
+drive keys alt+s c
+drive dialog $patience >/dev/null || fail "the menu opened no port dialog"
+drive dialog-close
+# The menu may be chosen between two polls or inside one that waits for the unit (the menu's own
+# message loop lets the timer start a poll); the waiting poll then ends without its data.
+expected dialog-closed "${held_args[@]}" >"$work/dialog-closed.txt"
+expected dialog-closed-in-poll "${held_args[@]}" >"$work/dialog-closed-in-poll.txt"
+expect_dump "after the dialog closed without OK" comparable "$work/dialog-closed.txt" "$work/dialog-closed-in-poll.txt"
+
+echo "== Quit"
+drive keys alt+f q
+drive wait-gone $patience || fail "File > Quit did not end the program"
+stop_program
+[ "$(setting held COM)" = "-1" ] || fail "COM kept as $(setting held COM), not -1"
+[ "$(setting held Panel)" = "2" ] || fail "Panel kept as $(setting held Panel), not 2 (the Text page)"
+
+echo "== A silent unit (COM$silent); log-off keeps the settings; closed by the close button"
+start_program silent "$silent" || exit 1
+expected silent "$silent" >"$work/silent.txt"
+expect_dump "silent unit" cat "$work/silent.txt"
+drive end-session || fail "no end of session delivered"
+[ "$(setting silent Panel)" = "1" ] || fail "the end of the session kept no settings"
+drive close
+drive wait-gone $patience || fail "the close button did not end the program"
+stop_program
+[ "$(setting silent COM)" = "$silent" ] || fail "COM kept as $(setting silent COM), not $silent"
+[ "$(setting silent Panel)" = "1" ] || fail "Panel kept as $(setting silent Panel), not 1"
+
+echo "== No language file"
+start_program no-language "$silent" without-language || exit 1
+box=$(drive message-box $patience) || fail "no error box"
+[ "$box" = "$(expected no-language "$silent")" ] || fail "the error box reads: $box"
+drive close
+drive wait-gone $patience || fail "the close button did not end the program"
+stop_program
+[ $failures -eq 0 ] && echo "win32 face: all checks passed"
+[ $failures -eq 0 ]

@@ -1,0 +1,75 @@
+#include "CheckList.h"
+
+
+namespace kalvo::win32 {
+
+namespace {
+
+constexpr int CheckBoxSize = 13;
+constexpr int CheckBoxGap = 4;  // between the box and the item's text
+
+}  // namespace
+
+CheckList::CheckList(HWND parent, int id, RECT bounds, int itemHeight)
+    : list_(CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                                LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
+                            bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr))
+{
+    SendMessageW(list_, LB_SETITEMHEIGHT, 0, itemHeight);
+}
+
+void CheckList::SetItems(const std::vector<std::wstring>& items)
+{
+    SendMessageW(list_, LB_RESETCONTENT, 0, 0);
+    for (const std::wstring& item : items)
+        SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+void CheckList::SetMark(int item, bool checked)
+{
+    const LRESULT current = SendMessageW(list_, LB_GETITEMDATA, item, 0);
+    if (current == LB_ERR || (current != 0) == checked)
+        return;
+    SendMessageW(list_, LB_SETITEMDATA, item, checked ? 1 : 0);
+    RECT itemRect;
+    if (SendMessageW(list_, LB_GETITEMRECT, item, reinterpret_cast<LPARAM>(&itemRect)) != LB_ERR)
+        InvalidateRect(list_, &itemRect, TRUE);
+}
+
+void CheckList::SetEnabled(bool enabled)
+{
+    EnableWindow(list_, enabled ? TRUE : FALSE);
+}
+
+void CheckList::DrawItem(const DRAWITEMSTRUCT& item) const
+{
+    if (item.itemID == static_cast<UINT>(-1))
+        return;
+    const bool enabled = IsWindowEnabled(list_) != FALSE;
+    RECT area = item.rcItem;
+    FillRect(item.hDC, &area, GetSysColorBrush(COLOR_WINDOW));
+
+    const int boxTop = area.top + (area.bottom - area.top - CheckBoxSize) / 2;
+    RECT box{area.left + 1, boxTop, area.left + 1 + CheckBoxSize, boxTop + CheckBoxSize};
+    UINT boxState = DFCS_BUTTONCHECK;
+    if (item.itemData != 0)
+        boxState |= DFCS_CHECKED;
+    if (!enabled)
+        boxState |= DFCS_INACTIVE;
+    DrawFrameControl(item.hDC, &box, DFC_BUTTON, boxState);
+
+    const auto length = static_cast<int>(SendMessageW(list_, LB_GETTEXTLEN, item.itemID, 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(list_, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(length));
+    RECT textArea = area;
+    textArea.left = box.right + CheckBoxGap;
+    SetBkMode(item.hDC, TRANSPARENT);
+    SetTextColor(item.hDC, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    DrawTextW(item.hDC, text.c_str(), length, &textArea, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+}  // namespace kalvo::win32

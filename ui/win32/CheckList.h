@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kalvo::win32 {
+
+// CheckListBox1: a list box whose items carry a check box each. It draws its items itself and
+// keeps each item's mark in the item's data (1 = checked), where other programs can read it too.
+// Disabled, it shows greyed and takes no clicks or keys, so no mark can change by hand.
+class CheckList {
+public:
+    CheckList(HWND parent, int id, RECT bounds, int itemHeight);
+
+    HWND Handle() const { return list_; }
+    void SetItems(const std::vector<std::wstring>& items);
+    void SetMark(int item, bool checked);
+    void SetEnabled(bool enabled);
+
+    // The parent passes its WM_DRAWITEM for this list here.
+    void DrawItem(const DRAWITEMSTRUCT& item) const;
+
+private:
+    HWND list_;
+};
+
+}  // namespace kalvo::win32

@@ -1,0 +1,217 @@
+#include "PictureLayers.h"
+
+#include <algorithm>
+
+#include "Win32Text.h"
+
+namespace kalvo::win32 {
+
+namespace {
+
+constexpr wchar_t LayerClassName[] = L"KalvoPictureLayer";
+
+bool HasVisibleStyle(HWND window)
+{
+    return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+SIZE BitmapSize(HBITMAP bitmap)
+{
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    return {info.bmWidth, info.bmHeight};
+}
+
+COLORREF BottomLeftPixel(HBITMAP bitmap, SIZE size)
+{
+    HDC memory = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    const COLORREF colour = GetPixel(memory, 0, size.cy - 1);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    return colour;
+}
+
+}  // namespace
+
+struct PictureLayers::Layer {
+    HWND window = nullptr;
+    RECT bounds{};  // in the page's client coordinates
+    HBITMAP bitmap = nullptr;
+    SIZE pictureSize{};
+    bool transparent = false;
+    COLORREF transparentColour = 0;
+    HFONT font = nullptr;  // set for a label
+};
+
+PictureLayers::PictureLayers(HWND page) : page_(page) {}
+
+PictureLayers::~PictureLayers()
+{
+    for (const auto& layer : layers_) {
+        if (layer->bitmap)
+            DeleteObject(layer->bitmap);
+    }
+}
+
+void PictureLayers::RegisterWindowClass(HINSTANCE instance)
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &PictureLayers::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.lpszClassName = LayerClassName;
+    RegisterClassW(&windowClass);
+}
+
+HWND PictureLayers::AddPicture(int id, RECT bounds, HBITMAP bitmap, bool transparent)
+{
+    auto layer = std::make_unique<Layer>();
+    layer->bounds = bounds;
+    layer->bitmap = bitmap;
+    layer->pictureSize = BitmapSize(bitmap);
+    layer->transparent = transparent;
+    if (transparent)
+        layer->transparentColour = BottomLeftPixel(bitmap, layer->pictureSize);
+    HWND window = AddLayer(std::move(layer), L"");
+    SetWindowLongPtrW(window, GWLP_ID, id);
+    return window;
+}
+
+HWND PictureLayers::AddLabel(int id, POINT topLeft, HFONT font, const std::wstring& text)
+{
+    auto layer = std::make_unique<Layer>();
+    layer->bounds = {topLeft.x, topLeft.y, topLeft.x, topLeft.y};
+    layer->font = font;
+    HWND window = AddLayer(std::move(layer), text);
+    SetWindowLongPtrW(window, GWLP_ID, id);
+    SetLabelText(window, text);
+    return window;
+}
+
+HWND PictureLayers::AddLayer(std::unique_ptr<Layer> layer, const std::wstring& text)
+{
+    const RECT& b = layer->bounds;
+    HWND window = CreateWindowExW(0, LayerClassName, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, b.left,
+                                  b.top, b.right - b.left, b.bottom - b.top, page_, nullptr,
+                                  reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(page_, GWLP_HINSTANCE)), nullptr);
+    layer->window = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    // Each new layer on top of the earlier ones.
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    layers_.push_back(std::move(layer));
+    return window;
+}
+
+void PictureLayers::SetLabelText(HWND label, const std::wstring& text)
+{
+    Layer* layer = Find(label);
+    if (!layer || (layer->bounds.right > layer->bounds.left && WindowTextOf(label) == text))
+        return;
+    SetWindowTextW(label, text.c_str());
+    HDC dc = GetDC(label);
+    const HGDIOBJ previous = SelectObject(dc, layer->font);
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, previous);
+    ReleaseDC(label, dc);
+    layer->bounds.right = layer->bounds.left + extent.cx;
+    layer->bounds.bottom = layer->bounds.top + metrics.tmHeight;
+    SetWindowPos(label, nullptr, 0, 0, extent.cx, metrics.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawAll();
+}
+
+void PictureLayers::SetVisible(HWND layer, bool visible)
+{
+    if (HasVisibleStyle(layer) == visible)
+        return;
+    ShowWindow(layer, visible ? SW_SHOWNA : SW_HIDE);
+    RedrawAll();
+}
+
+LRESULT CALLBACK PictureLayers::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<PictureLayers*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;  // the paint covers the whole layer
+    case WM_PAINT:
+        if (const Layer* layer = self ? self->Find(window) : nullptr) {
+            self->Paint(*layer);
+            return 0;
+        }
+        break;
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;  // clicks go to the page
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Draws into a bitmap of the layer's size first, so the layers below never flash through.
+void PictureLayers::Paint(const Layer& target) const
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(target.window, &paint);
+    const int width = target.bounds.right - target.bounds.left;
+    const int height = target.bounds.bottom - target.bounds.top;
+    HDC buffer = CreateCompatibleDC(dc);
+    HBITMAP canvas = CreateCompatibleBitmap(dc, std::max(width, 1), std::max(height, 1));
+    const HGDIOBJ previous = SelectObject(buffer, canvas);
+    RECT all{0, 0, width, height};
+    FillRect(buffer, &all, GetSysColorBrush(COLOR_BTNFACE));
+    for (const auto& layer : layers_) {
+        if (layer.get() != &target && !HasVisibleStyle(layer->window))
+            continue;
+        DrawLayer(buffer, *layer, {layer->bounds.left - target.bounds.left, layer->bounds.top - target.bounds.top});
+        if (layer.get() == &target)
+            break;
+    }
+    BitBlt(dc, 0, 0, width, height, buffer, 0, 0, SRCCOPY);
+    SelectObject(buffer, previous);
+    DeleteObject(canvas);
+    DeleteDC(buffer);
+    EndPaint(target.window, &paint);
+}
+
+void PictureLayers::DrawLayer(HDC dc, const Layer& layer, POINT origin) const
+{
+    if (layer.font) {
+        const std::wstring text = WindowTextOf(layer.window);
+        const HGDIOBJ previousFont = SelectObject(dc, layer.font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        TextOutW(dc, origin.x, origin.y, text.c_str(), static_cast<int>(text.size()));
+        SelectObject(dc, previousFont);
+        return;
+    }
+    const int width = std::min<int>(layer.bounds.right - layer.bounds.left, layer.pictureSize.cx);
+    const int height = std::min<int>(layer.bounds.bottom - layer.bounds.top, layer.pictureSize.cy);
+    HDC picture = CreateCompatibleDC(dc);
+    const HGDIOBJ previous = SelectObject(picture, layer.bitmap);
+    if (layer.transparent)
+        TransparentBlt(dc, origin.x, origin.y, width, height, picture, 0, 0, width, height, layer.transparentColour);
+    else
+        BitBlt(dc, origin.x, origin.y, width, height, picture, 0, 0, SRCCOPY);
+    SelectObject(picture, previous);
+    DeleteDC(picture);
+}
+
+void PictureLayers::RedrawAll() const
+{
+    RedrawWindow(page_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+PictureLayers::Layer* PictureLayers::Find(HWND window) const
+{
+    for (const auto& layer : layers_) {
+        if (layer->window == window)
+            return layer.get();
+    }
+    return nullptr;
+}
+
+}  // namespace kalvo::win32

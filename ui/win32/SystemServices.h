@@ -1,0 +1,34 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "MainView.h"
+
+// The system's services that the main window's view hands on: boxes, the save dialog, the
+// clipboard, the regional formats and the message loop.
+namespace kalvo::win32 {
+
+void ShowErrorBox(HWND owner, const std::string& title, const std::string& text);
+
+// The common save dialog; remembers nothing itself (the question carries the previous choice).
+std::optional<std::string> AskSaveFileName(HWND owner, const SaveFileQuestion& question);
+
+// Plain text as CF_TEXT with the locale of Windows-1252, so the bytes are the ones given.
+void SetClipboardText(HWND owner, const std::string& text);
+
+RegionalDateTime CurrentRegionalDateTime();
+
+// Dispatches every pending message and returns; a WM_QUIT found on the way goes back into the
+// queue for the main loop.
+void ProcessPendingMessages();
+
+// The main message loop: runs until WM_QUIT and returns its exit code.
+int RunMessageLoop();
+
+// Decodes the JPEG held in the RCDATA resource by the system's picture loader; null when it fails.
+HBITMAP LoadJpegResource(HINSTANCE instance, int id);
+
+}  // namespace kalvo::win32

@@ -1,0 +1,201 @@
+#include "Win32ComPortFrm.h"
+
+#include <array>
+#include <cstddef>
+
+#include "Captions.h"
+#include "ControlIds.h"
+#include "Win32Text.h"
+#include "uComPortFrm.h"
+
+namespace kalvo::win32 {
+
+namespace {
+
+constexpr int ClientWidth = 140;
+constexpr int ClientHeight = 112;
+constexpr int AccessNoteHeight = 52;
+constexpr int FontPixels = 11;
+constexpr int ListHeight = 21;
+constexpr int DroppedListHeight = 200;  // a drop-down list's window height includes its open list
+constexpr int ItemHeight = 13;
+constexpr UINT_PTR ProbePauseTimer = 1;
+constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+
+// An in-memory dialog template without controls; they are made at their pixel places instead of
+// in dialog units. The words after the header: no menu, the standard class, the title.
+struct DialogTemplate {
+    DLGTEMPLATE header;
+    WORD menu;
+    WORD windowClass;
+    std::array<wchar_t, 16> title;
+};
+static_assert(offsetof(DialogTemplate, menu) == sizeof(DLGTEMPLATE), "the template's words follow the header");
+
+}  // namespace
+
+Win32ComPortFrm::Win32ComPortFrm(HINSTANCE instance)
+    : instance_(instance),
+      font_(CreateFontW(-FontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"))
+{
+}
+
+Win32ComPortFrm::~Win32ComPortFrm()
+{
+    DeleteObject(font_);
+}
+
+void Win32ComPortFrm::ShowModal(HWND owner)
+{
+    alignas(DWORD) DialogTemplate dialogTemplate{};
+    dialogTemplate.header.style = DialogStyle;
+    DialogBoxIndirectParamW(instance_, &dialogTemplate.header, owner, &Win32ComPortFrm::DialogProc,
+                            reinterpret_cast<LPARAM>(this));
+}
+
+void Win32ComPortFrm::Build()
+{
+    SetWindowTextW(dialog_, Widen(ComPortFrmCaption::Window).c_str());
+    SendMessageW(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    const auto add = [this](const wchar_t* className, const std::string& text, DWORD style, int id, RECT bounds) {
+        HWND control = CreateWindowExW(0, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left,
+                                       bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, dialog_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return control;
+    };
+    // Made in tab order: Button1 first, so it has the focus when the dialog opens.
+    Button1 = add(L"BUTTON", ComPortFrmCaption::Button1, WS_TABSTOP | BS_DEFPUSHBUTTON, IdButton1,
+                  {16, 72, 16 + 105, 72 + 25});
+    ComboBox1 = add(L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, IdComboBox1,
+                    {16, 40, 16 + 105, 40 + DroppedListHeight});
+    SendMessageW(ComboBox1, CB_SETITEMHEIGHT, 0, ItemHeight);
+    add(L"STATIC", ComPortFrmCaption::Label1, SS_LEFT, IdDialogLabel1, {16, 16, 16 + 115, 16 + 13});
+    AccessNote = add(L"STATIC", ComPortFrmCaption::AccessNote, SS_LEFT, IdAccessNote,
+                     {16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8});
+    ShowWindow(AccessNote, SW_HIDE);
+    SizeClientArea(ClientHeight);
+    // Centred on the screen.
+    RECT outer;
+    GetWindowRect(dialog_, &outer);
+    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32ComPortFrm::SizeClientArea(int height)
+{
+    RECT outer{0, 0, ClientWidth, height};
+    AdjustWindowRectEx(&outer, DialogStyle, FALSE, WS_EX_DLGMODALFRAME);
+    SetWindowPos(dialog_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR CALLBACK Win32ComPortFrm::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<Win32ComPortFrm*>(lParam);
+        self->dialog_ = dialog;
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    }
+    auto* self = reinterpret_cast<Win32ComPortFrm*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR Win32ComPortFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Build();
+        SetFocus(Button1);
+        if (behaviour_)
+            behaviour_->FormShow();
+        return FALSE;  // the focus is set
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IdButton1 && HIWORD(wParam) == BN_CLICKED) {
+            if (behaviour_)
+                behaviour_->Button1Click();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog_, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_TIMER:
+        if (wParam == ProbePauseTimer) {
+            StopProbePause();
+            if (behaviour_)
+                behaviour_->ProbePauseElapsed();
+        }
+        return TRUE;
+    case WM_DESTROY:
+        StopProbePause();
+        if (behaviour_)
+            behaviour_->FormHide();
+        dialog_ = nullptr;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void Win32ComPortFrm::SetPortItems(const std::vector<std::string>& items)
+{
+    SendMessageW(ComboBox1, CB_RESETCONTENT, 0, 0);
+    for (const std::string& item : items)
+        SendMessageW(ComboBox1, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
+}
+
+int Win32ComPortFrm::SelectedPortItem() const
+{
+    const auto selected = static_cast<int>(SendMessageW(ComboBox1, CB_GETCURSEL, 0, 0));
+    return selected == CB_ERR ? -1 : selected;
+}
+
+void Win32ComPortFrm::SelectPortItem(int index)
+{
+    SendMessageW(ComboBox1, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+// A drop-down list shows only its items' texts, so the placeholder is an item of its own while
+// the search runs.
+void Win32ComPortFrm::SetSearching(bool searching, const std::string& placeholder)
+{
+    if (searching) {
+        SetPortItems({placeholder});
+        SelectPortItem(0);
+    }
+    EnableWindow(ComboBox1, !searching);
+    EnableWindow(Button1, !searching);
+}
+
+void Win32ComPortFrm::SetAccessNoteVisible(bool visible)
+{
+    ShowWindow(AccessNote, visible ? SW_SHOWNA : SW_HIDE);
+    SizeClientArea(visible ? ClientHeight + AccessNoteHeight : ClientHeight);
+}
+
+void Win32ComPortFrm::FocusButton1()
+{
+    SetFocus(Button1);
+}
+
+void Win32ComPortFrm::StartProbePause(std::chrono::milliseconds pause)
+{
+    SetTimer(dialog_, ProbePauseTimer, static_cast<UINT>(pause.count()), nullptr);
+}
+
+void Win32ComPortFrm::StopProbePause()
+{
+    if (dialog_)
+        KillTimer(dialog_, ProbePauseTimer);
+}
+
+void Win32ComPortFrm::CloseDialog()
+{
+    EndDialog(dialog_, IDOK);
+}
+
+}  // namespace kalvo::win32

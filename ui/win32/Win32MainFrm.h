@@ -1,0 +1,109 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "CheckList.h"
+#include "MainView.h"
+#include "PageControl.h"
+#include "PictureLayers.h"
+#include "Win32Printer.h"
+
+class TMainFrm;
+
+namespace kalvo::win32 {
+
+class Win32ComPortFrm;
+
+// The main window MainFrm in plain Win32 and common controls: menu, the two page controls, the
+// pictures and labels of the "Picture" page, the memos, check list and buttons of the "Text" page,
+// the status bar and Timer1, at the window's fixed pixel layout. It shows what the window layer
+// tells it and passes the window's events to TMainFrm.
+class Win32MainFrm : public MainView {
+public:
+    static constexpr wchar_t ClassName[] = L"KalvoMainFrm";
+
+    explicit Win32MainFrm(HINSTANCE instance);
+    ~Win32MainFrm() override;
+    Win32MainFrm(const Win32MainFrm&) = delete;
+    Win32MainFrm& operator=(const Win32MainFrm&) = delete;
+
+    // Registers the window classes of the main window and its parts; once, before the first window.
+    static void RegisterWindowClasses(HINSTANCE instance);
+
+    // The behaviour that receives this window's events, and the port dialog the port command shows.
+    void Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog);
+    // Shows the window centred on the screen, then passes the first showing to FormShow.
+    void Show(int showCommand);
+
+    // MainView
+    void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
+    void AddMemoLine(int memo, const std::string& line) override;
+    std::vector<std::string> MemoLines(int memo) const override;
+    void SetMemoVisible(int memo, bool visible) override;
+    void SetLabelCaption(int label, const std::string& caption) override;
+    void SetImageVisible(ComponentImage image, bool visible) override;
+    void SetCheckListItems(const std::vector<std::string>& items) override;
+    void SetCheckMark(int item, bool checked) override;
+    void SetCheckListEnabled(bool enabled) override;
+    void SetActivePage(int tabSheet) override;
+    int ActivePage() const override;
+    void SetTabCaption(int tabSheet, const std::string& caption) override;
+    void SetPanelText(int panel, const std::string& text) override;
+    void RepaintStatusBar() override;
+    void StartTimer1(std::chrono::milliseconds interval) override;
+    void StopTimer1() override;
+    void ProcessPendingMessages() override;
+    void CloseWindow() override;
+    void ShowErrorBox(const std::string& title, const std::string& text) override;
+    std::optional<std::string> AskSaveFileName(const SaveFileQuestion& question) override;
+    void SetClipboardText(const std::string& text) override;
+    void ShowPortDialog() override;
+    RegionalDateTime CurrentRegionalDateTime() const override;
+    PrintJobOpening OpenPrintJob(const std::string& documentName) override;
+    double PrintTextWidth(const std::string& text) override;
+    void PrintLine(double top, const std::string& text) override;
+    bool NewPrintPage() override;
+    bool EndPrintJob() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Command(int id);
+    void Notify(const NMHDR& header);
+    void TakenDown();
+
+    void BuildMenu();
+    void BuildPicturePage(HWND page);
+    void BuildTextPage(HWND page);
+    void BuildErrorPages(HWND textPage);
+    HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
+                    RECT bounds, HFONT font);
+    HWND Memo(int memo) const;
+    void PlaceCentred();
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    HFONT windowFont_ = nullptr;
+    HFONT reportFont_ = nullptr;
+    HFONT valueFont_ = nullptr;
+    std::unique_ptr<PageControl> PageControl1;
+    std::unique_ptr<PageControl> PageControl2;
+    std::unique_ptr<PictureLayers> pictures_;
+    std::unique_ptr<CheckList> CheckListBox1;
+    std::array<HWND, 6> componentImages_{};  // in the order of ComponentImage
+    std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
+    std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
+    HWND StatusBar1 = nullptr;
+    Win32Printer printer_;
+
+    TMainFrm* behaviour_ = nullptr;
+    Win32ComPortFrm* portDialog_ = nullptr;
+    bool shown_ = false;
+    bool takenDown_ = false;
+};
+
+}  // namespace kalvo::win32
