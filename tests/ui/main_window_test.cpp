@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QFileDialog>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
