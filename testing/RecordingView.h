@@ -84,6 +84,16 @@ public:
         saveAnswers.pop_front();
         return answer;
     }
+    std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override
+    {
+        folderQuestions.push_back({title, initialFolder});
+        if (folderAnswers.empty())
+            return std::nullopt;
+        std::optional<std::string> answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        return answer;
+    }
+    void SetMenuItemChecked(MenuCommand command, bool checked) override { menuChecks[command] = checked; }
     void SetClipboardText(const std::string& text) override { clipboard = text; }
     void ShowPortDialog() override
     {
@@ -139,6 +149,13 @@ public:
     std::vector<std::string> errorBoxes;
     std::vector<SaveFileQuestion> saveQuestions;
     std::deque<std::optional<std::string>> saveAnswers;  // nothing left: the user cancels
+    struct FolderQuestion {
+        std::string title;
+        std::string initialFolder;
+    };
+    std::vector<FolderQuestion> folderQuestions;
+    std::deque<std::optional<std::string>> folderAnswers;  // nothing left: the user cancels
+    std::map<MenuCommand, bool> menuChecks;                // unchecked until set
     std::string clipboard;
     int portDialogShowings = 0;
     RegionalDateTime now{"09.03.2024", "07:05:03"};

@@ -20,19 +20,22 @@ namespace kalvo {
 enum class ComponentImage { ImageHeizung, ImageTrafo, ImageMotor, ImageFlamme, ImageVentil1, ImageVentil2 };
 
 // Commands of the main menu MainMenu1; the face passes the chosen one to TMainFrm::MenuClick.
-enum class MenuCommand { Quit1, COMPort1 };
+enum class MenuCommand { Quit1, COMPort1, RecordReadings1 };
 
 // One item of the main menu: the menu it sits in (name and caption) and its own name and caption.
+// A checkable item shows a check mark that only SetMenuItemChecked sets.
 struct MenuItem {
     const char* menuName;
     const char* menuCaption;
     const char* name;
     const char* caption;
     MenuCommand command;
+    bool checkable = false;
 };
 
 // The main menu as a face builds it: menus in order of first appearance, items in list order.
-inline constexpr std::array<MenuItem, 2> MainMenu1 = {{
+inline constexpr std::array<MenuItem, 3> MainMenu1 = {{
+    {"file1", "&File", "RecordReadings1", "Record readings...", MenuCommand::RecordReadings1, true},
     {"file1", "&File", "Quit1", "&Quit", MenuCommand::Quit1},
     {"Setup1", "&Setup", "COMPort1", "&COM-Port", MenuCommand::COMPort1},
 }};
@@ -113,6 +116,11 @@ public:
     virtual void ShowErrorBox(const std::string& title, const std::string& text) = 0;
     // SaveDialog1, modal: the chosen file's path, or nothing when the user cancels.
     virtual std::optional<std::string> AskSaveFileName(const SaveFileQuestion& question) = 0;
+    // A modal folder question under the title, opening at the initial folder (empty: the face's
+    // choice): the chosen folder's path, or nothing when the user cancels.
+    virtual std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) = 0;
+    // The check mark of a checkable item of MainMenu1.
+    virtual void SetMenuItemChecked(MenuCommand command, bool checked) = 0;
     // Replaces the clipboard's content with the text (8-bit, lines ended by CR LF) as plain text.
     virtual void SetClipboardText(const std::string& text) = 0;
     // Shows ComPortFrm modally and returns when it has closed, however it was closed.

@@ -6,9 +6,11 @@
 
 #include "Captions.h"
 #include "FileReplace.h"
+#include "FolderRecorder.h"
 #include "KalvoError.h"
 #include "PrintLayout.h"
 #include "Readings.h"
+#include "Recorder.h"
 #include "Settings.h"
 #include "uGlobal.h"
 
@@ -66,6 +68,8 @@ constexpr ComponentPicture ComponentPictures[] = {
 constexpr int ErrorTabCount = 8;
 constexpr int FirstValueLabel = 2;  // Label2 .. Label6
 constexpr int LastValueLabel = 6;
+
+constexpr char RecordFolderTitle[] = "Record readings";
 
 constexpr char SaveFilter[] = "Text (*.txt)|*.txt";
 constexpr char SaveDefaultExtension[] = "txt";
@@ -162,6 +166,9 @@ void TMainFrm::FormHide()
     if (!startedUp_ || shutDown_)
         return;
     shutDown_ = true;
+    // On its own: the recording's files are closed whatever the rest of shutdown runs into.
+    if (recording_)
+        RunHandler([this] { EndRecording(); });
     RunHandler([this] {
         ActivePanel = view_.ActivePage() == TextPage ? TextPage : PicturePage;
         // Written before the port is closed, so the port in use at the end is the one stored.
@@ -231,7 +238,62 @@ void TMainFrm::MenuClick(kalvo::MenuCommand command)
     case kalvo::MenuCommand::COMPort1:
         COMPort1Click();
         return;
+    case kalvo::MenuCommand::RecordReadings1:
+        RecordReadings1Click();
+        return;
     }
+}
+
+void TMainFrm::RecordReadings1Click()
+{
+    RunHandler([this] {
+        if (recording_)
+            EndRecording();
+        else
+            StartRecording();
+    });
+    // Also after a cancelled question or a folder that takes no files: a face may have toggled the
+    // mark itself when the item was chosen.
+    ShowRecordingCheck();
+}
+
+// The recording takes the polls of this window's own port: no second program opens it.
+void TMainFrm::StartRecording()
+{
+    const std::optional<std::string> folder = view_.AskFolder(RecordFolderTitle, previousRecordFolder_);
+    if (!folder || folder->empty())
+        return;
+    previousRecordFolder_ = *folder;
+    recording_ =
+        std::make_unique<kalvo::record::FolderRecorder>(std::filesystem::path(*folder), uGlobal::LanguageTable);
+}
+
+// A poll cut short by Quit is not recorded, as in kalvo-record. A recording that cannot go on
+// (a full disk) stops and says why; the window goes on polling and showing.
+void TMainFrm::RecordFinishedPoll(kalvo::record::LocalTime pollStart)
+{
+    if (!recording_ || uGlobal::StopRequested)
+        return;
+    try {
+        recording_->RecordPoll(kalvo::record::CaptureFinishedPoll(pollStart));
+    } catch (const kalvo::record::RecordError& error) {
+        recording_.reset();
+        ShowRecordingCheck();
+        view_.ShowErrorBox(kalvo::ApplicationTitle, kalvo::ErrorBoxText(error.what()) + " Recording stopped.");
+    }
+}
+
+// Dropped before it is finished, so no later poll reaches the files even when finishing fails.
+void TMainFrm::EndRecording()
+{
+    const std::unique_ptr<kalvo::record::FolderRecorder> recording = std::move(recording_);
+    ShowRecordingCheck();
+    recording->GetRecorder().Finish();
+}
+
+void TMainFrm::ShowRecordingCheck()
+{
+    view_.SetMenuItemChecked(kalvo::MenuCommand::RecordReadings1, recording_ != nullptr);
 }
 
 void TMainFrm::BitBtn1Click()
@@ -331,7 +393,10 @@ void TMainFrm::PollTick()
 {
     if (uGlobal::StopRequested)
         return;
+    // Timed at its start, as kalvo-record times a poll; the item may be chosen while the cycle waits.
+    const kalvo::record::LocalTime pollStart = RecordingClock();
     uGlobal::ReadCycle();
+    RecordFinishedPoll(pollStart);
     // Decoding and the report run also after a failed cycle, on what the blocks then hold.
     uGlobal::DecodeReadings();
     BuildReport();

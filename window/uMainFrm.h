@@ -1,12 +1,19 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "MainView.h"
+#include "PollRecord.h"
 #include "WindowLink.h"
+
+namespace kalvo::record {
+class FolderRecorder;
+}
 
 namespace kalvo {
 
@@ -24,8 +31,8 @@ std::string ExportText(const std::vector<std::string>& lines);
 }  // namespace kalvo
 
 // The main window's behaviour: start-up, polling, quitting, the report, the picture page, the
-// check list, the error records and the export. It drives a MainView and never touches a widget;
-// the device link reaches it as the program's WindowLink.
+// check list, the error records, the export and recording the polls into a folder. It drives a MainView and never
+// touches a widget; the device link reaches it as the program's WindowLink.
 //
 // A face builds its widgets, then calls FormCreate, and passes the window's events in: FormShow
 // when the window is first shown, FormHide when it is taken down, the timer's ticks, the menu
@@ -55,6 +62,8 @@ public:
     void Quit1Click();
     void Timer1Timer();
     void COMPort1Click();
+    // Starts recording the window's polls into a folder the user chooses, or stops the recording.
+    void RecordReadings1Click();
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();
@@ -81,6 +90,8 @@ public:
 
     // The page kept in the settings: 1 = "Picture", 2 = "Text".
     int ActivePanel = PicturePage;
+    // The clock that times recorded polls; tests put simulated time here.
+    std::function<kalvo::record::LocalTime()> RecordingClock = kalvo::record::LocalNow;
 
 private:
     template <typename Body> void RunHandler(Body&& body);
@@ -91,11 +102,17 @@ private:
     void PrintReport(const std::vector<std::string>& lines);
     kalvo::PrintPage OpenPrintJob();
     bool PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page);
+    void StartRecording();
+    void RecordFinishedPoll(kalvo::record::LocalTime pollStart);
+    void EndRecording();
+    void ShowRecordingCheck();
 
     kalvo::MainView& view_;
     kalvo::ProgramFiles files_;
     int checkListItems_ = 0;  // none until start-up has filled the list
     std::optional<std::string> previousSaveChoice_;
+    std::unique_ptr<kalvo::record::FolderRecorder> recording_;  // while "Record readings..." is checked
+    std::string previousRecordFolder_;
     bool startedUp_ = false;
     bool shutDown_ = false;
     bool pollRunning_ = false;

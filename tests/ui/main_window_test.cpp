@@ -4,9 +4,11 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -301,6 +303,51 @@ TEST_F(MainWindowTest, SignalQuitClosesAnOpenDialogFirst)
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(uGlobal::StopRequested);
     EXPECT_EQ(StoredSetting("Panel"), 1);
+}
+
+// A checkable action toggles its own mark when chosen; the mark must still follow the recording,
+// also when the folder dialog is cancelled.
+TEST_F(MainWindowTest, RecordReadingsMarkFollowsTheRecordingThroughTheFolderDialog)
+{
+    WriteNumberedLanguageFile();
+    QtMainWindow& frame = Start();
+    QAction* record = frame.MenuActions.at(kalvo::MenuCommand::RecordReadings1);
+    const QList<QAction*> fileItems = frame.findChild<QMenu*>(QStringLiteral("file1"))->actions();
+    ASSERT_EQ(fileItems.size(), 2);
+    EXPECT_EQ(fileItems[0], record);
+    EXPECT_EQ(fileItems[1]->objectName(), QStringLiteral("Quit1"));
+    EXPECT_EQ(record->text(), QStringLiteral("Record readings..."));
+    EXPECT_TRUE(record->isCheckable());
+    EXPECT_FALSE(record->isChecked());
+
+    // Answers the folder dialog when it shows: the folder, or a cancel when there is none.
+    kalvo::test::TempDir out;
+    QString answer;
+    QStringList titles;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        titles.push_back(dialog->windowTitle());
+        if (answer.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->setDirectory(answer);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, which checks the choice
+        }
+    });
+    answerer.start(10);
+
+    record->trigger();
+    EXPECT_FALSE(record->isChecked());
+    answer = QString::fromStdString(out.path().string());
+    record->trigger();
+    EXPECT_TRUE(record->isChecked());
+    record->trigger();  // stops without asking
+    EXPECT_FALSE(record->isChecked());
+    EXPECT_EQ(titles, QStringList({QStringLiteral("Record readings"), QStringLiteral("Record readings")}));
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindowTest, CheckListTakesNoClicksOrKeys)

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHideEvent>
 #include <QLabel>
@@ -236,6 +237,7 @@ void QtMainWindow::BuildMenu()
         }
         QAction* action = menu->addAction(QString::fromLatin1(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
+        action->setCheckable(item.checkable);
         MenuActions[item.command] = action;
     }
 }
@@ -542,6 +544,20 @@ void QtMainWindow::ShowErrorBox(const std::string& title, const std::string& tex
 std::optional<std::string> QtMainWindow::AskSaveFileName(const kalvo::SaveFileQuestion& question)
 {
     return saveFileChooser_(question);
+}
+
+std::optional<std::string> QtMainWindow::AskFolder(const std::string& title, const std::string& initialFolder)
+{
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, kalvo::AnsiToQString(title), QFile::decodeName(initialFolder.c_str()));
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return QFile::encodeName(chosen).toStdString();
+}
+
+void QtMainWindow::SetMenuItemChecked(kalvo::MenuCommand command, bool checked)
+{
+    MenuActions.at(command)->setChecked(checked);
 }
 
 void QtMainWindow::SetClipboardText(const std::string& text)
