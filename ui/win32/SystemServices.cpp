@@ -3,6 +3,7 @@
 #include <commdlg.h>
 #include <ocidl.h>
 #include <olectl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstring>
@@ -51,6 +52,14 @@ std::wstring FormattedNow(bool date)
     return buffer;
 }
 
+// Selects the initial folder once the folder question is up; the path travels in lParam.
+int CALLBACK SelectInitialFolder(HWND dialog, UINT message, LPARAM, LPARAM initialFolder)
+{
+    if (message == BFFM_INITIALIZED && initialFolder)
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, initialFolder);
+    return 0;
+}
+
 }  // namespace
 
 void ShowErrorBox(HWND owner, const std::string& title, const std::string& text)
@@ -78,6 +87,28 @@ std::optional<std::string> AskSaveFileName(HWND owner, const SaveFileQuestion& q
     if (!GetSaveFileNameW(&dialog))
         return std::nullopt;
     return NarrowFileName(fileName.data());
+}
+
+std::optional<std::string> AskFolder(HWND owner, const std::string& title, const std::string& initialFolder)
+{
+    const std::wstring caption = Widen(title);
+    const std::wstring initial = WidenFileName(initialFolder);
+    BROWSEINFOW question{};
+    question.hwndOwner = owner;
+    question.lpszTitle = caption.c_str();
+    question.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    question.lpfn = SelectInitialFolder;
+    question.lParam = initial.empty() ? 0 : reinterpret_cast<LPARAM>(initial.c_str());
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&question);
+    if (!chosen)
+        return std::nullopt;
+    std::vector<wchar_t> path(32768, L'\0');
+    const bool isFolder = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    CoTaskMemFree(chosen);
+    // A choice outside the file system (a printer, the network neighbourhood) is no folder to record into.
+    if (!isFolder)
+        return std::nullopt;
+    return NarrowFileName(path.data());
 }
 
 void SetClipboardText(HWND owner, const std::string& text)

@@ -16,6 +16,9 @@ void ShowErrorBox(HWND owner, const std::string& title, const std::string& text)
 // The common save dialog; remembers nothing itself (the question carries the previous choice).
 std::optional<std::string> AskSaveFileName(HWND owner, const SaveFileQuestion& question);
 
+// The system's folder question, opening at the initial folder when one is given.
+std::optional<std::string> AskFolder(HWND owner, const std::string& title, const std::string& initialFolder);
+
 // Plain text as CF_TEXT with the locale of Windows-1252, so the bytes are the ones given.
 void SetClipboardText(HWND owner, const std::string& text);
 

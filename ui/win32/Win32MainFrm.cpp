@@ -389,6 +389,20 @@ std::optional<std::string> Win32MainFrm::AskSaveFileName(const SaveFileQuestion&
     return win32::AskSaveFileName(window_, question);
 }
 
+std::optional<std::string> Win32MainFrm::AskFolder(const std::string& title, const std::string& initialFolder)
+{
+    return win32::AskFolder(window_, title, initialFolder);
+}
+
+void Win32MainFrm::SetMenuItemChecked(MenuCommand command, bool checked)
+{
+    const auto item = std::find_if(MainMenu1.begin(), MainMenu1.end(),
+                                   [command](const MenuItem& entry) { return entry.command == command; });
+    if (item != MainMenu1.end())
+        CheckMenuItem(GetMenu(window_), static_cast<UINT>(IdMenuCommandBase + (item - MainMenu1.begin())),
+                      MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
 void Win32MainFrm::SetClipboardText(const std::string& text)
 {
     win32::SetClipboardText(window_, text);

@@ -60,6 +60,8 @@ public:
     void CloseWindow() override;
     void ShowErrorBox(const std::string& title, const std::string& text) override;
     std::optional<std::string> AskSaveFileName(const SaveFileQuestion& question) override;
+    std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override;
+    void SetMenuItemChecked(MenuCommand command, bool checked) override;
     void SetClipboardText(const std::string& text) override;
     void ShowPortDialog() override;
     RegionalDateTime CurrentRegionalDateTime() const override;
