@@ -128,9 +128,12 @@ void DayFiles::Open(const std::string& date)
     for (int number = 1;; ++number) {
         const std::filesystem::path path = folder_ / DayFileName(prefix_, date, number, extension_);
         std::error_code error;
-        const bool exists = std::filesystem::exists(path, error);
-        if (exists && !mayContinue_(ReadWholeFile(path)))
-            continue;
+        // An empty file holds nothing to keep (a header write that a full disk refused leaves one).
+        if (std::filesystem::exists(path, error)) {
+            const std::string existing = ReadWholeFile(path);
+            if (!existing.empty() && !mayContinue_(existing))
+                continue;
+        }
         file_.emplace(path, sync_);
         if (file_->Size() == 0)
             file_->Append(header_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Fields.h"
+#include "Windows1252.h"
 
 namespace kalvo::record {
 
@@ -23,14 +24,12 @@ struct FieldSource {
     Encoding encoding;
 };
 
-constexpr int StateLine = 12;
 constexpr int StateCodeAt = 40;
 constexpr int FlagBytesAt = 37;
 constexpr int StatusTextFirst = 2;
 constexpr int StatusTextLength = 16;
 constexpr std::uint8_t DroppedStatusCharacter = 0x80;
 constexpr std::uint8_t EmptyRecord = 0xFF;
-constexpr int HighestStateWithText = 15;
 
 // Where each of the value fields comes from, in the order of ValueFields.
 constexpr std::array<FieldSource, ValueCount> FieldSources{{
@@ -66,9 +65,10 @@ std::optional<double> DecodeField(const Block& block, int offset, Encoding encod
     return encoding == Encoding::Word ? word : word / 10.0;
 }
 
-std::string StateText(int code, const LanguageLines& language)
+// Never called for 0xFF, the code of no state: the name, or empty for a code without one.
+std::string StateText(std::uint8_t code, const LanguageLines& language)
 {
-    return code <= HighestStateWithText ? Utf8FromWindows1252(language[StateLine + code]) : std::string();
+    return Utf8FromWindows1252(FormatState(code, language));
 }
 
 std::string StatusText(const Block& statusBlock)
@@ -83,7 +83,8 @@ std::string StatusText(const Block& statusBlock)
     return Utf8FromWindows1252(text);
 }
 
-void AppendUtf8(std::string& out, unsigned codePoint)
+// Windows-1252 maps into the first 64K code points only, so three bytes at most.
+void AppendUtf8(std::string& out, char16_t codePoint)
 {
     if (codePoint < 0x80) {
         out.push_back(static_cast<char>(codePoint));
@@ -96,13 +97,6 @@ void AppendUtf8(std::string& out, unsigned codePoint)
         out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
     }
 }
-
-// Code points of the bytes 0x80..0x9F; the undefined five keep their own number.
-constexpr unsigned short Windows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 }  // namespace
 
@@ -149,10 +143,8 @@ std::string Utf8FromWindows1252(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : byte);
-    }
+    for (const char16_t unit : Windows1252ToUtf16(text))
+        AppendUtf8(out, unit);
     return out;
 }
 
@@ -167,7 +159,7 @@ std::optional<ErrorRecordFields> DecodeErrorRecord(const Block& errorHistoryBloc
     std::copy_n(errorHistoryBlock.begin() + static_cast<std::ptrdiff_t>(offset), record.bytes.size(),
                 record.bytes.begin());
     record.stateCode = record.bytes[0];
-    record.stateText = StateText(record.stateCode, language);
+    record.stateText = StateText(record.bytes[0], language);
     Block fields{};
     std::copy(record.bytes.begin(), record.bytes.end(), fields.begin());
     record.counter = DecodeField(fields, 1, Encoding::Triple);
@@ -187,7 +179,7 @@ DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
     const Block& status = input.statusBlock;
     if (status[StateCodeAt] != EmptyRecord) {
         poll.stateCode = status[StateCodeAt];
-        poll.stateText = StateText(*poll.stateCode, language);
+        poll.stateText = StateText(status[StateCodeAt], language);
     }
     poll.statusText = StatusText(status);
     for (std::size_t i = 0; i < FieldSources.size(); ++i) {

@@ -103,6 +103,11 @@ FullDiskRun RunOnFullDisk(const std::function<void(const std::string& folder)>& 
         return {false, "no pipe"};
     std::fflush(nullptr);
     const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return {false, "no child process"};
+    }
     if (child == 0) {
         close(fds[0]);
         RunChild(fds[1], folder, setup, body);
@@ -116,7 +121,7 @@ FullDiskRun RunOnFullDisk(const std::function<void(const std::string& folder)>& 
     close(fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    if (child < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || message.empty())
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || message.empty())
         return {false, "the child process did not report back"};
     return {message.front() == OnTmpfsMark, message.substr(1)};
 }

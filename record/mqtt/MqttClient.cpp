@@ -83,7 +83,7 @@ void MqttClient::PublishRetained(const std::string& topic, const std::string& pa
 {
     std::lock_guard lock(mutex_);
     retained_[topic] = payload;
-    if (connected_ && !stopped_)
+    if (connected_ && !stopping_)
         SendRetained(topic, payload);
 }
 
@@ -112,7 +112,7 @@ void MqttClient::Stop(std::chrono::milliseconds limit)
 {
     {
         std::unique_lock lock(mutex_);
-        if (stopped_)
+        if (stopping_)
             return;
         if (connected_) {
             changed_.wait_for(lock, limit, [this] {
@@ -122,10 +122,6 @@ void MqttClient::Stop(std::chrono::milliseconds limit)
                               static_cast<int>(Offline.size()), Offline.data(), AvailabilityQos, true);
             changed_.wait_for(lock, limit, [this] { return !connected_ || offlineSent_; });
         }
-        stopped_ = true;
-    }
-    {
-        std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
@@ -234,7 +230,7 @@ void MqttClient::Connected(int rc)
         connectedSincePause_ = true;
         newlyDropped = events_.Dropped() - droppedReported_;
         droppedReported_ = events_.Dropped();
-        if (!stopped_) {
+        if (!stopping_) {
             mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
                               Online.data(), AvailabilityQos, true);
             for (const auto& [topic, payload] : retained_)
@@ -286,7 +282,7 @@ void MqttClient::SendRetained(const std::string& topic, const std::string& paylo
 
 void MqttClient::PumpEvents()
 {
-    while (connected_ && !stopped_ && !events_.Empty() && eventsInFlight_.size() < EventWindow) {
+    while (connected_ && !stopping_ && !events_.Empty() && eventsInFlight_.size() < EventWindow) {
         const Message& event = events_.Front();
         int mid = 0;
         const int rc = mosquitto_publish(client_, &mid, event.topic.c_str(), static_cast<int>(event.payload.size()),

@@ -104,8 +104,7 @@ private:
     bool connected_ = false;
     bool refused_ = false;
     std::string refusal_;
-    bool stopped_ = false;   // no more publishing
-    bool stopping_ = false;  // the network thread is to end
+    bool stopping_ = false;  // no more publishing; the network thread is to end
     bool connectedSincePause_ = false;
     int offlineMid_ = -1;
     bool offlineSent_ = false;

@@ -44,6 +44,16 @@ TEST_F(RecordSessionFixture, AFileOfTheDayThatCannotBeContinuedGetsANumberedNeig
     EXPECT_EQ(rawPolls, polls);
 }
 
+TEST_F(RecordSessionFixture, AnEmptyFileOfTheDayIsTakenInsteadOfANumberedNeighbour)
+{
+    test::WriteFileBytes(dir_.file("readings-2026-12-06.csv"), "");
+    const long long polls = Record(1min);
+
+    const std::string taken = test::ReadFileBytes(dir_.file("readings-2026-12-06.csv"));
+    EXPECT_EQ(static_cast<long long>(std::count(taken.begin(), taken.end(), '\n')), 1 + polls);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("readings-2026-12-06-2.csv")));
+}
+
 TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
 {
     const long long polls = Record(40min);
