@@ -22,13 +22,13 @@ namespace kalvo {
 #ifdef _WIN32
 
 // Writes content to a new file beside target, flushes it to the disk and moves it over target.
-FileReplaceResult ReplaceFileContent(const std::string& target, const std::string& content)
+bool ReplaceFileContent(const std::string& target, const std::string& content)
 {
     const std::string temporary = target + ".new";
     const HANDLE file =
         CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return FileReplaceResult::NotCreated;
+        return false;
     DWORD written = 0;
     bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
         && written == content.size() && FlushFileBuffers(file);
@@ -36,9 +36,9 @@ FileReplaceResult ReplaceFileContent(const std::string& target, const std::strin
     ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
         DeleteFileA(temporary.c_str());
-        return FileReplaceResult::NotWritten;
+        return false;
     }
-    return FileReplaceResult::Replaced;
+    return true;
 }
 
 #else
@@ -94,7 +94,7 @@ void SyncFolderOf(const std::string& target)
 
 // Writes content to a new file beside target, flushes it to the disk and renames it over
 // target, so a crash or a full disk leaves either the old file or the new one, never a part.
-FileReplaceResult ReplaceFileContent(const std::string& target, const std::string& content)
+bool ReplaceFileContent(const std::string& target, const std::string& content)
 {
     struct stat old { };
     const bool replacing = stat(target.c_str(), &old) == 0;
@@ -103,20 +103,20 @@ FileReplaceResult ReplaceFileContent(const std::string& target, const std::strin
     // since access() grants the superuser everything.
     constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
     if (replacing && ((old.st_mode & AnyWriteBit) == 0 || access(target.c_str(), W_OK) != 0))
-        return FileReplaceResult::NotCreated;
+        return false;
     std::string temporary;
     const int fd = CreateTemporaryBeside(target, temporary);
     if (fd < 0)
-        return FileReplaceResult::NotCreated;
+        return false;
     bool ok = WriteAll(fd, content) && (!replacing || TakeOverAttributes(fd, old)) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         unlink(temporary.c_str());
-        return FileReplaceResult::NotWritten;
+        return false;
     }
     SyncFolderOf(target);
-    return FileReplaceResult::Replaced;
+    return true;
 }
 
 #endif

@@ -364,7 +364,7 @@ void WriteIniString(const std::string& path, const std::string& section, const s
         throw KalvoError("Unable to write to " + path);
     auto lines = SplitLines(*content);
     SetKey(lines, section, key, value);
-    if (ReplaceFileContent(target, JoinLines(lines)) != FileReplaceResult::Replaced)
+    if (!ReplaceFileContent(target, JoinLines(lines)))
         throw KalvoError("Unable to write to " + path);
 }
 

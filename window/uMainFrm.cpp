@@ -85,7 +85,7 @@ void SaveExportText(const std::string& fileName, const std::string& exportText)
     std::error_code error;
     const auto status = std::filesystem::status(fileName, error);
     const bool plainOrAbsent = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
-    if (!plainOrAbsent || kalvo::ReplaceFileContent(fileName, exportText) != kalvo::FileReplaceResult::Replaced)
+    if (!plainOrAbsent || !kalvo::ReplaceFileContent(fileName, exportText))
         throw kalvo::KalvoError("Cannot create file " + fileName);
 }
 
