@@ -23,7 +23,7 @@ kalvo_install_deps() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     kalvo_apt_update $sudo
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait \
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait \
         install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
@@ -35,8 +35,8 @@ kalvo_apt_lock_wait=600
 # apt-get update does not wait for, so a refresh refused while another one runs is tried again
 # until the same time has passed.
 kalvo_apt_update() {
-    local deadline=$((SECONDS + kalvo_apt_lock_wait))
-    until $1 apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait update -qq; do
+    local sudo="${1:-}" deadline=$((SECONDS + kalvo_apt_lock_wait))
+    until $sudo apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait update -qq; do
         [ $SECONDS -lt $deadline ] || return 1
         echo "apt-get update failed; trying again (another package manager may hold the lists)" >&2
         sleep 10
