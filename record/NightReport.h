@@ -15,6 +15,9 @@ namespace kalvo::record {
 // bytes, so a month of polls fits easily.
 class NightSummary : public PollSink {
 public:
+    static constexpr std::uint8_t NoState = 0xFF;
+    static constexpr std::uint16_t NoNumber = 0xFFFF;
+
     // What the report keeps of a poll.
     struct Sample {
         std::int64_t utcMs;

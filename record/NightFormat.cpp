@@ -1,0 +1,84 @@
+#include "NightFormat.h"
+
+#include <cstdio>
+
+#include "CivilTime.h"
+#include "CsvFiles.h"
+
+namespace kalvo::record {
+
+std::string EscapeHtml(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Fixed(double value, int decimals)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes)
+{
+    const CivilTime t = ToCivil(LocalSeconds({utcMs, utcOffsetMinutes}));
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+    return text;
+}
+
+std::string DurationText(std::int64_t ms)
+{
+    const std::int64_t minutes = ms / 60'000;
+    char text[40];
+    if (minutes >= 60)
+        std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(minutes / 60),
+            static_cast<long long>(minutes % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(minutes));
+    return text;
+}
+
+std::string StateLabel(int code, const std::map<int, std::string>& texts)
+{
+    const auto found = texts.find(code);
+    const std::string text = found != texts.end() ? found->second : std::string();
+    return text.empty() ? "state " + std::to_string(code) : text;
+}
+
+std::string MarkerText(const RecordEvent& marker)
+{
+    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+        return "Link lost: " + std::string(LinkStatusText(marker.link));
+    const ErrorRecordFields& record = *marker.record;
+    std::string text =
+        "Lockout: " + (record.stateText.empty() ? "state " + std::to_string(record.stateCode) : record.stateText);
+    if (record.volts)
+        text += ", " + NumberText(record.volts, Unit::Volts) + " V";
+    if (record.microamps)
+        text += ", flame " + NumberText(record.microamps, Unit::Microamps) + " uA";
+    if (record.counter)
+        text += ", counter " + NumberText(record.counter, Unit::Count);
+    return text;
+}
+
+}  // namespace kalvo::record

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "PollRecord.h"
+
+namespace kalvo::record {
+
+// The small texts the night report's page and chart share.
+
+// The text with &, <, > and " escaped for HTML and SVG.
+std::string EscapeHtml(const std::string& text);
+// The number with a fixed count of decimals: "12.5".
+std::string Fixed(double value, int decimals);
+// "2026-12-07 02:10", the local time of a moment.
+std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes);
+// "7 h 05 min", "12 min".
+std::string DurationText(std::int64_t ms);
+// The language's name of a state, or "state 23" for a code it has none for.
+std::string StateLabel(int code, const std::map<int, std::string>& texts);
+// What a lockout or link loss marker says: "Lockout: Safety time, 229.1 V, counter 18204".
+std::string MarkerText(const RecordEvent& marker);
+
+}  // namespace kalvo::record

@@ -1,0 +1,26 @@
+#include "NightStyle.h"
+
+namespace kalvo::record {
+
+std::string_view NightReportStyle()
+{
+    return "body{font-family:sans-serif;margin:1em auto;max-width:1000px;padding:0 1em;color:#222}\n"
+           "h1{font-size:1.5em;margin-bottom:0}h2{font-size:1.15em;margin-top:1.5em}\n"
+           ".span{color:#555;margin-top:.2em}\n"
+           "table{border-collapse:collapse;font-size:.9em}th,td{padding:.2em .8em;text-align:left;"
+           "border-bottom:1px solid #ddd}\n"
+           "svg.chart{width:100%;height:auto;font-size:11px}\n"
+           ".label{font-weight:bold;fill:#333}.tick{text-anchor:end;fill:#555}.time{text-anchor:middle;fill:#555}\n"
+           ".plot{fill:#fafafa;stroke:#ccc}.grid{stroke:#ddd;stroke-dasharray:2 3}\n"
+           "g.lockout line{stroke:#b00020;stroke-width:2}g.linkloss line{stroke:#f08c00;stroke-width:2;"
+           "stroke-dasharray:5 3}\n"
+           "g.lockout text,g.linkloss text{text-anchor:middle;font-weight:bold}g.lockout text{fill:#b00020}"
+           "g.linkloss text{fill:#c06c00}\n"
+           ".legend span{display:inline-block;margin-right:1em;font-size:.85em}"
+           ".legend i{display:inline-block;width:.9em;height:.9em;margin-right:.3em;vertical-align:-1px}\n"
+           ".legend i.lockout{background:#b00020}.legend i.linkloss{background:#f08c00}\n"
+           "tr.lockout td:first-child{color:#b00020;font-weight:bold}"
+           "tr.linkloss td:first-child{color:#c06c00;font-weight:bold}\n";
+}
+
+}  // namespace kalvo::record

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+#include "NightStatistics.h"
+
+namespace kalvo::record {
+
+// The night report's HTML sections besides the chart.
+
+// The span of the recording: "2026-12-06 20:00 to 2026-12-07 08:00 (12 h 00 min)".
+std::string SpanParagraph(const NightStatistics& night);
+// Polls, lockouts, link losses, starts, running time and the ranges of the measured values.
+std::string TotalsTable(const NightStatistics& night);
+// The colours of the states seen and the two markers.
+std::string ChartLegend(const NightStatistics& night);
+// Every lockout and link loss with its time and record (the first hundred).
+std::string MarkerTable(const NightStatistics& night);
+// Starts, running time and polls per hour, or per day for a long recording.
+std::string PeriodTable(const NightStatistics& night);
+
+}  // namespace kalvo::record
