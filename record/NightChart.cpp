@@ -3,26 +3,23 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
-#include "CivilTime.h"
 #include "NightFormat.h"
+#include "NightTimeAxis.h"
 
 namespace kalvo::record {
 
 namespace {
 
-constexpr std::int64_t HourMs = 3'600'000;
-constexpr std::int64_t DayMs = 24 * HourMs;
-
-// Drawing geometry, in SVG units.
-constexpr int Left = 56, PlotWidth = NightChartColumns, Right = 16;
-constexpr int BandTop = 24, BandHeight = 36;
-constexpr int FlameTop = 96, FlameHeight = 150;
-constexpr int VoltsTop = 286, VoltsHeight = 110;
-constexpr int AxisTop = 404, SvgHeight = 430;
+// Drawing geometry, in SVG units. The font size is that of every text in the chart; on a narrow
+// screen the chart keeps a width at which it stays readable (see the style sheet).
+constexpr int Left = 56, PlotWidth = NightChartColumns, Right = 24;
 constexpr int SvgWidth = Left + PlotWidth + Right;
+constexpr double FontSize = 13;
+// Marker numbers sit in rows above the chart, each row holding numbers that do not touch.
+constexpr int MarkerRowHeight = 16, MaxMarkerRows = 4;
+constexpr double MarkerNumberGap = 4;
 
 constexpr std::array<const char*, StateSlotCount> SlotColours{
     "#9aa5b1",
@@ -45,22 +42,58 @@ constexpr std::array<const char*, StateSlotCount> SlotColours{
     "#e5e5e5",
 };
 
+// The vertical places of the chart's parts below the rows of marker numbers.
+struct Layout {
+    explicit Layout(int markerRows)
+        : markerRows(markerRows),
+          bandTop(markerRows * MarkerRowHeight + 24),
+          flameTop(bandTop + 36 + 30),
+          voltsTop(flameTop + 150 + 30),
+          axisTop(voltsTop + 110 + 8),
+          height(axisTop + 22)
+    {
+    }
+    int markerRows, bandTop, flameTop, voltsTop, axisTop, height;
+    static constexpr int BandHeight = 36, FlameHeight = 150, VoltsHeight = 110;
+};
+
+// The marker numbers' rows: each number goes into the first row where it keeps clear of the
+// numbers before it; -1 where none has room.
+std::vector<int> MarkerRows(const std::vector<double>& xs)
+{
+    std::vector<double> rowEnds(MaxMarkerRows, -1e9);
+    std::vector<int> rows;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        const double half = LabelWidth(std::to_string(i + 1), FontSize) / 2;
+        int row = 0;
+        while (row < MaxMarkerRows && rowEnds[static_cast<std::size_t>(row)] + MarkerNumberGap > xs[i] - half)
+            ++row;
+        if (row < MaxMarkerRows)
+            rowEnds[static_cast<std::size_t>(row)] = xs[i] + half;
+        rows.push_back(row < MaxMarkerRows ? row : -1);
+    }
+    return rows;
+}
+
 class ChartWriter {
 public:
-    explicit ChartWriter(const NightStatistics& night) : night_(night) { }
+    explicit ChartWriter(const NightStatistics& night) : night_(night), layout_(MarkerLayout()) { }
 
     std::string Svg()
     {
-        svg_ << "<svg class=\"chart\" viewBox=\"0 0 " << SvgWidth << ' ' << SvgHeight
+        svg_ << "<svg class=\"chart\" viewBox=\"0 0 " << SvgWidth << ' ' << layout_.height << "\" font-size=\""
+             << FontSize
              << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Burner states, flame current and "
                 "mains voltage over time\">\n";
-        svg_ << "<text x=\"" << Left << "\" y=\"" << BandTop - 6 << "\" class=\"label\">Burner state</text>\n";
+        Title(layout_.bandTop, "Burner state");
         StateBand();
-        Curve(&NightStatistics::Column::flame, FlameTop, FlameHeight, "Flame current (uA)", "#d62828", true);
-        Curve(&NightStatistics::Column::volts, VoltsTop, VoltsHeight, "Mains voltage (V)", "#1d4ed8", false);
+        Curve(&NightStatistics::Column::flame, &NightStatistics::Column::flameGapBefore, layout_.flameTop,
+            Layout::FlameHeight, "Flame current (uA)", "#d62828", true);
+        Curve(&NightStatistics::Column::volts, &NightStatistics::Column::voltsGapBefore, layout_.voltsTop,
+            Layout::VoltsHeight, "Mains voltage (V)", "#1d4ed8", false);
         TimeAxis();
-        MarkerLines();
-        svg_ << "</svg>\n";
+        Markers();
+        svg_ << titles_ << "</svg>\n";
         return svg_.str();
     }
 
@@ -70,19 +103,38 @@ private:
         return Left + static_cast<double>(utcMs - night_.first.utcMs) * PlotWidth / static_cast<double>(night_.spanMs);
     }
 
+    Layout MarkerLayout()
+    {
+        std::vector<double> xs;
+        for (const RecordEvent& marker : night_.markers)
+            xs.push_back(X(marker.time.utcMs));
+        markerRows_ = MarkerRows(xs);
+        const int used = markerRows_.empty() ? 0 : *std::max_element(markerRows_.begin(), markerRows_.end()) + 1;
+        return Layout(used);
+    }
+
+    // The titles are drawn last, over the marker lines.
+    void Title(int top, const char* text)
+    {
+        titles_ += "<text x=\"" + std::to_string(Left) + "\" y=\"" + std::to_string(top - 7) + "\" class=\"label\">"
+            + text + "</text>\n";
+    }
+
     void StateBand()
     {
-        // Each column shows the state it held longest; neighbouring columns of one state join.
+        // Each column shows the state it held longest; neighbouring columns of one state join, and
+        // columns without any poll stay empty.
         int runStart = 0, runSlot = -1;
         const auto flush = [&](int end) {
             if (runSlot >= 0)
-                svg_ << "<rect x=\"" << Left + runStart << "\" y=\"" << BandTop << "\" width=\"" << end - runStart
-                     << "\" height=\"" << BandHeight << "\" fill=\"" << StateSlotColour(runSlot) << "\"/>\n";
+                svg_ << "<rect x=\"" << Left + runStart << "\" y=\"" << layout_.bandTop << "\" width=\""
+                     << end - runStart << "\" height=\"" << Layout::BandHeight << "\" fill=\""
+                     << StateSlotColour(runSlot) << "\"/>\n";
         };
         for (int column = 0; column < PlotWidth; ++column) {
-            const auto& counts = night_.columns[static_cast<std::size_t>(column)].statePolls;
-            const auto most = std::max_element(counts.begin(), counts.end());
-            const int slot = *most == 0 ? -1 : static_cast<int>(most - counts.begin());
+            const auto& time = night_.columns[static_cast<std::size_t>(column)].stateMs;
+            const auto most = std::max_element(time.begin(), time.end());
+            const int slot = *most == 0 ? -1 : static_cast<int>(most - time.begin());
             if (slot != runSlot) {
                 flush(column);
                 runStart = column;
@@ -92,8 +144,8 @@ private:
         flush(PlotWidth);
     }
 
-    void Curve(ValueRange NightStatistics::Column::*value, int top, int height, const char* title, const char* colour,
-        bool fromZero)
+    void Curve(ValueRange NightStatistics::Column::*value, bool NightStatistics::Column::*gapBefore, int top,
+        int height, const char* title, const char* colour, bool fromZero)
     {
         ValueRange all;
         for (const auto& column : night_.columns)
@@ -101,7 +153,7 @@ private:
                 all.Add((column.*value).low);
                 all.Add((column.*value).high);
             }
-        svg_ << "<text x=\"" << Left << "\" y=\"" << top - 6 << "\" class=\"label\">" << title << "</text>\n";
+        Title(top, title);
         svg_ << "<rect x=\"" << Left << "\" y=\"" << top << "\" width=\"" << PlotWidth << "\" height=\"" << height
              << "\" class=\"plot\"/>\n";
         if (all.Empty())
@@ -110,26 +162,27 @@ private:
         const double pad = std::max((all.high - low) * 0.1, 1.0);
         const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(all.high + pad);
         const auto y = [&](double v) { return top + height - (v - bottom) * height / (ceiling - bottom); };
+        // A scale of a few units shows the tenth, so its middle does not read like its ends.
+        const int decimals = ceiling - bottom < 10 ? 1 : 0;
         for (double tick : {bottom, (bottom + ceiling) / 2, ceiling})
             svg_ << "<text x=\"" << Left - 4 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
-                 << Fixed(tick, 0) << "</text>\n";
-        // The spread within each column, then the mean through them; a gap in the data breaks the line.
+                 << Fixed(tick, decimals) << "</text>\n";
+        // The spread within each column, then the mean through them; missing polls break the line.
         svg_ << "<path stroke=\"" << colour << "\" stroke-opacity=\"0.3\" fill=\"none\" d=\"";
         for (int column = 0; column < PlotWidth; ++column) {
             const ValueRange& c = night_.columns[static_cast<std::size_t>(column)].*value;
-            if (!c.Empty())
+            if (!c.Empty() && c.high > c.low)
                 svg_ << 'M' << Left + column + 0.5 << ' ' << Fixed(y(c.high) - 0.5, 1) << 'V'
                      << Fixed(y(c.low) + 0.5, 1);
         }
         svg_ << "\"/>\n<path stroke=\"" << colour << "\" stroke-width=\"1.5\" fill=\"none\" d=\"";
         bool drawing = false;
         for (int column = 0; column < PlotWidth; ++column) {
-            const ValueRange& c = night_.columns[static_cast<std::size_t>(column)].*value;
-            if (c.Empty()) {
-                drawing = false;
+            const NightStatistics::Column& c = night_.columns[static_cast<std::size_t>(column)];
+            if ((c.*value).Empty())
                 continue;
-            }
-            svg_ << (drawing ? 'L' : 'M') << Left + column + 0.5 << ' ' << Fixed(y(c.Mean()), 1);
+            svg_ << (drawing && !(c.*gapBefore) ? 'L' : 'M') << Left + column + 0.5 << ' '
+                 << Fixed(y((c.*value).Mean()), 1);
             drawing = true;
         }
         svg_ << "\"/>\n";
@@ -137,42 +190,39 @@ private:
 
     void TimeAxis()
     {
-        const std::int64_t span = night_.spanMs;
-        const std::int64_t step = span <= 36 * HourMs ? HourMs * (span > 16 * HourMs ? 2 : 1)
-            : span <= 7 * DayMs                       ? 6 * HourMs
-                                                      : DayMs;
-        const std::int64_t offsetMs = night_.first.utcOffsetMinutes * 60'000LL;
-        const std::int64_t firstLocal = night_.first.utcMs + offsetMs;
-        for (std::int64_t local = FloorDiv(firstLocal, step) * step + step; local < firstLocal + span; local += step) {
-            const double x = X(local - offsetMs);
-            const CivilTime t = ToCivil(FloorDiv(local, 1000));
-            char label[24];
-            if (step >= DayMs)
-                std::snprintf(label, sizeof label, "%02d-%02d", t.month, t.day);
-            else
-                std::snprintf(label, sizeof label, "%02d:%02d", t.hour, t.minute);
-            svg_ << "<line x1=\"" << Fixed(x, 1) << "\" x2=\"" << Fixed(x, 1) << "\" y1=\"" << BandTop << "\" y2=\""
-                 << AxisTop << "\" class=\"grid\"/>\n<text x=\"" << Fixed(x, 1) << "\" y=\"" << AxisTop + 16
-                 << "\" class=\"time\">" << label << "</text>\n";
+        for (const TimeTick& tick : NightTimeTicks(night_, PlotWidth, FontSize)) {
+            const double x = X(tick.utcMs);
+            const double half = LabelWidth(tick.label, FontSize) / 2;
+            if (x - half < 0 || x + half > SvgWidth)
+                continue;
+            svg_ << "<line x1=\"" << Fixed(x, 1) << "\" x2=\"" << Fixed(x, 1) << "\" y1=\"" << layout_.bandTop
+                 << "\" y2=\"" << layout_.axisTop << "\" class=\"grid\"/>\n<text x=\"" << Fixed(x, 1) << "\" y=\""
+                 << layout_.axisTop + 16 << "\" class=\"time\">" << tick.label << "</text>\n";
         }
     }
 
-    void MarkerLines()
+    void Markers()
     {
-        int number = 0;
-        for (const RecordEvent& marker : night_.markers) {
-            ++number;
+        for (std::size_t i = 0; i < night_.markers.size(); ++i) {
+            const RecordEvent& marker = night_.markers[i];
             const bool lockout = marker.kind == EventKind::NewErrorRecord;
-            const double x = X(marker.time.utcMs);
+            const std::string x = Fixed(X(marker.time.utcMs), 1);
+            const int row = markerRows_[i];
+            const int lineTop = row < 0 ? layout_.markerRows * MarkerRowHeight : (row + 1) * MarkerRowHeight;
             svg_ << "<g class=\"" << (lockout ? "lockout" : "linkloss") << "\"><title>"
-                 << EscapeHtml(MarkerText(marker)) << "</title><line x1=\"" << Fixed(x, 1) << "\" x2=\"" << Fixed(x, 1)
-                 << "\" y1=\"" << BandTop << "\" y2=\"" << AxisTop << "\"/><text x=\"" << Fixed(x, 1) << "\" y=\""
-                 << BandTop + BandHeight + 14 << "\">" << number << "</text></g>\n";
+                 << EscapeHtml(MarkerText(marker)) << "</title><line x1=\"" << x << "\" x2=\"" << x << "\" y1=\""
+                 << lineTop << "\" y2=\"" << layout_.axisTop << "\"/>";
+            if (row >= 0)
+                svg_ << "<text x=\"" << x << "\" y=\"" << row * MarkerRowHeight + 13 << "\">" << i + 1 << "</text>";
+            svg_ << "</g>\n";
         }
     }
 
     const NightStatistics& night_;
+    std::vector<int> markerRows_;
+    Layout layout_;
     std::ostringstream svg_;
+    std::string titles_;
 };
 
 }  // namespace

@@ -34,8 +34,10 @@ inline constexpr int NoDataSlot = 17;
 struct NightStatistics {
     // A stretch of the timeline: how long each state slot lasted in it, and the measured values.
     struct Column {
-        std::array<long, StateSlotCount> statePolls{};
+        std::array<std::int64_t, StateSlotCount> stateMs{};
         ValueRange flame, volts;
+        // Polls are missing between the previous column's values and this one's.
+        bool flameGapBefore = false, voltsGapBefore = false;
     };
     // An hour (or a day) of local time.
     struct Period {
@@ -47,6 +49,8 @@ struct NightStatistics {
     LocalTime first;
     int lastUtcOffsetMinutes = 0;
     std::int64_t spanMs = 0;
+    // The usual time from one poll to the next; polls are missing where more than two pass.
+    std::int64_t pollPeriodMs = 0;
 
     std::int64_t polls = 0, okPolls = 0, transferErrors = 0, noPort = 0;
     std::int64_t lockouts = 0, linkLosses = 0;
@@ -65,8 +69,9 @@ struct NightStatistics {
     std::map<int, std::string> stateTexts;
 
     std::int64_t EndUtcMs() const { return first.utcMs + spanMs; }
-    // The column a moment falls in.
+    // The column a moment falls in, and the moment its column starts.
     int ColumnOf(std::int64_t utcMs) const;
+    std::int64_t ColumnStartMs(int column) const;
 };
 
 // The statistics of the summarised recording, its timeline cut into columnCount columns.

@@ -3,8 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "NightReport.h"
 #include "NightSimulation.h"
+#include "NightStatistics.h"
+#include "NightTimeAxis.h"
+#include "Recorder.h"
 #include "TempDir.h"
 
 namespace kalvo::record {
@@ -60,6 +65,144 @@ TEST(NightReportTest, ALongRecordingIsSummarisedPerColumnAndPerDay)
     EXPECT_LT(html.size(), nightSize * 3 / 2);
     EXPECT_NE(html.find("<h2>Per day</h2>"), std::string::npos);
     EXPECT_EQ(Count(html, "<tr><td>2026-12-"), 4u);  // the 6th to the 9th
+}
+
+// A plain simulated burner, without lockouts or link losses.
+nightsim::NightPlan Quiet(milliseconds length, milliseconds pollEvery = milliseconds(2'300))
+{
+    nightsim::NightPlan plan = Night(hours(0));
+    plan.length = length;
+    plan.lockouts.clear();
+    plan.linkLosses.clear();
+    plan.pollEvery = pollEvery;
+    return plan;
+}
+
+// The report of a simulated night straight from the recorder, leaving out the polls skip names.
+std::string ReportOf(const nightsim::NightPlan& plan, const std::function<bool(std::int64_t sinceStartMs)>& skip = {})
+{
+    auto summary = std::make_unique<NightSummary>();
+    const NightSummary* const collected = summary.get();
+    Recorder recorder(LanguageLines{});
+    recorder.AddSink(std::move(summary));
+    nightsim::SimulateNight(plan, [&](const PollInput& poll) {
+        if (!skip || !skip(poll.time.utcMs - plan.start.utcMs))
+            recorder.RecordPoll(poll);
+    });
+    return NightReportHtml(*collected);
+}
+
+std::vector<std::smatch> Matches(const std::string& text, const std::string& pattern)
+{
+    const std::regex expression(pattern);
+    return {std::sregex_iterator(text.begin(), text.end(), expression), std::sregex_iterator()};
+}
+
+// The pieces of the two curves' lines: one per stretch without missing polls.
+std::vector<std::size_t> LinePieces(const std::string& html)
+{
+    std::vector<std::size_t> pieces;
+    for (const auto& path : Matches(html, "stroke-width=\"1.5\" fill=\"none\" d=\"([^\"]*)\""))
+        pieces.push_back(Count(path[1], "M"));
+    return pieces;
+}
+
+// How much of the plot's width the state band covers, and whether its pieces join up.
+struct Band {
+    int covered = 0, holes = 0;
+};
+Band BandOf(const std::string& html)
+{
+    Band band;
+    int end = -1;
+    for (const auto& rect : Matches(html, "<rect x=\"(\\d+)\" y=\"\\d+\" width=\"(\\d+)\" height=\"36\"")) {
+        const int x = std::stoi(rect[1]), width = std::stoi(rect[2]);
+        band.holes += end >= 0 && x != end;
+        band.covered += width;
+        end = x + width;
+    }
+    return band;
+}
+
+// The time axis labels sit inside the picture, in order, each clear of the next, all different.
+void ExpectLabelsFit(const std::vector<std::pair<double, std::string>>& labels, double left, double right)
+{
+    constexpr double FontSize = 13;
+    EXPECT_GE(labels.size(), 3u);
+    EXPECT_LE(labels.size(), 20u);
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const double half = LabelWidth(labels[i].second, FontSize) / 2;
+        EXPECT_GE(labels[i].first - half, left) << labels[i].second;
+        EXPECT_LE(labels[i].first + half, right) << labels[i].second;
+        if (i == 0)
+            continue;
+        const double room = labels[i].first - labels[i - 1].first;
+        EXPECT_GE(room, half + LabelWidth(labels[i - 1].second, FontSize) / 2 + FontSize / 2)
+            << labels[i - 1].second << " and " << labels[i].second;
+        EXPECT_NE(labels[i].second, labels[i - 1].second);
+    }
+}
+
+TEST(NightReportTest, EveryLengthDrawsJoinedLinesAFullStateBandAndFittingTimeLabels)
+{
+    const struct {
+        const char* name;
+        nightsim::NightPlan plan;
+        std::size_t linePieces;  // the 12-hour night loses its link for a minute
+    } cases[] = {
+        {"3 minutes", Quiet(minutes(3)), 1},
+        {"20 minutes", Quiet(minutes(20)), 1},
+        {"12 hours", Night(hours(12)), 2},
+        {"30 days", Quiet(hours(24 * 30), seconds(20)), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string html = ReportOf(c.plan);
+        EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
+        EXPECT_GT(Count(html, "L"), 100u) << "consecutive polls are joined";
+        const Band band = BandOf(html);
+        EXPECT_EQ(band.covered, 900);
+        EXPECT_EQ(band.holes, 0);
+        std::vector<std::pair<double, std::string>> labels;
+        for (const auto& label : Matches(html, "<text x=\"([0-9.]+)\" y=\"\\d+\" class=\"time\">([^<]+)</text>"))
+            labels.emplace_back(std::stod(label[1]), label[2]);
+        ExpectLabelsFit(labels, 0, 980);
+    }
+}
+
+TEST(NightReportTest, TimeLabelsFitEveryLengthFromAMinuteToAMonth)
+{
+    for (const milliseconds length : {milliseconds(minutes(1)), milliseconds(minutes(7)), milliseconds(hours(1)),
+             milliseconds(hours(36)), milliseconds(hours(24 * 5)), milliseconds(hours(24 * 31))}) {
+        SCOPED_TRACE(length.count());
+        NightStatistics night;
+        night.first = {1'796'583'612'345, 60};
+        night.spanMs = length.count();
+        std::vector<std::pair<double, std::string>> labels;
+        for (const TimeTick& tick : NightTimeTicks(night, 900, 13))
+            labels.emplace_back(static_cast<double>(tick.utcMs - night.first.utcMs) * 900 / night.spanMs, tick.label);
+        ExpectLabelsFit(labels, -40, 940);
+    }
+}
+
+TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot)
+{
+    const struct {
+        const char* name;
+        std::int64_t skipFromMs, skipToMs;
+        std::size_t linePieces;
+        int bandHoles;
+    } cases[] = {
+        {"a minute missing", 480'000, 540'000, 2, 1},
+        {"one poll missing", 600'000, 602'300, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string html =
+            ReportOf(Quiet(minutes(20)), [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; });
+        EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
+        EXPECT_EQ(BandOf(html).holes, c.bandHoles);
+    }
 }
 
 }  // namespace

@@ -1,28 +1,37 @@
 // nightsim: writes the recording of a simulated burner night, as kalvo-record would have made it,
 // for the night report's pictures and the benchmarks.
 //
-//   nightsim DIR [DAYS]
+//   nightsim DIR [DAYS | LENGTH]
 //
 // Without DAYS: one night from 20:00 to 08:00 (UTC+1) with two lockouts and one link loss. With
-// DAYS: that many days from the same start, a lockout every 13 hours.
+// DAYS, or a LENGTH such as 3m, 20m or 36h: that long from the same start, a lockout every 13 hours.
 
+#include <cctype>
 #include <iostream>
 #include <string>
 
 #include "NightSimulation.h"
+#include "RecordOptions.h"
 
 int main(int argc, char** argv)
 {
     using namespace std::chrono;
     if (argc < 2 || argc > 3) {
-        std::cerr << "Usage: nightsim DIR [DAYS]\n";
+        std::cerr << "Usage: nightsim DIR [DAYS | LENGTH]\n";
         return 2;
     }
     nightsim::NightPlan plan;
     plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
     if (argc == 3) {
-        const int days = std::stoi(argv[2]);
-        plan.length = hours(24 * days);
+        const std::string length = argv[2];
+        const auto parsed = std::isdigit(static_cast<unsigned char>(length.back()))
+            ? hours(24 * std::stoi(length))
+            : kalvo::record::ParseDuration(length);
+        if (!parsed) {
+            std::cerr << "nightsim: not a length: " << length << '\n';
+            return 2;
+        }
+        plan.length = *parsed;
         for (hours at{13}; at < plan.length; at += hours(13))
             plan.lockouts.push_back(at);
     } else {

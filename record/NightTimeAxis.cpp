@@ -1,0 +1,88 @@
+#include "NightTimeAxis.h"
+
+#include <array>
+#include <cstdio>
+
+#include "CivilTime.h"
+
+namespace kalvo::record {
+
+namespace {
+
+constexpr std::int64_t SecondMs = 1'000, MinuteMs = 60 * SecondMs, HourMs = 60 * MinuteMs, DayMs = 24 * HourMs;
+
+// The steps between labels, from the shortest; each a whole fraction or multiple of the next unit.
+constexpr std::array<std::int64_t, 20> Steps{
+    5 * SecondMs,
+    10 * SecondMs,
+    15 * SecondMs,
+    30 * SecondMs,
+    MinuteMs,
+    2 * MinuteMs,
+    5 * MinuteMs,
+    10 * MinuteMs,
+    15 * MinuteMs,
+    30 * MinuteMs,
+    HourMs,
+    2 * HourMs,
+    3 * HourMs,
+    6 * HourMs,
+    12 * HourMs,
+    DayMs,
+    2 * DayMs,
+    3 * DayMs,
+    7 * DayMs,
+    14 * DayMs,
+};
+
+// Room between two neighbouring labels, in widths of a digit.
+constexpr double LabelGap = 2.0;
+
+std::string Label(std::int64_t localMs, std::int64_t step)
+{
+    const CivilTime t = ToCivil(FloorDiv(localMs, 1000));
+    char text[24];
+    if (step >= DayMs || (step >= HourMs && t.hour == 0 && t.minute == 0))
+        std::snprintf(text, sizeof text, "%02d-%02d", t.month, t.day);
+    else if (step < MinuteMs)
+        std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    else
+        std::snprintf(text, sizeof text, "%02d:%02d", t.hour, t.minute);
+    return text;
+}
+
+// The widest label a step gives.
+std::string_view WidestLabel(std::int64_t step)
+{
+    return step < MinuteMs ? "00:00:00" : "00:00";
+}
+
+}  // namespace
+
+double LabelWidth(std::string_view label, double fontSize)
+{
+    return static_cast<double>(label.size()) * 0.62 * fontSize;
+}
+
+std::vector<TimeTick> NightTimeTicks(const NightStatistics& night, double plotWidth, double fontSize)
+{
+    std::vector<TimeTick> ticks;
+    if (night.spanMs <= 0)
+        return ticks;
+    const double unitsPerMs = plotWidth / static_cast<double>(night.spanMs);
+    std::int64_t step = Steps.back();
+    for (std::int64_t candidate : Steps)
+        if (static_cast<double>(candidate) * unitsPerMs
+            >= LabelWidth(WidestLabel(candidate), fontSize) + LabelGap * 0.62 * fontSize) {
+            step = candidate;
+            break;
+        }
+    const std::int64_t offsetMs = night.first.utcOffsetMinutes * MinuteMs;
+    const std::int64_t firstLocal = night.first.utcMs + offsetMs;
+    for (std::int64_t local = FloorDiv(firstLocal, step) * step + step; local < firstLocal + night.spanMs;
+         local += step)
+        ticks.push_back({local - offsetMs, Label(local, step)});
+    return ticks;
+}
+
+}  // namespace kalvo::record
