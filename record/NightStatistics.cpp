@@ -165,7 +165,8 @@ NightStatistics ComputeNightStatistics(const NightSummary& summary, int columnCo
             night.runningMs += share;
             period.runningMs += share;
         }
-        if (s.valve1Open && (!previousOk || !previousOk->valve1Open)) {
+        // A start is the valve opening while recorded: one open at the first poll opened before.
+        if (s.valve1Open && previousOk && !previousOk->valve1Open) {
             ++night.starts;
             ++period.starts;
         }

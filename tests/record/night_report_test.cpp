@@ -205,5 +205,41 @@ TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot
     }
 }
 
+// A summary of made-up polls 2 s apart: 'o' fuel valve BV 1 open, 'c' closed, '-' no port.
+NightSummary PollsOf(std::string_view valve)
+{
+    NightSummary summary;
+    std::int64_t ms = 1'796'583'600'000;
+    for (char c : valve) {
+        DecodedPoll poll;
+        poll.time = {ms += 2'000, 60};
+        poll.link = c == '-' ? LinkStatus::NoPort : LinkStatus::Ok;
+        if (c != '-') {
+            poll.stateCode = c == 'o' ? 5 : 0;
+            poll.flags = std::array<bool, FlagCount>{};
+            (*poll.flags)[2] = c == 'o';
+        }
+        summary.OnPoll(PollInput{}, poll);
+    }
+    return summary;
+}
+
+TEST(NightReportTest, AStartIsFuelValveOneOpeningDuringTheRecording)
+{
+    const struct {
+        std::string_view valve;
+        std::int64_t starts;
+    } cases[] = {
+        {"ooooo", 0},  // the burner ran already when the recording began
+        {"ccooo", 1},
+        {"oocco", 1},
+        {"oo--oo", 0},  // the link was lost while it ran
+        {"cc--oo", 1},
+        {"coccocco", 3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ComputeNightStatistics(PollsOf(c.valve), 900).starts, c.starts) << c.valve;
+}
+
 }  // namespace
 }  // namespace kalvo::record
