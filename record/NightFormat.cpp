@@ -1,6 +1,7 @@
 #include "NightFormat.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "CivilTime.h"
 #include "CsvFiles.h"
@@ -38,11 +39,16 @@ std::string Fixed(double value, int decimals)
     return text;
 }
 
-std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes)
+std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes, bool withOffset)
 {
     const CivilTime t = ToCivil(LocalSeconds({utcMs, utcOffsetMinutes}));
-    char text[40];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+    char text[48];
+    const int offset = std::abs(utcOffsetMinutes);
+    if (withOffset)
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d %c%02d:%02d", t.year, t.month, t.day, t.hour,
+            t.minute, utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    else
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
     return text;
 }
 

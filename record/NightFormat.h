@@ -14,8 +14,8 @@ namespace kalvo::record {
 std::string EscapeHtml(const std::string& text);
 // The number with a fixed count of decimals: "12.5".
 std::string Fixed(double value, int decimals);
-// "2026-12-07 02:10", the local time of a moment.
-std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes);
+// "2026-12-07 02:10", the local time of a moment; with its offset "2026-10-25 02:10 +01:00".
+std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes, bool withOffset = false);
 // "7 h 05 min", "12 min".
 std::string DurationText(std::int64_t ms);
 // The language's name of a state, or "state 23" for a code it has none for.

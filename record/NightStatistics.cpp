@@ -91,8 +91,11 @@ NightStatistics::Period& PeriodOf(NightStatistics& night, const Sample& s)
     const std::int64_t length = night.daily ? DayMs : HourMs;
     const std::int64_t local = s.utcMs + s.utcOffsetMinutes * 60'000LL;
     const std::int64_t start = FloorDiv(local, length) * length;
-    if (night.periods.empty() || night.periods.back().localStartMs != start)
-        night.periods.push_back({start});
+    // A day is one period whatever the clock did in it; an hour is one of a single offset.
+    const bool samePeriod = !night.periods.empty() && night.periods.back().localStartMs == start
+        && (night.daily || night.periods.back().utcOffsetMinutes == s.utcOffsetMinutes);
+    if (!samePeriod)
+        night.periods.push_back({start, s.utcOffsetMinutes});
     return night.periods.back();
 }
 
@@ -141,6 +144,8 @@ NightStatistics ComputeNightStatistics(const NightSummary& summary, int columnCo
     const Sample* previousOk = nullptr;
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const Sample& s = samples[i];
+        if (night.offsetChanges.empty() || night.offsetChanges.back().utcOffsetMinutes != s.utcOffsetMinutes)
+            night.offsetChanges.push_back({s.utcMs, s.utcOffsetMinutes});
         // A poll stands for the time until the next one, but not across missing polls.
         const std::int64_t toNext = i + 1 < samples.size() ? samples[i + 1].utcMs - s.utcMs : night.pollPeriodMs;
         const std::int64_t share = toNext > gapMs ? night.pollPeriodMs : std::max<std::int64_t>(toNext, 0);

@@ -39,15 +39,19 @@ struct NightStatistics {
         // Polls are missing between the previous column's values and this one's.
         bool flameGapBefore = false, voltsGapBefore = false;
     };
-    // An hour (or a day) of local time.
+    // An hour (or a day) of local time; the hour repeated when summer time ends is two periods,
+    // told apart by their offset.
     struct Period {
         std::int64_t localStartMs = 0;  // local wall clock, as milliseconds since 1970
+        int utcOffsetMinutes = 0;       // of the period's first poll
         std::int64_t starts = 0, runningMs = 0, polls = 0;
     };
 
     // The span from the first poll to the end of the last one.
     LocalTime first;
     int lastUtcOffsetMinutes = 0;
+    // The first poll, and each poll whose local offset differs from the one before (summer time).
+    std::vector<LocalTime> offsetChanges;
     std::int64_t spanMs = 0;
     // The usual time from one poll to the next; polls are missing where more than two pass.
     std::int64_t pollPeriodMs = 0;
@@ -69,6 +73,8 @@ struct NightStatistics {
     std::map<int, std::string> stateTexts;
 
     std::int64_t EndUtcMs() const { return first.utcMs + spanMs; }
+    // The clock changed during the recording: local times need their offset to be told apart.
+    bool SeveralOffsets() const { return offsetChanges.size() > 1; }
     // The column a moment falls in, and the moment its column starts.
     int ColumnOf(std::int64_t utcMs) const;
     std::int64_t ColumnStartMs(int column) const;

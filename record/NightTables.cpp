@@ -20,8 +20,10 @@ const char* MarkerClass(const RecordEvent& marker)
 
 std::string SpanParagraph(const NightStatistics& night)
 {
-    return "<p class=\"span\">" + DateTimeText(night.first.utcMs, night.first.utcOffsetMinutes) + " to "
-        + DateTimeText(night.EndUtcMs(), night.lastUtcOffsetMinutes) + " (" + DurationText(night.spanMs) + ")</p>\n";
+    const bool offsets = night.SeveralOffsets();
+    return "<p class=\"span\">" + DateTimeText(night.first.utcMs, night.first.utcOffsetMinutes, offsets) + " to "
+        + DateTimeText(night.EndUtcMs(), night.lastUtcOffsetMinutes, offsets) + " (" + DurationText(night.spanMs)
+        + ")</p>\n";
 }
 
 std::string TotalsTable(const NightStatistics& night)
@@ -72,8 +74,8 @@ std::string MarkerTable(const NightStatistics& night)
     out << "<h2>Lockouts and link losses</h2>\n<table>\n<tr><th>#</th><th>Time</th><th>What</th></tr>\n";
     for (std::size_t i = 0; i < markers.size() && i < MarkerTableLimit; ++i)
         out << "<tr class=\"" << MarkerClass(markers[i]) << "\"><td>" << i + 1 << "</td><td>"
-            << DateTimeText(markers[i].time.utcMs, markers[i].time.utcOffsetMinutes) << "</td><td>"
-            << EscapeHtml(MarkerText(markers[i])) << "</td></tr>\n";
+            << DateTimeText(markers[i].time.utcMs, markers[i].time.utcOffsetMinutes, night.SeveralOffsets())
+            << "</td><td>" << EscapeHtml(MarkerText(markers[i])) << "</td></tr>\n";
     out << "</table>\n";
     if (markers.size() > MarkerTableLimit)
         out << "<p>... and " << markers.size() - MarkerTableLimit << " more (see the events files).</p>\n";
@@ -86,9 +88,11 @@ std::string PeriodTable(const NightStatistics& night)
     out << "<h2>" << (night.daily ? "Per day" : "Per hour") << "</h2>\n<table>\n<tr><th>"
         << (night.daily ? "Day" : "Hour") << "</th><th>Starts</th><th>Running</th><th>Polls</th></tr>\n";
     for (const NightStatistics::Period& period : night.periods) {
-        const std::string start = DateTimeText(period.localStartMs, 0);
-        out << "<tr><td>" << (night.daily ? start.substr(0, 10) : start) << "</td><td>" << period.starts << "</td><td>"
-            << DurationText(period.runningMs) << "</td><td>" << period.polls << "</td></tr>\n";
+        const std::string start = night.daily ? DateTimeText(period.localStartMs, 0).substr(0, 10)
+                                              : DateTimeText(period.localStartMs - period.utcOffsetMinutes * 60'000LL,
+                                                  period.utcOffsetMinutes, night.SeveralOffsets());
+        out << "<tr><td>" << start << "</td><td>" << period.starts << "</td><td>" << DurationText(period.runningMs)
+            << "</td><td>" << period.polls << "</td></tr>\n";
     }
     out << "</table>\n";
     return out.str();

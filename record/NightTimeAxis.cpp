@@ -70,18 +70,32 @@ std::vector<TimeTick> NightTimeTicks(const NightStatistics& night, double plotWi
     if (night.spanMs <= 0)
         return ticks;
     const double unitsPerMs = plotWidth / static_cast<double>(night.spanMs);
+    const auto room = [&](std::int64_t step) {
+        return LabelWidth(WidestLabel(step), fontSize) + LabelGap * 0.62 * fontSize;
+    };
     std::int64_t step = Steps.back();
     for (std::int64_t candidate : Steps)
-        if (static_cast<double>(candidate) * unitsPerMs
-            >= LabelWidth(WidestLabel(candidate), fontSize) + LabelGap * 0.62 * fontSize) {
+        if (static_cast<double>(candidate) * unitsPerMs >= room(candidate)) {
             step = candidate;
             break;
         }
-    const std::int64_t offsetMs = night.first.utcOffsetMinutes * MinuteMs;
-    const std::int64_t firstLocal = night.first.utcMs + offsetMs;
-    for (std::int64_t local = FloorDiv(firstLocal, step) * step + step; local < firstLocal + night.spanMs;
-         local += step)
-        ticks.push_back({local - offsetMs, Label(local, step)});
+    // Each stretch of one local offset has its own round times; where the clock jumps, a label
+    // too close to the one before it gives way.
+    const std::vector<LocalTime> stretches =
+        night.offsetChanges.empty() ? std::vector<LocalTime>{night.first} : night.offsetChanges;
+    for (std::size_t i = 0; i < stretches.size(); ++i) {
+        const std::int64_t offsetMs = stretches[i].utcOffsetMinutes * MinuteMs;
+        const std::int64_t fromLocal = stretches[i].utcMs + offsetMs;
+        const std::int64_t toLocal = (i + 1 < stretches.size() ? stretches[i + 1].utcMs : night.EndUtcMs()) + offsetMs;
+        for (std::int64_t local = FloorDiv(fromLocal, step) * step; local < toLocal; local += step) {
+            const std::int64_t utcMs = local - offsetMs;
+            if (utcMs <= night.first.utcMs || utcMs < stretches[i].utcMs)
+                continue;
+            if (!ticks.empty() && static_cast<double>(utcMs - ticks.back().utcMs) * unitsPerMs < room(step))
+                continue;
+            ticks.push_back({utcMs, Label(local, step)});
+        }
+    }
     return ticks;
 }
 

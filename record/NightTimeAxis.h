@@ -18,8 +18,8 @@ struct TimeTick {
 // About how wide a label is drawn at the font size (digits, colons and dashes of a sans-serif font).
 double LabelWidth(std::string_view label, double fontSize);
 
-// Round local times over the night's span, as close together as their labels allow on a plot of
-// plotWidth units: seconds for a minute's recording, days for a month's.
+// Round local times over the night's span, each in the offset in force at that moment, as close together as their
+// labels allow on a plot of plotWidth units: seconds for a minute's recording, days for a month's.
 std::vector<TimeTick> NightTimeTicks(const NightStatistics& night, double plotWidth, double fontSize);
 
 }  // namespace kalvo::record

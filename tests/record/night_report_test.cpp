@@ -5,6 +5,8 @@
 
 #include <regex>
 
+#include "CivilTime.h"
+
 #include "NightReport.h"
 #include "NightSimulation.h"
 #include "NightStatistics.h"
@@ -239,6 +241,55 @@ TEST(NightReportTest, AStartIsFuelValveOneOpeningDuringTheRecording)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ComputeNightStatistics(PollsOf(c.valve), 900).starts, c.starts) << c.valve;
+}
+
+// Central European time: summer time from 2026-03-29 01:00 UTC to 2026-10-25 01:00 UTC.
+constexpr std::int64_t SpringChange = (DaysFromCivil(2026, 3, 29) * 24 + 1) * 3'600'000;
+constexpr std::int64_t AutumnChange = (DaysFromCivil(2026, 10, 25) * 24 + 1) * 3'600'000;
+int CentralEuropeOffset(std::int64_t utcMs)
+{
+    return utcMs >= SpringChange && utcMs < AutumnChange ? 120 : 60;
+}
+
+TEST(NightReportTest, SummerTimeHoursKeepTheirOffsetAndEveryLabelIsItsMomentsLocalTime)
+{
+    const struct {
+        const char* name;
+        std::int64_t change;
+        const char* span;
+        std::vector<std::string> hours;
+    } cases[] = {
+        {"autumn", AutumnChange, "2026-10-25 01:30 +02:00 to 2026-10-25 03:30 +01:00 (3 h 00 min)",
+            {"2026-10-25 01:00 +02:00", "2026-10-25 02:00 +02:00", "2026-10-25 02:00 +01:00",
+                "2026-10-25 03:00 +01:00"}},
+        {"spring", SpringChange, "2026-03-29 00:30 +01:00 to 2026-03-29 04:30 +02:00 (3 h 00 min)",
+            {"2026-03-29 00:00 +01:00", "2026-03-29 01:00 +01:00", "2026-03-29 03:00 +02:00",
+                "2026-03-29 04:00 +02:00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NightSummary summary;
+        for (std::int64_t ms = c.change - 5'400'000; ms < c.change + 5'400'000; ms += 2'000) {
+            DecodedPoll poll;
+            poll.time = {ms, CentralEuropeOffset(ms)};
+            poll.link = LinkStatus::Ok;
+            summary.OnPoll(PollInput{}, poll);
+        }
+        const std::string html = NightReportHtml(summary);
+        EXPECT_NE(html.find(c.span), std::string::npos);
+        std::vector<std::string> hours;
+        for (const auto& row : Matches(html, "<tr><td>(2026-[^<]*)</td>"))
+            hours.push_back(row[1]);
+        EXPECT_EQ(hours, c.hours);
+        const std::vector<TimeTick> ticks = NightTimeTicks(ComputeNightStatistics(summary, 900), 900, 13);
+        EXPECT_GE(ticks.size(), 6u);
+        for (const TimeTick& tick : ticks) {
+            const CivilTime local = ToCivil(LocalSeconds({tick.utcMs, CentralEuropeOffset(tick.utcMs)}));
+            char expected[8];
+            std::snprintf(expected, sizeof expected, "%02d:%02d", local.hour, local.minute);
+            EXPECT_EQ(tick.label, expected);
+        }
+    }
 }
 
 }  // namespace
