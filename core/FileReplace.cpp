@@ -22,21 +22,28 @@ namespace kalvo {
 #ifdef _WIN32
 
 // Writes content to a new file beside target, flushes it to the disk and moves it over target.
-bool ReplaceFileContent(const std::string& target, const std::string& content)
+bool ReplaceFileContent(const std::string& target, const std::string& content, std::error_code* reason)
 {
+    const auto fail = [reason] {
+        if (reason)
+            *reason = std::error_code(static_cast<int>(GetLastError()), std::system_category());
+        return false;
+    };
     const std::string temporary = target + ".new";
     const HANDLE file =
         CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return fail();
     DWORD written = 0;
     bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
         && written == content.size() && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
     ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
+        const DWORD error = GetLastError();
         DeleteFileA(temporary.c_str());
-        return false;
+        SetLastError(error);
+        return fail();
     }
     return true;
 }
@@ -94,8 +101,13 @@ void SyncFolderOf(const std::string& target)
 
 // Writes content to a new file beside target, flushes it to the disk and renames it over
 // target, so a crash or a full disk leaves either the old file or the new one, never a part.
-bool ReplaceFileContent(const std::string& target, const std::string& content)
+bool ReplaceFileContent(const std::string& target, const std::string& content, std::error_code* reason)
 {
+    const auto fail = [reason](int error) {
+        if (reason)
+            *reason = std::error_code(error, std::generic_category());
+        return false;
+    };
     struct stat old { };
     const bool replacing = stat(target.c_str(), &old) == 0;
     // The rename needs only the folder's permission: a file the user made read-only would be
@@ -103,17 +115,18 @@ bool ReplaceFileContent(const std::string& target, const std::string& content)
     // since access() grants the superuser everything.
     constexpr mode_t AnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
     if (replacing && ((old.st_mode & AnyWriteBit) == 0 || access(target.c_str(), W_OK) != 0))
-        return false;
+        return fail(EACCES);
     std::string temporary;
     const int fd = CreateTemporaryBeside(target, temporary);
     if (fd < 0)
-        return false;
+        return fail(errno);
     bool ok = WriteAll(fd, content) && (!replacing || TakeOverAttributes(fd, old)) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno;
         unlink(temporary.c_str());
-        return false;
+        return fail(error);
     }
     SyncFolderOf(target);
     return true;

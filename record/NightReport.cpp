@@ -1,9 +1,9 @@
 #include "NightReport.h"
 
 #include <cmath>
-#include <fstream>
 
 #include "DayFile.h"
+#include "FileReplace.h"
 #include "NightChart.h"
 #include "NightStatistics.h"
 #include "NightStyle.h"
@@ -82,12 +82,10 @@ std::string NightReportHtml(const NightSummary& summary)
 void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,
                       const std::filesystem::path& output)
 {
-    const std::string html = NightReportHtml(SummarizeRecording(folder, language));
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    out << html;
-    out.close();
-    if (!out)
-        throw RecordError("Cannot write the report to " + PathText(output));
+    // Written beside and renamed over, so a full disk leaves the previous report whole.
+    std::error_code reason;
+    if (!ReplaceFileContent(output.string(), NightReportHtml(SummarizeRecording(folder, language)), &reason))
+        throw RecordError("Cannot write the report to " + PathText(output) + ": " + reason.message());
 }
 
 }  // namespace kalvo::record

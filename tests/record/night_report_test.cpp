@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
 #include <regex>
 
 #include "CivilTime.h"
@@ -13,6 +15,9 @@
 #include "NightTimeAxis.h"
 #include "Recorder.h"
 #include "TempDir.h"
+#ifndef _WIN32
+#include "FullDiskPosix.h"
+#endif
 
 namespace kalvo::record {
 namespace {
@@ -291,6 +296,41 @@ TEST(NightReportTest, SummerTimeHoursKeepTheirOffsetAndEveryLabelIsItsMomentsLoc
         }
     }
 }
+
+#ifndef _WIN32
+TEST(NightReportTest, OnAFullDiskThePreviousReportStaysWholeAndTheMessageGivesTheReason)
+{
+    const std::string previous = "<p>last night's report</p>";
+    const auto run = test::RunOnFullDisk(
+        [&](const std::string& folder) {
+            nightsim::WriteSimulatedRecording(Quiet(minutes(2)), folder, LanguageLines{});
+            std::ofstream(folder + "/night-report.html") << previous;
+        },
+        [&](const std::string& folder) -> std::string {
+            const std::filesystem::path report = folder + "/night-report.html";
+            std::string faults;
+            try {
+                WriteNightReport(folder, LanguageLines{}, report);
+                faults += "no error; ";
+            } catch (const RecordError& error) {
+                const std::string message = error.what();
+                if (message.find(std::strerror(ENOSPC)) == std::string::npos
+                    && message.find(std::strerror(EFBIG)) == std::string::npos)
+                    faults += "no reason in \"" + message + "\"; ";
+            }
+            std::ifstream in(report);
+            const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (after != previous)
+                faults += "the previous report became \"" + after.substr(0, 40) + "\"; ";
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+                if (entry.path().filename().string().rfind("night-report.html", 0) == 0
+                    && entry.path().filename() != "night-report.html")
+                    faults += "left " + entry.path().filename().string() + "; ";
+            return faults;
+        });
+    EXPECT_EQ(run.failures, "") << (run.onTmpfs ? "on a full tmpfs" : "under a file-size limit");
+}
+#endif
 
 }  // namespace
 }  // namespace kalvo::record
