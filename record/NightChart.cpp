@@ -77,20 +77,26 @@ std::vector<int> MarkerRows(const std::vector<double>& xs)
 
 class ChartWriter {
 public:
-    explicit ChartWriter(const NightStatistics& night) : night_(night), layout_(MarkerLayout()) { }
+    ChartWriter(const NightStatistics& night, const NightTexts& texts)
+        : night_(night),
+          texts_(texts),
+          layout_(MarkerLayout())
+    {
+    }
 
     std::string Svg()
     {
         svg_ << "<svg class=\"chart\" viewBox=\"0 0 " << SvgWidth << ' ' << layout_.height << "\" font-size=\""
-             << FontSize
-             << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"Burner states, flame current and "
-                "mains voltage over time\">\n";
-        Title(layout_.bandTop, "Burner state");
+             << FontSize << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\""
+             << EscapeHtml(texts_[NightWord::BurnerState] + ", " + texts_[NightWord::FlameCurrent] + ", "
+                    + texts_[NightWord::MainsVoltage])
+             << "\">\n";
+        Title(layout_.bandTop, texts_[NightWord::BurnerState]);
         StateBand();
         Curve(&NightStatistics::Column::flame, &NightStatistics::Column::flameGapBefore, layout_.flameTop,
-            Layout::FlameHeight, "Flame current (uA)", "#d62828", true);
+            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (uA)", "#d62828", true);
         Curve(&NightStatistics::Column::volts, &NightStatistics::Column::voltsGapBefore, layout_.voltsTop,
-            Layout::VoltsHeight, "Mains voltage (V)", "#1d4ed8", false);
+            Layout::VoltsHeight, texts_[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
         TimeAxis();
         Markers();
         svg_ << titles_ << "</svg>\n";
@@ -114,10 +120,10 @@ private:
     }
 
     // The titles are drawn last, over the marker lines.
-    void Title(int top, const char* text)
+    void Title(int top, const std::string& text)
     {
         titles_ += "<text x=\"" + std::to_string(Left) + "\" y=\"" + std::to_string(top - 7) + "\" class=\"label\">"
-            + text + "</text>\n";
+            + EscapeHtml(text) + "</text>\n";
     }
 
     void StateBand()
@@ -145,7 +151,7 @@ private:
     }
 
     void Curve(ValueRange NightStatistics::Column::*value, bool NightStatistics::Column::*gapBefore, int top,
-        int height, const char* title, const char* colour, bool fromZero)
+        int height, const std::string& title, const char* colour, bool fromZero)
     {
         ValueRange all;
         for (const auto& column : night_.columns)
@@ -210,8 +216,8 @@ private:
             const int row = markerRows_[i];
             const int lineTop = row < 0 ? layout_.markerRows * MarkerRowHeight : (row + 1) * MarkerRowHeight;
             svg_ << "<g class=\"" << (lockout ? "lockout" : "linkloss") << "\"><title>"
-                 << EscapeHtml(MarkerText(marker)) << "</title><line x1=\"" << x << "\" x2=\"" << x << "\" y1=\""
-                 << lineTop << "\" y2=\"" << layout_.axisTop << "\"/>";
+                 << EscapeHtml(MarkerText(marker, texts_)) << "</title><line x1=\"" << x << "\" x2=\"" << x
+                 << "\" y1=\"" << lineTop << "\" y2=\"" << layout_.axisTop << "\"/>";
             if (row >= 0)
                 svg_ << "<text x=\"" << x << "\" y=\"" << row * MarkerRowHeight + 13 << "\">" << i + 1 << "</text>";
             svg_ << "</g>\n";
@@ -219,6 +225,7 @@ private:
     }
 
     const NightStatistics& night_;
+    const NightTexts& texts_;
     std::vector<int> markerRows_;
     Layout layout_;
     std::ostringstream svg_;
@@ -232,9 +239,9 @@ const char* StateSlotColour(int slot)
     return SlotColours[static_cast<std::size_t>(std::clamp(slot, 0, StateSlotCount - 1))];
 }
 
-std::string NightChartSvg(const NightStatistics& night)
+std::string NightChartSvg(const NightStatistics& night, const NightTexts& texts)
 {
-    return ChartWriter(night).Svg();
+    return ChartWriter(night, texts).Svg();
 }
 
 }  // namespace kalvo::record

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "NightStatistics.h"
+#include "NightTexts.h"
 
 namespace kalvo::record {
 
@@ -14,6 +15,6 @@ const char* StateSlotColour(int slot);
 
 // The timeline as inline SVG: the burner state band, flame current, mains voltage, the time axis
 // and the numbered lockout and link loss markers.
-std::string NightChartSvg(const NightStatistics& night);
+std::string NightChartSvg(const NightStatistics& night, const NightTexts& texts);
 
 }  // namespace kalvo::record

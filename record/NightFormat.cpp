@@ -64,26 +64,31 @@ std::string DurationText(std::int64_t ms)
     return text;
 }
 
-std::string StateLabel(int code, const std::map<int, std::string>& texts)
+std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, const NightTexts& texts)
 {
-    const auto found = texts.find(code);
-    const std::string text = found != texts.end() ? found->second : std::string();
-    return text.empty() ? "state " + std::to_string(code) : text;
+    const auto found = stateTexts.find(code);
+    const std::string text = found != stateTexts.end() ? found->second : std::string();
+    return text.empty() ? texts[NightWord::State] + " " + std::to_string(code) : text;
 }
 
-std::string MarkerText(const RecordEvent& marker)
+std::string MarkerText(const RecordEvent& marker, const NightTexts& texts)
 {
-    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
-        return "Link lost: " + std::string(LinkStatusText(marker.link));
+    if (marker.kind != EventKind::NewErrorRecord || !marker.record) {
+        const NightWord link = marker.link == LinkStatus::TransferError ? NightWord::LinkTransferError
+            : marker.link == LinkStatus::NoPort                         ? NightWord::LinkNoPort
+                                                                        : NightWord::LinkOk;
+        return texts[NightWord::LinkLost] + ": " + texts[link];
+    }
     const ErrorRecordFields& record = *marker.record;
-    std::string text =
-        "Lockout: " + (record.stateText.empty() ? "state " + std::to_string(record.stateCode) : record.stateText);
+    std::string text = texts[NightWord::Lockout] + ": "
+        + (record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)
+                                    : record.stateText);
     if (record.volts)
-        text += ", " + NumberText(record.volts, Unit::Volts) + " V";
+        text += ", " + texts[NightWord::RecordVolts] + ": " + NumberText(record.volts, Unit::Volts) + " V";
     if (record.microamps)
-        text += ", flame " + NumberText(record.microamps, Unit::Microamps) + " uA";
+        text += ", " + texts[NightWord::RecordFlame] + ": " + NumberText(record.microamps, Unit::Microamps) + " uA";
     if (record.counter)
-        text += ", counter " + NumberText(record.counter, Unit::Count);
+        text += ", " + texts[NightWord::CounterReading] + ": " + NumberText(record.counter, Unit::Count);
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "NightTexts.h"
 #include "PollRecord.h"
 
 namespace kalvo::record {
@@ -19,8 +20,8 @@ std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes, bool withOffs
 // "7 h 05 min", "12 min".
 std::string DurationText(std::int64_t ms);
 // The language's name of a state, or "state 23" for a code it has none for.
-std::string StateLabel(int code, const std::map<int, std::string>& texts);
-// What a lockout or link loss marker says: "Lockout: Safety time, 229.1 V, counter 18204".
-std::string MarkerText(const RecordEvent& marker);
+std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, const NightTexts& texts);
+// What a lockout or link loss marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...".
+std::string MarkerText(const RecordEvent& marker, const NightTexts& texts);
 
 }  // namespace kalvo::record

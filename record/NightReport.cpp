@@ -5,6 +5,7 @@
 #include "DayFile.h"
 #include "FileReplace.h"
 #include "NightChart.h"
+#include "NightFormat.h"
 #include "NightStatistics.h"
 #include "NightStyle.h"
 #include "NightTables.h"
@@ -26,12 +27,13 @@ std::uint16_t Tenths(const std::optional<double>& value)
 constexpr std::size_t FlameValue = 4;   // index of flame_current in ValueFields
 constexpr std::size_t VoltsValue = 7;   // index of mains_voltage
 
-std::string Page(const std::string& body)
+std::string Page(const NightTexts& texts, const std::string& body)
 {
-    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-           "<title>Kalvo night report</title>\n<style>\n"
-        + std::string(NightReportStyle()) + "</style>\n</head>\n<body>\n<h1>Kalvo night report</h1>\n" + body
+    return "<!DOCTYPE html>\n<html lang=\"" + std::string(texts.LanguageCode())
+        + "\">\n<head>\n<meta charset=\"utf-8\">\n"
+          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
+        + EscapeHtml(texts[NightWord::Title]) + "</title>\n<style>\n" + std::string(NightReportStyle())
+        + "</style>\n</head>\n<body>\n<h1>" + EscapeHtml(texts[NightWord::Title]) + "</h1>\n" + body
         + "</body>\n</html>\n";
 }
 
@@ -70,13 +72,16 @@ NightSummary SummarizeRecording(const std::filesystem::path& folder, const Langu
     return std::move(*collected);
 }
 
-std::string NightReportHtml(const NightSummary& summary)
+std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language)
 {
+    const NightTexts texts(language);
     if (summary.Samples().empty())
-        return Page("<p>The recording holds no polls.</p>");
+        return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n");
     const NightStatistics night = ComputeNightStatistics(summary, NightChartColumns);
-    return Page(SpanParagraph(night) + TotalsTable(night) + "<h2>Timeline</h2>\n" + NightChartSvg(night)
-        + ChartLegend(night) + MarkerTable(night) + PeriodTable(night));
+    return Page(texts,
+        SpanParagraph(night, texts) + TotalsTable(night, texts) + "<h2>" + EscapeHtml(texts[NightWord::Timeline])
+            + "</h2>\n<div class=\"chart\">" + NightChartSvg(night, texts) + "</div>\n" + ChartLegend(night, texts)
+            + MarkerTable(night, texts) + PeriodTable(night, texts));
 }
 
 void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,
@@ -84,7 +89,7 @@ void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& 
 {
     // Written beside and renamed over, so a full disk leaves the previous report whole.
     std::error_code reason;
-    if (!ReplaceFileContent(output.string(), NightReportHtml(SummarizeRecording(folder, language)), &reason))
+    if (!ReplaceFileContent(output.string(), NightReportHtml(SummarizeRecording(folder, language), language), &reason))
         throw RecordError("Cannot write the report to " + PathText(output) + ": " + reason.message());
 }
 

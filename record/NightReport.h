@@ -48,8 +48,9 @@ private:
 // file or a folder without one.
 NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language);
 
-// The night report: one HTML page with inline SVG and styles, nothing fetched from elsewhere.
-std::string NightReportHtml(const NightSummary& summary);
+// The night report: one HTML page with inline SVG and styles, nothing fetched from elsewhere, in
+// the language of the language file.
+std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language);
 
 // Summarises the recording in folder and writes its report to output.
 void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,

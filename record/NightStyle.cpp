@@ -9,7 +9,9 @@ std::string_view NightReportStyle()
            ".span{color:#555;margin-top:.2em}\n"
            "table{border-collapse:collapse;font-size:.9em}th,td{padding:.2em .8em;text-align:left;"
            "border-bottom:1px solid #ddd}\n"
-           "svg.chart{width:100%;height:auto}\n"
+           "div.chart{overflow-x:auto}svg.chart{display:block;width:100%;height:auto}\n"
+           // A phone keeps the chart wide enough for its 13-unit texts to stay readable; it scrolls.
+           "@media (max-width:800px){svg.chart{width:800px}body{padding:0 .5em}th,td{padding:.2em .4em}}\n"
            ".label{font-weight:bold;fill:#333;paint-order:stroke;stroke:#fff;stroke-width:4px;stroke-linejoin:round}"
            ".tick{text-anchor:end;fill:#555}.time{text-anchor:middle;fill:#555}\n"
            ".plot{fill:#fafafa;stroke:#ccc}.grid{stroke:#ddd;stroke-dasharray:2 3}\n"
@@ -19,7 +21,8 @@ std::string_view NightReportStyle()
            "g.linkloss text{fill:#c06c00}\n"
            ".legend span{display:inline-block;margin-right:1em;font-size:.85em}"
            ".legend i{display:inline-block;width:.9em;height:.9em;margin-right:.3em;vertical-align:-1px}\n"
-           ".legend i.lockout{background:#b00020}.legend i.linkloss{background:#f08c00}\n"
+           ".legend i.mark{width:3px;margin-left:.2em}.legend i.lockout{background:#b00020}"
+           ".legend i.linkloss{background:#f08c00}\n"
            "tr.lockout td:first-child{color:#b00020;font-weight:bold}"
            "tr.linkloss td:first-child{color:#c06c00;font-weight:bold}\n";
 }

@@ -18,75 +18,92 @@ const char* MarkerClass(const RecordEvent& marker)
 
 }  // namespace
 
-std::string SpanParagraph(const NightStatistics& night)
+std::string SpanParagraph(const NightStatistics& night, const NightTexts& texts)
 {
     const bool offsets = night.SeveralOffsets();
-    return "<p class=\"span\">" + DateTimeText(night.first.utcMs, night.first.utcOffsetMinutes, offsets) + " to "
-        + DateTimeText(night.EndUtcMs(), night.lastUtcOffsetMinutes, offsets) + " (" + DurationText(night.spanMs)
-        + ")</p>\n";
+    return "<p class=\"span\">" + DateTimeText(night.first.utcMs, night.first.utcOffsetMinutes, offsets) + " "
+        + EscapeHtml(texts[NightWord::To]) + " " + DateTimeText(night.EndUtcMs(), night.lastUtcOffsetMinutes, offsets)
+        + " (" + DurationText(night.spanMs) + ")</p>\n";
 }
 
-std::string TotalsTable(const NightStatistics& night)
+std::string TotalsTable(const NightStatistics& night, const NightTexts& texts)
 {
     std::ostringstream out;
     const auto row = [&out](const std::string& name, const std::string& value) {
-        out << "<tr><th>" << name << "</th><td>" << value << "</td></tr>\n";
+        out << "<tr><th>" << EscapeHtml(name) << "</th><td>" << EscapeHtml(value) << "</td></tr>\n";
     };
-    out << "<h2>Totals</h2>\n<table class=\"totals\">\n";
-    row("Polls",
-        std::to_string(night.polls) + " (" + std::to_string(night.okPolls) + " good, "
-            + std::to_string(night.transferErrors) + " transfer errors, " + std::to_string(night.noPort)
-            + " without port)");
-    row("Lockouts (new error records)", std::to_string(night.lockouts));
-    row("Link losses", std::to_string(night.linkLosses));
-    row("Burner starts (fuel valve BV 1 opened)", std::to_string(night.starts));
-    row("Running time (flame on)", DurationText(night.runningMs));
+    const auto range = [&texts](const ValueRange& values, const char* unit) {
+        return Fixed(values.low, 1) + " " + texts[NightWord::To] + " " + Fixed(values.high, 1) + " " + unit;
+    };
+    out << "<h2>" << EscapeHtml(texts[NightWord::Totals]) << "</h2>\n<table class=\"totals\">\n";
+    row(texts[NightWord::Polls],
+        std::to_string(night.polls) + " (" + std::to_string(night.okPolls) + " " + texts[NightWord::Good] + ", "
+            + std::to_string(night.transferErrors) + " " + texts[NightWord::TransferErrors] + ", "
+            + std::to_string(night.noPort) + " " + texts[NightWord::WithoutPort] + ")");
+    row(texts[NightWord::Lockouts], std::to_string(night.lockouts));
+    row(texts[NightWord::LinkLosses], std::to_string(night.linkLosses));
+    row(texts[NightWord::BurnerStarts] + " (" + texts[NightWord::FuelValve1] + " " + texts[NightWord::Opened] + ")",
+        std::to_string(night.starts));
+    row(texts[NightWord::RunningTime] + " (" + texts[NightWord::FlameOn] + ")", DurationText(night.runningMs));
     if (!night.flameWhileOn.Empty())
-        row("Flame current while the flame is on",
-            Fixed(night.flameWhileOn.low, 1) + " to " + Fixed(night.flameWhileOn.high, 1) + " uA");
+        row(texts[NightWord::FlameCurrent] + " " + texts[NightWord::WhileFlameOn], range(night.flameWhileOn, "uA"));
     if (!night.volts.Empty())
-        row("Mains voltage", Fixed(night.volts.low, 1) + " to " + Fixed(night.volts.high, 1) + " V");
+        row(texts[NightWord::MainsVoltage], range(night.volts, "V"));
     out << "</table>\n";
     return out.str();
 }
 
-std::string ChartLegend(const NightStatistics& night)
+std::string ChartLegend(const NightStatistics& night, const NightTexts& texts)
 {
+    // The lockout marker joins the state of the same name, so the legend names it once.
+    const std::string lockoutMark = night.lockouts ? "<i class=\"mark lockout\"></i>" : "";
+    bool lockoutNamed = false;
     std::ostringstream out;
     out << "<p class=\"legend\">";
     for (const auto& [code, text] : night.stateTexts) {
-        const int slot = code < OtherStateSlot ? code : OtherStateSlot;
-        out << "<span><i style=\"background:" << StateSlotColour(slot) << "\"></i>"
-            << EscapeHtml(StateLabel(code, night.stateTexts)) << "</span> ";
+        const std::string label = StateLabel(code, night.stateTexts, texts);
+        const bool lockout = label == texts[NightWord::Lockout];
+        lockoutNamed = lockoutNamed || lockout;
+        out << "<span><i style=\"background:" << StateSlotColour(code < OtherStateSlot ? code : OtherStateSlot)
+            << "\"></i>" << (lockout ? lockoutMark : "") << EscapeHtml(label) << "</span> ";
     }
-    out << "<span><i style=\"background:" << StateSlotColour(NoDataSlot) << "\"></i>no data</span> "
-        << "<span><i class=\"mark lockout\"></i>lockout</span> "
-        << "<span><i class=\"mark linkloss\"></i>link lost</span></p>\n";
+    out << "<span><i style=\"background:" << StateSlotColour(NoDataSlot) << "\"></i>"
+        << EscapeHtml(texts[NightWord::NoData]) << "</span>";
+    if (night.lockouts && !lockoutNamed)
+        out << " <span>" << lockoutMark << EscapeHtml(texts[NightWord::Lockout]) << "</span>";
+    if (night.linkLosses)
+        out << " <span><i class=\"mark linkloss\"></i>" << EscapeHtml(texts[NightWord::LinkLost]) << "</span>";
+    out << "</p>\n";
     return out.str();
 }
 
-std::string MarkerTable(const NightStatistics& night)
+std::string MarkerTable(const NightStatistics& night, const NightTexts& texts)
 {
     const auto& markers = night.markers;
-    if (markers.empty())
-        return "<h2>Lockouts and link losses</h2>\n<p>None.</p>\n";
     std::ostringstream out;
-    out << "<h2>Lockouts and link losses</h2>\n<table>\n<tr><th>#</th><th>Time</th><th>What</th></tr>\n";
+    out << "<h2>" << EscapeHtml(texts[NightWord::MarkersHeading]) << "</h2>\n";
+    if (markers.empty())
+        return out.str() + "<p>" + EscapeHtml(texts[NightWord::None]) + "</p>\n";
+    out << "<table>\n<tr><th>#</th><th>" << EscapeHtml(texts[NightWord::Time]) << "</th><th>"
+        << EscapeHtml(texts[NightWord::What]) << "</th></tr>\n";
     for (std::size_t i = 0; i < markers.size() && i < MarkerTableLimit; ++i)
         out << "<tr class=\"" << MarkerClass(markers[i]) << "\"><td>" << i + 1 << "</td><td>"
             << DateTimeText(markers[i].time.utcMs, markers[i].time.utcOffsetMinutes, night.SeveralOffsets())
-            << "</td><td>" << EscapeHtml(MarkerText(markers[i])) << "</td></tr>\n";
+            << "</td><td>" << EscapeHtml(MarkerText(markers[i], texts)) << "</td></tr>\n";
     out << "</table>\n";
     if (markers.size() > MarkerTableLimit)
-        out << "<p>... and " << markers.size() - MarkerTableLimit << " more (see the events files).</p>\n";
+        out << "<p>... " << EscapeHtml(texts[NightWord::And]) << ' ' << markers.size() - MarkerTableLimit << ' '
+            << EscapeHtml(texts[NightWord::More]) << "</p>\n";
     return out.str();
 }
 
-std::string PeriodTable(const NightStatistics& night)
+std::string PeriodTable(const NightStatistics& night, const NightTexts& texts)
 {
     std::ostringstream out;
-    out << "<h2>" << (night.daily ? "Per day" : "Per hour") << "</h2>\n<table>\n<tr><th>"
-        << (night.daily ? "Day" : "Hour") << "</th><th>Starts</th><th>Running</th><th>Polls</th></tr>\n";
+    out << "<h2>" << EscapeHtml(texts[night.daily ? NightWord::PerDay : NightWord::PerHour])
+        << "</h2>\n<table>\n<tr><th>" << EscapeHtml(texts[night.daily ? NightWord::Day : NightWord::Hour])
+        << "</th><th>" << EscapeHtml(texts[NightWord::Starts]) << "</th><th>" << EscapeHtml(texts[NightWord::Running])
+        << "</th><th>" << EscapeHtml(texts[NightWord::Polls]) << "</th></tr>\n";
     for (const NightStatistics::Period& period : night.periods) {
         const std::string start = night.daily ? DateTimeText(period.localStartMs, 0).substr(0, 10)
                                               : DateTimeText(period.localStartMs - period.utcOffsetMinutes * 60'000LL,

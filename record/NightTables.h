@@ -3,20 +3,21 @@
 #include <string>
 
 #include "NightStatistics.h"
+#include "NightTexts.h"
 
 namespace kalvo::record {
 
 // The night report's HTML sections besides the chart.
 
 // The span of the recording: "2026-12-06 20:00 to 2026-12-07 08:00 (12 h 00 min)".
-std::string SpanParagraph(const NightStatistics& night);
+std::string SpanParagraph(const NightStatistics& night, const NightTexts& texts);
 // Polls, lockouts, link losses, starts, running time and the ranges of the measured values.
-std::string TotalsTable(const NightStatistics& night);
+std::string TotalsTable(const NightStatistics& night, const NightTexts& texts);
 // The colours of the states seen and the two markers.
-std::string ChartLegend(const NightStatistics& night);
+std::string ChartLegend(const NightStatistics& night, const NightTexts& texts);
 // Every lockout and link loss with its time and record (the first hundred).
-std::string MarkerTable(const NightStatistics& night);
+std::string MarkerTable(const NightStatistics& night, const NightTexts& texts);
 // Starts, running time and polls per hour, or per day for a long recording.
-std::string PeriodTable(const NightStatistics& night);
+std::string PeriodTable(const NightStatistics& night, const NightTexts& texts);
 
 }  // namespace kalvo::record

@@ -37,7 +37,7 @@ nightsim::NightPlan Night(hours length)
 std::string ReportOf(const nightsim::NightPlan& plan, const test::TempDir& dir)
 {
     nightsim::WriteSimulatedRecording(plan, dir.path().string(), LanguageLines{});
-    const std::string html = NightReportHtml(SummarizeRecording(dir.path(), LanguageLines{}));
+    const std::string html = NightReportHtml(SummarizeRecording(dir.path(), LanguageLines{}), LanguageLines{});
     for (const char* outside : {"<script", "src=", "href=", "url(", "@import"})
         EXPECT_EQ(html.find(outside), std::string::npos) << "the page refers to something outside: " << outside;
     return html;
@@ -57,7 +57,7 @@ TEST(NightReportTest, ANightShowsItsLockoutsAndLinkLossWithTheirRecords)
     const std::string html = ReportOf(Night(hours(12)), dir);
     EXPECT_EQ(Count(html, "<g class=\"lockout\">"), 2u);
     EXPECT_EQ(Count(html, "<g class=\"linkloss\">"), 1u);
-    EXPECT_NE(html.find("<td>2026-12-06 22:40</td><td>Lockout: state 3, 22"), std::string::npos);
+    EXPECT_NE(html.find("<td>2026-12-06 22:40</td><td>Lockout: state 3, Mains voltage: 22"), std::string::npos);
     EXPECT_NE(html.find("<td>2026-12-07 05:25</td><td>Link lost: no port</td>"), std::string::npos);
     EXPECT_NE(html.find("2026-12-06 20:00 to 2026-12-07 08:00 (12 h 00 min)"), std::string::npos);
     EXPECT_EQ(Count(html, "<tr><td>2026-12-0"), 12u);  // a row per hour
@@ -86,17 +86,18 @@ nightsim::NightPlan Quiet(milliseconds length, milliseconds pollEvery = millisec
 }
 
 // The report of a simulated night straight from the recorder, leaving out the polls skip names.
-std::string ReportOf(const nightsim::NightPlan& plan, const std::function<bool(std::int64_t sinceStartMs)>& skip = {})
+std::string ReportOf(const nightsim::NightPlan& plan, const LanguageLines& language = {},
+    const std::function<bool(std::int64_t sinceStartMs)>& skip = {})
 {
     auto summary = std::make_unique<NightSummary>();
     const NightSummary* const collected = summary.get();
-    Recorder recorder(LanguageLines{});
+    Recorder recorder(language);
     recorder.AddSink(std::move(summary));
     nightsim::SimulateNight(plan, [&](const PollInput& poll) {
         if (!skip || !skip(poll.time.utcMs - plan.start.utcMs))
             recorder.RecordPoll(poll);
     });
-    return NightReportHtml(*collected);
+    return NightReportHtml(*collected, language);
 }
 
 std::vector<std::smatch> Matches(const std::string& text, const std::string& pattern)
@@ -206,7 +207,7 @@ TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string html =
-            ReportOf(Quiet(minutes(20)), [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; });
+            ReportOf(Quiet(minutes(20)), {}, [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; });
         EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
         EXPECT_EQ(BandOf(html).holes, c.bandHoles);
     }
@@ -280,7 +281,7 @@ TEST(NightReportTest, SummerTimeHoursKeepTheirOffsetAndEveryLabelIsItsMomentsLoc
             poll.link = LinkStatus::Ok;
             summary.OnPoll(PollInput{}, poll);
         }
-        const std::string html = NightReportHtml(summary);
+        const std::string html = NightReportHtml(summary, LanguageLines{});
         EXPECT_NE(html.find(c.span), std::string::npos);
         std::vector<std::string> hours;
         for (const auto& row : Matches(html, "<tr><td>(2026-[^<]*)</td>"))
@@ -331,6 +332,52 @@ TEST(NightReportTest, OnAFullDiskThePreviousReportStaysWholeAndTheMessageGivesTh
     EXPECT_EQ(run.failures, "") << (run.onTmpfs ? "on a full tmpfs" : "under a file-size limit");
 }
 #endif
+
+LanguageLines LanguageFile(const std::string& name)
+{
+    LanguageLines language;
+    LoadLanguage(std::string(KALVO_RESOURCES) + "/" + name, language);
+    return language;
+}
+
+// What the page shows as text: no style sheet, no tags.
+std::string VisibleText(const std::string& html)
+{
+    const std::string body = html.substr(html.find("</style>"));
+    return std::regex_replace(body, std::regex("<[^>]*>"), " ");
+}
+
+TEST(NightReportTest, WithTheGermanLanguageFileThePageIsGermanThroughout)
+{
+    const std::string html = ReportOf(Night(hours(12)), LanguageFile("lang/de/MY.LNG"));
+    EXPECT_NE(html.find("<html lang=\"de\">"), std::string::npos);
+    const std::string text = VisibleText(html);
+    for (const char* english : {"Lockout", "lockout", "Polls", "Totals", "Burner", "Running", "Timeline", "no data",
+             "Link", "Mains", "Flame", "Hour", " to ", "state ", "transfer", "port", "good"})
+        EXPECT_EQ(text.find(english), std::string::npos) << english;
+    for (const char* german : {"Kalvo-Nachtbericht", "Brennerzustand",
+             "Störabschaltung: Sicherheitszeit, Netzspannung: ", "Verbindung verloren: kein Port",
+             "Brennerstarts (Brennstoffventil BV 1 geöffnet)"})
+        EXPECT_NE(text.find(german), std::string::npos) << german;
+}
+
+TEST(NightReportTest, TheLegendNamesTheLockoutOnce)
+{
+    const struct {
+        const char* name;
+        LanguageLines language;
+        const char* lockout;
+    } cases[] = {
+        {"English", LanguageFile("MY.LNG"), "ockout"},
+        {"no language file", LanguageLines{}, "ockout"},
+        {"German", LanguageFile("lang/de/MY.LNG"), "Störabschaltung"},
+    };
+    for (const auto& c : cases) {
+        const auto legend = Matches(ReportOf(Night(hours(12)), c.language), "<p class=\"legend\">.*</p>");
+        ASSERT_EQ(legend.size(), 1u) << c.name;
+        EXPECT_EQ(Count(VisibleText("</style>" + legend[0].str()), c.lockout), 1u) << c.name;
+    }
+}
 
 }  // namespace
 }  // namespace kalvo::record
