@@ -168,8 +168,9 @@ private:
         const double pad = std::max((all.high - low) * 0.1, 1.0);
         const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(all.high + pad);
         const auto y = [&](double v) { return top + height - (v - bottom) * height / (ceiling - bottom); };
-        // A scale of a few units shows the tenth, so its middle does not read like its ends.
-        const int decimals = ceiling - bottom < 10 ? 1 : 0;
+        // A scale of a few units whose middle is no whole number shows the tenth, so that middle
+        // does not read like one of its ends.
+        const int decimals = ceiling - bottom < 10 && std::fmod(ceiling - bottom, 2) != 0 ? 1 : 0;
         for (double tick : {bottom, (bottom + ceiling) / 2, ceiling})
             svg_ << "<text x=\"" << Left - 4 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
                  << Fixed(tick, decimals) << "</text>\n";

@@ -23,6 +23,7 @@ std::string_view NightReportStyle()
            ".legend i{display:inline-block;width:.9em;height:.9em;margin-right:.3em;vertical-align:-1px}\n"
            ".legend i.mark{width:3px;margin-left:.2em}.legend i.lockout{background:#b00020}"
            ".legend i.linkloss{background:#f08c00}\n"
+           "td.when{white-space:nowrap}"
            "tr.lockout td:first-child{color:#b00020;font-weight:bold}"
            "tr.linkloss td:first-child{color:#c06c00;font-weight:bold}\n";
 }

@@ -87,7 +87,7 @@ std::string MarkerTable(const NightStatistics& night, const NightTexts& texts)
     out << "<table>\n<tr><th>#</th><th>" << EscapeHtml(texts[NightWord::Time]) << "</th><th>"
         << EscapeHtml(texts[NightWord::What]) << "</th></tr>\n";
     for (std::size_t i = 0; i < markers.size() && i < MarkerTableLimit; ++i)
-        out << "<tr class=\"" << MarkerClass(markers[i]) << "\"><td>" << i + 1 << "</td><td>"
+        out << "<tr class=\"" << MarkerClass(markers[i]) << "\"><td>" << i + 1 << "</td><td class=\"when\">"
             << DateTimeText(markers[i].time.utcMs, markers[i].time.utcOffsetMinutes, night.SeveralOffsets())
             << "</td><td>" << EscapeHtml(MarkerText(markers[i], texts)) << "</td></tr>\n";
     out << "</table>\n";

@@ -57,8 +57,9 @@ TEST(NightReportTest, ANightShowsItsLockoutsAndLinkLossWithTheirRecords)
     const std::string html = ReportOf(Night(hours(12)), dir);
     EXPECT_EQ(Count(html, "<g class=\"lockout\">"), 2u);
     EXPECT_EQ(Count(html, "<g class=\"linkloss\">"), 1u);
-    EXPECT_NE(html.find("<td>2026-12-06 22:40</td><td>Lockout: state 3, Mains voltage: 22"), std::string::npos);
-    EXPECT_NE(html.find("<td>2026-12-07 05:25</td><td>Link lost: no port</td>"), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"when\">2026-12-06 22:40</td><td>Lockout: state 3, Mains voltage: 22"),
+        std::string::npos);
+    EXPECT_NE(html.find("<td class=\"when\">2026-12-07 05:25</td><td>Link lost: no port</td>"), std::string::npos);
     EXPECT_NE(html.find("2026-12-06 20:00 to 2026-12-07 08:00 (12 h 00 min)"), std::string::npos);
     EXPECT_EQ(Count(html, "<tr><td>2026-12-0"), 12u);  // a row per hour
 }
