@@ -67,12 +67,13 @@ std::string ChartLegend(const NightStatistics& night, const NightTexts& texts)
         out << "<span><i style=\"background:" << StateSlotColour(code < OtherStateSlot ? code : OtherStateSlot)
             << "\"></i>" << (lockout ? lockoutMark : "") << EscapeHtml(label) << "</span> ";
     }
-    out << "<span><i style=\"background:" << StateSlotColour(NoDataSlot) << "\"></i>"
-        << EscapeHtml(texts[NightWord::NoData]) << "</span>";
+    if (night.okPolls < night.polls)
+        out << "<span><i style=\"background:" << StateSlotColour(NoDataSlot) << "\"></i>"
+            << EscapeHtml(texts[NightWord::NoData]) << "</span> ";
     if (night.lockouts && !lockoutNamed)
-        out << " <span>" << lockoutMark << EscapeHtml(texts[NightWord::Lockout]) << "</span>";
+        out << "<span>" << lockoutMark << EscapeHtml(texts[NightWord::Lockout]) << "</span> ";
     if (night.linkLosses)
-        out << " <span><i class=\"mark linkloss\"></i>" << EscapeHtml(texts[NightWord::LinkLost]) << "</span>";
+        out << "<span><i class=\"mark linkloss\"></i>" << EscapeHtml(texts[NightWord::LinkLost]) << "</span>";
     out << "</p>\n";
     return out.str();
 }
