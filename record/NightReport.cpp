@@ -62,14 +62,20 @@ void NightSummary::OnEvent(const RecordEvent& event)
         markers_.push_back(event);
 }
 
-NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language)
+NightSummary SummarizePolls(
+    const LanguageLines& language, const std::function<void(const std::function<void(const PollInput&)>&)>& feed)
 {
     auto summary = std::make_unique<NightSummary>();
     NightSummary* const collected = summary.get();
     Recorder recorder(language);
     recorder.AddSink(std::move(summary));
-    ReadRecording(folder, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    feed([&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     return std::move(*collected);
+}
+
+NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language)
+{
+    return SummarizePolls(language, [&folder](const auto& onPoll) { ReadRecording(folder, onPoll); });
 }
 
 std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ private:
     std::vector<RecordEvent> markers_;
     std::map<int, std::string> stateTexts_;
 };
+
+// Summarises the polls that feed hands to its callback, decoded as the recorder decodes them.
+NightSummary SummarizePolls(
+    const LanguageLines& language, const std::function<void(const std::function<void(const PollInput&)>&)>& feed);
 
 // Reads every raw replies file in the folder and summarises it. Throws RecordError for a damaged
 // file or a folder without one.

@@ -2,7 +2,8 @@
 # The night report as Chromium sees it: a simulated night parses into the chart with its bands,
 # curves and three markers and renders to a picture; on a phone (390 px) every text stays
 # readable and the page keeps the screen's width; the 55 lockout numbers of a month touch neither
-# each other nor the chart's titles; with the German language file the page is German.
+# each other nor the chart's titles, nor do the time labels touch; with the German language file
+# the page is German.
 #   night_report_browser_test.sh <nightsim> <kalvo-record> <chromium> <night_report_pages> <German MY.LNG>
 set -uo pipefail
 
@@ -61,11 +62,13 @@ const smallestPageText = Math.min(...pageTexts.map(e => parseFloat(getComputedSt
 const numbers = [...svg.querySelectorAll('g.lockout text, g.linkloss text')].map(t => t.getBoundingClientRect());
 const titles = [...svg.querySelectorAll('text.label')].map(t => t.getBoundingClientRect());
 const touch = (a, b) => a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+const times = [...svg.querySelectorAll('text.time')].map(t => t.getBoundingClientRect());
 let overlaps = 0;
 numbers.forEach((a, i) => {
     numbers.slice(i + 1).forEach(b => { overlaps += touch(a, b); });
     titles.forEach(b => { overlaps += touch(a, b); });
 });
+times.forEach((a, i) => times.slice(i + 1).forEach(b => { overlaps += touch(a, b); }));
 document.body.insertAdjacentHTML('beforeend', '<pre id="measured">\n' + [
     'readable ' + (smallestChartText >= 10 && smallestPageText >= 12),
     'page-width ' + (document.documentElement.scrollWidth <= window.innerWidth),
@@ -79,7 +82,8 @@ for width in 390 1100; do
         value() { echo "$measured" | sed -n "s/^$1 //p"; }
         check "$page at $width px: texts readable" "$(value readable)" true
         check "$page at $width px: the page keeps the screen's width" "$(value page-width)" true
-        check "$page at $width px: marker numbers clear of each other and of the titles" "$(value overlaps)" 0
+        check "$page at $width px: marker numbers clear of each other and of the titles, time labels of each other" \
+            "$(value overlaps)" 0
         [ "$page" = 30days.html ] && check "$page: 55 lockout numbers" "$(value numbers)" 55
     done
 done

@@ -9,7 +9,6 @@
 
 #include "NightReport.h"
 #include "NightSimulation.h"
-#include "Recorder.h"
 
 namespace {
 
@@ -18,12 +17,9 @@ using namespace kalvo::record;
 
 void WritePage(const nightsim::NightPlan& plan, const std::string& file)
 {
-    auto summary = std::make_unique<NightSummary>();
-    const NightSummary* const collected = summary.get();
-    Recorder recorder(kalvo::LanguageLines{});
-    recorder.AddSink(std::move(summary));
-    nightsim::SimulateNight(plan, [&](const PollInput& poll) { recorder.RecordPoll(poll); });
-    std::ofstream(file, std::ios::binary) << NightReportHtml(*collected, kalvo::LanguageLines{});
+    const NightSummary summary =
+        SummarizePolls(kalvo::LanguageLines{}, [&](const auto& onPoll) { nightsim::SimulateNight(plan, onPoll); });
+    std::ofstream(file, std::ios::binary) << NightReportHtml(summary, kalvo::LanguageLines{});
 }
 
 }  // namespace

@@ -90,15 +90,13 @@ nightsim::NightPlan Quiet(milliseconds length, milliseconds pollEvery = millisec
 std::string ReportOf(const nightsim::NightPlan& plan, const LanguageLines& language = {},
     const std::function<bool(std::int64_t sinceStartMs)>& skip = {})
 {
-    auto summary = std::make_unique<NightSummary>();
-    const NightSummary* const collected = summary.get();
-    Recorder recorder(language);
-    recorder.AddSink(std::move(summary));
-    nightsim::SimulateNight(plan, [&](const PollInput& poll) {
-        if (!skip || !skip(poll.time.utcMs - plan.start.utcMs))
-            recorder.RecordPoll(poll);
+    const NightSummary summary = SummarizePolls(language, [&](const auto& onPoll) {
+        nightsim::SimulateNight(plan, [&](const PollInput& poll) {
+            if (!skip || !skip(poll.time.utcMs - plan.start.utcMs))
+                onPoll(poll);
+        });
     });
-    return NightReportHtml(*collected, language);
+    return NightReportHtml(summary, language);
 }
 
 std::vector<std::smatch> Matches(const std::string& text, const std::string& pattern)
