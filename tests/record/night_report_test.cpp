@@ -1,5 +1,6 @@
-// The night report of simulated recordings: what it marks and counts, that it stands alone, and
-// that a long recording is summarised rather than drawn poll by poll.
+// The night report of simulated recordings: what it marks and counts, that it stands alone, that
+// a long recording is summarised rather than drawn poll by poll, how it draws short recordings and
+// missing polls, summer time, a full disk and the language file's words.
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,10 @@
 #include <regex>
 
 #include "CivilTime.h"
-
 #include "NightReport.h"
 #include "NightSimulation.h"
 #include "NightStatistics.h"
 #include "NightTimeAxis.h"
-#include "Recorder.h"
 #include "TempDir.h"
 #ifndef _WIN32
 #include "FullDiskPosix.h"
