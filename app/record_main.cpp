@@ -146,8 +146,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
                   << ")\n";
         return ExitBadCommandLine;
     }
-    const std::filesystem::path folder(options.outFolder);
-    FolderRecorder recording(folder, language);
+    const std::filesystem::path folder = RecordFolder(options, port);
+    FolderRecorder recording(folder, language, RecorderHolder(port));
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
     uGlobal::Serial = serial.get();
 

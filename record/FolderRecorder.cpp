@@ -5,10 +5,12 @@
 
 namespace kalvo::record {
 
-FolderRecorder::FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll)
+FolderRecorder::FolderRecorder(
+    const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder, bool syncEachPoll)
     : recorder_(language)
 {
     PrepareFolder(folder);
+    lock_.emplace(folder, holder);
     auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
     auto events = std::make_unique<EventsCsvSink>(folder, syncEachPoll);
     auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "DayFile.h"
+#include "FolderLock.h"
 #include "Recorder.h"
 
 namespace kalvo::record {
@@ -22,10 +24,13 @@ namespace kalvo::record {
 // and drop the object. Nothing is kept open between polls that a crash could damage.
 class FolderRecorder {
 public:
-    // Checks that files can be made in the folder (creating it if needed); throws RecordError.
-    // The language must outlive the recorder. syncEachPoll: each row reaches the disk before the
-    // next poll (off only where durability does not matter, such as tests in simulated time).
-    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll = true);
+    // Checks that files can be made in the folder (creating it if needed) and holds it for this
+    // recorder alone; throws RecordError, naming the holder when another recorder has the folder.
+    // holder: who records (RecorderHolder). The language must outlive the recorder. syncEachPoll:
+    // each row reaches the disk before the next poll (off only where durability does not matter,
+    // such as tests in simulated time).
+    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder,
+        bool syncEachPoll = true);
 
     void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
     // Another sink, such as a broker, fed with the same polls and events.
@@ -35,6 +40,7 @@ public:
     Recorder& GetRecorder() { return recorder_; }
 
 private:
+    std::optional<FolderLock> lock_;  // released only after the files are closed
     Recorder recorder_;
     std::array<const DayFiles*, 3> files_{};
 };

@@ -106,7 +106,15 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
             }
         }
     }
+    if (parsed.error.empty() && !options.decodeFolder.empty() && options.outFolder.empty())
+        parsed.error = "--decode wants --out DIR2, a new folder for the files it writes";
     return parsed;
+}
+
+std::filesystem::path RecordFolder(const RecordOptions& options, int portNumber)
+{
+    return options.outFolder.empty() ? std::filesystem::path("COM" + std::to_string(portNumber))
+                                     : std::filesystem::path(options.outFolder);
 }
 
 std::string RecordUsageText()
@@ -119,7 +127,8 @@ std::string RecordUsageText()
            "into readings-YYYY-MM-DD.csv, events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"
            "\n"
            "  --port COMn      the port to record (default: the COM port of the settings file)\n"
-           "  --out DIR        the folder for the files (default: the current folder)\n"
+           "  --out DIR        the folder for the files (default: COMn in the current folder);\n"
+           "                   one recorder at a time records into a folder\n"
            "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d (default: until stopped)\n"
            "  --quiet          print nothing but errors\n"
            "  --settings FILE  the settings file (default: kalvo.ini beside the program)\n"

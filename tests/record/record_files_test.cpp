@@ -15,6 +15,7 @@
 #endif
 
 #include "CsvFiles.h"
+#include "FolderRecorder.h"
 #include "LanguageFixtures.h"
 #include "PollDecoding.h"
 #include "RawReplies.h"
@@ -77,6 +78,8 @@ TEST(RecordOptionsTest, DurationsPortsAndMistakes)
     EXPECT_EQ(ParseRecordOptions({"--out"}).error, "--out wants a value");
     EXPECT_EQ(ParseRecordOptions({"--speed", "2"}).error, "unknown option '--speed'");
     EXPECT_NE(ParseRecordOptions({"--port", "COM0"}).error, "");
+    EXPECT_NE(ParseRecordOptions({"--decode", "night"}).error, "");  // a decode writes into a folder named
+    EXPECT_EQ(ParseRecordOptions({"--decode", "night", "--out", "again"}).error, "");
 }
 
 TEST(CsvRowTest, QuotesOnlyWhatNeedsIt)
@@ -232,6 +235,33 @@ TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
     }
     PrepareFolder(dir.path() / "new" / "night");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "new" / "night"));
+}
+
+TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
+{
+    test::TempDir dir;
+    const LanguageLines language = test::NumberedLanguage();
+    {
+        FolderRecorder first(dir.path(), language, "COM7, process 1");
+        try {
+            FolderRecorder second(dir.path(), language, "COM8, process 2");
+            ADD_FAILURE() << "a second recorder was let into the folder";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find("Cannot record into " + dir.path().string()
+                              + ": another recorder records into it (COM7, process 1)"),
+                std::string::npos)
+                << error.what();
+        }
+    }
+    FolderRecorder afterwards(dir.path(), language, "COM8, process 2");
+
+    // Recorders of two ports started in the same place do not share a folder unless told to.
+    RecordOptions options;
+    EXPECT_EQ(RecordFolder(options, 7), std::filesystem::path("COM7"));
+    EXPECT_EQ(RecordFolder(options, 8), std::filesystem::path("COM8"));
+    options.outFolder = "night";
+    EXPECT_EQ(RecordFolder(options, 8), std::filesystem::path("night"));
 }
 
 #ifndef _WIN32
