@@ -130,9 +130,11 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
 
 int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
-    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    const DecodedRecording decoded = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    for (const MissingSpan& span : decoded.missing)
+        std::cerr << "kalvo-record: " << MissingSpanText(span) << std::endl;
     if (!options.quiet)
-        std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
+        std::cout << "Decoded " << decoded.polls << " polls into " << options.outFolder << std::endl;
     return 0;
 }
 

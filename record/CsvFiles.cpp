@@ -13,9 +13,8 @@ constexpr int FirstFlagLine = 2;
 // An existing file is continued when it starts with this header and ends after a whole row.
 ContinueCheck SameHeader(const std::string& header)
 {
-    return [header](const std::string& bytes) {
-        return bytes.compare(0, header.size(), header) == 0 && bytes.size() >= header.size() &&
-               bytes.back() == '\n';
+    return [header](const std::filesystem::path& path) {
+        return ReadFileHead(path, header.size()) == header && LastByte(path) == '\n';
     };
 }
 

@@ -31,8 +31,9 @@ private:
     bool sync_;
 };
 
-// Whether an existing file may be continued: it holds what this writer wrote and ends cleanly.
-using ContinueCheck = std::function<bool(const std::string& existingBytes)>;
+// Whether an existing file, not empty, may be continued: it holds what this writer wrote and ends
+// cleanly.
+using ContinueCheck = std::function<bool(const std::filesystem::path& existing)>;
 
 // One file per local day in a folder, "<prefix>-YYYY-MM-DD<extension>". An existing file of the
 // day is continued when the check allows it, otherwise the next free numbered name is taken
@@ -63,8 +64,11 @@ private:
 // Throws RecordError with the reason otherwise.
 void PrepareFolder(const std::filesystem::path& folder);
 
-// The bytes of a whole file; throws RecordError when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& path);
+// The first count bytes of a file (fewer when it is shorter), and its last byte (0 for an empty
+// file): what tells whether a file may be continued, without reading all of it. Throw RecordError
+// when the file cannot be read.
+std::string ReadFileHead(const std::filesystem::path& path, std::size_t count);
+char LastByte(const std::filesystem::path& path);
 
 // The path as UTF-8 text for messages.
 std::string PathText(const std::filesystem::path& path);

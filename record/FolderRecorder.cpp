@@ -28,8 +28,8 @@ std::uint64_t FolderRecorder::FileBytes() const
     return total;
 }
 
-long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
-                          const LanguageLines& language)
+DecodedRecording DecodeRecording(
+    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language)
 {
     // Into its own folder a decoding would continue the very files it decodes again.
     if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
@@ -38,9 +38,11 @@ long long DecodeRecording(const std::filesystem::path& from, const std::filesyst
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
     recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));
-    ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    DecodedRecording decoded;
+    decoded.missing = ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();
-    return recorder.Polls();
+    decoded.polls = recorder.Polls();
+    return decoded;
 }
 
 }  // namespace kalvo::record

@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "DayFile.h"
 #include "FolderLock.h"
+#include "RawReplies.h"
 #include "Recorder.h"
 
 namespace kalvo::record {
@@ -45,11 +47,16 @@ private:
     std::array<const DayFiles*, 3> files_{};
 };
 
+struct DecodedRecording {
+    long long polls = 0;
+    std::vector<MissingSpan> missing;  // the parts of the recording that could not be read
+};
+
 // Writes the readings and events files of the recording in from (its raw replies files) anew into
 // the folder to, with the texts of the language: a night decoded again with another language
-// file. Returns the number of polls. Throws RecordError for a damaged recording, for a folder
-// that takes no files, and when both folders are the same.
-long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
-                          const LanguageLines& language);
+// file. A damaged raw file costs its own polls only. Throws RecordError for a recording without raw
+// files, for a folder that takes no files, and when both folders are the same.
+DecodedRecording DecodeRecording(
+    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language);
 
 }  // namespace kalvo::record

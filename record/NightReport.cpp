@@ -170,7 +170,7 @@ public:
     std::string Html()
     {
         if (samples_.empty())
-            return Page("<p>The recording holds no polls.</p>");
+            return Page("<p>The recording holds no polls.</p>\n" + MissingLines());
         const Sample& first = samples_.front();
         scale_ = {first.utcMs, std::max<std::int64_t>(samples_.back().utcMs + PollMs - first.utcMs, PollMs),
                   first.utcOffsetMinutes};
@@ -179,12 +179,22 @@ public:
         body << "<p class=\"span\">" << DateTimeText(scale_.startMs, scale_.offsetMinutes) << " to "
              << DateTimeText(scale_.startMs + scale_.spanMs, samples_.back().utcOffsetMinutes) << " ("
              << DurationText(scale_.spanMs) << ")</p>\n";
+        body << MissingLines();
         body << TotalsTable() << Chart() << Legend() << MarkerTable() << PeriodTable();
         return Page(body.str());
     }
 
 private:
     using Sample = NightSummary::Sample;
+
+    // A line for each part of the recording that could not be read.
+    std::string MissingLines() const
+    {
+        std::string lines;
+        for (const MissingSpan& span : summary_.missing)
+            lines += "<p class=\"missing\">Missing: " + Escape(MissingSpanText(span)) + "</p>\n";
+        return lines;
+    }
 
     void Gather()
     {
@@ -518,7 +528,7 @@ NightSummary SummarizeRecording(const std::filesystem::path& folder, const Langu
     NightSummary* const collected = summary.get();
     Recorder recorder(language);
     recorder.AddSink(std::move(summary));
-    ReadRecording(folder, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    collected->missing = ReadRecording(folder, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     return std::move(*collected);
 }
 

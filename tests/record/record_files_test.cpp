@@ -221,6 +221,79 @@ TEST(RawRepliesTest, DamageIsNamedWithItsPlace)
     EXPECT_EQ(ReadAll(bytes.substr(0, bytes.size() - 3)).size(), polls.size() - 1);
 }
 
+// A day's raw file of polls every two seconds from the start, as the recorder writes it.
+std::string RawDay(std::int64_t startMs, int polls)
+{
+    test::UnitState unit;
+    std::string bytes(RawFileHeader);
+    std::optional<PollInput> previous;
+    for (int i = 0; i < polls; ++i) {
+        unit.flameTenths = 300 + i;
+        const PollInput poll = PollOf(unit, startMs + 2000LL * i);
+        bytes += EncodeRawRecord(poll, previous ? &*previous : nullptr);
+        previous = poll;
+    }
+    return bytes;
+}
+
+TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
+{
+    constexpr std::int64_t Day = 86'400'000;
+    test::TempDir dir;
+    const std::string cut = RawDay(2 * Day, 60), damaged = RawDay(3 * Day, 60);
+    test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), RawDay(Day, 60));
+    test::WriteFileBytes(dir.file("replies-1970-01-02-2.kraw"), "");  // a full disk when it was made
+    test::WriteFileBytes(dir.file("replies-1970-01-03.kraw"), cut.substr(0, cut.size() / 2));
+    std::string changed = damaged;
+    changed[changed.size() / 2] ^= 0x10;
+    test::WriteFileBytes(dir.file("replies-1970-01-04.kraw"), changed);
+    test::WriteFileBytes(dir.file("replies-1970-01-05.kraw"), RawDay(5 * Day, 60));
+    test::WriteFileBytes(dir.file("replies-1970-01-06.kraw"), "not a raw file at all");
+
+    std::vector<std::int64_t> times;
+    const std::vector<MissingSpan> missing =
+        ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+    EXPECT_EQ(std::count_if(times.begin(), times.end(), [](auto t) { return t / Day == 1 || t / Day == 5; }), 120);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    ASSERT_EQ(missing.size(), 3u);
+    EXPECT_EQ(MissingSpanText(missing[0]),
+        "replies-1970-01-06.kraw: damaged at byte 0 (poll 0): not a Kalvo raw replies file (its first line is "
+        "not \"KALVO RAW REPLIES 1\"); none of its polls could be read");
+    const auto polls = [&](std::int64_t day) {
+        return std::count_if(times.begin(), times.end(), [&](auto t) { return t / Day == day; });
+    };
+    EXPECT_EQ(MissingSpanText(missing[1]),
+        "replies-1970-01-03.kraw: cut short after poll " + std::to_string(polls(2)) + "; no polls from "
+            + IsoText({2 * Day + 2000 * (polls(2) - 1), 60}) + " to " + IsoText({3 * Day, 60}));
+    EXPECT_NE(MissingSpanText(missing[2]).find("replies-1970-01-04.kraw: damaged at byte "), std::string::npos);
+    EXPECT_NE(MissingSpanText(missing[2])
+                  .find("; no polls from " + IsoText({3 * Day + 2000 * (polls(3) - 1), 60}) + " to "
+                      + IsoText({5 * Day, 60})),
+        std::string::npos)
+        << MissingSpanText(missing[2]);
+    EXPECT_GT(polls(2), 0);
+    EXPECT_GT(polls(3), 0);
+}
+
+#ifdef __linux__
+// What the process has read so far, as the kernel counts it.
+std::uint64_t BytesReadByThisProcess()
+{
+    const std::string io = test::ReadFileBytes("/proc/self/io");
+    return std::stoull(io.substr(io.find("rchar: ") + 7));
+}
+
+TEST(RawRepliesTest, AHugeFileThatIsNotARawFileIsRefusedAfterItsFirstLine)
+{
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("replies-2026-12-07.kraw"), "JUNK");
+    std::filesystem::resize_file(dir.file("replies-2026-12-07.kraw"), std::uintmax_t{1} << 30);  // sparse
+    const std::uint64_t before = BytesReadByThisProcess();
+    EXPECT_THROW(ReadRawFile(dir.file("replies-2026-12-07.kraw"), [](const PollInput&) {}), RecordError);
+    EXPECT_LT(BytesReadByThisProcess() - before, std::uint64_t{1} << 20);
+}
+#endif
+
 TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
 {
     test::TempDir dir;

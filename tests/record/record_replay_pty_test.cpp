@@ -120,18 +120,33 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
         EXPECT_EQ(again[i][1], "no port");
 }
 
-TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
+TEST_F(RecordReplayTest, ADamagedOrEmptyRawFileCostsOnlyItsOwnPolls)
 {
     std::filesystem::create_directory(dir_.path() / "damaged");
-    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-07.kraw"), std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
-    const std::string place = "replies-2026-12-07.kraw: damaged at byte 20 (poll 1)";
+    PollInput first;
+    first.link = LinkStatus::Ok;
+    first.time = {1'796'590'800'000, 60};  // 2026-12-06T22:00:00+01:00
+    PollInput second = first;
+    second.time.utcMs += 2000;
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-06.kraw"),
+        std::string(RawFileHeader) + EncodeRawRecord(first, nullptr) + EncodeRawRecord(second, &first));
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-07.kraw"), "");  // a full disk when it was made
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-08.kraw"),
+        std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
+    const std::string place = "replies-2026-12-08.kraw: damaged at byte 20 (poll 1)";
 
-    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 1);
+    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 0) << errors_;
+    const std::string report = test::ReadFileBytes(dir_.file("damaged/night-report.html"));
+    EXPECT_NE(report.find("Missing: " + place), std::string::npos);
+    EXPECT_NE(report.find("22:00"), std::string::npos) << "the polls of the good file are not in the report";
+
+    EXPECT_EQ(Record({"--decode", dir_.file("damaged"), "--out", dir_.file("decoded")}), 0) << errors_;
     EXPECT_NE(errors_.find(place), std::string::npos) << errors_;
+    EXPECT_EQ(Readings("decoded").size(), 2u);
 
     UnitsimProcess unit(UNITSIM_PROGRAM, {"--replay", dir_.file("damaged")}, true);
-    EXPECT_EQ(unit.WaitForExit(RunLimit), 1);
-    EXPECT_NE(unit.ErrorOutput().find(place), std::string::npos) << unit.ErrorOutput();
+    EXPECT_FALSE(unit.NextLine(StartLimit).empty()) << "the replay did not start: " << unit.ErrorOutput();
+    EXPECT_NE(unit.ErrorOutputWith(place, StartLimit).find(place), std::string::npos);
 
     EXPECT_EQ(Record({"--report", dir_.file("nothing-here")}), 1);
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
