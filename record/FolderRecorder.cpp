@@ -28,6 +28,23 @@ std::uint64_t FolderRecorder::FileBytes() const
     return total;
 }
 
+namespace {
+
+// A decoding writes a whole set of its own: mixed with the files of another recording, or of an
+// earlier decoding, its rows and events would count twice.
+void RefuseRecordingIn(const std::filesystem::path& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = PathText(entry.path().filename());
+        for (const char* prefix : {"readings-", "events-", "replies-"})
+            if (name.starts_with(prefix))
+                throw RecordError("Cannot decode into " + PathText(folder) + ": it holds recorded files already ("
+                    + name + "); give a new or empty folder");
+    }
+}
+
+}  // namespace
+
 DecodedRecording DecodeRecording(
     const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language)
 {
@@ -35,6 +52,7 @@ DecodedRecording DecodeRecording(
     if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
         throw RecordError("Decode " + PathText(from) + " into another folder, not into itself");
     PrepareFolder(to);
+    RefuseRecordingIn(to);
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
     recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));

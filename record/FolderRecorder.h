@@ -55,7 +55,8 @@ struct DecodedRecording {
 // Writes the readings and events files of the recording in from (its raw replies files) anew into
 // the folder to, with the texts of the language: a night decoded again with another language
 // file. A damaged raw file costs its own polls only. Throws RecordError for a recording without raw
-// files, for a folder that takes no files, and when both folders are the same.
+// files, for a folder that takes no files or holds recorded files already (so a decoding is a whole
+// set of its own, never mixed with another), and when both folders are the same.
 DecodedRecording DecodeRecording(
     const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language);
 

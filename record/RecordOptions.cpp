@@ -135,8 +135,8 @@ std::string RecordUsageText()
            "  --language FILE  the language file (default: MY.LNG beside the program)\n"
            "  --report DIR     make the night report of the recording in DIR instead\n"
            "  --output FILE    where the report goes (default: DIR/night-report.html)\n"
-           "  --decode DIR     write the CSV files of the recording in DIR anew into --out,\n"
-           "                   for example with another --language\n"
+           "  --decode DIR     write the CSV files of the recording in DIR anew into --out DIR2,\n"
+           "                   a new or empty folder, for example with another --language\n"
            "\n"
            "Ctrl-C (Ctrl-Break on Windows) or SIGTERM ends recording after the current poll.\n";
 }

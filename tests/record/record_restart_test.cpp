@@ -77,6 +77,9 @@ TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
     EXPECT_TRUE(expected != recorded);
     EXPECT_TRUE(test::ReadFileBytes(translated.file("readings-2026-12-06.csv")) == expected);
     EXPECT_THROW(DecodeRecording(dir_.path(), dir_.path() / ".", language_), RecordError);
+    // Into a folder that holds a set already, a second decoding would double every row.
+    EXPECT_THROW(DecodeRecording(dir_.path(), again.path(), language_), RecordError);
+    EXPECT_TRUE(test::ReadFileBytes(again.file("readings-2026-12-06.csv")) == recorded);
 }
 
 }  // namespace
