@@ -56,6 +56,21 @@ std::string DayFileName(const std::string& prefix, const std::string& date, int 
 
 }  // namespace
 
+#ifdef _WIN32
+bool IsStillNamed(int, const std::filesystem::path&)
+{
+    return true;  // Windows removes no open file, nor the folder of one
+}
+#else
+bool IsStillNamed(int fd, const std::filesystem::path& path)
+{
+    struct stat open {
+    }, named{};
+    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(path.c_str(), &named) == 0
+        && open.st_ino == named.st_ino && open.st_dev == named.st_dev;
+}
+#endif
+
 std::string PathText(const std::filesystem::path& path)
 {
     const std::u8string text = path.u8string();
@@ -80,6 +95,9 @@ AppendOnlyFile::~AppendOnlyFile()
 
 void AppendOnlyFile::Append(std::string_view bytes)
 {
+    if (sync_ && !IsStillNamed(fd_, path_))
+        throw RecordError(
+            "Cannot write to " + PathText(path_) + ": the file was removed, or moved away with its folder");
     std::size_t done = 0;
     while (done < bytes.size()) {
         const long long count = WriteSome(fd_, bytes.data() + done, bytes.size() - done);

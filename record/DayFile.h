@@ -11,7 +11,9 @@ namespace kalvo::record {
 
 // A file that only grows. Every Append lands whole or not at all: when the system refuses part
 // of it (a full disk), the file is cut back to where it was, so what was written before stays
-// intact. Throws RecordError naming the file and the system's reason.
+// intact. Throws RecordError naming the file and the system's reason. A file synced at each append
+// (a recording under way) is first checked to be still in its place: written on after it was
+// removed or its folder moved away, a recording would go on into nowhere.
 class AppendOnlyFile {
 public:
     // Creates the file, or opens an existing one for appending.
@@ -69,6 +71,10 @@ void PrepareFolder(const std::filesystem::path& folder);
 // when the file cannot be read.
 std::string ReadFileHead(const std::filesystem::path& path, std::size_t count);
 char LastByte(const std::filesystem::path& path);
+
+// Whether the path still names the open file: a file removed, or moved away with its folder, would
+// take every later write where no one finds it.
+bool IsStillNamed(int fd, const std::filesystem::path& path);
 
 // The path as UTF-8 text for messages.
 std::string PathText(const std::filesystem::path& path);

@@ -11,7 +11,6 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -102,10 +101,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
         }
         // The holder before may have removed the file between our open and lock: then this lock
         // is on a file no one else finds, and the one in the folder is taken instead.
-        struct stat held {
-        }, named{};
-        if (::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_ino == named.st_ino
-            && held.st_dev == named.st_dev)
+        if (IsStillNamed(fd_, path_))
             break;
         ::close(fd_);
     }

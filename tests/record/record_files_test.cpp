@@ -338,6 +338,37 @@ TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
 }
 
 #ifndef _WIN32
+// The folder removed or moved away while recording: recording stops with the file's name, rather
+// than writing on where no one finds it; a folder moved away keeps whole rows.
+TEST(RecordFolderTest, AFolderRemovedOrMovedAwayStopsRecording)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    for (const bool moved : {false, true}) {
+        test::TempDir dir;
+        const std::filesystem::path folder = dir.path() / "night";
+        FolderRecorder recording(folder, language, "COM7, process 1");
+        recording.RecordPoll(PollOf({}, 0));
+        if (moved)
+            std::filesystem::rename(folder, dir.path() / "elsewhere");
+        else
+            std::filesystem::remove_all(folder);
+        try {
+            recording.RecordPoll(PollOf({}, 2000));
+            ADD_FAILURE() << (moved ? "moved" : "removed") << ": recorded on";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find("Cannot write to " + (folder / "readings-1970-01-01.csv").string()
+                              + ": the file was removed, or moved away with its folder"),
+                std::string::npos)
+                << error.what();
+        }
+        if (moved) {
+            const std::string kept = test::ReadFileBytes((dir.path() / "elsewhere/readings-1970-01-01.csv").string());
+            EXPECT_EQ(test::ParseCsv(kept).size(), 2u);  // the header and the first poll
+        }
+    }
+}
+
 // A full disk, played by a file size limit: the write that does not fit fails as a whole, the
 // recorder stops with the file's name, and every file still ends after a whole row or record.
 TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)
