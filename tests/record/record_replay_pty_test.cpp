@@ -152,6 +152,34 @@ TEST_F(RecordReplayTest, ADamagedOrEmptyRawFileCostsOnlyItsOwnPolls)
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
 }
 
+TEST_F(RecordReplayTest, APortInUseIsRefusedAndAnAbsentOneSaidAtStart)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 24, {"--seed", "5"});
+    UnitsimProcess first(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("first"), "--quiet"}, true);
+    const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+    while (Rows("first") < 2 && std::chrono::steady_clock::now() < deadline)
+        ::poll(nullptr, 0, 50);
+    EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("second")}), 1);
+    EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program. Recording stopped."), std::string::npos)
+        << errors_;
+    first.Signal(SIGINT);
+    EXPECT_EQ(first.WaitForExit(RunLimit), 0) << first.ErrorOutput();
+
+    UnitsimProcess absent(KALVO_RECORD_PROGRAM,
+        {"--settings", settings, "--port", "COM200", "--out", dir_.file("absent"), "--duration", "3s"}, true);
+    EXPECT_EQ(absent.WaitForExit(RunLimit), 0) << absent.ErrorOutput();
+    EXPECT_NE(absent.ErrorOutput().find("kalvo-record: COM200 does not exist; it is tried again at every poll"),
+        std::string::npos)
+        << absent.ErrorOutput();
+    const std::size_t polls = Readings("absent").size();
+    EXPECT_NE(absent.Output().find(" polls in "), std::string::npos) << absent.Output();
+    EXPECT_NE(absent.Output().find("into " + dir_.file("absent") + ": 0 transfer errors, " + std::to_string(polls)
+                  + (polls == 1 ? " poll" : " polls") + " without a port, 0 lockouts."),
+        std::string::npos)
+        << absent.Output();
+}
+
 // A full disk, played by a file size limit that the program inherits: recording stops with the
 // file's name and the system's reason, and the files end after whole rows.
 TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)
