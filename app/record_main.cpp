@@ -86,6 +86,11 @@ void InstallStopHandlers()
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or SSH session ends recording as SIGTERM does; started under nohup, which
+    // ignores the hang-up, recording goes on.
+    struct sigaction hangUp { };
+    if (::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        ::sigaction(SIGHUP, &action, nullptr);
 }
 
 bool OutputIsTerminal()

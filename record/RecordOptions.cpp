@@ -138,7 +138,8 @@ std::string RecordUsageText()
            "  --decode DIR     write the CSV files of the recording in DIR anew into --out DIR2,\n"
            "                   a new or empty folder, for example with another --language\n"
            "\n"
-           "Ctrl-C (Ctrl-Break on Windows) or SIGTERM ends recording after the current poll.\n";
+           "Ctrl-C (Ctrl-Break on Windows), SIGTERM or SIGHUP (the terminal closed; not under nohup)\n"
+           "ends recording after the current poll.\n";
 }
 
 }  // namespace kalvo::record

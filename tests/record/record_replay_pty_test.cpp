@@ -75,6 +75,14 @@ protected:
         return lines;
     }
 
+    // Waits until the folder's readings files hold that many lines, headers included.
+    void WaitForRows(const std::string& folder, std::size_t rows) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+        while (Rows(folder) < rows && std::chrono::steady_clock::now() < deadline)
+            ::poll(nullptr, 0, 50);
+    }
+
     test::CsvTable Readings(const std::string& folder) const
     {
         test::CsvTable rows;
@@ -97,9 +105,7 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
     {
         // Recorded until Ctrl-C, which ends the program cleanly after the poll under way.
         UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", live, "--out", dir_.file("night"), "--quiet"}, true);
-        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
-        while (Rows("night") < 4 && std::chrono::steady_clock::now() < deadline)
-            ::poll(nullptr, 0, 50);
+        WaitForRows("night", 4);
         recorder.Signal(SIGINT);
         ASSERT_EQ(recorder.WaitForExit(RunLimit), 0) << recorder.ErrorOutput();
     }
@@ -157,9 +163,7 @@ TEST_F(RecordReplayTest, APortInUseIsRefusedAndAnAbsentOneSaidAtStart)
     std::unique_ptr<UnitsimProcess> unit;
     const std::string settings = StartUnit(unit, 24, {"--seed", "5"});
     UnitsimProcess first(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("first"), "--quiet"}, true);
-    const auto deadline = std::chrono::steady_clock::now() + RunLimit;
-    while (Rows("first") < 2 && std::chrono::steady_clock::now() < deadline)
-        ::poll(nullptr, 0, 50);
+    WaitForRows("first", 2);
     EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("second")}), 1);
     EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program. Recording stopped."), std::string::npos)
         << errors_;
@@ -178,6 +182,30 @@ TEST_F(RecordReplayTest, APortInUseIsRefusedAndAnAbsentOneSaidAtStart)
                   + (polls == 1 ? " poll" : " polls") + " without a port, 0 lockouts."),
         std::string::npos)
         << absent.Output();
+}
+
+// A hang-up (the terminal or SSH session closed) ends recording as SIGTERM does, with the summary;
+// started under nohup, which ignores it, recording goes on.
+TEST_F(RecordReplayTest, AHangUpEndsRecordingUnlessIgnoredAtStart)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 25, {"--seed", "6"});
+    for (const bool ignored : {false, true}) {
+        const std::string folder = ignored ? "nohup" : "hangup";
+        const auto previousHandler = std::signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file(folder)}, true);
+        std::signal(SIGHUP, previousHandler);
+        WaitForRows(folder, 2);
+        recorder.Signal(SIGHUP);
+        if (ignored) {
+            const std::size_t rows = Rows(folder);
+            WaitForRows(folder, rows + 2);  // still recording
+            EXPECT_GE(Rows(folder), rows + 2);
+            recorder.Signal(SIGTERM);
+        }
+        EXPECT_EQ(recorder.WaitForExit(RunLimit), 0) << folder << ": " << recorder.ErrorOutput();
+        EXPECT_NE(recorder.Output().find("Recorded "), std::string::npos) << folder << ": " << recorder.Output();
+    }
 }
 
 // A full disk, played by a file size limit that the program inherits: recording stops with the
