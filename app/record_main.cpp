@@ -242,6 +242,10 @@ int Main(int argc, char** argv)
         return ExitBadCommandLine;
     }
     const RecordOptions& options = parsed.options;
+    if (options.version) {
+        std::cout << "kalvo-record " KALVO_VERSION "\n";
+        return 0;
+    }
     if (options.help) {
         std::cout << RecordUsageText();
 #ifdef KALVO_WITH_MQTT

@@ -74,6 +74,10 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
             options.help = true;
             continue;
         }
+        if (argument == "--version") {
+            options.version = true;
+            continue;
+        }
         if (argument == "--quiet" || argument == "-q") {
             options.quiet = true;
             continue;
@@ -122,6 +126,7 @@ std::string RecordUsageText()
     return "Usage: kalvo-record [--port COMn] [--out DIR] [--duration TIME] [--quiet]\n"
            "       kalvo-record --report DIR [--output FILE]\n"
            "       kalvo-record --decode DIR --out DIR2 [--language FILE]\n"
+           "       kalvo-record --help | --version\n"
            "\n"
            "Records an Ombrel RZ unit unattended: a poll every two seconds, as the Kalvo window does,\n"
            "into readings-YYYY-MM-DD.csv, events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"

@@ -20,6 +20,7 @@ struct RecordOptions {
     std::string reportFile;             // --output FILE: where the report goes
     std::string decodeFolder;           // --decode DIR: write its CSV files anew into --out
     bool help = false;
+    bool version = false;  // --version
 };
 
 struct ParsedRecordOptions {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -14,9 +15,11 @@
 #include "CsvReader.h"
 #endif
 
+#include "ConsoleStatus.h"
 #include "CsvFiles.h"
 #include "FolderRecorder.h"
 #include "LanguageFixtures.h"
+#include "NightSimulation.h"
 #include "PollDecoding.h"
 #include "RawReplies.h"
 #include "RecordOptions.h"
@@ -152,6 +155,85 @@ TEST(RecorderTest, ANewRecordIsFoundWhenTheHistoryShifts)
     EXPECT_EQ(events[2].record->volts, 210.0);
     EXPECT_EQ(recorder.LockoutsSeen(), 1);
     EXPECT_EQ(recorder.TransferErrors(), 1);
+}
+
+TEST(RecorderTest, ALinkThatWasNeverUpIsNotLost)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    std::vector<RecordEvent> events;
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<EventLog>(&events));
+    recorder.RecordPoll(PollOf({}, 0, LinkStatus::NoPort));
+    recorder.RecordPoll(PollOf({}, 2000, LinkStatus::TransferError));
+    recorder.RecordPoll(PollOf({}, 4000));
+    recorder.RecordPoll(PollOf({}, 6000, LinkStatus::NoPort));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, EventKind::LinkLost);
+    EXPECT_EQ(events[0].time.utcMs, 6000);
+}
+
+TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
+{
+    const std::vector<std::string> header = ReadingsCsvSink::Header(test::NumberedLanguage());
+    const auto column = std::find(header.begin(), header.end(), "status text") - header.begin();
+    DecodedPoll poll;
+    poll.statusText = "A\x1B[2J\r\nB\\\x7F\xC2\x81\xC3\xA9";
+    EXPECT_EQ(
+        ReadingsCsvSink::Row(poll).at(static_cast<std::size_t>(column)), "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+}
+
+// Two hours of a steady burner: on a narrow terminal the status line never wraps, and a log shows
+// a line an hour that the recorder is alive.
+TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
+{
+    LanguageLines language = test::NumberedLanguage();
+    language[12 + 5] = "Betrieb \xE9";
+    Recorder recorder(language);
+    std::ostringstream terminal, log;
+    const auto fileBytes = [] { return std::uint64_t{123'456}; };
+    auto onTerminal = std::make_unique<ConsoleStatus>(
+        terminal, ConsoleStatus::Mode::Terminal, recorder, fileBytes, "night", [] { return std::size_t{24}; });
+    auto inLog = std::make_unique<ConsoleStatus>(log, ConsoleStatus::Mode::Log, recorder, fileBytes, "night");
+    ConsoleStatus* const shownOnTerminal = onTerminal.get();
+    ConsoleStatus* const shownInLog = inLog.get();
+    recorder.AddSink(std::move(onTerminal));
+    recorder.AddSink(std::move(inLog));
+    test::UnitState unit;
+    unit.state = 5;
+    for (int i = 0; i <= 3600; ++i) {
+        recorder.RecordPoll(PollOf(unit, 2000LL * i, i == 7 ? LinkStatus::NoPort : LinkStatus::Ok));
+        shownOnTerminal->ShowPoll();
+        shownInLog->ShowPoll();
+    }
+    // Each status line starts at a carriage return; an event's line above it ends with a line end.
+    std::istringstream shown(terminal.str());
+    std::size_t lines = 0;
+    for (std::string written; std::getline(shown, written, '\r'); ++lines) {
+        const std::string line = written.substr(written.find_last_of('\n') + 1);
+        EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 23) << line;
+    }
+    EXPECT_GT(lines, 3600u);
+    EXPECT_EQ(log.str(),
+        "1970-01-01T01:00:14+01:00 link lost: no port\n"
+        "1970-01-01T01:00:16+01:00 link back\n"
+        "1970-01-01T02:00:16+01:00 still recording: Betrieb \xC3\xA9 | 1809 polls | 0 transfer "
+        "errors | 0 lockouts | files 120 KB\n");
+    EXPECT_EQ(shownInLog->SummaryLine(),
+        "Recorded 3601 polls in 2 h 00 min into night: 0 transfer errors, 1 poll without a port, 0 lockouts.");
+}
+
+TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
+{
+    EXPECT_TRUE(nightsim::ParseCommandLine({"--help"}).help);
+    EXPECT_TRUE(nightsim::ParseCommandLine({"--version"}).version);
+    EXPECT_EQ(nightsim::ParseCommandLine({"--help"}).folder, "");
+    EXPECT_NE(nightsim::ParseCommandLine({"--speed"}).error, "");
+    EXPECT_NE(nightsim::ParseCommandLine({}).error, "");
+    EXPECT_NE(nightsim::ParseCommandLine({"night", "x"}).error, "");
+    const nightsim::CommandLine month = nightsim::ParseCommandLine({"night", "30"});
+    EXPECT_EQ(month.error, "");
+    EXPECT_EQ(month.folder, "night");
+    EXPECT_EQ(month.days, 30);
 }
 
 TEST(RawRepliesTest, PollsComeBackAsTheyWere)

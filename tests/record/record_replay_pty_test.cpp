@@ -208,6 +208,13 @@ TEST_F(RecordReplayTest, AHangUpEndsRecordingUnlessIgnoredAtStart)
     }
 }
 
+TEST_F(RecordReplayTest, TheVersionIsAnsweredWithoutRecording)
+{
+    UnitsimProcess version(KALVO_RECORD_PROGRAM, {"--version"}, true);
+    EXPECT_EQ(version.WaitForExit(RunLimit), 0) << version.ErrorOutput();
+    EXPECT_TRUE(version.Output().starts_with("kalvo-record ")) << version.Output();
+}
+
 // A full disk, played by a file size limit that the program inherits: recording stops with the
 // file's name and the system's reason, and the files end after whole rows.
 TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)

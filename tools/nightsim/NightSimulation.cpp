@@ -214,4 +214,37 @@ long long WriteSimulatedRecording(const NightPlan& plan, const std::string& fold
     return recorder.Polls();
 }
 
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine line;
+    std::vector<std::string> values;
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h")
+            line.help = true;
+        else if (argument == "--version")
+            line.version = true;
+        else if (argument.starts_with("-"))
+            line.error = "unknown option '" + argument + "'";
+        else
+            values.push_back(argument);
+    }
+    if (line.help || line.version || !line.error.empty())
+        return line;
+    if (values.empty() || values.size() > 2) {
+        line.error = "give a folder and, if you like, a number of days";
+        return line;
+    }
+    line.folder = values[0];
+    if (values.size() == 2) {
+        const std::string& days = values[1];
+        if (days.empty() || days.size() > 4
+            || !std::all_of(days.begin(), days.end(), [](char c) { return c >= '0' && c <= '9'; })
+            || std::stoi(days) == 0)
+            line.error = "DAYS wants a number of days, not '" + days + "'";
+        else
+            line.days = std::stoi(days);
+    }
+    return line;
+}
+
 }  // namespace nightsim

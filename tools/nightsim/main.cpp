@@ -2,27 +2,33 @@
 // for the night report's pictures and the benchmarks.
 //
 //   nightsim DIR [DAYS]
+//   nightsim --help | --version
 //
 // Without DAYS: one night from 20:00 to 08:00 (UTC+1) with two lockouts and one link loss. With
 // DAYS: that many days from the same start, a lockout every 13 hours.
 
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "NightSimulation.h"
 
 int main(int argc, char** argv)
 {
     using namespace std::chrono;
-    if (argc < 2 || argc > 3) {
-        std::cerr << "Usage: nightsim DIR [DAYS]\n";
+    const nightsim::CommandLine line = nightsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.help || line.version) {
+        std::cout << (line.help ? nightsim::UsageText : "nightsim " KALVO_VERSION "\n");
+        return 0;
+    }
+    if (!line.error.empty()) {
+        std::cerr << "nightsim: " << line.error << '\n' << nightsim::UsageText;
         return 2;
     }
     nightsim::NightPlan plan;
     plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
-    if (argc == 3) {
-        const int days = std::stoi(argv[2]);
-        plan.length = hours(24 * days);
+    if (line.days) {
+        plan.length = hours(24 * *line.days);
         for (hours at{13}; at < plan.length; at += hours(13))
             plan.lockouts.push_back(at);
     } else {
@@ -32,7 +38,7 @@ int main(int argc, char** argv)
     try {
         kalvo::LanguageLines language;
         kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
-        std::cout << nightsim::WriteSimulatedRecording(plan, argv[1], language) << " polls\n";
+        std::cout << nightsim::WriteSimulatedRecording(plan, line.folder, language) << " polls\n";
     } catch (const std::exception& error) {
         std::cerr << "nightsim: " << error.what() << '\n';
         return 1;
