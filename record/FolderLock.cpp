@@ -92,12 +92,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
         fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0)
             Fail(folder, std::strerror(errno));
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            const int error = errno;
+        // A file system without locks (some network shares) is recorded into unguarded rather than
+        // not at all.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
             ::close(fd_);
-            if (error == EWOULDBLOCK)
-                Refuse(folder, path_);
-            Fail(folder, std::strerror(error));
+            Refuse(folder, path_);
         }
         // The holder before may have removed the file between our open and lock: then this lock
         // is on a file no one else finds, and the one in the folder is taken instead.
