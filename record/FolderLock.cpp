@@ -72,7 +72,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
         ::CloseHandle(handle_);
         Refuse(folder, path_);
     }
-    const std::string text = holder + "\r\n";
+    const std::string text = holder + "\n";
     DWORD written = 0;
     ::SetEndOfFile(handle_);
     ::WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
