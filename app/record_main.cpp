@@ -12,6 +12,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -58,6 +59,14 @@ bool OutputIsTerminal()
     return ::_isatty(::_fileno(stdout));
 }
 
+std::size_t TerminalColumns()
+{
+    CONSOLE_SCREEN_BUFFER_INFO screen{};
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_OUTPUT_HANDLE), &screen))
+        return 0;
+    return static_cast<std::size_t>(screen.srWindow.Right - screen.srWindow.Left + 1);
+}
+
 std::filesystem::path ProgramFolder()
 {
     wchar_t path[MAX_PATH * 4];
@@ -77,11 +86,22 @@ void InstallStopHandlers()
     ::sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or SSH session ends recording as SIGTERM does; started under nohup, which
+    // ignores the hang-up, recording goes on.
+    struct sigaction hangUp { };
+    if (::sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        ::sigaction(SIGHUP, &action, nullptr);
 }
 
 bool OutputIsTerminal()
 {
     return ::isatty(STDOUT_FILENO);
+}
+
+std::size_t TerminalColumns()
+{
+    winsize size{};
+    return ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 std::filesystem::path ProgramFolder()
@@ -130,10 +150,26 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
 
 int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
-    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    const DecodedRecording decoded = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    for (const MissingSpan& span : decoded.missing)
+        std::cerr << "kalvo-record: " << MissingSpanText(span) << std::endl;
     if (!options.quiet)
-        std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
+        std::cout << "Decoded " << decoded.polls << " polls into " << options.outFolder << std::endl;
     return 0;
+}
+
+// A port held by another program cannot be recorded: a second recorder would log a lost link at
+// every poll. A port not there yet (an adapter not plugged in) is said, and tried at every poll.
+void CheckPortAtStart(kalvo::SerialSystem& serial, int port)
+{
+    const kalvo::OpenOutcome tried = serial.Open(port);
+    const std::string name = "COM" + std::to_string(port);
+    if (tried.inUse)
+        throw RecordError(name + " is in use by another program");
+    if (!tried.port)
+        std::cerr << "kalvo-record: " << name
+                  << (tried.accessDenied ? " cannot be opened: permission denied" : " does not exist")
+                  << "; it is tried again at every poll" << std::endl;
 }
 
 int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
@@ -146,16 +182,19 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
                   << ")\n";
         return ExitBadCommandLine;
     }
-    const std::filesystem::path folder(options.outFolder);
-    FolderRecorder recording(folder, language);
+    const std::filesystem::path folder = RecordFolder(options, port);
+    FolderRecorder recording(folder, language, RecorderHolder(port));
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
     uGlobal::Serial = serial.get();
+    CheckPortAtStart(*serial, port);
 
     Recorder& recorder = recording.GetRecorder();
     const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
                       : OutputIsTerminal() ? ConsoleStatus::Mode::Terminal
                                            : ConsoleStatus::Mode::Log;
-    auto status = std::make_unique<ConsoleStatus>(std::cout, mode, recorder, [&recording] { return recording.FileBytes(); });
+    auto status = std::make_unique<ConsoleStatus>(
+        std::cout, mode, recorder, [&recording] { return recording.FileBytes(); },
+        PathText(std::filesystem::absolute(folder)), TerminalColumns);
     ConsoleStatus& shown = *status;
     if (addSinks)
         addSinks(recorder, port);
@@ -203,6 +242,10 @@ int Main(int argc, char** argv)
         return ExitBadCommandLine;
     }
     const RecordOptions& options = parsed.options;
+    if (options.version) {
+        std::cout << "kalvo-record " KALVO_VERSION "\n";
+        return 0;
+    }
     if (options.help) {
         std::cout << RecordUsageText();
 #ifdef KALVO_WITH_MQTT

@@ -39,6 +39,7 @@ public:
 struct OpenOutcome {
     std::unique_ptr<SerialPort> port;  // null when the port is absent or held by another program
     bool accessDenied = false;         // the device exists but the user may not open it
+    bool inUse = false;                // the device exists but another program holds it
 };
 
 // Opens ports by COM number.

@@ -1,5 +1,6 @@
 #include "ConsoleStatus.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "CsvFiles.h"
@@ -13,6 +14,16 @@ std::string StateName(const std::optional<int>& code, const std::string& text)
     if (!code)
         return "-";
     return text.empty() ? "state " + std::to_string(*code) : text;
+}
+
+bool StartsCharacter(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;  // not a UTF-8 continuation byte
+}
+
+std::size_t CharacterCount(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), StartsCharacter));
 }
 
 std::string Counted(long long count, const std::string& one, const std::string& many)
@@ -34,9 +45,44 @@ std::string SizeText(std::uint64_t bytes)
     return text;
 }
 
+std::string SpanText(std::int64_t ms)
+{
+    const std::int64_t seconds = std::max<std::int64_t>(ms, 0) / 1000;
+    char text[48];
+    if (seconds < 60)
+        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(seconds));
+    else if (seconds < 3600)
+        std::snprintf(text, sizeof text, "%lld min %02lld s", static_cast<long long>(seconds / 60),
+            static_cast<long long>(seconds % 60));
+    else if (seconds < 86400)
+        std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(seconds / 3600),
+            static_cast<long long>(seconds / 60 % 60));
+    else
+        std::snprintf(text, sizeof text, "%lld d %lld h", static_cast<long long>(seconds / 86400),
+            static_cast<long long>(seconds / 3600 % 24));
+    return text;
+}
+
+std::string FitToColumns(const std::string& text, std::size_t columns)
+{
+    if (columns == 0)
+        return text;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (StartsCharacter(text[i]) && ++characters == columns)
+            return text.substr(0, i);  // the last column stays free: a full line wraps on some terminals
+    }
+    return text;
+}
+
 ConsoleStatus::ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder,
-                             std::function<std::uint64_t()> fileBytes)
-    : out_(out), mode_(mode), recorder_(recorder), fileBytes_(std::move(fileBytes))
+    std::function<std::uint64_t()> fileBytes, std::string folder, std::function<std::size_t()> columns)
+    : out_(out),
+      mode_(mode),
+      recorder_(recorder),
+      fileBytes_(std::move(fileBytes)),
+      folder_(std::move(folder)),
+      columns_(std::move(columns))
 {
 }
 
@@ -76,12 +122,23 @@ std::string ConsoleStatus::CountsText(const std::string& separator) const
 
 std::string ConsoleStatus::SummaryLine() const
 {
-    return "Recorded " + CountsText(", ") + ".";
+    const std::int64_t span = firstPoll_ ? lastPoll_->utcMs - firstPoll_->utcMs : 0;
+    return "Recorded " + Counted(recorder_.Polls(), "poll", "polls") + " in " + SpanText(span) + " into " + folder_
+        + ": " + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + ", "
+        + Counted(noPortPolls_, "poll", "polls") + " without a port, "
+        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ".";
 }
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
     state_ = poll.link == LinkStatus::Ok ? StateName(poll.stateCode, poll.stateText) : std::string(LinkStatusText(poll.link));
+    if (poll.link == LinkStatus::NoPort)
+        ++noPortPolls_;
+    if (!firstPoll_) {
+        firstPoll_ = poll.time;
+        lastLineMs_ = poll.time.utcMs;
+    }
+    lastPoll_ = poll.time;
 }
 
 void ConsoleStatus::OnEvent(const RecordEvent& event)
@@ -91,6 +148,7 @@ void ConsoleStatus::OnEvent(const RecordEvent& event)
     ClearStatus();
     out_ << EventLine(event) << '\n';
     out_.flush();
+    lastLineMs_ = event.time.utcMs;
 }
 
 void ConsoleStatus::Finish()
@@ -103,13 +161,18 @@ void ConsoleStatus::Finish()
 
 void ConsoleStatus::ShowPoll()
 {
+    if (mode_ == Mode::Log && lastPoll_ && lastPoll_->utcMs - lastLineMs_ >= AliveLineEveryMs) {
+        out_ << IsoText(*lastPoll_) << " still recording: " << StatusLine() << std::endl;
+        lastLineMs_ = lastPoll_->utcMs;
+    }
     if (mode_ != Mode::Terminal)
         return;
-    const std::string line = StatusLine();
+    const std::string line = FitToColumns(StatusLine(), columns_ ? columns_() : 0);
     // Blanks over the rest of a longer line before it; no escape sequences, which not every
     // Windows console understands.
-    out_ << '\r' << line << std::string(shownLength_ > line.size() ? shownLength_ - line.size() : 0, ' ');
-    shownLength_ = line.size();
+    const std::size_t length = CharacterCount(line);
+    out_ << '\r' << line << std::string(shownLength_ > length ? shownLength_ - length : 0, ' ');
+    shownLength_ = length;
     out_.flush();
 }
 

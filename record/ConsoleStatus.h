@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -9,14 +10,18 @@
 
 namespace kalvo::record {
 
-// What kalvo-record prints while it records. On a terminal: one status line, rewritten in place
-// after every poll (ShowPoll, once the recorder has counted it), with each event printed above it. In a log (no terminal): a line per event.
-// Quiet: nothing.
+// What kalvo-record prints while it records. On a terminal: one status line, fitted to the
+// terminal's width and rewritten in place after every poll (ShowPoll, once the recorder has counted
+// it), with each event printed above it. In a log (no terminal): a line per event, and a line an
+// hour when nothing happened, to show the recorder is alive. Quiet: nothing.
 class ConsoleStatus : public PollSink {
 public:
     enum class Mode { Terminal, Log, Quiet };
 
-    ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder, std::function<std::uint64_t()> fileBytes);
+    // folder: where the files go, for the summary. columns: the terminal's width in characters
+    // (0 when unknown), asked before each status line, since a terminal may be resized.
+    ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder, std::function<std::uint64_t()> fileBytes,
+        std::string folder, std::function<std::size_t()> columns = {});
 
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent& event) override;
@@ -26,8 +31,11 @@ public:
     // One line for the event: "2026-12-07T01:02:03+01:00 state change: Operation -> Postpurge".
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
-    // "Recorded 7 polls, 1 transfer error, 0 lockouts."
+    // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
+    // 0 lockouts."
     std::string SummaryLine() const;
+
+    static constexpr std::int64_t AliveLineEveryMs = 3'600'000;
 
 private:
     void ClearStatus();
@@ -37,11 +45,21 @@ private:
     Mode mode_;
     const Recorder& recorder_;
     std::function<std::uint64_t()> fileBytes_;
+    std::string folder_;
+    std::function<std::size_t()> columns_;
     std::string state_ = "-";
     std::size_t shownLength_ = 0;
+    long long noPortPolls_ = 0;
+    std::optional<LocalTime> firstPoll_, lastPoll_;
+    std::int64_t lastLineMs_ = 0;  // when the log had its last line
 };
 
 // "0 B", "812 KB", "1.2 MB".
 std::string SizeText(std::uint64_t bytes);
+// "45 s", "12 min 05 s", "3 h 07 min", "2 d 4 h".
+std::string SpanText(std::int64_t ms);
+// The text cut to fit columns - 1 characters (UTF-8), so that writing it never wraps; whole when
+// columns is 0 (unknown).
+std::string FitToColumns(const std::string& text, std::size_t columns);
 
 }  // namespace kalvo::record

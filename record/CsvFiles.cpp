@@ -13,15 +13,33 @@ constexpr int FirstFlagLine = 2;
 // An existing file is continued when it starts with this header and ends after a whole row.
 ContinueCheck SameHeader(const std::string& header)
 {
-    return [header](const std::string& bytes) {
-        return bytes.compare(0, header.size(), header) == 0 && bytes.size() >= header.size() &&
-               bytes.back() == '\n';
+    return [header](const std::filesystem::path& path) {
+        return ReadFileHead(path, header.size()) == header && LastByte(path) == '\n';
     };
 }
 
 std::string Text(const std::optional<int>& code)
 {
     return code ? std::to_string(*code) : std::string();
+}
+
+// The unit's status text with its control characters (a garbage reply) written as \x1B, a
+// backslash as \\: a terminal or spreadsheet showing the file is not driven by them.
+std::string VisibleText(const std::string& text)
+{
+    std::string visible;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() && (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80;
+        if (byte < 0x20 || byte == 0x7F || c1) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", c1 ? static_cast<unsigned char>(text[++i]) : byte);
+            visible += escaped;
+        } else {
+            visible += byte == '\\' ? "\\\\" : std::string(1, text[i]);
+        }
+    }
+    return visible;
 }
 
 }  // namespace
@@ -76,7 +94,7 @@ std::vector<std::string> ReadingsCsvSink::Header(const LanguageLines& language)
 std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll)
 {
     std::vector<std::string> row{IsoText(poll.time), std::string(LinkStatusText(poll.link)), Text(poll.stateCode),
-                                 poll.stateText, poll.statusText};
+        poll.stateText, VisibleText(poll.statusText)};
     for (std::size_t i = 0; i < ValueFields.size(); ++i)
         row.push_back(NumberText(poll.values[i], ValueFields[i].unit));
     for (int k = 0; k < FlagCount; ++k)

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #ifdef _WIN32
 #include <io.h>
@@ -57,6 +56,21 @@ std::string DayFileName(const std::string& prefix, const std::string& date, int 
 
 }  // namespace
 
+#ifdef _WIN32
+bool IsStillNamed(int, const std::filesystem::path&)
+{
+    return true;  // Windows removes no open file, nor the folder of one
+}
+#else
+bool IsStillNamed(int fd, const std::filesystem::path& path)
+{
+    struct stat open {
+    }, named{};
+    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && ::stat(path.c_str(), &named) == 0
+        && open.st_ino == named.st_ino && open.st_dev == named.st_dev;
+}
+#endif
+
 std::string PathText(const std::filesystem::path& path)
 {
     const std::u8string text = path.u8string();
@@ -81,6 +95,9 @@ AppendOnlyFile::~AppendOnlyFile()
 
 void AppendOnlyFile::Append(std::string_view bytes)
 {
+    if (sync_ && !IsStillNamed(fd_, path_))
+        throw RecordError(
+            "Cannot write to " + PathText(path_) + ": the file was removed, or moved away with its folder");
     std::size_t done = 0;
     while (done < bytes.size()) {
         const long long count = WriteSome(fd_, bytes.data() + done, bytes.size() - done);
@@ -129,11 +146,8 @@ void DayFiles::Open(const std::string& date)
         const std::filesystem::path path = folder_ / DayFileName(prefix_, date, number, extension_);
         std::error_code error;
         // An empty file holds nothing to keep (a header write that a full disk refused leaves one).
-        if (std::filesystem::exists(path, error)) {
-            const std::string existing = ReadWholeFile(path);
-            if (!existing.empty() && !mayContinue_(existing))
-                continue;
-        }
+        if (std::filesystem::exists(path, error) && std::filesystem::file_size(path, error) > 0 && !mayContinue_(path))
+            continue;
         file_.emplace(path, sync_);
         if (file_->Size() == 0)
             file_->Append(header_);
@@ -160,16 +174,34 @@ void PrepareFolder(const std::filesystem::path& folder)
     std::filesystem::remove(probe, error);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path)
+namespace {
+
+std::ifstream OpenToRead(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw RecordError("Cannot read " + PathText(path));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw RecordError("Cannot read " + PathText(path));
-    return std::move(bytes).str();
+    return in;
+}
+
+}  // namespace
+
+std::string ReadFileHead(const std::filesystem::path& path, std::size_t count)
+{
+    std::ifstream in = OpenToRead(path);
+    std::string head(count, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(count));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head;
+}
+
+char LastByte(const std::filesystem::path& path)
+{
+    std::ifstream in = OpenToRead(path);
+    char last = 0;
+    if (in.seekg(-1, std::ios::end))
+        in.get(last);
+    return last;
 }
 
 }  // namespace kalvo::record

@@ -11,7 +11,9 @@ namespace kalvo::record {
 
 // A file that only grows. Every Append lands whole or not at all: when the system refuses part
 // of it (a full disk), the file is cut back to where it was, so what was written before stays
-// intact. Throws RecordError naming the file and the system's reason.
+// intact. Throws RecordError naming the file and the system's reason. A file synced at each append
+// (a recording under way) is first checked to be still in its place: written on after it was
+// removed or its folder moved away, a recording would go on into nowhere.
 class AppendOnlyFile {
 public:
     // Creates the file, or opens an existing one for appending.
@@ -31,8 +33,9 @@ private:
     bool sync_;
 };
 
-// Whether an existing file may be continued: it holds what this writer wrote and ends cleanly.
-using ContinueCheck = std::function<bool(const std::string& existingBytes)>;
+// Whether an existing file, not empty, may be continued: it holds what this writer wrote and ends
+// cleanly.
+using ContinueCheck = std::function<bool(const std::filesystem::path& existing)>;
 
 // One file per local day in a folder, "<prefix>-YYYY-MM-DD<extension>". An existing file of the
 // day is continued when the check allows it, otherwise the next free numbered name is taken
@@ -63,8 +66,15 @@ private:
 // Throws RecordError with the reason otherwise.
 void PrepareFolder(const std::filesystem::path& folder);
 
-// The bytes of a whole file; throws RecordError when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& path);
+// The first count bytes of a file (fewer when it is shorter), and its last byte (0 for an empty
+// file): what tells whether a file may be continued, without reading all of it. Throw RecordError
+// when the file cannot be read.
+std::string ReadFileHead(const std::filesystem::path& path, std::size_t count);
+char LastByte(const std::filesystem::path& path);
+
+// Whether the path still names the open file: a file removed, or moved away with its folder, would
+// take every later write where no one finds it.
+bool IsStillNamed(int fd, const std::filesystem::path& path);
 
 // The path as UTF-8 text for messages.
 std::string PathText(const std::filesystem::path& path);

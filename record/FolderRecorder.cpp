@@ -5,10 +5,12 @@
 
 namespace kalvo::record {
 
-FolderRecorder::FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll)
+FolderRecorder::FolderRecorder(
+    const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder, bool syncEachPoll)
     : recorder_(language)
 {
     PrepareFolder(folder);
+    lock_.emplace(folder, holder);
     auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
     auto events = std::make_unique<EventsCsvSink>(folder, syncEachPoll);
     auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);
@@ -26,19 +28,39 @@ std::uint64_t FolderRecorder::FileBytes() const
     return total;
 }
 
-long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
-                          const LanguageLines& language)
+namespace {
+
+// A decoding writes a whole set of its own: mixed with the files of another recording, or of an
+// earlier decoding, its rows and events would count twice.
+void RefuseRecordingIn(const std::filesystem::path& folder)
+{
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = PathText(entry.path().filename());
+        for (const char* prefix : {"readings-", "events-", "replies-"})
+            if (name.starts_with(prefix))
+                throw RecordError("Cannot decode into " + PathText(folder) + ": it holds recorded files already ("
+                    + name + "); give a new or empty folder");
+    }
+}
+
+}  // namespace
+
+DecodedRecording DecodeRecording(
+    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language)
 {
     // Into its own folder a decoding would continue the very files it decodes again.
     if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
         throw RecordError("Decode " + PathText(from) + " into another folder, not into itself");
     PrepareFolder(to);
+    RefuseRecordingIn(to);
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
     recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));
-    ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
+    DecodedRecording decoded;
+    decoded.missing = ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();
-    return recorder.Polls();
+    decoded.polls = recorder.Polls();
+    return decoded;
 }
 
 }  // namespace kalvo::record

@@ -4,8 +4,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "DayFile.h"
+#include "FolderLock.h"
+#include "RawReplies.h"
 #include "Recorder.h"
 
 namespace kalvo::record {
@@ -22,10 +26,13 @@ namespace kalvo::record {
 // and drop the object. Nothing is kept open between polls that a crash could damage.
 class FolderRecorder {
 public:
-    // Checks that files can be made in the folder (creating it if needed); throws RecordError.
-    // The language must outlive the recorder. syncEachPoll: each row reaches the disk before the
-    // next poll (off only where durability does not matter, such as tests in simulated time).
-    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachPoll = true);
+    // Checks that files can be made in the folder (creating it if needed) and holds it for this
+    // recorder alone; throws RecordError, naming the holder when another recorder has the folder.
+    // holder: who records (RecorderHolder). The language must outlive the recorder. syncEachPoll:
+    // each row reaches the disk before the next poll (off only where durability does not matter,
+    // such as tests in simulated time).
+    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder,
+        bool syncEachPoll = true);
 
     void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
     // Another sink, such as a broker, fed with the same polls and events.
@@ -35,15 +42,22 @@ public:
     Recorder& GetRecorder() { return recorder_; }
 
 private:
+    std::optional<FolderLock> lock_;  // released only after the files are closed
     Recorder recorder_;
     std::array<const DayFiles*, 3> files_{};
 };
 
+struct DecodedRecording {
+    long long polls = 0;
+    std::vector<MissingSpan> missing;  // the parts of the recording that could not be read
+};
+
 // Writes the readings and events files of the recording in from (its raw replies files) anew into
 // the folder to, with the texts of the language: a night decoded again with another language
-// file. Returns the number of polls. Throws RecordError for a damaged recording, for a folder
-// that takes no files, and when both folders are the same.
-long long DecodeRecording(const std::filesystem::path& from, const std::filesystem::path& to,
-                          const LanguageLines& language);
+// file. A damaged raw file costs its own polls only. Throws RecordError for a recording without raw
+// files, for a folder that takes no files or holds recorded files already (so a decoding is a whole
+// set of its own, never mixed with another), and when both folders are the same.
+DecodedRecording DecodeRecording(
+    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language);
 
 }  // namespace kalvo::record

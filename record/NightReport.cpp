@@ -75,17 +75,35 @@ NightSummary SummarizePolls(
 
 NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language)
 {
-    return SummarizePolls(language, [&folder](const auto& onPoll) { ReadRecording(folder, onPoll); });
+    std::vector<MissingSpan> missing;
+    NightSummary summary =
+        SummarizePolls(language, [&](const auto& onPoll) { missing = ReadRecording(folder, onPoll); });
+    summary.missing = std::move(missing);
+    return summary;
 }
+
+namespace {
+
+// A line for each part of the recording that could not be read.
+std::string MissingLines(const NightSummary& summary, const NightTexts& texts)
+{
+    std::string lines;
+    for (const MissingSpan& span : summary.missing)
+        lines += "<p class=\"missing\">" + EscapeHtml(texts[NightWord::Missing]) + ": "
+            + EscapeHtml(MissingSpanText(span)) + "</p>\n";
+    return lines;
+}
+
+}  // namespace
 
 std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language)
 {
     const NightTexts texts(language);
     if (summary.Samples().empty())
-        return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n");
+        return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n" + MissingLines(summary, texts));
     const NightStatistics night = ComputeNightStatistics(summary, NightChartColumns);
     return Page(texts,
-        SpanParagraph(night, texts) + TotalsTable(night, texts) + "<h2>" + EscapeHtml(texts[NightWord::Timeline])
+        SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>" + EscapeHtml(texts[NightWord::Timeline])
             + "</h2>\n<div class=\"chart\">" + NightChartSvg(night, texts) + "</div>\n" + ChartLegend(night, texts)
             + MarkerTable(night, texts) + PeriodTable(night, texts));
 }

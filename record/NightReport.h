@@ -9,6 +9,7 @@
 
 #include "Language.h"
 #include "PollRecord.h"
+#include "RawReplies.h"
 
 namespace kalvo::record {
 
@@ -38,6 +39,8 @@ public:
     const std::vector<RecordEvent>& Markers() const { return markers_; }
     // The language's text of each state code seen.
     const std::map<int, std::string>& StateTexts() const { return stateTexts_; }
+    // The parts of the recording that could not be read.
+    std::vector<MissingSpan> missing;
 
 private:
     std::vector<Sample> samples_;

@@ -21,6 +21,7 @@ struct Translation {
 constexpr Translation Translations[] = {
     {NightWord::Title, 0, {"Kalvo night report", "Kalvo-Nachtbericht"}},
     {NightWord::NoPolls, 0, {"The recording holds no polls.", "Die Aufzeichnung enthält keine Abfragen."}},
+    {NightWord::Missing, 0, {"Missing", "Fehlt"}},
     {NightWord::To, 0, {"to", "bis"}},
     {NightWord::Totals, 0, {"Totals", "Übersicht"}},
     {NightWord::Polls, 0, {"Polls", "Abfragen"}},

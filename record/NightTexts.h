@@ -12,6 +12,7 @@ namespace kalvo::record {
 enum class NightWord {
     Title,
     NoPolls,
+    Missing,
     To,
     Totals,
     Polls,

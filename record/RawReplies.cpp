@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 namespace kalvo::record {
 
@@ -14,6 +16,9 @@ constexpr char DeltaKind = 'D';
 constexpr std::size_t CrcBytes = 4;
 // Larger than any record: a full one holds three blocks of at most 256 bytes and a few numbers.
 constexpr std::size_t MaxRecordBytes = 1024;
+// A whole record with its mark, kind, length and checksum fits in this.
+constexpr std::size_t RecordRoom = MaxRecordBytes + 16;
+constexpr std::size_t ChunkBytes = 64 * 1024;
 // A gap of fewer unchanged bytes than this costs less to repeat than to start a new run.
 constexpr std::size_t RunJoinGap = 3;
 
@@ -89,33 +94,64 @@ void PutChangedRuns(std::string& out, const Block& block, const Block& previous)
     }
 }
 
-// Reads the records of one file; every failure names the place.
+// Reads the records of one file as a stream, a window of some records at a time, so a huge file
+// that is not a raw file is refused after its first line; every failure names the place.
 class RawParser {
 public:
-    RawParser(std::string_view bytes, const std::string& name, bool allowCutTail)
-        : bytes_(bytes), name_(name), allowCutTail_(allowCutTail)
+    RawParser(std::istream& in, const std::string& name, bool allowCutTail)
+        : in_(in),
+          name_(name),
+          allowCutTail_(allowCutTail)
     {
     }
 
-    void Run(const std::function<void(const PollInput&)>& onPoll)
+    // Returns false when the last record was cut short.
+    bool Run(const std::function<void(const PollInput&)>& onPoll)
     {
         try {
             ReadRecords(onPoll);
         } catch (const CutTail&) {
             // The last record was being written when the power went; the polls before it stand.
+            return false;
         }
+        return true;
     }
 
 private:
     struct CutTail {};
 
+    // Keeps at least a whole record's room after pos_ in the window, unless the file ends first.
+    void Fill()
+    {
+        if (atEnd_ || buffer_.size() - pos_ >= RecordRoom)
+            return;
+        buffer_.erase(0, pos_);
+        base_ += pos_;
+        pos_ = 0;
+        while (!atEnd_ && buffer_.size() < RecordRoom) {
+            const std::size_t had = buffer_.size();
+            buffer_.resize(had + ChunkBytes);
+            in_.read(buffer_.data() + had, static_cast<std::streamsize>(ChunkBytes));
+            buffer_.resize(had + static_cast<std::size_t>(in_.gcount()));
+            atEnd_ = !in_;
+        }
+        if (in_.bad())
+            throw RecordError("Cannot read " + name_);
+    }
+
     void ReadRecords(const std::function<void(const PollInput&)>& onPoll)
     {
-        if (bytes_.substr(0, RawFileHeader.size()) != RawFileHeader)
+        Fill();
+        const std::string_view head = std::string_view(buffer_).substr(0, RawFileHeader.size());
+        // A file with nothing or part of the first line in it (a full disk when it was made) holds
+        // no poll: empty, not damaged. It is not continued, though: its first line is not whole.
+        if (allowCutTail_ && atEnd_ && head.size() < RawFileHeader.size() && RawFileHeader.starts_with(head))
+            return;
+        if (head != RawFileHeader)
             Fail(0, "not a Kalvo raw replies file (its first line is not \"KALVO RAW REPLIES 1\")");
         pos_ = RawFileHeader.size();
         std::optional<PollInput> previous;
-        while (pos_ < bytes_.size()) {
+        for (Fill(); pos_ < buffer_.size(); Fill()) {
             ++poll_;
             const std::size_t start = pos_;
             if (Byte(start) != RecordMark)
@@ -124,13 +160,13 @@ private:
             const std::uint64_t length = Varint(start);
             if (length > MaxRecordBytes)
                 Fail(start, "a record length of " + std::to_string(length) + " bytes is impossible");
-            if (length > bytes_.size() - pos_ || bytes_.size() - pos_ - length < CrcBytes)
+            if (length > buffer_.size() - pos_ || buffer_.size() - pos_ - length < CrcBytes)
                 CutShort(start);
-            const std::string_view checked = bytes_.substr(start + 1, pos_ + length - start - 1);
+            const std::string_view checked = std::string_view(buffer_).substr(start + 1, pos_ + length - start - 1);
             const std::size_t payloadEnd = pos_ + static_cast<std::size_t>(length);
             std::uint32_t stored = 0;
             for (std::size_t i = 0; i < CrcBytes; ++i)
-                stored |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes_[payloadEnd + i])) << (8 * i);
+                stored |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(buffer_[payloadEnd + i])) << (8 * i);
             if (stored != Crc32(checked))
                 Fail(start, "its checksum does not match (the bytes were changed)");
             PollInput poll;
@@ -152,22 +188,22 @@ private:
     {
         // Only a record that starts within one record's size of the end can have been cut by it;
         // a length that overruns from further back is damage.
-        if (allowCutTail_ && bytes_.size() - recordStart < MaxRecordBytes)
+        if (allowCutTail_ && atEnd_ && buffer_.size() - recordStart < MaxRecordBytes)
             throw CutTail{};
         Fail(recordStart, "the record is cut short");
     }
 
     [[noreturn]] void Fail(std::size_t at, const std::string& what) const
     {
-        throw RecordError(name_ + ": damaged at byte " + std::to_string(at) + " (poll " + std::to_string(poll_) +
-                          "): " + what);
+        throw RecordError(name_ + ": damaged at byte " + std::to_string(base_ + at) + " (poll " + std::to_string(poll_)
+            + "): " + what);
     }
 
     std::uint8_t Byte(std::size_t recordStart)
     {
-        if (pos_ >= bytes_.size())
+        if (pos_ >= buffer_.size())
             CutShort(recordStart);
-        return static_cast<std::uint8_t>(bytes_[pos_++]);
+        return static_cast<std::uint8_t>(buffer_[pos_++]);
     }
 
     std::uint64_t Varint(std::size_t recordStart)
@@ -239,18 +275,23 @@ private:
         }
     }
 
-    std::string_view bytes_;
+    std::istream& in_;
     const std::string& name_;
     bool allowCutTail_;
-    std::size_t pos_ = 0;
+    std::string buffer_;      // the window of the file being read
+    std::uint64_t base_ = 0;  // where in the file the window starts
+    std::size_t pos_ = 0;     // in the window
+    bool atEnd_ = false;      // the window reaches the end of the file
     long long poll_ = 0;
 };
 
 // An existing file is continued when it reads to its end without damage.
-bool ReadsCleanly(const std::string& bytes)
+bool ReadsCleanly(const std::filesystem::path& path)
 {
     try {
-        RawParser(bytes, {}, false).Run([](const PollInput&) {});
+        std::ifstream in(path, std::ios::binary);
+        const std::string name = PathText(path);
+        RawParser(in, name, false).Run([](const PollInput&) {});
         return true;
     } catch (const RecordError&) {
         return false;
@@ -306,13 +347,16 @@ void RawRepliesSink::OnPoll(const PollInput& raw, const DecodedPoll&)
 
 void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll)
 {
-    RawParser(bytes, name, true).Run(onPoll);
+    std::istringstream in{std::string(bytes)};
+    RawParser(in, name, true).Run(onPoll);
 }
 
-void ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll)
+bool ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll)
 {
-    const std::string bytes = ReadWholeFile(path);
-    ReadRawBytes(bytes, PathText(path), onPoll);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw RecordError("Cannot read " + PathText(path));
+    return RawParser(in, PathText(path.filename()), true).Run(onPoll);
 }
 
 std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder)
@@ -323,7 +367,8 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
         const std::string name = PathText(entry.path().filename());
         if (!entry.is_regular_file() || !name.starts_with(RawFilePrefix) || !name.ends_with(RawFileExtension))
             continue;
-        // The first record says when the file starts; reading stops right after it.
+        // The first record says when the file starts; reading stops right after it. A file without
+        // a readable first poll goes first: no poll of it will be read anyway.
         std::int64_t start = 0;
         struct FirstPoll {};
         try {
@@ -332,6 +377,7 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
                 throw FirstPoll{};
             });
         } catch (const FirstPoll&) {
+        } catch (const RecordError&) {
         }
         byStart.emplace(start, entry.path());
     }
@@ -346,10 +392,50 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
     return files;
 }
 
-void ReadRecording(const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll)
+std::vector<MissingSpan> ReadRecording(
+    const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll)
 {
-    for (const auto& path : RawFilesIn(folder))
-        ReadRawFile(path, onPoll);
+    std::vector<MissingSpan> missing;
+    bool awaitingNext = false;  // the last span ends at the next poll read
+    bool lastCutShort = false;
+    for (const auto& path : RawFilesIn(folder)) {
+        std::optional<LocalTime> last;
+        long long polls = 0;
+        MissingSpan span;
+        try {
+            const bool whole = ReadRawFile(path, [&](const PollInput& poll) {
+                if (awaitingNext)
+                    missing.back().to = poll.time;
+                awaitingNext = false;
+                last = poll.time;
+                ++polls;
+                onPoll(poll);
+            });
+            lastCutShort = !whole;
+            if (whole)
+                continue;
+            span.what = PathText(path.filename()) + ": cut short after poll " + std::to_string(polls);
+        } catch (const RecordError& error) {
+            lastCutShort = false;
+            span.what = error.what();
+        }
+        span.from = last;
+        missing.push_back(span);
+        awaitingNext = last.has_value();
+    }
+    // A last record cut off at the very end is how a power cut ends a recording: nothing to say.
+    if (awaitingNext && lastCutShort)
+        missing.pop_back();
+    return missing;
+}
+
+std::string MissingSpanText(const MissingSpan& span)
+{
+    if (!span.from)
+        return span.what + "; none of its polls could be read";
+    if (!span.to)
+        return span.what + "; no polls after " + IsoText(*span.from);
+    return span.what + "; no polls from " + IsoText(*span.from) + " to " + IsoText(*span.to);
 }
 
 }  // namespace kalvo::record

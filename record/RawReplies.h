@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "DayFile.h"
 #include "PollRecord.h"
@@ -45,15 +47,32 @@ std::string EncodeRawRecord(const PollInput& poll, const PollInput* previous);
 
 // Reads one raw replies file and hands each poll to the callback, in the file's order. Throws
 // RecordError naming the file, the byte offset and the poll number at the first damage. A last
-// record cut short by the end of the file (a power cut while it was written) ends the file.
-void ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll);
+// record cut short by the end of the file (a power cut while it was written) ends the file; then
+// false is returned. An empty file holds no polls. The file is read as a stream: a large file that
+// is not a raw replies file is refused after its first line.
+bool ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll);
 // The same on bytes already in memory; name is what the messages call them.
 void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll);
 
 // Every raw replies file of a folder, oldest first (by the time of their first poll). Throws
 // RecordError when the folder holds none.
 std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder);
-// The polls of every raw file in the folder, in recording order.
-void ReadRecording(const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll);
+
+// A part of a recording that could not be read: the rest of a damaged raw file, or of one cut short
+// before the recording went on in the next.
+struct MissingSpan {
+    std::string what;               // the file and what is wrong with it
+    std::optional<LocalTime> from;  // the last poll read before it; none: no poll of the file was read
+    std::optional<LocalTime> to;    // the next poll read after it; none: the recording ends there
+};
+// "replies-2026-12-07.kraw: damaged at byte 812 (poll 31): its checksum does not match; no polls
+// from 2026-12-07T03:12:00+01:00 to 2026-12-08T00:00:01+01:00".
+std::string MissingSpanText(const MissingSpan& span);
+
+// The polls of every raw file in the folder, in recording order. A damaged file costs its own polls
+// from the damage on, and reading goes on with the next file; the spans lost are returned. Throws
+// RecordError for a folder that cannot be read or holds no raw replies file.
+std::vector<MissingSpan> ReadRecording(
+    const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll);
 
 }  // namespace kalvo::record

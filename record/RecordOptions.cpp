@@ -74,6 +74,10 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
             options.help = true;
             continue;
         }
+        if (argument == "--version") {
+            options.version = true;
+            continue;
+        }
         if (argument == "--quiet" || argument == "-q") {
             options.quiet = true;
             continue;
@@ -106,7 +110,15 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
             }
         }
     }
+    if (parsed.error.empty() && !options.decodeFolder.empty() && options.outFolder.empty())
+        parsed.error = "--decode wants --out DIR2, a new folder for the files it writes";
     return parsed;
+}
+
+std::filesystem::path RecordFolder(const RecordOptions& options, int portNumber)
+{
+    return options.outFolder.empty() ? std::filesystem::path("COM" + std::to_string(portNumber))
+                                     : std::filesystem::path(options.outFolder);
 }
 
 std::string RecordUsageText()
@@ -114,22 +126,25 @@ std::string RecordUsageText()
     return "Usage: kalvo-record [--port COMn] [--out DIR] [--duration TIME] [--quiet]\n"
            "       kalvo-record --report DIR [--output FILE]\n"
            "       kalvo-record --decode DIR --out DIR2 [--language FILE]\n"
+           "       kalvo-record --help | --version\n"
            "\n"
            "Records an Ombrel RZ unit unattended: a poll every two seconds, as the Kalvo window does,\n"
            "into readings-YYYY-MM-DD.csv, events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"
            "\n"
            "  --port COMn      the port to record (default: the COM port of the settings file)\n"
-           "  --out DIR        the folder for the files (default: the current folder)\n"
+           "  --out DIR        the folder for the files (default: COMn in the current folder);\n"
+           "                   one recorder at a time records into a folder\n"
            "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d (default: until stopped)\n"
            "  --quiet          print nothing but errors\n"
            "  --settings FILE  the settings file (default: kalvo.ini beside the program)\n"
            "  --language FILE  the language file (default: MY.LNG beside the program)\n"
            "  --report DIR     make the night report of the recording in DIR instead\n"
            "  --output FILE    where the report goes (default: DIR/night-report.html)\n"
-           "  --decode DIR     write the CSV files of the recording in DIR anew into --out,\n"
-           "                   for example with another --language\n"
+           "  --decode DIR     write the CSV files of the recording in DIR anew into --out DIR2,\n"
+           "                   a new or empty folder, for example with another --language\n"
            "\n"
-           "Ctrl-C (Ctrl-Break on Windows) or SIGTERM ends recording after the current poll.\n";
+           "Ctrl-C (Ctrl-Break on Windows), SIGTERM or SIGHUP (the terminal closed; not under nohup)\n"
+           "ends recording after the current poll.\n";
 }
 
 }  // namespace kalvo::record

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@ namespace kalvo::record {
 // The command line of kalvo-record.
 struct RecordOptions {
     std::optional<int> portNumber;      // --port COMn; none: the settings' COM
-    std::string outFolder = ".";        // --out DIR
+    std::string outFolder;              // --out DIR; empty: COMn in the current folder (recording)
     std::optional<std::chrono::milliseconds> duration;  // --duration 12h; none: until stopped
     bool quiet = false;                 // --quiet
     std::string settingsFile;           // --settings FILE; empty: kalvo.ini beside the program
@@ -19,6 +20,7 @@ struct RecordOptions {
     std::string reportFile;             // --output FILE: where the report goes
     std::string decodeFolder;           // --decode DIR: write its CSV files anew into --out
     bool help = false;
+    bool version = false;  // --version
 };
 
 struct ParsedRecordOptions {
@@ -32,5 +34,8 @@ std::optional<std::chrono::milliseconds> ParseDuration(const std::string& text);
 // "COM7" (any case) or "7"; nothing unless 1..255.
 std::optional<int> ParsePortName(const std::string& text);
 std::string RecordUsageText();
+// Where a recording of the port goes: --out, or a folder named after the port in the current
+// folder, so that recorders of two ports started in one place never share a folder.
+std::filesystem::path RecordFolder(const RecordOptions& options, int portNumber);
 
 }  // namespace kalvo::record

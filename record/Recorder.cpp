@@ -55,7 +55,7 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
     const bool isOk = poll.link == LinkStatus::Ok;
     if (wasOk && !isOk)
         events.push_back(EventAt(poll, EventKind::LinkLost));
-    if (!wasOk && isOk)
+    if (!wasOk && isOk && lastGood_)  // a link that was never up does not come back
         events.push_back(EventAt(poll, EventKind::LinkBack));
     if (!isOk || !lastGood_)
         return events;  // the first good poll only sets the baseline

@@ -35,7 +35,7 @@ private:
 
     const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
-    LinkStatus lastLink_ = LinkStatus::Ok;  // of the previous poll; a start counts as ok
+    LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
     std::optional<DecodedPoll> lastGood_;  // the last poll whose link was ok: the baseline
     long long polls_ = 0;
     long long transferErrors_ = 0;

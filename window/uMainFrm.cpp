@@ -264,8 +264,8 @@ void TMainFrm::StartRecording()
     if (!folder || folder->empty())
         return;
     previousRecordFolder_ = *folder;
-    recording_ =
-        std::make_unique<kalvo::record::FolderRecorder>(std::filesystem::path(*folder), uGlobal::LanguageTable);
+    recording_ = std::make_unique<kalvo::record::FolderRecorder>(
+        std::filesystem::path(*folder), uGlobal::LanguageTable, kalvo::record::RecorderHolder(uGlobal::PortNumber));
 }
 
 // A poll cut short by Quit is not recorded, as in kalvo-record. A recording that cannot go on

@@ -264,13 +264,17 @@ OpenOutcome OpenExclusive(const PortDevice& device, const UartCheck& hasUart)
     if (fd.get() < 0) {
         OpenOutcome refused;
         refused.accessDenied = errno == EACCES || errno == EPERM;
+        refused.inUse = errno == EBUSY;  // another holder's exclusive mark
         return refused;
     }
     if (!::isatty(fd.get()))
         return {};
     // Exclusive like a Windows port: another holder's lock or exclusive mark refuses the open.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || HeldExclusivelyElsewhere(fd.get()))
-        return {};
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || HeldExclusivelyElsewhere(fd.get())) {
+        OpenOutcome held;
+        held.inUse = true;
+        return held;
+    }
     if (device.needsUartCheck && !hasUart(fd.get()))
         return {};
     ::ioctl(fd.get(), TIOCEXCL);

@@ -164,15 +164,18 @@ void Win32SerialPort::NoteFailure(unsigned long error)
         gone_ = true;
 }
 
-// Exclusive (share mode 0): a port that another program holds fails like an absent one; Windows
-// answers both with an error, so no refusal is reported as access denied.
+// Exclusive (share mode 0): a port that another program holds fails with "access denied", which
+// tells it from an absent one; no refusal is reported as the user's lack of rights.
 OpenOutcome Win32SerialSystem::Open(int portNumber)
 {
     std::string path = uGlobal::DevicePath(portNumber);
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {};
+    if (handle == INVALID_HANDLE_VALUE) {
+        OpenOutcome refused;
+        refused.inUse = ::GetLastError() == ERROR_ACCESS_DENIED;  // what a port held elsewhere answers
+        return refused;
+    }
     return {std::make_unique<Win32SerialPort>(handle)};
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <sstream>
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -14,8 +15,11 @@
 #include "CsvReader.h"
 #endif
 
+#include "ConsoleStatus.h"
 #include "CsvFiles.h"
+#include "FolderRecorder.h"
 #include "LanguageFixtures.h"
+#include "NightSimulation.h"
 #include "PollDecoding.h"
 #include "RawReplies.h"
 #include "RecordOptions.h"
@@ -77,6 +81,8 @@ TEST(RecordOptionsTest, DurationsPortsAndMistakes)
     EXPECT_EQ(ParseRecordOptions({"--out"}).error, "--out wants a value");
     EXPECT_EQ(ParseRecordOptions({"--speed", "2"}).error, "unknown option '--speed'");
     EXPECT_NE(ParseRecordOptions({"--port", "COM0"}).error, "");
+    EXPECT_NE(ParseRecordOptions({"--decode", "night"}).error, "");  // a decode writes into a folder named
+    EXPECT_EQ(ParseRecordOptions({"--decode", "night", "--out", "again"}).error, "");
 }
 
 TEST(CsvRowTest, QuotesOnlyWhatNeedsIt)
@@ -151,6 +157,86 @@ TEST(RecorderTest, ANewRecordIsFoundWhenTheHistoryShifts)
     EXPECT_EQ(recorder.TransferErrors(), 1);
 }
 
+TEST(RecorderTest, ALinkThatWasNeverUpIsNotLost)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    std::vector<RecordEvent> events;
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<EventLog>(&events));
+    recorder.RecordPoll(PollOf({}, 0, LinkStatus::NoPort));
+    recorder.RecordPoll(PollOf({}, 2000, LinkStatus::TransferError));
+    recorder.RecordPoll(PollOf({}, 4000));
+    recorder.RecordPoll(PollOf({}, 6000, LinkStatus::NoPort));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, EventKind::LinkLost);
+    EXPECT_EQ(events[0].time.utcMs, 6000);
+}
+
+TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
+{
+    const std::vector<std::string> header = ReadingsCsvSink::Header(test::NumberedLanguage());
+    const auto column = std::find(header.begin(), header.end(), "status text") - header.begin();
+    DecodedPoll poll;
+    poll.statusText = "A\x1B[2J\r\nB\\\x7F\xC2\x81\xC3\xA9";
+    EXPECT_EQ(
+        ReadingsCsvSink::Row(poll).at(static_cast<std::size_t>(column)), "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+}
+
+// Two hours of a steady burner: on a narrow terminal the status line never wraps, and a log shows
+// a line an hour that the recorder is alive.
+TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
+{
+    LanguageLines language = test::NumberedLanguage();
+    language[12 + 5] = "Betrieb \xE9";
+    Recorder recorder(language);
+    std::ostringstream terminal, log;
+    const auto fileBytes = [] { return std::uint64_t{123'456}; };
+    auto onTerminal = std::make_unique<ConsoleStatus>(
+        terminal, ConsoleStatus::Mode::Terminal, recorder, fileBytes, "night", [] { return std::size_t{24}; });
+    auto inLog = std::make_unique<ConsoleStatus>(log, ConsoleStatus::Mode::Log, recorder, fileBytes, "night");
+    ConsoleStatus* const shownOnTerminal = onTerminal.get();
+    ConsoleStatus* const shownInLog = inLog.get();
+    recorder.AddSink(std::move(onTerminal));
+    recorder.AddSink(std::move(inLog));
+    test::UnitState unit;
+    unit.state = 5;
+    for (int i = 0; i <= 3600; ++i) {
+        recorder.RecordPoll(PollOf(unit, 2000LL * i, i == 7 ? LinkStatus::NoPort : LinkStatus::Ok));
+        shownOnTerminal->ShowPoll();
+        shownInLog->ShowPoll();
+    }
+    // Each status line starts at a carriage return; an event's line above it ends with a line end.
+    std::istringstream shown(terminal.str());
+    std::size_t lines = 0;
+    for (std::string written; std::getline(shown, written, '\r'); ++lines) {
+        const std::string line = written.substr(written.find_last_of('\n') + 1);
+        EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 23) << line;
+    }
+    EXPECT_GT(lines, 3600u);
+    EXPECT_EQ(log.str(),
+        "1970-01-01T01:00:14+01:00 link lost: no port\n"
+        "1970-01-01T01:00:16+01:00 link back\n"
+        "1970-01-01T02:00:16+01:00 still recording: Betrieb \xC3\xA9 | 1809 polls | 0 transfer "
+        "errors | 0 lockouts | files 120 KB\n");
+    EXPECT_EQ(shownInLog->SummaryLine(),
+        "Recorded 3601 polls in 2 h 00 min into night: 0 transfer errors, 1 poll without a port, 0 lockouts.");
+}
+
+TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
+{
+    EXPECT_TRUE(nightsim::ParseCommandLine({"--help"}).help);
+    EXPECT_TRUE(nightsim::ParseCommandLine({"--version"}).version);
+    EXPECT_EQ(nightsim::ParseCommandLine({"--help"}).folder, "");
+    EXPECT_NE(nightsim::ParseCommandLine({"--speed"}).error, "");
+    EXPECT_NE(nightsim::ParseCommandLine({}).error, "");
+    EXPECT_NE(nightsim::ParseCommandLine({"night", "x"}).error, "");
+    const nightsim::CommandLine month = nightsim::ParseCommandLine({"night", "30"});
+    EXPECT_EQ(month.error, "");
+    EXPECT_EQ(month.folder, "night");
+    EXPECT_EQ(month.length, std::chrono::hours(24 * 30));
+    EXPECT_EQ(nightsim::ParseCommandLine({"night", "36h"}).length, std::chrono::hours(36));
+}
+
 TEST(RawRepliesTest, PollsComeBackAsTheyWere)
 {
     test::UnitState unit;
@@ -218,6 +304,79 @@ TEST(RawRepliesTest, DamageIsNamedWithItsPlace)
     EXPECT_EQ(ReadAll(bytes.substr(0, bytes.size() - 3)).size(), polls.size() - 1);
 }
 
+// A day's raw file of polls every two seconds from the start, as the recorder writes it.
+std::string RawDay(std::int64_t startMs, int polls)
+{
+    test::UnitState unit;
+    std::string bytes(RawFileHeader);
+    std::optional<PollInput> previous;
+    for (int i = 0; i < polls; ++i) {
+        unit.flameTenths = 300 + i;
+        const PollInput poll = PollOf(unit, startMs + 2000LL * i);
+        bytes += EncodeRawRecord(poll, previous ? &*previous : nullptr);
+        previous = poll;
+    }
+    return bytes;
+}
+
+TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
+{
+    constexpr std::int64_t Day = 86'400'000;
+    test::TempDir dir;
+    const std::string cut = RawDay(2 * Day, 60), damaged = RawDay(3 * Day, 60);
+    test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), RawDay(Day, 60));
+    test::WriteFileBytes(dir.file("replies-1970-01-02-2.kraw"), "");  // a full disk when it was made
+    test::WriteFileBytes(dir.file("replies-1970-01-03.kraw"), cut.substr(0, cut.size() / 2));
+    std::string changed = damaged;
+    changed[changed.size() / 2] ^= 0x10;
+    test::WriteFileBytes(dir.file("replies-1970-01-04.kraw"), changed);
+    test::WriteFileBytes(dir.file("replies-1970-01-05.kraw"), RawDay(5 * Day, 60));
+    test::WriteFileBytes(dir.file("replies-1970-01-06.kraw"), "not a raw file at all");
+
+    std::vector<std::int64_t> times;
+    const std::vector<MissingSpan> missing =
+        ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+    EXPECT_EQ(std::count_if(times.begin(), times.end(), [](auto t) { return t / Day == 1 || t / Day == 5; }), 120);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+    ASSERT_EQ(missing.size(), 3u);
+    EXPECT_EQ(MissingSpanText(missing[0]),
+        "replies-1970-01-06.kraw: damaged at byte 0 (poll 0): not a Kalvo raw replies file (its first line is "
+        "not \"KALVO RAW REPLIES 1\"); none of its polls could be read");
+    const auto polls = [&](std::int64_t day) {
+        return std::count_if(times.begin(), times.end(), [&](auto t) { return t / Day == day; });
+    };
+    EXPECT_EQ(MissingSpanText(missing[1]),
+        "replies-1970-01-03.kraw: cut short after poll " + std::to_string(polls(2)) + "; no polls from "
+            + IsoText({2 * Day + 2000 * (polls(2) - 1), 60}) + " to " + IsoText({3 * Day, 60}));
+    EXPECT_NE(MissingSpanText(missing[2]).find("replies-1970-01-04.kraw: damaged at byte "), std::string::npos);
+    EXPECT_NE(MissingSpanText(missing[2])
+                  .find("; no polls from " + IsoText({3 * Day + 2000 * (polls(3) - 1), 60}) + " to "
+                      + IsoText({5 * Day, 60})),
+        std::string::npos)
+        << MissingSpanText(missing[2]);
+    EXPECT_GT(polls(2), 0);
+    EXPECT_GT(polls(3), 0);
+}
+
+#ifdef __linux__
+// What the process has read so far, as the kernel counts it.
+std::uint64_t BytesReadByThisProcess()
+{
+    const std::string io = test::ReadFileBytes("/proc/self/io");
+    return std::stoull(io.substr(io.find("rchar: ") + 7));
+}
+
+TEST(RawRepliesTest, AHugeFileThatIsNotARawFileIsRefusedAfterItsFirstLine)
+{
+    test::TempDir dir;
+    test::WriteFileBytes(dir.file("replies-2026-12-07.kraw"), "JUNK");
+    std::filesystem::resize_file(dir.file("replies-2026-12-07.kraw"), std::uintmax_t{1} << 30);  // sparse
+    const std::uint64_t before = BytesReadByThisProcess();
+    EXPECT_THROW(ReadRawFile(dir.file("replies-2026-12-07.kraw"), [](const PollInput&) {}), RecordError);
+    EXPECT_LT(BytesReadByThisProcess() - before, std::uint64_t{1} << 20);
+}
+#endif
+
 TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
 {
     test::TempDir dir;
@@ -234,7 +393,65 @@ TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "new" / "night"));
 }
 
+TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
+{
+    test::TempDir dir;
+    const LanguageLines language = test::NumberedLanguage();
+    {
+        FolderRecorder first(dir.path(), language, "COM7, process 1");
+        try {
+            FolderRecorder second(dir.path(), language, "COM8, process 2");
+            ADD_FAILURE() << "a second recorder was let into the folder";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find("Cannot record into " + dir.path().string()
+                              + ": another recorder records into it (COM7, process 1)"),
+                std::string::npos)
+                << error.what();
+        }
+    }
+    FolderRecorder afterwards(dir.path(), language, "COM8, process 2");
+
+    // Recorders of two ports started in the same place do not share a folder unless told to.
+    RecordOptions options;
+    EXPECT_EQ(RecordFolder(options, 7), std::filesystem::path("COM7"));
+    EXPECT_EQ(RecordFolder(options, 8), std::filesystem::path("COM8"));
+    options.outFolder = "night";
+    EXPECT_EQ(RecordFolder(options, 8), std::filesystem::path("night"));
+}
+
 #ifndef _WIN32
+// The folder removed or moved away while recording: recording stops with the file's name, rather
+// than writing on where no one finds it; a folder moved away keeps whole rows.
+TEST(RecordFolderTest, AFolderRemovedOrMovedAwayStopsRecording)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    for (const bool moved : {false, true}) {
+        test::TempDir dir;
+        const std::filesystem::path folder = dir.path() / "night";
+        FolderRecorder recording(folder, language, "COM7, process 1");
+        recording.RecordPoll(PollOf({}, 0));
+        if (moved)
+            std::filesystem::rename(folder, dir.path() / "elsewhere");
+        else
+            std::filesystem::remove_all(folder);
+        try {
+            recording.RecordPoll(PollOf({}, 2000));
+            ADD_FAILURE() << (moved ? "moved" : "removed") << ": recorded on";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what())
+                          .find("Cannot write to " + (folder / "readings-1970-01-01.csv").string()
+                              + ": the file was removed, or moved away with its folder"),
+                std::string::npos)
+                << error.what();
+        }
+        if (moved) {
+            const std::string kept = test::ReadFileBytes((dir.path() / "elsewhere/readings-1970-01-01.csv").string());
+            EXPECT_EQ(test::ParseCsv(kept).size(), 2u);  // the header and the first poll
+        }
+    }
+}
+
 // A full disk, played by a file size limit: the write that does not fit fails as a whole, the
 // recorder stops with the file's name, and every file still ends after a whole row or record.
 TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)

@@ -75,6 +75,14 @@ protected:
         return lines;
     }
 
+    // Waits until the folder's readings files hold that many lines, headers included.
+    void WaitForRows(const std::string& folder, std::size_t rows) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
+        while (Rows(folder) < rows && std::chrono::steady_clock::now() < deadline)
+            ::poll(nullptr, 0, 50);
+    }
+
     test::CsvTable Readings(const std::string& folder) const
     {
         test::CsvTable rows;
@@ -97,9 +105,7 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
     {
         // Recorded until Ctrl-C, which ends the program cleanly after the poll under way.
         UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", live, "--out", dir_.file("night"), "--quiet"}, true);
-        const auto deadline = std::chrono::steady_clock::now() + RunLimit;
-        while (Rows("night") < 4 && std::chrono::steady_clock::now() < deadline)
-            ::poll(nullptr, 0, 50);
+        WaitForRows("night", 4);
         recorder.Signal(SIGINT);
         ASSERT_EQ(recorder.WaitForExit(RunLimit), 0) << recorder.ErrorOutput();
     }
@@ -120,21 +126,93 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
         EXPECT_EQ(again[i][1], "no port");
 }
 
-TEST_F(RecordReplayTest, DamagedRecordingsAreRefusedWithThePlace)
+TEST_F(RecordReplayTest, ADamagedOrEmptyRawFileCostsOnlyItsOwnPolls)
 {
     std::filesystem::create_directory(dir_.path() / "damaged");
-    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-07.kraw"), std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
-    const std::string place = "replies-2026-12-07.kraw: damaged at byte 20 (poll 1)";
+    PollInput first;
+    first.link = LinkStatus::Ok;
+    first.time = {1'796'590'800'000, 60};  // 2026-12-06T22:00:00+01:00
+    PollInput second = first;
+    second.time.utcMs += 2000;
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-06.kraw"),
+        std::string(RawFileHeader) + EncodeRawRecord(first, nullptr) + EncodeRawRecord(second, &first));
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-07.kraw"), "");  // a full disk when it was made
+    test::WriteFileBytes(dir_.file("damaged/replies-2026-12-08.kraw"),
+        std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
+    const std::string place = "replies-2026-12-08.kraw: damaged at byte 20 (poll 1)";
 
-    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 1);
+    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 0) << errors_;
+    const std::string report = test::ReadFileBytes(dir_.file("damaged/night-report.html"));
+    EXPECT_NE(report.find("Missing: " + place), std::string::npos);
+    EXPECT_NE(report.find("22:00"), std::string::npos) << "the polls of the good file are not in the report";
+
+    EXPECT_EQ(Record({"--decode", dir_.file("damaged"), "--out", dir_.file("decoded")}), 0) << errors_;
     EXPECT_NE(errors_.find(place), std::string::npos) << errors_;
+    EXPECT_EQ(Readings("decoded").size(), 2u);
 
     UnitsimProcess unit(UNITSIM_PROGRAM, {"--replay", dir_.file("damaged")}, true);
-    EXPECT_EQ(unit.WaitForExit(RunLimit), 1);
-    EXPECT_NE(unit.ErrorOutput().find(place), std::string::npos) << unit.ErrorOutput();
+    EXPECT_FALSE(unit.NextLine(StartLimit).empty()) << "the replay did not start: " << unit.ErrorOutput();
+    EXPECT_NE(unit.ErrorOutputWith(place, StartLimit).find(place), std::string::npos);
 
     EXPECT_EQ(Record({"--report", dir_.file("nothing-here")}), 1);
     EXPECT_NE(errors_.find("Cannot read the folder " + dir_.file("nothing-here")), std::string::npos) << errors_;
+}
+
+TEST_F(RecordReplayTest, APortInUseIsRefusedAndAnAbsentOneSaidAtStart)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 24, {"--seed", "5"});
+    UnitsimProcess first(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("first"), "--quiet"}, true);
+    WaitForRows("first", 2);
+    EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("second")}), 1);
+    EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program. Recording stopped."), std::string::npos)
+        << errors_;
+    first.Signal(SIGINT);
+    EXPECT_EQ(first.WaitForExit(RunLimit), 0) << first.ErrorOutput();
+
+    UnitsimProcess absent(KALVO_RECORD_PROGRAM,
+        {"--settings", settings, "--port", "COM200", "--out", dir_.file("absent"), "--duration", "3s"}, true);
+    EXPECT_EQ(absent.WaitForExit(RunLimit), 0) << absent.ErrorOutput();
+    EXPECT_NE(absent.ErrorOutput().find("kalvo-record: COM200 does not exist; it is tried again at every poll"),
+        std::string::npos)
+        << absent.ErrorOutput();
+    const std::size_t polls = Readings("absent").size();
+    EXPECT_NE(absent.Output().find(" polls in "), std::string::npos) << absent.Output();
+    EXPECT_NE(absent.Output().find("into " + dir_.file("absent") + ": 0 transfer errors, " + std::to_string(polls)
+                  + (polls == 1 ? " poll" : " polls") + " without a port, 0 lockouts."),
+        std::string::npos)
+        << absent.Output();
+}
+
+// A hang-up (the terminal or SSH session closed) ends recording as SIGTERM does, with the summary;
+// started under nohup, which ignores it, recording goes on.
+TEST_F(RecordReplayTest, AHangUpEndsRecordingUnlessIgnoredAtStart)
+{
+    std::unique_ptr<UnitsimProcess> unit;
+    const std::string settings = StartUnit(unit, 25, {"--seed", "6"});
+    for (const bool ignored : {false, true}) {
+        const std::string folder = ignored ? "nohup" : "hangup";
+        const auto previousHandler = std::signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+        UnitsimProcess recorder(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file(folder)}, true);
+        std::signal(SIGHUP, previousHandler);
+        WaitForRows(folder, 2);
+        recorder.Signal(SIGHUP);
+        if (ignored) {
+            const std::size_t rows = Rows(folder);
+            WaitForRows(folder, rows + 2);  // still recording
+            EXPECT_GE(Rows(folder), rows + 2);
+            recorder.Signal(SIGTERM);
+        }
+        EXPECT_EQ(recorder.WaitForExit(RunLimit), 0) << folder << ": " << recorder.ErrorOutput();
+        EXPECT_NE(recorder.Output().find("Recorded "), std::string::npos) << folder << ": " << recorder.Output();
+    }
+}
+
+TEST_F(RecordReplayTest, TheVersionIsAnsweredWithoutRecording)
+{
+    UnitsimProcess version(KALVO_RECORD_PROGRAM, {"--version"}, true);
+    EXPECT_EQ(version.WaitForExit(RunLimit), 0) << version.ErrorOutput();
+    EXPECT_TRUE(version.Output().starts_with("kalvo-record ")) << version.Output();
 }
 
 // A full disk, played by a file size limit that the program inherits: recording stops with the

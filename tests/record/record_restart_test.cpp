@@ -62,14 +62,14 @@ TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
     other[12 + RunState] = "Running";
     test::TempDir again;
 
-    EXPECT_EQ(DecodeRecording(dir_.path(), again.path(), language_), polls);
+    EXPECT_EQ(DecodeRecording(dir_.path(), again.path(), language_).polls, polls);
     // Whole files compared: the same bytes, without printing them.
     EXPECT_TRUE(test::ReadFileBytes(again.file("readings-2026-12-06.csv")) == recorded);
     EXPECT_TRUE(test::ReadFileBytes(again.file("events-2026-12-06.csv")) ==
                 test::ReadFileBytes(dir_.file("events-2026-12-06.csv")));
 
     test::TempDir translated;
-    EXPECT_EQ(DecodeRecording(dir_.path(), translated.path(), other), polls);
+    EXPECT_EQ(DecodeRecording(dir_.path(), translated.path(), other).polls, polls);
     std::string expected = recorded;
     const std::string before = ",Betrieb \xC3\xA9,", after = ",Running,";
     for (auto at = expected.find(before); at != std::string::npos; at = expected.find(before, at))
@@ -77,6 +77,9 @@ TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
     EXPECT_TRUE(expected != recorded);
     EXPECT_TRUE(test::ReadFileBytes(translated.file("readings-2026-12-06.csv")) == expected);
     EXPECT_THROW(DecodeRecording(dir_.path(), dir_.path() / ".", language_), RecordError);
+    // Into a folder that holds a set already, a second decoding would double every row.
+    EXPECT_THROW(DecodeRecording(dir_.path(), again.path(), language_), RecordError);
+    EXPECT_TRUE(test::ReadFileBytes(again.file("readings-2026-12-06.csv")) == recorded);
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST_F(MainFrmRecordTest, FolderThatStopsTakingFilesEndsTheRecordingButNotThePol
     ChooseRecordReadings(folder.string());
     ASSERT_TRUE(Checked());
     // The folder goes away under the recording and a plain file takes its name.
-    std::filesystem::remove(folder);
+    std::filesystem::remove_all(folder);
     kalvo::test::WriteFileBytes(folder.string(), "x");
 
     Poll(2);

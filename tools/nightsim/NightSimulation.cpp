@@ -8,6 +8,7 @@
 #include "CsvFiles.h"
 #include "Language.h"
 #include "RawReplies.h"
+#include "RecordOptions.h"
 #include "Recorder.h"
 
 namespace nightsim {
@@ -212,6 +213,41 @@ long long WriteSimulatedRecording(const NightPlan& plan, const std::string& fold
     SimulateNight(plan, [&](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();
     return recorder.Polls();
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine line;
+    std::vector<std::string> values;
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h")
+            line.help = true;
+        else if (argument == "--version")
+            line.version = true;
+        else if (argument.starts_with("-"))
+            line.error = "unknown option '" + argument + "'";
+        else
+            values.push_back(argument);
+    }
+    if (line.help || line.version || !line.error.empty())
+        return line;
+    if (values.empty() || values.size() > 2) {
+        line.error = "give a folder and, if you like, a number of days or a length";
+        return line;
+    }
+    line.folder = values[0];
+    if (values.size() == 2) {
+        const std::string& length = values[1];
+        const bool days = !length.empty() && length.size() <= 4
+            && std::all_of(length.begin(), length.end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (days && std::stoi(length) > 0)
+            line.length = std::chrono::hours(24 * std::stoi(length));
+        else if (!days)
+            line.length = kalvo::record::ParseDuration(length);
+        if (!line.length)
+            line.error = "wants a number of days or a length such as 36h, not '" + length + "'";
+    }
+    return line;
 }
 
 }  // namespace nightsim

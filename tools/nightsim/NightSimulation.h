@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "Language.h"
@@ -29,5 +31,16 @@ void SimulateNight(const NightPlan& plan, const std::function<void(const kalvo::
 // Writes the recording of the plan into folder, as kalvo-record would: readings, events and raw
 // replies files, with the texts of the language. Returns the number of polls.
 long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::LanguageLines& language);
+
+// The command line: DIR [DAYS | LENGTH], or --help, or --version. An option is never taken for a folder.
+struct CommandLine {
+    std::string folder;
+    std::optional<std::chrono::milliseconds> length;  // a bare number counts days
+    bool help = false;
+    bool version = false;
+    std::string error;  // empty when the command line was good
+};
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+inline constexpr const char* UsageText = "Usage: nightsim DIR [DAYS | LENGTH such as 3m, 20m or 36h]\n";
 
 }  // namespace nightsim

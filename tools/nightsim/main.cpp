@@ -2,36 +2,33 @@
 // for the night report's pictures and the benchmarks.
 //
 //   nightsim DIR [DAYS | LENGTH]
+//   nightsim --help | --version
 //
 // Without DAYS: one night from 20:00 to 08:00 (UTC+1) with two lockouts and one link loss. With
 // DAYS, or a LENGTH such as 3m, 20m or 36h: that long from the same start, a lockout every 13 hours.
 
-#include <cctype>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "NightSimulation.h"
-#include "RecordOptions.h"
 
 int main(int argc, char** argv)
 {
     using namespace std::chrono;
-    if (argc < 2 || argc > 3) {
-        std::cerr << "Usage: nightsim DIR [DAYS | LENGTH]\n";
+    const nightsim::CommandLine line = nightsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.help || line.version) {
+        std::cout << (line.help ? nightsim::UsageText : "nightsim " KALVO_VERSION "\n");
+        return 0;
+    }
+    if (!line.error.empty()) {
+        std::cerr << "nightsim: " << line.error << '\n' << nightsim::UsageText;
         return 2;
     }
     nightsim::NightPlan plan;
     plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
-    if (argc == 3) {
-        const std::string length = argv[2];
-        const auto parsed = std::isdigit(static_cast<unsigned char>(length.back()))
-            ? hours(24 * std::stoi(length))
-            : kalvo::record::ParseDuration(length);
-        if (!parsed) {
-            std::cerr << "nightsim: not a length: " << length << '\n';
-            return 2;
-        }
-        plan.length = *parsed;
+    if (line.length) {
+        plan.length = *line.length;
         for (hours at{13}; at < plan.length; at += hours(13))
             plan.lockouts.push_back(at);
     } else {
@@ -41,7 +38,7 @@ int main(int argc, char** argv)
     try {
         kalvo::LanguageLines language;
         kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
-        std::cout << nightsim::WriteSimulatedRecording(plan, argv[1], language) << " polls\n";
+        std::cout << nightsim::WriteSimulatedRecording(plan, line.folder, language) << " polls\n";
     } catch (const std::exception& error) {
         std::cerr << "nightsim: " << error.what() << '\n';
         return 1;

@@ -9,20 +9,12 @@ namespace unitsim {
 using kalvo::record::LinkStatus;
 using kalvo::record::PollInput;
 
-namespace {
-
-std::vector<PollInput> ReadPolls(const std::filesystem::path& folder)
+ReplaySource::ReplaySource(const std::filesystem::path& folder, int speed) : speed_(speed)
 {
-    std::vector<PollInput> polls;
-    kalvo::record::ReadRecording(folder, [&](const PollInput& poll) { polls.push_back(poll); });
-    if (polls.empty())
+    missing_ = kalvo::record::ReadRecording(folder, [&](const PollInput& poll) { polls_.push_back(poll); });
+    if (polls_.empty())
         throw kalvo::record::RecordError("The recording in " + kalvo::record::PathText(folder) + " holds no polls");
-    return polls;
 }
-
-}  // namespace
-
-ReplaySource::ReplaySource(const std::filesystem::path& folder, int speed) : ReplaySource(ReadPolls(folder), speed) {}
 
 ReplaySource::ReplaySource(std::vector<PollInput> polls, int speed) : polls_(std::move(polls)), speed_(speed)
 {

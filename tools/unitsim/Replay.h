@@ -7,6 +7,7 @@
 
 #include "Bytes.h"
 #include "PollRecord.h"
+#include "RawReplies.h"
 
 namespace unitsim {
 
@@ -19,7 +20,8 @@ class ReplaySource {
 public:
     using Time = std::chrono::nanoseconds;
 
-    // Throws kalvo::record::RecordError for a damaged or missing recording.
+    // Throws kalvo::record::RecordError for a recording without a poll that can be read; damaged
+    // parts are left out (Missing).
     ReplaySource(const std::filesystem::path& folder, int speed);
     explicit ReplaySource(std::vector<kalvo::record::PollInput> polls, int speed);
 
@@ -29,11 +31,14 @@ public:
     bool Finished() const { return finished_; }
     std::size_t PollIndex() const { return index_; }
     std::size_t PollCount() const { return polls_.size(); }
+    // The parts of the recording that could not be read.
+    const std::vector<kalvo::record::MissingSpan>& Missing() const { return missing_; }
 
 private:
     void MoveTo(Time now);
 
     std::vector<kalvo::record::PollInput> polls_;
+    std::vector<kalvo::record::MissingSpan> missing_;
     int speed_;
     std::size_t index_ = 0;
     std::optional<Time> lastRequest_;

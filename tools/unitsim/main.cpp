@@ -270,8 +270,11 @@ int Main(int argc, char** argv)
     try {
         InstallStopHandlers();
         std::optional<ReplaySource> replay;
-        if (!parsed.options.replayFolder.empty())
+        if (!parsed.options.replayFolder.empty()) {
             replay.emplace(parsed.options.replayFolder, parsed.options.speed);
+            for (const auto& span : replay->Missing())
+                std::cerr << "unitsim: " << kalvo::record::MissingSpanText(span) << std::endl;
+        }
         UnitServer server(parsed.options, parsed.options.seed ? *parsed.options.seed : std::random_device{}(),
                           std::move(replay));
         server.Start();
