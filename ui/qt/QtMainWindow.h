@@ -149,6 +149,8 @@ private:
     QLabel* ValueLabel(int label) const;
     QtPicture* Image(kalvo::ComponentImage image) const;
     QWidget* TabSheet(int tabSheet) const;
+    QTabWidget* PageControlOf(int tabSheet) const;
+    QWidget* AddPage(QTabWidget* pageControl, int tabSheet);
 
     std::unique_ptr<TMainFrm> mainFrm_;
     ErrorBoxSeam errorBox_;

@@ -82,6 +82,8 @@ private:
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
     void BuildErrorPages(HWND textPage);
+    HWND AddPage(PageControl& pageControl, int tabSheet);
+    PageControl& PageControlOf(int tabSheet) const;
     HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
                     RECT bounds, HFONT font);
     HWND Memo(int memo) const;
