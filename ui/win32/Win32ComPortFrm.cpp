@@ -6,7 +6,9 @@
 #include "Captions.h"
 #include "ControlIds.h"
 #include "FormLayout.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
+#include "WindowPlacement.h"
 #include "uComPortFrm.h"
 
 namespace kalvo::win32 {
@@ -34,9 +36,7 @@ static_assert(offsetof(DialogTemplate, menu) == sizeof(DLGTEMPLATE), "the templa
 
 Win32ComPortFrm::Win32ComPortFrm(HINSTANCE instance)
     : instance_(instance),
-      font_(CreateFontW(-layout::ComPortFrm.FontPixels(layout::FontRole::Form), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-          L"MS Sans Serif"))
+      font_(CreatePixelFont(layout::ComPortFrm.FontPixels(layout::FontRole::Form)))
 {
 }
 
@@ -82,12 +82,7 @@ void Win32ComPortFrm::Build()
                      {16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8});
     ShowWindow(AccessNote, SW_HIDE);
     SizeClientArea(ClientHeight);
-    // Centred on the screen.
-    RECT outer;
-    GetWindowRect(dialog_, &outer);
-    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceCentred(dialog_);
 }
 
 void Win32ComPortFrm::SizeClientArea(int height)

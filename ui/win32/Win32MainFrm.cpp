@@ -2,16 +2,17 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <string>
 
 #include "Captions.h"
 #include "ControlIds.h"
 #include "FormLayout.h"
+#include "MainMenu.h"
 #include "ResourceIds.h"
 #include "SystemServices.h"
-#include "Win32ComPortFrm.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
+#include "WindowPlacement.h"
 #include "uMainFrm.h"
 
 namespace kalvo::win32 {
@@ -23,17 +24,12 @@ const layout::Control& Control(std::string_view name)
     return layout::MainFrm[name];
 }
 
-RECT Bounds(const layout::Rect& at)
-{
-    return {at.left, at.top, at.left + at.width, at.top + at.height};
-}
-
-RECT Bounds(std::string_view name)
+// The place of the named control.
+RECT PlaceOf(std::string_view name)
 {
     return Bounds(Control(name).bounds);
 }
 
-constexpr wchar_t FontFace[] = L"MS Sans Serif";
 // The bitmap "MS Sans Serif" stops at 16 pixels; its TrueType successor draws the large value texts.
 constexpr wchar_t LargeFontFace[] = L"Microsoft Sans Serif";
 
@@ -44,11 +40,9 @@ constexpr int MemoCount = 10;
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
-// A negative height asks for the character height without the internal leading, as "8 point" does.
-HFONT CreatePixelFont(layout::FontRole role, const wchar_t* face = FontFace)
+HFONT CreateLayoutFont(layout::FontRole role, const wchar_t* face = FormFontFace)
 {
-    return CreateFontW(-layout::MainFrm.FontPixels(role), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+    return CreatePixelFont(layout::MainFrm.FontPixels(role), face);
 }
 
 HBITMAP LoadPicture(HINSTANCE instance, int id)
@@ -88,9 +82,9 @@ SIZE OuterSize()
 
 Win32MainFrm::Win32MainFrm(HINSTANCE instance)
     : instance_(instance),
-      windowFont_(CreatePixelFont(layout::FontRole::Form)),
-      reportFont_(CreatePixelFont(layout::FontRole::Report)),
-      valueFont_(CreatePixelFont(layout::FontRole::ValueText, LargeFontFace))
+      windowFont_(CreateLayoutFont(layout::FontRole::Form)),
+      reportFont_(CreateLayoutFont(layout::FontRole::Report)),
+      valueFont_(CreateLayoutFont(layout::FontRole::ValueText, LargeFontFace))
 {
     const SIZE outer = OuterSize();
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
@@ -100,16 +94,17 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance)
     SendMessageW(window_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KALVO), IMAGE_ICON, 16, 16, 0)));
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
-    BuildMenu();
+    SetMenu(window_, BuildMainMenu());
+    services_.SetOwner(window_);
 
-    PageControl1 = std::make_unique<PageControl>(window_, IdPageControl1, Bounds("PageControl1"), windowFont_);
+    PageControl1 = std::make_unique<PageControl>(window_, IdPageControl1, PlaceOf("PageControl1"), windowFont_);
     HWND picturePage = AddPage(*PageControl1, 1);
     HWND textPage = AddPage(*PageControl1, 2);
     BuildPicturePage(picturePage);
     BuildTextPage(textPage);
 
     StatusBar1 = AddControl(window_, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
-        IdStatusBar1, Bounds("StatusBar1"), windowFont_);
+        IdStatusBar1, PlaceOf("StatusBar1"), windowFont_);
     const int parts[] = {Control("Panel0").bounds.width, -1};
     SendMessageW(StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
 }
@@ -142,12 +137,12 @@ void Win32MainFrm::RegisterWindowClasses(HINSTANCE instance)
 void Win32MainFrm::Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog)
 {
     behaviour_ = &behaviour;
-    portDialog_ = &portDialog;
+    services_.SetPortDialog(portDialog);
 }
 
 void Win32MainFrm::Show(int showCommand)
 {
-    PlaceCentred();
+    PlaceCentred(window_);
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
     if (!shown_ && behaviour_) {
@@ -156,67 +151,39 @@ void Win32MainFrm::Show(int showCommand)
     }
 }
 
-void Win32MainFrm::BuildMenu()
-{
-    HMENU bar = CreateMenu();
-    std::vector<std::string> menuNames;
-    std::vector<HMENU> menus;
-    for (std::size_t i = 0; i < MainMenu1.size(); ++i) {
-        const MenuItem& item = MainMenu1[i];
-        const auto known = std::find(menuNames.begin(), menuNames.end(), item.menuName);
-        HMENU menu = nullptr;
-        if (known == menuNames.end()) {
-            menu = CreatePopupMenu();
-            AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(menu), Widen(item.menuCaption).c_str());
-            menuNames.emplace_back(item.menuName);
-            menus.push_back(menu);
-        } else {
-            menu = menus[static_cast<std::size_t>(known - menuNames.begin())];
-        }
-        AppendMenuW(menu, MF_STRING, IdMenuCommandBase + i, Widen(item.caption).c_str());
-    }
-    SetMenu(window_, bar);
-}
-
 void Win32MainFrm::BuildPicturePage(HWND page)
 {
     pictures_ = std::make_unique<PictureLayers>(page);
-    pictures_->AddPicture(IdImageMain, Bounds("ImageMain"), LoadPicture(instance_, IDB_SCHEMATIC), false);
+    pictures_->AddPicture(IdImageMain, PlaceOf("ImageMain"), LoadPicture(instance_, IDB_SCHEMATIC), false);
     for (const ComponentPicture& component : ComponentPictures) {
         const auto index = static_cast<std::size_t>(component.image);
         componentImages_[index] = pictures_->AddPicture(IdComponentImageBase + static_cast<int>(index),
-            Bounds(ComponentImageNames[index]), LoadPicture(instance_, component.resource), component.transparent);
+            PlaceOf(ComponentImageNames[index]), LoadPicture(instance_, component.resource), component.transparent);
     }
     if (HBITMAP logo = LoadJpegResource(instance_, IDR_LOGO))
-        pictures_->AddPicture(IdImage1, Bounds("Image1"), logo, false);
+        pictures_->AddPicture(IdImage1, PlaceOf("Image1"), logo, false);
     for (int label = FirstLabel; label <= LastLabel; ++label) {
         const layout::Rect& at = layout::MainFrm.At("Label", label).bounds;
         labels_[static_cast<std::size_t>(label)] =
             pictures_->AddLabel(IdLabel(label), {at.left, at.top}, valueFont_, Numbered(L"Label", label));
     }
-    pictures_->AddPicture(IdImage2, Bounds("Image2"), LoadPicture(instance_, IDB_WARNING), false);
+    pictures_->AddPicture(IdImage2, PlaceOf("Image2"), LoadPicture(instance_, IDB_WARNING), false);
 }
 
 void Win32MainFrm::BuildTextPage(HWND page)
 {
     constexpr DWORD MemoStyle = WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
     memos_[1] =
-        AddControl(page, L"EDIT", L"Memo1", MemoStyle, WS_EX_CLIENTEDGE, IdMemo(1), Bounds("Memo1"), reportFont_);
+        AddControl(page, L"EDIT", L"Memo1", MemoStyle, WS_EX_CLIENTEDGE, IdMemo(1), PlaceOf("Memo1"), reportFont_);
     BuildErrorPages(page);
     CheckListBox1 = std::make_unique<CheckList>(
-        page, IdCheckListBox1, Bounds("CheckListBox1"), Control("CheckListBox1").itemHeight);
+        page, IdCheckListBox1, PlaceOf("CheckListBox1"), Control("CheckListBox1").itemHeight);
     SendMessageW(CheckListBox1->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
 
     const std::wstring status = Widen(Control("Label1").caption);
     HWND label1 = AddControl(
-        page, L"STATIC", status.c_str(), SS_LEFT | SS_NOPREFIX, 0, IdLabel(1), Bounds("Label1"), windowFont_);
-    HDC dc = GetDC(label1);
-    const HGDIOBJ previous = SelectObject(dc, windowFont_);
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, status.c_str(), static_cast<int>(status.size()), &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(label1, dc);
-    SetWindowPos(label1, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        page, L"STATIC", status.c_str(), SS_LEFT | SS_NOPREFIX, 0, IdLabel(1), PlaceOf("Label1"), windowFont_);
+    SizeToText(label1, status, windowFont_);
 
     for (int n = 1; n <= 3; ++n) {
         const layout::Control& button = layout::MainFrm.At("BitBtn", n);
@@ -225,13 +192,13 @@ void Win32MainFrm::BuildTextPage(HWND page)
     }
     memos_[MemoCount] = AddControl(page, L"EDIT", L"",
         WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_HSCROLL | WS_VSCROLL,
-        WS_EX_CLIENTEDGE, IdMemo(MemoCount), Bounds("Memo10"), windowFont_);
+        WS_EX_CLIENTEDGE, IdMemo(MemoCount), PlaceOf("Memo10"), windowFont_);
     SendMessageW(memos_[MemoCount], EM_SETLIMITTEXT, 0, 0);
 }
 
 void Win32MainFrm::BuildErrorPages(HWND textPage)
 {
-    PageControl2 = std::make_unique<PageControl>(textPage, IdPageControl2, Bounds("PageControl2"), windowFont_);
+    PageControl2 = std::make_unique<PageControl>(textPage, IdPageControl2, PlaceOf("PageControl2"), windowFont_);
     for (int sheet = layout::FirstErrorSheet; sheet <= layout::TabSheetCount; ++sheet) {
         HWND page = AddPage(*PageControl2, sheet);
         const SIZE size = PageControl2->PageSize();
@@ -265,16 +232,6 @@ HWND Win32MainFrm::AddControl(HWND parent, const wchar_t* className, const wchar
 HWND Win32MainFrm::Memo(int memo) const
 {
     return memos_.at(static_cast<std::size_t>(memo));
-}
-
-void Win32MainFrm::PlaceCentred()
-{
-    RECT outer;
-    GetWindowRect(window_, &outer);
-    const int width = outer.right - outer.left;
-    const int height = outer.bottom - outer.top;
-    SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---- MainView ---------------------------------------------------------------------------------
@@ -382,69 +339,9 @@ void Win32MainFrm::CloseWindow()
         DestroyWindow(window_);
 }
 
-void Win32MainFrm::ShowErrorBox(const std::string& title, const std::string& text)
-{
-    win32::ShowErrorBox(IsWindow(window_) ? window_ : nullptr, title, text);
-}
-
-std::optional<std::string> Win32MainFrm::AskSaveFileName(const SaveFileQuestion& question)
-{
-    return win32::AskSaveFileName(window_, question);
-}
-
-std::optional<std::string> Win32MainFrm::AskFolder(const std::string& title, const std::string& initialFolder)
-{
-    return win32::AskFolder(window_, title, initialFolder);
-}
-
 void Win32MainFrm::SetMenuItemChecked(MenuCommand command, bool checked)
 {
-    const auto item = std::find_if(MainMenu1.begin(), MainMenu1.end(),
-                                   [command](const MenuItem& entry) { return entry.command == command; });
-    if (item != MainMenu1.end())
-        CheckMenuItem(GetMenu(window_), static_cast<UINT>(IdMenuCommandBase + (item - MainMenu1.begin())),
-                      MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-}
-
-void Win32MainFrm::SetClipboardText(const std::string& text)
-{
-    win32::SetClipboardText(window_, text);
-}
-
-void Win32MainFrm::ShowPortDialog()
-{
-    if (portDialog_)
-        portDialog_->ShowModal(window_);
-}
-
-RegionalDateTime Win32MainFrm::CurrentRegionalDateTime() const
-{
-    return win32::CurrentRegionalDateTime();
-}
-
-PrintJobOpening Win32MainFrm::OpenPrintJob(const std::string& documentName)
-{
-    return printer_.Open(documentName);
-}
-
-double Win32MainFrm::PrintTextWidth(const std::string& text)
-{
-    return printer_.TextWidth(text);
-}
-
-void Win32MainFrm::PrintLine(double top, const std::string& text)
-{
-    printer_.PrintLine(top, text);
-}
-
-bool Win32MainFrm::NewPrintPage()
-{
-    return printer_.NewPage();
-}
-
-bool Win32MainFrm::EndPrintJob()
-{
-    return printer_.End();
+    SetMenuCommandChecked(window_, command, checked);
 }
 
 // ---- Events -----------------------------------------------------------------------------------
@@ -514,8 +411,8 @@ void Win32MainFrm::Command(int id)
 {
     if (!behaviour_)
         return;
-    if (id >= IdMenuCommandBase && id < IdMenuCommandBase + static_cast<int>(MainMenu1.size())) {
-        behaviour_->MenuClick(MainMenu1[static_cast<std::size_t>(id - IdMenuCommandBase)].command);
+    if (const std::optional<MenuCommand> command = MenuCommandOf(id)) {
+        behaviour_->MenuClick(*command);
     } else if (id == IdBitBtn(1)) {
         behaviour_->BitBtn1Click();
     } else if (id == IdBitBtn(2)) {
