@@ -8,28 +8,38 @@
 #include <string>
 #include <vector>
 
+#include "FormLayout.h"
 #include "MainView.h"
 
 namespace kalvo::test {
 
 // A main window face without widgets: it keeps what the window layer showed, in the state a built
-// window starts in, and lets a test stand in for the user and the system through its hooks.
-class RecordingView : public MainView {
+// window starts in, and lets a test stand in for the user, the system and the printer through its
+// hooks.
+class RecordingView : public MainView, public SystemServices, public PrintJobView {
 public:
     RecordingView()
     {
-        for (int memo = 1; memo <= 9; ++memo)
-            memos[memo] = {"Memo" + std::to_string(memo)};
-        memos[10] = {};
+        const auto& form = layout::MainFrm;
+        for (int memo = 1; memo <= 10; ++memo) {
+            const std::string_view caption = form.At("Memo", memo).caption;
+            memos[memo] = caption.empty() ? std::vector<std::string>() : std::vector<std::string>{std::string(caption)};
+        }
         for (int label = 2; label <= 6; ++label)
-            labels[label] = "Label" + std::to_string(label);
-        for (int tab = 3; tab <= 10; ++tab)
-            tabCaptions[tab] = "TabSheet" + std::to_string(tab);
+            labels[label] = form.At("Label", label).caption;
+        for (int tab = 1; tab <= layout::TabSheetCount; ++tab) {
+            const layout::Control& sheet = form.At("TabSheet", tab);
+            tabCaptions[tab] = sheet.caption;
+            if (sheet.activePage)
+                SetActivePage(tab);
+        }
         for (ComponentImage image :
             {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo, ComponentImage::ImageMotor,
                 ComponentImage::ImageFlamme, ComponentImage::ImageVentil1, ComponentImage::ImageVentil2})
             imageVisible[image] = true;
     }
+
+    MainFace Face() { return {*this, *this, *this}; }
 
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override { memos.at(memo) = lines; }
     void AddMemoLine(int memo, const std::string& line) override { memos.at(memo).push_back(line); }
@@ -44,7 +54,10 @@ public:
     }
     void SetCheckMark(int item, bool checked) override { checkMarks.at(static_cast<std::size_t>(item)) = checked; }
     void SetCheckListEnabled(bool enabled) override { checkListEnabled = enabled; }
-    void SetActivePage(int tabSheet) override { (tabSheet <= 2 ? activePage : activeErrorTab) = tabSheet; }
+    void SetActivePage(int tabSheet) override
+    {
+        (layout::PageControlOf(tabSheet) == 1 ? activePage : activeErrorTab) = tabSheet;
+    }
     int ActivePage() const override { return activePage; }
     void SetTabCaption(int tabSheet, const std::string& caption) override { tabCaptions.at(tabSheet) = caption; }
     void SetPanelText(int panel, const std::string& text) override
@@ -136,8 +149,8 @@ public:
     std::vector<std::string> checkList;
     std::vector<bool> checkMarks;
     bool checkListEnabled = true;
-    int activePage = 1;
-    int activeErrorTab = 9;
+    int activePage = 0;      // the tab sheet PageControl1 shows
+    int activeErrorTab = 0;  // the tab sheet PageControl2 shows
     std::map<int, std::string> tabCaptions;
     std::array<std::string, 2> panels;
     int statusBarRepaints = 0;

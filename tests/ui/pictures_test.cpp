@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "FormLayout.h"
 #include "JpegImage.h"
+#include "QtControls.h"
 
 // The pictures are compiled into the static ui library, whose resources register only when asked for;
 // the macro must stand outside any namespace.
@@ -32,23 +34,28 @@ QImage ResourcePicture(const QString& name)
     return QImage::fromData(ResourceBytes(name));
 }
 
-// A picture widget on the picture page; a schematic point (x, y) lies at page (x + 1, y + 5).
+QRect Placed(std::string_view control)
+{
+    return kalvo::qt::Geometry(kalvo::layout::MainFrm[control].bounds);
+}
+
+// A picture widget on the picture page, where the schematic lies in ImageMain.
 struct Widget {
     QString picture;
     QRect geometry;
 };
 
-const Widget Motor{QStringLiteral("motor.bmp"), {161, 114, 73, 73}};
-const Widget Valve1{QStringLiteral("valve.bmp"), {261, 287, 33, 65}};
-const Widget Valve2{QStringLiteral("valve.bmp"), {261, 210, 33, 57}};
-const Widget Heater{QStringLiteral("heater.bmp"), {32, 209, 65, 33}};
-const Widget Flame{QStringLiteral("flame.bmp"), {400, 88, 129, 57}};
-const Widget Transformer{QStringLiteral("transformer.bmp"), {323, 41, 65, 65}};
+const Widget Motor{QStringLiteral("motor.bmp"), Placed("ImageMotor")};
+const Widget Valve1{QStringLiteral("valve.bmp"), Placed("ImageVentil1")};
+const Widget Valve2{QStringLiteral("valve.bmp"), Placed("ImageVentil2")};
+const Widget Heater{QStringLiteral("heater.bmp"), Placed("ImageHeizung")};
+const Widget Flame{QStringLiteral("flame.bmp"), Placed("ImageFlamme")};
+const Widget Transformer{QStringLiteral("transformer.bmp"), Placed("ImageTrafo")};
 
 // The pixel of a widget's picture that lies over schematic point p.
 QPoint OverSchematic(const Widget& widget, QPoint p)
 {
-    return p + QPoint(1, 5) - widget.geometry.topLeft();
+    return p + Placed("ImageMain").topLeft() - widget.geometry.topLeft();
 }
 
 constexpr QRgb Black = 0xFF000000;

@@ -13,6 +13,8 @@
 //   no-printer     first-poll, then Print without a printer        -> "title T" and "text T" lines
 //   captions       the port dialog's label and button              -> "label T" and "button T" lines
 //   no-language    start-up without MY.LNG (LANGUAGE_FILE unused)  -> "title T" and "text T" lines
+//   layout         the main window's layout (others unused)        -> "client W H", then "NAME L T W H"
+//                  per placed control ("NAME L T" for one sized to its text)
 
 #include <chrono>
 #include <cstdio>
@@ -25,6 +27,7 @@
 #include "BurnerModel.h"
 #include "Captions.h"
 #include "FakeSerial.h"
+#include "FormLayout.h"
 #include "ProgramState.h"
 #include "Protocol.h"
 #include "RecordingView.h"
@@ -99,7 +102,7 @@ public:
     kalvo::FakeSerialSystem serial;
     kalvo::test::ProgramStateGuard state{&serial};
     kalvo::test::RecordingView view;
-    TMainFrm frame{view, files};
+    TMainFrm frame{view.Face(), files};
 };
 
 void Print(const std::string& text)
@@ -114,12 +117,32 @@ void PrintErrorBox(const kalvo::test::RecordingView& view)
     Print("title " + view.errorBoxTitles.front() + "\ntext " + view.errorBoxes.front() + "\n");
 }
 
+void PrintLayout()
+{
+    const auto& form = kalvo::layout::MainFrm;
+    std::string out = "client " + std::to_string(form.client.width) + " " + std::to_string(form.client.height) + "\n";
+    for (const kalvo::layout::Control& control : form.controls) {
+        const kalvo::layout::Rect& at = control.bounds;
+        if (control.parent.starts_with("PageControl"))
+            continue;
+        out += std::string(control.name) + " " + std::to_string(at.left) + " " + std::to_string(at.top);
+        if (at.width != 0 || at.height != 0)
+            out += " " + std::to_string(at.width) + " " + std::to_string(at.height);
+        out += "\n";
+    }
+    Print(out);
+}
+
 int Scenario(const std::vector<std::string>& args)
 {
     const std::string& scenario = args.at(0);
     if (scenario == "captions") {
         Print(std::string("label ") + kalvo::ComPortFrmCaption::Label1 + "\nbutton " + kalvo::ComPortFrmCaption::Button1 +
               "\n");
+        return 0;
+    }
+    if (scenario == "layout") {
+        PrintLayout();
         return 0;
     }
     if (scenario == "no-language") {

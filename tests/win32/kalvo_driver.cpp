@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "ControlIds.h"
+#include "FormLayout.h"
 #include "ViewDump.h"
 #include "Win32Text.h"
 
@@ -266,12 +267,12 @@ void Geometry()
     out += "centre-offset " + std::to_string((outer.left + outer.right) / 2 - screenWidth / 2) + " " +
            std::to_string((outer.top + outer.bottom) / 2 - screenHeight / 2) + "\n";
     out += std::string("maximize-box ") + ((style & WS_MAXIMIZEBOX) ? "1" : "0") + "\n";
-    static constexpr const char* Names[] = {
-        "PageControl1", "StatusBar1", "ImageMain", "ImageMotor", "ImageVentil1", "ImageVentil2", "ImageHeizung",
-        "ImageFlamme", "ImageTrafo", "Image1", "Label2", "Label3", "Label4", "Label5", "Label6", "Image2", "Memo1",
-        "PageControl2", "CheckListBox1", "Label1", "BitBtn1", "BitBtn2", "BitBtn3", "Memo10"};
-    for (const char* name : Names)
-        out += std::string(name) + " " + RectText(PlaceInParent(Control(main, name))) + "\n";
+    // Every control of the layout that is a window of its own; pages are placed by their page control.
+    for (const kalvo::layout::Control& control : kalvo::layout::MainFrm.controls) {
+        const std::string name(control.name);
+        if (ControlIdOf(name) != 0 && !control.parent.starts_with("PageControl"))
+            out += name + " " + RectText(PlaceInParent(Control(main, name))) + "\n";
+    }
     Print(out);
 }
 

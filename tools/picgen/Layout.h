@@ -4,6 +4,10 @@
 #include <QRect>
 #include <QSize>
 
+#include <string_view>
+
+#include "FormLayout.h"
+
 // Where the parts of the burner lie on the schematic, in the schematic's own pixel coordinates. The
 // schematic is drawn from these, and each component picture is drawn so that it covers its part when laid
 // on the page. Ranges are inclusive, as in "x = 264 to 265".
@@ -50,20 +54,28 @@ inline constexpr int ValveNameToRun = 67;
 
 }  // namespace schematic
 
-// The picture widgets on the picture page: top-left corner and size. A picture is drawn at its own size from
-// the corner, cut off where the widget is smaller. A schematic point (x, y) lies at page (x + 1, y + 5).
+// The picture widgets on the picture page, from the window's layout: top-left corner and size. A picture is
+// drawn at its own size from the corner, cut off where the widget is smaller. A schematic point (x, y) lies at
+// page (x + 1, y + 5).
 namespace page {
 
-inline constexpr QSize Size{643, 485};
-inline constexpr QPoint SchematicAt{1, 5};
-inline constexpr QRect Motor{161, 114, 73, 73};
-inline constexpr QRect Valve1{261, 287, 33, 65};
-inline constexpr QRect Valve2{261, 210, 33, 57};
-inline constexpr QRect Heater{32, 209, 65, 33};
-inline constexpr QRect Flame{400, 88, 129, 57};
-inline constexpr QRect Transformer{323, 41, 65, 65};
-inline constexpr QRect Logo{328, 416, 305, 49};
-inline constexpr QPoint WarningAt{336, 352};
+constexpr QRect Widget(std::string_view name)
+{
+    const kalvo::layout::Rect& at = kalvo::layout::MainFrm[name].bounds;
+    return {at.left, at.top, at.width, at.height};
+}
+
+// The preview shows the page across the window's width, down to the schematic's bottom edge.
+inline constexpr QSize Size{kalvo::layout::MainFrm.client.width, Widget("ImageMain").bottom() + 1};
+inline constexpr QPoint SchematicAt = Widget("ImageMain").topLeft();
+inline constexpr QRect Motor = Widget("ImageMotor");
+inline constexpr QRect Valve1 = Widget("ImageVentil1");
+inline constexpr QRect Valve2 = Widget("ImageVentil2");
+inline constexpr QRect Heater = Widget("ImageHeizung");
+inline constexpr QRect Flame = Widget("ImageFlamme");
+inline constexpr QRect Transformer = Widget("ImageTrafo");
+inline constexpr QRect Logo = Widget("Image1");
+inline constexpr QPoint WarningAt = Widget("Image2").topLeft();
 
 // The schematic point under the top-left pixel of a picture shown in widget.
 constexpr QPoint SchematicPointAt(const QRect& widget)

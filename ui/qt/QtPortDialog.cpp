@@ -7,13 +7,16 @@
 #include <QTimer>
 
 #include "Captions.h"
+#include "FormLayout.h"
 #include "PlaceCentred.h"
+#include "QtControls.h"
 #include "TextCodec.h"
 
 namespace {
 
-constexpr int ClientWidth = 140;
-constexpr int ClientHeight = 112;
+namespace layout = kalvo::layout;
+constexpr int ClientWidth = layout::ComPortFrm.client.width;
+constexpr int ClientHeight = layout::ComPortFrm.client.height;
 
 // The access note sits below OK, wrapped within the margins of the other controls.
 constexpr int NoteLeft = 16;
@@ -37,19 +40,18 @@ QtPortDialog::QtPortDialog(QWidget* parent)
     }
     setFixedSize(ClientWidth, ClientHeight);
 
-    Label1 = new QLabel(QString::fromLatin1(kalvo::ComPortFrmCaption::Label1), this);
+    const layout::Control& label1 = layout::ComPortFrm["Label1"];
+    Label1 = new QLabel(kalvo::qt::Caption(label1), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     // Up to the dialog's right edge: where "MS Sans Serif" is missing, the fallback face runs a
-    // little wider than the 115 pixels the caption was laid out for.
-    Label1->setGeometry(16, 16, ClientWidth - 16, 13);
+    // little wider than the width the caption was laid out for.
+    Label1->setGeometry(label1.bounds.left, label1.bounds.top, ClientWidth - label1.bounds.left, label1.bounds.height);
 
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(16, 40, 105, 21);
+    ComboBox1->setGeometry(kalvo::qt::Geometry(layout::ComPortFrm["ComboBox1"].bounds));
 
-    Button1 = new QPushButton(QString::fromLatin1(kalvo::ComPortFrmCaption::Button1), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(16, 72, 105, 25);
+    Button1 = kalvo::qt::MakeButton(layout::ComPortFrm["Button1"], this);
     // OK comes first in the tab order, so it holds the focus when the dialog opens.
     setTabOrder(Button1, ComboBox1);
     connect(Button1, &QPushButton::clicked, this, [this] { ComPortFrm.Button1Click(); });

@@ -5,20 +5,20 @@
 
 #include "Captions.h"
 #include "ControlIds.h"
+#include "FormLayout.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
+#include "WindowPlacement.h"
 #include "uComPortFrm.h"
 
 namespace kalvo::win32 {
 
 namespace {
 
-constexpr int ClientWidth = 140;
-constexpr int ClientHeight = 112;
+constexpr int ClientWidth = layout::ComPortFrm.client.width;
+constexpr int ClientHeight = layout::ComPortFrm.client.height;
 constexpr int AccessNoteHeight = 52;
-constexpr int FontPixels = 11;
-constexpr int ListHeight = 21;
 constexpr int DroppedListHeight = 200;  // a drop-down list's window height includes its open list
-constexpr int ItemHeight = 13;
 constexpr UINT_PTR ProbePauseTimer = 1;
 constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
 
@@ -36,8 +36,7 @@ static_assert(offsetof(DialogTemplate, menu) == sizeof(DLGTEMPLATE), "the templa
 
 Win32ComPortFrm::Win32ComPortFrm(HINSTANCE instance)
     : instance_(instance),
-      font_(CreateFontW(-FontPixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS Sans Serif"))
+      font_(CreatePixelFont(layout::ComPortFrm.FontPixels(layout::FontRole::Form)))
 {
 }
 
@@ -58,30 +57,32 @@ void Win32ComPortFrm::Build()
 {
     SetWindowTextW(dialog_, Widen(ComPortFrmCaption::Window).c_str());
     SendMessageW(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    const auto add = [this](const wchar_t* className, const std::string& text, DWORD style, int id, RECT bounds) {
+    const auto add = [this](const wchar_t* className, std::string_view text, DWORD style, int id, RECT bounds) {
         HWND control = CreateWindowExW(0, className, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left,
-                                       bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, dialog_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+            bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, dialog_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         return control;
     };
+    const auto place = [](const layout::Control& control, int height) {
+        const layout::Rect& at = control.bounds;
+        return RECT{at.left, at.top, at.left + at.width, at.top + height};
+    };
     // Made in tab order: Button1 first, so it has the focus when the dialog opens.
-    Button1 = add(L"BUTTON", ComPortFrmCaption::Button1, WS_TABSTOP | BS_DEFPUSHBUTTON, IdButton1,
-                  {16, 72, 16 + 105, 72 + 25});
-    ComboBox1 = add(L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, IdComboBox1,
-                    {16, 40, 16 + 105, 40 + DroppedListHeight});
-    SendMessageW(ComboBox1, CB_SETITEMHEIGHT, 0, ItemHeight);
-    add(L"STATIC", ComPortFrmCaption::Label1, SS_LEFT, IdDialogLabel1, {16, 16, 16 + 115, 16 + 13});
+    const layout::Control& button1 = layout::ComPortFrm["Button1"];
+    Button1 = add(
+        L"BUTTON", button1.caption, WS_TABSTOP | BS_DEFPUSHBUTTON, IdButton1, place(button1, button1.bounds.height));
+    const layout::Control& comboBox1 = layout::ComPortFrm["ComboBox1"];
+    ComboBox1 = add(
+        L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, IdComboBox1, place(comboBox1, DroppedListHeight));
+    SendMessageW(ComboBox1, CB_SETITEMHEIGHT, 0, comboBox1.itemHeight);
+    const layout::Control& label1 = layout::ComPortFrm["Label1"];
+    add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height));
     AccessNote = add(L"STATIC", ComPortFrmCaption::AccessNote, SS_LEFT, IdAccessNote,
                      {16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8});
     ShowWindow(AccessNote, SW_HIDE);
     SizeClientArea(ClientHeight);
-    // Centred on the screen.
-    RECT outer;
-    GetWindowRect(dialog_, &outer);
-    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceCentred(dialog_);
 }
 
 void Win32ComPortFrm::SizeClientArea(int height)

@@ -11,6 +11,7 @@
 #include "PageControl.h"
 #include "PictureLayers.h"
 #include "Win32Printer.h"
+#include "Win32SystemServices.h"
 
 class TMainFrm;
 
@@ -38,6 +39,8 @@ public:
     void Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog);
     // Shows the window centred on the screen, then passes the first showing to FormShow.
     void Show(int showCommand);
+    // What the window's behaviour drives: its controls, the system's services and the printer.
+    MainFace Face() { return {*this, services_, printer_}; }
 
     // MainView
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
@@ -58,18 +61,7 @@ public:
     void StopTimer1() override;
     void ProcessPendingMessages() override;
     void CloseWindow() override;
-    void ShowErrorBox(const std::string& title, const std::string& text) override;
-    std::optional<std::string> AskSaveFileName(const SaveFileQuestion& question) override;
-    std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override;
     void SetMenuItemChecked(MenuCommand command, bool checked) override;
-    void SetClipboardText(const std::string& text) override;
-    void ShowPortDialog() override;
-    RegionalDateTime CurrentRegionalDateTime() const override;
-    PrintJobOpening OpenPrintJob(const std::string& documentName) override;
-    double PrintTextWidth(const std::string& text) override;
-    void PrintLine(double top, const std::string& text) override;
-    bool NewPrintPage() override;
-    bool EndPrintJob() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -78,14 +70,14 @@ private:
     void Notify(const NMHDR& header);
     void TakenDown();
 
-    void BuildMenu();
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
     void BuildErrorPages(HWND textPage);
+    HWND AddPage(PageControl& pageControl, int tabSheet);
+    PageControl& PageControlOf(int tabSheet) const;
     HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
                     RECT bounds, HFONT font);
     HWND Memo(int memo) const;
-    void PlaceCentred();
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -100,10 +92,10 @@ private:
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     HWND StatusBar1 = nullptr;
+    Win32SystemServices services_;
     Win32Printer printer_;
 
     TMainFrm* behaviour_ = nullptr;
-    Win32ComPortFrm* portDialog_ = nullptr;
     bool shown_ = false;
     bool takenDown_ = false;
 };

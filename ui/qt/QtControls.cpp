@@ -1,0 +1,176 @@
+#include "QtControls.h"
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "JpegImage.h"
+#include "QtMemo.h"
+#include "QtPicture.h"
+
+// The pictures are compiled into the ui library, and a static library's resources register only
+// when asked for. The macro must be used outside any namespace.
+static void RegisterPictures()
+{
+    Q_INIT_RESOURCE(kalvo);
+}
+
+namespace kalvo::qt {
+
+namespace {
+
+QString Name(const layout::Control& control)
+{
+    return QString::fromLatin1(control.name.data(), static_cast<qsizetype>(control.name.size()));
+}
+
+QString PicturePath(const QString& fileName)
+{
+    static const bool registered = (RegisterPictures(), true);
+    Q_UNUSED(registered);
+    return QStringLiteral(":/pictures/") + fileName;
+}
+
+// Every row of a check list is the same fixed height.
+class FixedRowHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedRowHeightDelegate(int rowHeight, QObject* parent) : QStyledItemDelegate(parent), rowHeight_(rowHeight) { }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), rowHeight_};
+    }
+
+private:
+    int rowHeight_;
+};
+
+}  // namespace
+
+QRect Geometry(const layout::Rect& bounds)
+{
+    return {bounds.left, bounds.top, bounds.width, bounds.height};
+}
+
+QString Caption(const layout::Control& control)
+{
+    return QString::fromLatin1(control.caption.data(), static_cast<qsizetype>(control.caption.size()));
+}
+
+QFont FormFont(int pixelSize)
+{
+    QFont font;
+    font.setFamilies(
+        {QString::fromLatin1(layout::FontFace), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+QFont FontFittingLineHeight(QFont font, int lineHeight)
+{
+    while (font.pixelSize() > 1 && QFontMetrics(font).lineSpacing() > lineHeight)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
+QImage ResourceImage(const QString& fileName)
+{
+    return QImage(PicturePath(fileName));
+}
+
+QPixmap ResourcePicture(const QString& fileName)
+{
+    return QPixmap::fromImage(ResourceImage(fileName));
+}
+
+QPixmap ResourceJpegPicture(const QString& fileName)
+{
+    QFile file(PicturePath(fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QPixmap::fromImage(DecodeJpeg(file.readAll()));
+}
+
+QWidget* MakePage(const layout::Control& control)
+{
+    auto* page = new QWidget;
+    page->setObjectName(Name(control));
+    return page;
+}
+
+QtPicture* MakeImage(const layout::Control& control, const QPixmap& picture, QWidget* page)
+{
+    auto* image = new QtPicture(Name(control), page);
+    image->setGeometry(Geometry(control.bounds));
+    image->SetPicture(picture);
+    return image;
+}
+
+QLabel* MakeLabel(const layout::Control& control, const QFont& font, QWidget* page)
+{
+    auto* label = new QLabel(Caption(control), page);
+    label->setObjectName(Name(control));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->move(control.bounds.left, control.bounds.top);
+    label->adjustSize();
+    return label;
+}
+
+void SetLabelText(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->adjustSize();
+}
+
+QPushButton* MakeButton(const layout::Control& control, QWidget* page)
+{
+    auto* button = new QPushButton(Caption(control), page);
+    button->setObjectName(Name(control));
+    button->setGeometry(Geometry(control.bounds));
+    return button;
+}
+
+QtMemo* MakeMemo(const layout::Control& control, MemoScrollBars scrollBars, const QFont& font, QWidget* parent)
+{
+    auto* memo = new QtMemo(Name(control), parent);
+    // Set outright: an error page has no parent yet when its memo is made, so nothing to inherit.
+    memo->setFont(control.itemHeight > 0 ? FontFittingLineHeight(font, control.itemHeight) : font);
+    const bool scrolls = scrollBars == MemoScrollBars::Both;
+    const Qt::ScrollBarPolicy policy = scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+    memo->setHorizontalScrollBarPolicy(policy);
+    memo->setVerticalScrollBarPolicy(policy);
+    memo->setLineWrapMode(scrolls ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    memo->setGeometry(Geometry(control.bounds));
+    if (!control.caption.empty())
+        memo->AddLine(std::string(control.caption));
+    return memo;
+}
+
+QTabWidget* MakePageControl(const layout::Control& control, QWidget* parent)
+{
+    auto* pageControl = new QTabWidget(parent);
+    pageControl->setObjectName(Name(control));
+    pageControl->setGeometry(Geometry(control.bounds));
+    for (QToolButton* arrow : pageControl->tabBar()->findChildren<QToolButton*>())
+        arrow->setFocusPolicy(Qt::NoFocus);
+    return pageControl;
+}
+
+QListWidget* MakeCheckList(const layout::Control& control, QWidget* page)
+{
+    auto* list = new QListWidget(page);
+    list->setObjectName(Name(control));
+    list->setGeometry(Geometry(control.bounds));
+    list->setItemDelegate(new FixedRowHeightDelegate(control.itemHeight, list));
+    return list;
+}
+
+}  // namespace kalvo::qt
