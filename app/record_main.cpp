@@ -7,6 +7,8 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -21,6 +23,7 @@
 #include "NightReport.h"
 #include "RecordOptions.h"
 #include "RecordSession.h"
+#include "RegularFile.h"
 #include "Settings.h"
 #include "uGlobal.h"
 #ifdef KALVO_WITH_MQTT
@@ -120,9 +123,9 @@ kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
 int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
     const std::filesystem::path output = options.reportFile.empty()
-                                             ? std::filesystem::path(options.reportFolder) / "night-report.html"
-                                             : std::filesystem::path(options.reportFile);
-    WriteNightReport(options.reportFolder, language, output);
+        ? kalvo::FilePath(options.reportFolder) / "night-report.html"
+        : kalvo::FilePath(options.reportFile);
+    WriteNightReport(kalvo::FilePath(options.reportFolder), language, output);
     if (!options.quiet)
         std::cout << PathText(output) << '\n';
     return 0;
@@ -130,7 +133,8 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
 
 int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
-    const long long polls = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    const long long polls =
+        DecodeRecording(kalvo::FilePath(options.decodeFolder), kalvo::FilePath(options.outFolder), language);
     if (!options.quiet)
         std::cout << "Decoded " << polls << " polls into " << options.outFolder << std::endl;
     return 0;
@@ -146,7 +150,7 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
                   << ")\n";
         return ExitBadCommandLine;
     }
-    const std::filesystem::path folder(options.outFolder);
+    const std::filesystem::path folder = kalvo::FilePath(options.outFolder);
     FolderRecorder recording(folder, language);
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
     uGlobal::Serial = serial.get();
@@ -179,9 +183,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     return 0;
 }
 
-int Main(int argc, char** argv)
+int Main(std::vector<std::string> arguments)
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
     AddSinks addSinks;
 #ifdef KALVO_WITH_MQTT
     const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
@@ -226,7 +229,19 @@ int Main(int argc, char** argv)
 
 }  // namespace
 
+#ifdef _WIN32
+// The arguments as the system has them, in UTF-16, so that no letter of a folder's name is lost;
+// inside, file names are UTF-8.
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::string> arguments;
+    for (int index = 1; index < argc; ++index)
+        arguments.push_back(kalvo::FileNameText(std::filesystem::path(argv[index])));
+    return Main(std::move(arguments));
+}
+#else
 int main(int argc, char** argv)
 {
-    return Main(argc, argv);
+    return Main({argv + 1, argv + argc});
 }
+#endif

@@ -8,6 +8,10 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <filesystem>
+
+#include "RegularFile.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -24,18 +28,19 @@ namespace kalvo {
 // Writes content to a new file beside target, flushes it to the disk and moves it over target.
 bool ReplaceFileContent(const std::string& target, const std::string& content)
 {
-    const std::string temporary = target + ".new";
+    const std::filesystem::path targetName = FilePath(target);
+    const std::filesystem::path temporary = FilePath(target + ".new");
     const HANDLE file =
-        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
     bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
         && written == content.size() && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && MoveFileExW(temporary.c_str(), targetName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
         return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include "PrintLayout.h"
 #include "Readings.h"
 #include "Recorder.h"
+#include "RegularFile.h"
 #include "Settings.h"
 #include "uGlobal.h"
 
@@ -83,7 +84,7 @@ void SaveExportText(const std::string& fileName, const std::string& exportText)
     // Only a plain file is replaced: a device or pipe of that name would otherwise be swapped for a
     // regular file, and a folder cannot take the text at all.
     std::error_code error;
-    const auto status = std::filesystem::status(fileName, error);
+    const auto status = std::filesystem::status(kalvo::FilePath(fileName), error);
     const bool plainOrAbsent = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
     if (!plainOrAbsent || !kalvo::ReplaceFileContent(fileName, exportText))
         throw kalvo::KalvoError("Cannot create file " + fileName);
@@ -264,8 +265,7 @@ void TMainFrm::StartRecording()
     if (!folder || folder->empty())
         return;
     previousRecordFolder_ = *folder;
-    recording_ =
-        std::make_unique<kalvo::record::FolderRecorder>(std::filesystem::path(*folder), uGlobal::LanguageTable);
+    recording_ = std::make_unique<kalvo::record::FolderRecorder>(kalvo::FilePath(*folder), uGlobal::LanguageTable);
 }
 
 // A poll cut short by Quit is not recorded, as in kalvo-record. A recording that cannot go on

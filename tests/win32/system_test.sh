@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kalvo.exe and kalvo-record.exe under Wine where a technician's laptop differs from a test bench:
-# the adapter is pulled and a new one appears under the same COM number.
+# the adapter is pulled and a new one appears under the same COM number; the programs lie in a
+# folder whose name the ANSI code page cannot spell.
 #
 #   system_test.sh KALVO_EXE RECORD_EXE DRIVER_EXE LANGUAGE_FILE WORK_DIR
 #
@@ -9,7 +10,7 @@
 # fails the test. Prints the figures it measures (polls until a replugged unit is read again).
 set -uo pipefail
 
-kalvo_exe=$1 record_exe=$2 driver_exe=$3 language_file=$4 work=$5
+kalvo_exe=$1 record_exe=$2 driver_exe=$3 language_file=$4 work=$(realpath -m "$5")
 for variable in WINEPREFIX DISPLAY KALVO_NATIVE_BUILD; do
     [ -n "${!variable:-}" ] || { echo "FAIL: $variable is not set (run through scripts/windows-leg)"; exit 1; }
 done
@@ -18,7 +19,7 @@ unitsim="$KALVO_NATIVE_BUILD/tools/unitsim/unitsim"
 export WINEDEBUG=-all
 
 # COM numbers of this test's own links, away from the leg's units (33..39).
-replug_record_port=44 replug_window_port=45
+replug_record_port=44 replug_window_port=45 unit_port=46
 transfer_error="1    Transfer error. Check COM-Port."
 patience=60  # seconds for anything the program or Wine must do; the checks wait for conditions
 failures=0
@@ -145,6 +146,55 @@ else
 fi
 kill "$program" 2>/dev/null
 wait "$program" 2>/dev/null
+
+echo "== Folders named outside the ANSI code page"
+start_unit named 55
+link_port $unit_port "$unit_path"
+setting() { tr -d '\r' <"$1/kalvo.ini" | sed -n "s/^$2=//p"; }
+# Polish, Greek and Cyrillic letters, and spaces.
+for name in "Łódź-Δ" "Zażółć gęślą jaźń" "Ελληνικός φάκελος" "Новая папка"; do
+    folder="$work/named/$name"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    cp "$kalvo_exe" "$record_exe" "$language_file" "$folder/"
+    printf '[Main]\r\nCOM=%s\r\n' $unit_port >"$folder/kalvo.ini"
+
+    (cd "$folder" && exec wine kalvo.exe) </dev/null >"$work/named-wine.log" 2>&1 &
+    program=$!
+    program_pids+=("$program")
+    if drive wait-window $patience && drive wait-memo 1 $patience; then
+        box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error: $box"
+        drive click BitBtn3
+        drive answer $patience "Save As" "$(winepath -w "$folder/report")" || fail "$name: no save dialog to answer"
+        wait_until test -s "$folder/report.txt" || fail "$name: the report was not saved in the folder"
+        drive keys alt+f q
+        drive wait-gone $patience || fail "$name: File > Quit did not end kalvo.exe"
+        box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error at Quit: $box"
+        wait "$program" 2>/dev/null
+        [ "$(setting "$folder" COM)" = "$unit_port" ] && [ -n "$(setting "$folder" Panel)" ] ||
+            fail "$name: kalvo.ini was not written: $(cat "$folder/kalvo.ini")"
+    else
+        fail "$name: kalvo.exe did not show the unit's readings"
+    fi
+    kill "$program" 2>/dev/null
+    wait "$program" 2>/dev/null
+
+    # The recorder takes its language file from its own folder and records into one named alike.
+    recording="$folder/Запись $name"
+    if (cd "$folder" && wine kalvo-record.exe --port "COM$unit_port" --out "$(winepath -w "$recording")" \
+        --duration 5s --quiet) </dev/null >"$work/named-record.log" 2>&1; then
+        grep -q . "$work/named-record.log" && fail "$name: kalvo-record.exe complains: $(cat "$work/named-record.log")"
+        ok_polls_at_least "$recording" 1 || fail "$name: kalvo-record.exe recorded no good poll"
+        # The state's text comes from the language file beside the program.
+        tail -q -n +2 "$recording"/readings-*.csv | grep -q ',ok,[0-9]*,[^,]' ||
+            fail "$name: the recording has no state texts (language file not read)"
+        (cd "$folder" && wine kalvo-record.exe --report "$(winepath -w "$recording")") </dev/null >/dev/null 2>&1 ||
+            fail "$name: kalvo-record.exe --report failed"
+        grep -q '<svg class="chart"' "$recording/night-report.html" 2>/dev/null || fail "$name: no night report"
+    else
+        fail "$name: kalvo-record.exe failed: $(cat "$work/named-record.log")"
+    fi
+done
 
 [ $failures -eq 0 ] && echo "windows system test: all checks passed"
 [ $failures -eq 0 ]
