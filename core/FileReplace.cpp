@@ -25,10 +25,24 @@
 namespace kalvo {
 #ifdef _WIN32
 
+namespace {
+
+// A file marked read-only is not replaced: Windows refuses to move a file over it, but Wine does
+// not, so the mark is looked at first, as the file's write bits are elsewhere.
+bool IsReadOnly(const std::filesystem::path& file)
+{
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+}  // namespace
+
 // Writes content to a new file beside target, flushes it to the disk and moves it over target.
 bool ReplaceFileContent(const std::string& target, const std::string& content)
 {
     const std::filesystem::path targetName = FilePath(target);
+    if (IsReadOnly(targetName))
+        return false;
     const std::filesystem::path temporary = FilePath(target + ".new");
     const HANDLE file =
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

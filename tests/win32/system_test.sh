@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # kalvo.exe and kalvo-record.exe under Wine where a technician's laptop differs from a test bench:
 # the adapter is pulled and a new one appears under the same COM number; the programs lie in a
-# folder whose name the ANSI code page cannot spell.
+# folder whose name the ANSI code page cannot spell; the settings file is marked read-only.
 #
 #   system_test.sh KALVO_EXE RECORD_EXE DRIVER_EXE LANGUAGE_FILE WORK_DIR
 #
@@ -195,6 +195,33 @@ for name in "Łódź-Δ" "Zażółć gęślą jaźń" "Ελληνικός φάκ
         fail "$name: kalvo-record.exe failed: $(cat "$work/named-record.log")"
     fi
 done
+
+echo "== A settings file marked read-only"
+folder="$work/read only"
+rm -rf "$folder"
+mkdir -p "$folder"
+cp "$kalvo_exe" "$language_file" "$folder/"
+printf '[Main]\r\nCOM=%s\r\nPanel=1\r\n' $unit_port >"$folder/kalvo.ini"
+cp "$folder/kalvo.ini" "$work/read-only-before.ini"
+settings_path=$(winepath -w "$folder/kalvo.ini")
+wine attrib +r "$settings_path" </dev/null >/dev/null 2>&1 || fail "attrib +r failed"
+(cd "$folder" && exec wine kalvo.exe) </dev/null >"$work/read-only-wine.log" 2>&1 &
+program=$!
+program_pids+=("$program")
+if drive wait-window $patience && drive wait-memo 1 $patience; then
+    drive tab PageControl1 1
+    drive keys alt+f q
+    box=$(drive message-box $patience) || fail "Quit showed no error"
+    [ "$box" = "title Kalvo
+text Unable to write to $settings_path." ] || fail "the error box reads: $box"
+    drive wait-gone $patience || fail "kalvo.exe did not end after the error"
+    cmp -s "$work/read-only-before.ini" "$folder/kalvo.ini" || fail "the read-only kalvo.ini was replaced"
+    wine attrib "$settings_path" </dev/null 2>/dev/null | grep -q '^ *[A-Z ]*R' || fail "kalvo.ini lost its read-only mark"
+else
+    fail "kalvo.exe did not show the unit's readings"
+fi
+kill "$program" 2>/dev/null
+wait "$program" 2>/dev/null
 
 [ $failures -eq 0 ] && echo "windows system test: all checks passed"
 [ $failures -eq 0 ]
