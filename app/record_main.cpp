@@ -7,6 +7,8 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -22,6 +24,7 @@
 #include "NightReport.h"
 #include "RecordOptions.h"
 #include "RecordSession.h"
+#include "RegularFile.h"
 #include "Settings.h"
 #include "uGlobal.h"
 #ifdef KALVO_WITH_MQTT
@@ -140,9 +143,9 @@ kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
 int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
     const std::filesystem::path output = options.reportFile.empty()
-                                             ? std::filesystem::path(options.reportFolder) / "night-report.html"
-                                             : std::filesystem::path(options.reportFile);
-    WriteNightReport(options.reportFolder, language, output);
+        ? kalvo::FilePath(options.reportFolder) / "night-report.html"
+        : kalvo::FilePath(options.reportFile);
+    WriteNightReport(kalvo::FilePath(options.reportFolder), language, output);
     if (!options.quiet)
         std::cout << PathText(output) << '\n';
     return 0;
@@ -150,7 +153,8 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
 
 int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
-    const DecodedRecording decoded = DecodeRecording(options.decodeFolder, options.outFolder, language);
+    const DecodedRecording decoded =
+        DecodeRecording(kalvo::FilePath(options.decodeFolder), kalvo::FilePath(options.outFolder), language);
     for (const MissingSpan& span : decoded.missing)
         std::cerr << "kalvo-record: " << MissingSpanText(span) << std::endl;
     if (!options.quiet)
@@ -218,9 +222,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     return 0;
 }
 
-int Main(int argc, char** argv)
+int Main(std::vector<std::string> arguments)
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
     AddSinks addSinks;
 #ifdef KALVO_WITH_MQTT
     const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
@@ -269,7 +272,19 @@ int Main(int argc, char** argv)
 
 }  // namespace
 
+#ifdef _WIN32
+// The arguments as the system has them, in UTF-16, so that no letter of a folder's name is lost;
+// inside, file names are UTF-8.
+int wmain(int argc, wchar_t** argv)
+{
+    std::vector<std::string> arguments;
+    for (int index = 1; index < argc; ++index)
+        arguments.push_back(kalvo::FileNameText(std::filesystem::path(argv[index])));
+    return Main(std::move(arguments));
+}
+#else
 int main(int argc, char** argv)
 {
-    return Main(argc, argv);
+    return Main({argv + 1, argv + argc});
 }
+#endif

@@ -25,7 +25,8 @@ folder() {
     printf '[Main]\r\nCOM=%s\r\n[Ports]\r\nCOM%s=%s\r\n' "$port" "$port" "$KALVO_HELD_PATH" >"$work/$1/kalvo.ini"
 }
 
-# Memory and CPU share of a process over the poll time, once its window shows.
+# Memory, CPU share and CPU time per poll (one every 2 s) of a process over the poll time, once its
+# window shows.
 measure_polling() {
     local pid=$1 start_ticks started
     start_ticks=$(ticks_of "$pid")
@@ -33,7 +34,8 @@ measure_polling() {
     sleep "$poll_seconds"
     local cpu_ms
     cpu_ms=$(( ($(ticks_of "$pid") - start_ticks) * 1000 / $(getconf CLK_TCK) ))
-    echo "$(rss_kb_of "$pid") $(awk -v c="$cpu_ms" -v e="$(elapsed_ms "$started" "$(now)")" 'BEGIN { printf "%.2f", 100 * c / e }')"
+    echo "$(rss_kb_of "$pid") $(awk -v c="$cpu_ms" -v e="$(elapsed_ms "$started" "$(now)")" \
+        'BEGIN { printf "%.2f %.1f", 100 * c / e, c / (e / 2000) }')"
 }
 
 run_windows() {
@@ -62,8 +64,15 @@ wineserver -w 2>/dev/null || true
 read -r cold_ms cold_pid < <(run_windows)
 stop_windows "$cold_pid"
 read -r warm_ms warm_pid < <(run_windows)
-read -r wine_rss wine_cpu < <(measure_polling "$warm_pid")
+read -r wine_rss wine_cpu wine_poll_ms < <(measure_polling "$warm_pid")
 stop_windows "$warm_pid"
+# A bare Xvfb has no resource database (a desktop session loads one with xrdb), so Xlib reads
+# ~/.Xdefaults again at every font that Wine selects, hundreds of times a poll. Measured once more
+# as on a desktop, with a database of one neutral resource.
+printf '*kalvoBench: 1\n' >"$work/Xresources"
+read -r _ desktop_pid < <(XENVIRONMENT="$work/Xresources" run_windows)
+read -r _ desktop_cpu desktop_poll_ms < <(measure_polling "$desktop_pid")
+stop_windows "$desktop_pid"
 
 folder linux
 cp "$linux_kalvo" "$work/linux/kalvo"
@@ -72,7 +81,7 @@ started=$(now)
 linux_pid=$!
 xdotool search --sync --onlyvisible --name "^Kalvo V2.03$" >/dev/null
 linux_ms=$(elapsed_ms "$started" "$(now)")
-read -r linux_rss linux_cpu < <(measure_polling "$linux_pid")
+read -r linux_rss linux_cpu linux_poll_ms < <(measure_polling "$linux_pid")
 kill "$linux_pid"
 wait "$linux_pid" 2>/dev/null || true
 
@@ -82,4 +91,6 @@ printf '%-40s %14s %14s\n' "start to window, cold (ms)" "$cold_ms" "-"
 printf '%-40s %14s %14s\n' "start to window, warm (ms)" "$warm_ms" "$linux_ms"
 printf '%-40s %14s %14s\n' "resident memory while polling (KiB)" "$wine_rss" "$linux_rss"
 printf '%-40s %14s %14s\n' "CPU while polling, ${poll_seconds} s (%)" "$wine_cpu" "$linux_cpu"
+printf '%-40s %14s %14s\n' "CPU per poll (ms)" "$wine_poll_ms" "$linux_poll_ms"
+printf '%-40s %14s %14s\n' "same, display with resources (%, ms)" "$desktop_cpu $desktop_poll_ms" "-"
 echo "(Wine: the kalvo.exe process alone, without wineserver; Linux: dynamically linked to Qt.)"

@@ -8,6 +8,10 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+
+#include <filesystem>
+
+#include "RegularFile.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -21,6 +25,18 @@
 namespace kalvo {
 #ifdef _WIN32
 
+namespace {
+
+// A file marked read-only is not replaced: Windows refuses to move a file over it, but Wine does
+// not, so the mark is looked at first, as the file's write bits are elsewhere.
+bool IsReadOnly(const std::filesystem::path& file)
+{
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+}  // namespace
+
 // Writes content to a new file beside target, flushes it to the disk and moves it over target.
 bool ReplaceFileContent(const std::string& target, const std::string& content, std::error_code* reason)
 {
@@ -29,19 +45,24 @@ bool ReplaceFileContent(const std::string& target, const std::string& content, s
             *reason = std::error_code(static_cast<int>(GetLastError()), std::system_category());
         return false;
     };
-    const std::string temporary = target + ".new";
+    const std::filesystem::path targetName = FilePath(target);
+    if (IsReadOnly(targetName)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return fail();
+    }
+    const std::filesystem::path temporary = FilePath(target + ".new");
     const HANDLE file =
-        CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return fail();
     DWORD written = 0;
     bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr)
         && written == content.size() && FlushFileBuffers(file);
     ok = CloseHandle(file) && ok;
-    ok = ok && MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok && MoveFileExW(temporary.c_str(), targetName.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) {
         const DWORD error = GetLastError();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
         SetLastError(error);
         return fail();
     }

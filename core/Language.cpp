@@ -17,7 +17,7 @@ constexpr int EndOfContent = 0x1A;
 
 bool FolderOfExists(const std::string& fileName)
 {
-    const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    const std::filesystem::path folder = FilePath(fileName).parent_path();
     std::error_code ignored;
     return folder.empty() || std::filesystem::is_directory(folder, ignored);
 }

@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <utility>
 
-#ifdef _WIN32
-#include <filesystem>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,17 +11,29 @@
 
 namespace kalvo {
 
+std::filesystem::path FilePath(std::string_view name)
+{
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+}
+
+std::string FileNameText(const std::filesystem::path& path)
+{
+    const std::u8string name = path.u8string();
+    return std::string(name.begin(), name.end());
+}
+
 #ifdef _WIN32
 
 // Opening a file on Windows does not wait for a writer; what is not a regular file (a folder,
 // a device name such as NUL or CON) is refused after the open.
 OpenedFile OpenRegularFile(const std::string& path)
 {
-    FileHandle file(std::fopen(path.c_str(), "rb"));
+    const std::filesystem::path name = FilePath(path);
+    FileHandle file(::_wfopen(name.c_str(), L"rb"));
     if (!file)
         return {nullptr, errno};
     std::error_code ignored;
-    const auto status = std::filesystem::status(path, ignored);
+    const auto status = std::filesystem::status(name, ignored);
     if (status.type() != std::filesystem::file_type::regular)
         return {nullptr, status.type() == std::filesystem::file_type::directory ? EISDIR : EACCES};
     return {std::move(file), 0};

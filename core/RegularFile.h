@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kalvo {
 
@@ -15,6 +17,11 @@ struct OpenedFile {
     FileHandle file;  // null when the open failed
     int error = 0;    // the system's error number when it failed
 };
+
+// File and folder names are UTF-8 inside the program, whatever the system's code page. These turn
+// one into the system's own path (UTF-16 on Windows, so that every letter survives) and back.
+std::filesystem::path FilePath(std::string_view name);
+std::string FileNameText(const std::filesystem::path& path);
 
 // Opens a file for reading in binary mode, only when it is a regular file. The open itself never
 // blocks (a FIFO in the file's place would wait for a writer for ever), and a FIFO, a device such

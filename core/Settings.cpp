@@ -196,7 +196,7 @@ std::vector<IniLine> ReadLines(const std::string& path)
 std::string WriteTarget(const std::string& path)
 {
     constexpr int MaxLinks = 40;
-    std::filesystem::path target = path;
+    std::filesystem::path target = FilePath(path);
     std::error_code error;
     for (int hops = 0; hops < MaxLinks && std::filesystem::is_symlink(target, error); ++hops) {
         const std::filesystem::path next = std::filesystem::read_symlink(target, error);
@@ -204,7 +204,7 @@ std::string WriteTarget(const std::string& path)
             return path;
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    return target.string();
+    return FileNameText(target);
 }
 
 
@@ -312,7 +312,7 @@ std::optional<int> ParseInteger(std::string_view text)
 std::string SettingsPathFor(const std::string& executablePath)
 {
     // The extension belongs to the file name only, so a dot in a folder name stays.
-    return std::filesystem::path(executablePath).replace_extension(".ini").string();
+    return FileNameText(FilePath(executablePath).replace_extension(".ini"));
 }
 
 std::optional<std::string> ReadIniString(const std::string& path, const std::string& section,
@@ -357,7 +357,7 @@ void WriteIniString(const std::string& path, const std::string& section, const s
     CheckWritable(section, key, value);
     const std::string target = WriteTarget(path);
     std::error_code error;
-    const bool exists = std::filesystem::exists(target, error);
+    const bool exists = std::filesystem::exists(FilePath(target), error);
     const std::optional<std::string> content = exists ? ReadWholeFile(target) : std::string();
     // A file that exists but cannot be read is not replaced: its contents would be lost.
     if (!content)

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "RegularFile.h"
+
 namespace kalvo::record {
 
 namespace {
@@ -118,7 +120,7 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
 std::filesystem::path RecordFolder(const RecordOptions& options, int portNumber)
 {
     return options.outFolder.empty() ? std::filesystem::path("COM" + std::to_string(portNumber))
-                                     : std::filesystem::path(options.outFolder);
+                                     : FilePath(options.outFolder);
 }
 
 std::string RecordUsageText()

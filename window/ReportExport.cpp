@@ -5,6 +5,7 @@
 
 #include "FileReplace.h"
 #include "KalvoError.h"
+#include "RegularFile.h"
 
 namespace kalvo {
 
@@ -50,7 +51,7 @@ void SaveExportText(const std::string& fileName, const std::string& exportText)
     // Only a plain file is replaced: a device or pipe of that name would otherwise be swapped for a
     // regular file, and a folder cannot take the text at all.
     std::error_code error;
-    const auto status = std::filesystem::status(fileName, error);
+    const auto status = std::filesystem::status(FilePath(fileName), error);
     const bool plainOrAbsent = !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
     if (!plainOrAbsent || !ReplaceFileContent(fileName, exportText))
         throw KalvoError("Cannot create file " + fileName);

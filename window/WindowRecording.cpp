@@ -5,6 +5,7 @@
 
 #include "FolderRecorder.h"
 #include "Recorder.h"
+#include "RegularFile.h"
 
 namespace kalvo {
 
@@ -23,7 +24,7 @@ void WindowRecording::Start(SystemServices& system, const LanguageLines& languag
     if (!folder || folder->empty())
         return;
     previousFolder_ = *folder;
-    recording_ = std::make_unique<record::FolderRecorder>(std::filesystem::path(*folder), language, holder);
+    recording_ = std::make_unique<record::FolderRecorder>(FilePath(*folder), language, holder);
 }
 
 std::optional<std::string> WindowRecording::RecordFinishedPoll(record::LocalTime pollStart)

@@ -56,16 +56,21 @@ constexpr void KeepOnlyBinaryFlag(DCB& dcb)
     dcb.fDummy2 = 0;
 }
 
-// Failures with which the driver tells that the port went away (adapter unplugged).
+// Failures with which the driver tells that the port went away (adapter unplugged, its device
+// node removed, the handle no longer valid for it). Wine reports a line whose device hung up as
+// not ready.
 bool IsDeviceGoneError(DWORD error)
 {
     switch (error) {
-    case ERROR_OPERATION_ABORTED:
-    case ERROR_BAD_COMMAND:
+    case ERROR_NOT_READY:
     case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_OPERATION_ABORTED:
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
-    case ERROR_GEN_FAILURE:
+    case ERROR_INVALID_HANDLE:
         return true;
     default:
         return false;
@@ -112,7 +117,8 @@ void Win32SerialPort::ApplyLineSettings()
 
 void Win32SerialPort::Purge()
 {
-    PurgeComm(handle_, PurgeEverything);
+    if (!gone_ && !PurgeComm(handle_, PurgeEverything))
+        NoteFailure(GetLastError());
 }
 
 std::size_t Win32SerialPort::Write(const std::uint8_t* data, std::size_t count)
@@ -120,7 +126,9 @@ std::size_t Win32SerialPort::Write(const std::uint8_t* data, std::size_t count)
     if (gone_)
         return 0;
     DWORD written = 0;
-    WriteFile(handle_, data, ClampToDword(count), &written, nullptr);
+    // A write that runs out of time succeeds with fewer bytes; one that fails has lost its device.
+    if (!WriteFile(handle_, data, ClampToDword(count), &written, nullptr))
+        gone_ = true;
     return written;
 }
 
@@ -142,8 +150,9 @@ std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
     if (gone_)
         return 0;
     DWORD got = 0;
+    // Only bytes already waiting are asked for, so a read fails only when the device has gone.
     if (!ReadFile(handle_, buffer, ClampToDword(count), &got, nullptr))
-        NoteFailure(GetLastError());
+        gone_ = true;
     return got;
 }
 

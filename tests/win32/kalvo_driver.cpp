@@ -15,6 +15,7 @@
 //   dialog SECONDS              waits for the port dialog, prints its items and selection once searched
 //   dialog-select INDEX | dialog-ok | dialog-close
 //   answer SECONDS TITLE TEXT   waits for the dialog of that title, types TEXT into it, presses OK
+//                               (TEXT is a file name: every letter of it arrives, whatever the code page)
 //   message-box SECONDS         waits for the error box, prints title and text, presses OK
 //   clipboard                   the CF_TEXT bytes
 //   add-printer NAME            a PostScript printer on FILE: becomes the default printer
@@ -25,6 +26,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 #include <winspool.h>
 #include <fcntl.h>
 #include <io.h>
@@ -500,6 +502,21 @@ void Clipboard()
     Print(text);
 }
 
+// Argument index (0: the command) as the system has it, in UTF-16, turned into the UTF-8 of file
+// names: the 8-bit arguments lose every letter outside the ANSI code page.
+std::string FileNameArgument(std::size_t index)
+{
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::string name = arguments && index + 1 < static_cast<std::size_t>(count)
+        ? kalvo::win32::NarrowFileName(arguments[index + 1])
+        : "";
+    LocalFree(arguments);
+    if (name.empty())
+        throw Failure("missing file name");
+    return name;
+}
+
 double Seconds(const std::vector<std::string>& args, std::size_t index)
 {
     if (index >= args.size())
@@ -554,7 +571,7 @@ void Run(const std::vector<std::string>& args)
     } else if (command == "dialog-close") {
         PostMessageW(PortDialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
     } else if (command == "answer") {
-        AnswerDialog(Seconds(args, 1), args.at(2), args.at(3));
+        AnswerDialog(Seconds(args, 1), args.at(2), FileNameArgument(3));
     } else if (command == "message-box") {
         MessageBoxText(Seconds(args, 1));
     } else if (command == "add-printer") {

@@ -60,11 +60,21 @@ int CALLBACK SelectInitialFolder(HWND dialog, UINT message, LPARAM, LPARAM initi
     return 0;
 }
 
+// An error text can name a file, and file names are UTF-8, while the program's own texts are
+// Windows-1252. A text that is valid UTF-8 beyond plain ASCII is shown as UTF-8: Windows-1252
+// prose practically never forms such sequences.
+std::wstring MessageText(const std::string& text)
+{
+    const bool readsAsUtf8 =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) > 0;
+    return readsAsUtf8 ? WidenFileName(text) : Widen(text);
+}
+
 }  // namespace
 
 void ShowErrorBox(HWND owner, const std::string& title, const std::string& text)
 {
-    MessageBoxW(owner, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(owner, MessageText(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONERROR);
 }
 
 std::optional<std::string> AskSaveFileName(HWND owner, const SaveFileQuestion& question)

@@ -241,12 +241,21 @@ void Win32MainFrm::SetMemoLines(int memo, const std::vector<std::string>& lines)
     SetWindowTextW(Memo(memo), JoinMemoLines(lines).c_str());
 }
 
-// The whole text again rather than a replaced selection, which would scroll the box to its end:
-// the report stays in view from its first line.
+// Appended at the end, so that the box lays out the new line only: setting the whole text again
+// lays out every line once more for each line added, which makes a report of 21 lines cost
+// hundreds of layouts. The view then goes back to the first line, so the report stays in view
+// from its top.
 void Win32MainFrm::AddMemoLine(int memo, const std::string& line)
 {
     HWND edit = Memo(memo);
-    SetWindowTextW(edit, (WindowTextOf(edit) + JoinMemoLines({line})).c_str());
+    const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthW(edit));
+    SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(JoinMemoLines({line}).c_str()));
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
+    SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(edit, nullptr, TRUE);
 }
 
 std::vector<std::string> Win32MainFrm::MemoLines(int memo) const

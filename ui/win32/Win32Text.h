@@ -13,7 +13,7 @@ namespace kalvo::win32 {
 std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
-// File names: the system's ANSI code page, the encoding the standard library opens files in.
+// File names: UTF-8, as the program holds them, so that no letter of any alphabet is lost.
 std::wstring WidenFileName(std::string_view name);
 std::string NarrowFileName(std::wstring_view name);
 
