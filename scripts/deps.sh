@@ -14,15 +14,16 @@ kalvo_install_deps() {
     local wanted=("$@")
     [ ${#wanted[@]} -gt 0 ] || wanted=("${kalvo_packages[@]}")
     local missing=()
+    local package
     for package in "${wanted[@]}"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" == "install ok installed"* ]] ||
             missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    kalvo_apt_update $sudo
+    kalvo_apt_update $sudo || return 1
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait \
         install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
@@ -30,6 +31,8 @@ kalvo_install_deps() {
 # How long a package install waits for another package manager (unattended upgrades, a second
 # build) to let go of its lock, in seconds.
 kalvo_apt_lock_wait=600
+# How long to pause between two refreshes of the package lists while another one holds them.
+kalvo_apt_retry_pause=10
 
 # kalvo_apt_update [sudo]: refreshes the package lists. The lists have a lock of their own that
 # apt-get update does not wait for, so a refresh refused while another one runs is tried again
@@ -39,6 +42,6 @@ kalvo_apt_update() {
     until $sudo apt-get -o DPkg::Lock::Timeout=$kalvo_apt_lock_wait update -qq; do
         [ $SECONDS -lt $deadline ] || return 1
         echo "apt-get update failed; trying again (another package manager may hold the lists)" >&2
-        sleep 10
+        sleep "$kalvo_apt_retry_pause"
     done
 }
