@@ -7,6 +7,7 @@
 
 #include "Captions.h"
 #include "ControlIds.h"
+#include "DisplayScale.h"
 #include "FormLayout.h"
 #include "ResourceIds.h"
 #include "SystemServices.h"
@@ -18,25 +19,6 @@ namespace kalvo::win32 {
 
 namespace {
 
-const layout::Control& Control(std::string_view name)
-{
-    return layout::MainFrm[name];
-}
-
-RECT Bounds(const layout::Rect& at)
-{
-    return {at.left, at.top, at.left + at.width, at.top + at.height};
-}
-
-RECT Bounds(std::string_view name)
-{
-    return Bounds(Control(name).bounds);
-}
-
-constexpr wchar_t FontFace[] = L"MS Sans Serif";
-// The bitmap "MS Sans Serif" stops at 16 pixels; its TrueType successor draws the large value texts.
-constexpr wchar_t LargeFontFace[] = L"Microsoft Sans Serif";
-
 constexpr UINT_PTR Timer1Id = 1;
 constexpr int FirstLabel = 2;
 constexpr int LastLabel = 6;
@@ -44,11 +26,9 @@ constexpr int MemoCount = 10;
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
-// A negative height asks for the character height without the internal leading, as "8 point" does.
-HFONT CreatePixelFont(layout::FontRole role, const wchar_t* face = FontFace)
+HFONT CreateFormFont(layout::FontRole role, int dpi)
 {
-    return CreateFontW(-layout::MainFrm.FontPixels(role), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+    return CreateScaledFont(layout::MainFrm.FontPixels(role), dpi);
 }
 
 HBITMAP LoadPicture(HINSTANCE instance, int id)
@@ -56,51 +36,56 @@ HBITMAP LoadPicture(HINSTANCE instance, int id)
     return static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
-// The pictures of the "Picture" page, bottom to top, with the component each one shows.
-struct ComponentPicture {
-    ComponentImage image;
+// The pictures of the "Picture" page, bottom to top; the value labels lie between the two lists.
+struct PagePicture {
+    std::string_view name;
     int resource;
     bool transparent;
 };
-constexpr ComponentPicture ComponentPictures[] = {
-    {ComponentImage::ImageMotor, IDB_MOTOR, false},
-    {ComponentImage::ImageVentil1, IDB_VALVE, false},
-    {ComponentImage::ImageVentil2, IDB_VALVE, false},
-    {ComponentImage::ImageHeizung, IDB_HEATER, false},
-    {ComponentImage::ImageFlamme, IDB_FLAME, true},
-    {ComponentImage::ImageTrafo, IDB_TRANSFORMER, false},
+constexpr PagePicture PicturesBelowLabels[] = {
+    {"ImageMain", IDB_SCHEMATIC, false},
+    {"ImageMotor", IDB_MOTOR, false},
+    {"ImageVentil1", IDB_VALVE, false},
+    {"ImageVentil2", IDB_VALVE, false},
+    {"ImageHeizung", IDB_HEATER, false},
+    {"ImageFlamme", IDB_FLAME, true},
+    {"ImageTrafo", IDB_TRANSFORMER, false},
+    {"Image1", IDR_LOGO, false},
 };
+constexpr PagePicture PicturesAboveLabels[] = {{"Image2", IDB_WARNING, false}};
+
+// The picture from the program's resources at the density. A transparent one keeps its colours
+// exact, so its transparent colour stays one.
+HBITMAP LoadPagePicture(HINSTANCE instance, const PagePicture& picture, int dpi)
+{
+    HBITMAP loaded =
+        picture.resource == IDR_LOGO ? LoadJpegResource(instance, IDR_LOGO) : LoadPicture(instance, picture.resource);
+    return ScaledPicture(loaded, dpi, !picture.transparent);
+}
 
 std::wstring Numbered(const wchar_t* name, int number)
 {
     return name + std::to_wstring(number);
 }
 
-// The size of the window's outer frame around the layout's client area, with the menu bar.
-SIZE OuterSize()
-{
-    RECT outer{0, 0, layout::MainFrm.client.width, layout::MainFrm.client.height};
-    AdjustWindowRectEx(&outer, WindowStyle, TRUE, 0);
-    return {outer.right - outer.left, outer.bottom - outer.top};
-}
-
 }  // namespace
 
-Win32MainFrm::Win32MainFrm(HINSTANCE instance)
-    : instance_(instance),
-      windowFont_(CreatePixelFont(layout::FontRole::Form)),
-      reportFont_(CreatePixelFont(layout::FontRole::Report)),
-      valueFont_(CreatePixelFont(layout::FontRole::ValueText, LargeFontFace))
+// The window is made first, so that it knows the density of the monitor it opens on; everything in
+// it is then built from the layout scaled to that density.
+Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
 {
-    const SIZE outer = OuterSize();
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
-        CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, this);
+        CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
+    dpi_ = DpiOf(window_);
+    form_ = layout::Scaled(layout::MainFrm, dpi_);
+    CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KALVO), IMAGE_ICON, 32, 32, 0)));
     SendMessageW(window_, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KALVO), IMAGE_ICON, 16, 16, 0)));
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
     BuildMenu();
+    SizeToLayout(nullptr);
 
     PageControl1 = std::make_unique<PageControl>(window_, IdPageControl1, Bounds("PageControl1"), windowFont_);
     HWND picturePage = AddPage(*PageControl1, 1);
@@ -110,17 +95,14 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance)
 
     StatusBar1 = AddControl(window_, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
         IdStatusBar1, Bounds("StatusBar1"), windowFont_);
-    const int parts[] = {Control("Panel0").bounds.width, -1};
-    SendMessageW(StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    SetStatusParts();
 }
 
 Win32MainFrm::~Win32MainFrm()
 {
     if (IsWindow(window_))
         DestroyWindow(window_);
-    DeleteObject(windowFont_);
-    DeleteObject(reportFont_);
-    DeleteObject(valueFont_);
+    DeleteFonts();
 }
 
 void Win32MainFrm::RegisterWindowClasses(HINSTANCE instance)
@@ -181,20 +163,17 @@ void Win32MainFrm::BuildMenu()
 void Win32MainFrm::BuildPicturePage(HWND page)
 {
     pictures_ = std::make_unique<PictureLayers>(page);
-    pictures_->AddPicture(IdImageMain, Bounds("ImageMain"), LoadPicture(instance_, IDB_SCHEMATIC), false);
-    for (const ComponentPicture& component : ComponentPictures) {
-        const auto index = static_cast<std::size_t>(component.image);
-        componentImages_[index] = pictures_->AddPicture(IdComponentImageBase + static_cast<int>(index),
-            Bounds(ComponentImageNames[index]), LoadPicture(instance_, component.resource), component.transparent);
-    }
-    if (HBITMAP logo = LoadJpegResource(instance_, IDR_LOGO))
-        pictures_->AddPicture(IdImage1, Bounds("Image1"), logo, false);
-    for (int label = FirstLabel; label <= LastLabel; ++label) {
-        const layout::Rect& at = layout::MainFrm.At("Label", label).bounds;
+    const auto addPictures = [this](const auto& pictures) {
+        for (const PagePicture& picture : pictures) {
+            if (HBITMAP bitmap = LoadPagePicture(instance_, picture, dpi_))
+                pictures_->AddPicture(ControlIdOf(picture.name), Bounds(picture.name), bitmap, picture.transparent);
+        }
+    };
+    addPictures(PicturesBelowLabels);
+    for (int label = FirstLabel; label <= LastLabel; ++label)
         labels_[static_cast<std::size_t>(label)] =
-            pictures_->AddLabel(IdLabel(label), {at.left, at.top}, valueFont_, Numbered(L"Label", label));
-    }
-    pictures_->AddPicture(IdImage2, Bounds("Image2"), LoadPicture(instance_, IDB_WARNING), false);
+            pictures_->AddLabel(IdLabel(label), LabelPlace(label), valueFont_, Numbered(L"Label", label));
+    addPictures(PicturesAboveLabels);
 }
 
 void Win32MainFrm::BuildTextPage(HWND page)
@@ -204,22 +183,16 @@ void Win32MainFrm::BuildTextPage(HWND page)
         AddControl(page, L"EDIT", L"Memo1", MemoStyle, WS_EX_CLIENTEDGE, IdMemo(1), Bounds("Memo1"), reportFont_);
     BuildErrorPages(page);
     CheckListBox1 = std::make_unique<CheckList>(
-        page, IdCheckListBox1, Bounds("CheckListBox1"), Control("CheckListBox1").itemHeight);
+        page, IdCheckListBox1, Bounds("CheckListBox1"), Control("CheckListBox1").itemHeight, dpi_);
     SendMessageW(CheckListBox1->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
 
     const std::wstring status = Widen(Control("Label1").caption);
     HWND label1 = AddControl(
         page, L"STATIC", status.c_str(), SS_LEFT | SS_NOPREFIX, 0, IdLabel(1), Bounds("Label1"), windowFont_);
-    HDC dc = GetDC(label1);
-    const HGDIOBJ previous = SelectObject(dc, windowFont_);
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, status.c_str(), static_cast<int>(status.size()), &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(label1, dc);
-    SetWindowPos(label1, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeToText(label1);
 
     for (int n = 1; n <= 3; ++n) {
-        const layout::Control& button = layout::MainFrm.At("BitBtn", n);
+        const layout::Control& button = form_.At("BitBtn", n);
         AddControl(page, L"BUTTON", Widen(button.caption).c_str(), WS_TABSTOP | BS_PUSHBUTTON, 0, IdBitBtn(n),
             Bounds(button.bounds), windowFont_);
     }
@@ -245,7 +218,7 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
 // The page, captioned and made the active one as the layout gives it.
 HWND Win32MainFrm::AddPage(PageControl& pageControl, int tabSheet)
 {
-    const layout::Control& control = layout::MainFrm.At("TabSheet", tabSheet);
+    const layout::Control& control = form_.At("TabSheet", tabSheet);
     HWND page = pageControl.AddPage(IdTabSheet(tabSheet), Widen(control.caption));
     if (control.activePage)
         pageControl.SetActive(layout::PageIndexOf(tabSheet));
@@ -260,6 +233,134 @@ HWND Win32MainFrm::AddControl(HWND parent, const wchar_t* className, const wchar
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
+}
+
+const layout::Control& Win32MainFrm::Control(std::string_view name) const
+{
+    return form_[name];
+}
+
+RECT Win32MainFrm::Bounds(const layout::Rect& at)
+{
+    return {at.left, at.top, at.left + at.width, at.top + at.height};
+}
+
+RECT Win32MainFrm::Bounds(std::string_view name) const
+{
+    return Bounds(Control(name).bounds);
+}
+
+POINT Win32MainFrm::LabelPlace(int label) const
+{
+    const layout::Rect& at = form_.At("Label", label).bounds;
+    return {at.left, at.top};
+}
+
+// The control of that name among the window's descendants; none for a name without a window.
+HWND Win32MainFrm::Child(std::string_view name) const
+{
+    const int id = ControlIdOf(name);
+    if (id == 0)
+        return nullptr;
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window_,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (GetDlgCtrlID(child) != s->id)
+                return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HFONT Win32MainFrm::FontOf(layout::FontRole role) const
+{
+    switch (role) {
+    case layout::FontRole::Report:
+        return reportFont_;
+    case layout::FontRole::ValueText:
+        return valueFont_;
+    case layout::FontRole::Form:
+        break;
+    }
+    return windowFont_;
+}
+
+void Win32MainFrm::CreateFonts()
+{
+    windowFont_ = CreateFormFont(layout::FontRole::Form, dpi_);
+    reportFont_ = CreateFormFont(layout::FontRole::Report, dpi_);
+    valueFont_ = CreateFormFont(layout::FontRole::ValueText, dpi_);
+}
+
+void Win32MainFrm::DeleteFonts()
+{
+    DeleteObject(windowFont_);
+    DeleteObject(reportFont_);
+    DeleteObject(valueFont_);
+}
+
+void Win32MainFrm::SetStatusParts()
+{
+    const int parts[] = {Control("Panel0").bounds.width, -1};
+    SendMessageW(StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+// Sizes the window to the layout's client area at its density, and keeps it at that size.
+void Win32MainFrm::SizeToLayout(const RECT* suggested)
+{
+    outer_ = OuterSizeFor(window_, {form_.client.width, form_.client.height});
+    const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{};
+    SetWindowPos(window_, nullptr, at.x, at.y, outer_.cx, outer_.cy,
+        SWP_NOZORDER | SWP_NOACTIVATE | (suggested ? 0 : SWP_NOMOVE));
+}
+
+// The window moved to a monitor of another density: every place, size, font and picture again from
+// the layout at that density, the texts and states as they are.
+void Win32MainFrm::Rescale(int dpi, const RECT& suggested)
+{
+    const std::array<HFONT, 3> previousFonts{windowFont_, reportFont_, valueFont_};
+    dpi_ = dpi;
+    form_ = layout::Scaled(layout::MainFrm, dpi_);
+    CreateFonts();
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
+    SizeToLayout(&suggested);
+    for (const layout::Control& control : form_.controls) {
+        HWND child = Child(control.name);
+        if (!child || control.parent.starts_with("PageControl") || pictures_->Holds(child))
+            continue;
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.font)), FALSE);
+        const RECT bounds = Bounds(control.bounds);
+        SetWindowPos(child, nullptr, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+            SWP_NOZORDER | SWP_NOACTIVATE | (control.bounds.width == 0 ? SWP_NOSIZE : 0));
+    }
+    PageControl1->PlacePages();
+    PageControl2->PlacePages();
+    const SIZE errorPage = PageControl2->PageSize();
+    for (int memo = layout::FirstErrorSheet - 1; memo < MemoCount - 1; ++memo)
+        SetWindowPos(Memo(memo), nullptr, 0, 0, errorPage.cx, errorPage.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeToText(Child("Label1"));
+    CheckListBox1->SetScale(Control("CheckListBox1").itemHeight, dpi_);
+    SetStatusParts();
+    const auto replacePictures = [this](const auto& pictures) {
+        for (const PagePicture& picture : pictures) {
+            if (HWND layer = Child(picture.name))
+                pictures_->Replace(layer, Bounds(picture.name), LoadPagePicture(instance_, picture, dpi_));
+        }
+    };
+    replacePictures(PicturesBelowLabels);
+    replacePictures(PicturesAboveLabels);
+    for (int label = FirstLabel; label <= LastLabel; ++label)
+        pictures_->PlaceLabel(labels_[static_cast<std::size_t>(label)], LabelPlace(label), valueFont_);
+    for (const HFONT font : previousFonts)
+        DeleteObject(font);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 HWND Win32MainFrm::Memo(int memo) const
@@ -309,7 +410,7 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
 
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
-    pictures_->SetVisible(componentImages_.at(static_cast<std::size_t>(image)), visible);
+    pictures_->SetVisible(Child(ComponentImageNames[static_cast<std::size_t>(image)]), visible);
 }
 
 void Win32MainFrm::SetCheckListItems(const std::vector<std::string>& items)
@@ -483,11 +584,15 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETMINMAXINFO: {
         // The window's size is fixed: the smallest and the largest are the size it was built with.
-        const SIZE outer = OuterSize();
+        if (outer_.cx == 0)
+            break;  // not yet built
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = limits->ptMaxTrackSize = {outer.cx, outer.cy};
+        limits->ptMinTrackSize = limits->ptMaxTrackSize = {outer_.cx, outer_.cy};
         return 0;
     }
+    case WM_DPICHANGED:
+        Rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NCHITTEST: {
         // The frame offers no resizing: its edges act as a plain border.
         const LRESULT hit = DefWindowProcW(window_, message, wParam, lParam);
