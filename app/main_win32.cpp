@@ -47,7 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         // The main window first, then the port dialog, which lives hidden until the port command.
         kalvo::win32::Win32MainFrm mainWindow(instance);
         kalvo::win32::Win32ComPortFrm portDialog(instance);
-        TMainFrm MainFrm(mainWindow, files);
+        TMainFrm MainFrm(mainWindow.Face(), files);
         TComPortFrm ComPortFrm(portDialog);
         mainWindow.Bind(MainFrm, portDialog);
         portDialog.Bind(ComPortFrm);

@@ -14,8 +14,9 @@
 namespace kalvo::test {
 
 // A main window face without widgets: it keeps what the window layer showed, in the state a built
-// window starts in, and lets a test stand in for the user and the system through its hooks.
-class RecordingView : public MainView {
+// window starts in, and lets a test stand in for the user, the system and the printer through its
+// hooks.
+class RecordingView : public MainView, public SystemServices, public PrintJobView {
 public:
     RecordingView()
     {
@@ -37,6 +38,8 @@ public:
                 ComponentImage::ImageFlamme, ComponentImage::ImageVentil1, ComponentImage::ImageVentil2})
             imageVisible[image] = true;
     }
+
+    MainFace Face() { return {*this, *this, *this}; }
 
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override { memos.at(memo) = lines; }
     void AddMemoLine(int memo, const std::string& line) override { memos.at(memo).push_back(line); }

@@ -45,7 +45,7 @@ struct Control {
     Rect bounds = {};
     FontRole font = FontRole::Form;
     std::string_view caption = {};  // the text as the window is built
-    int itemHeight = 0;             // the row height of a list
+    int itemHeight = 0;             // the row height of a list, the line height of a memo
     bool activePage = false;        // the page its page control shows as the window is built
     friend constexpr bool operator==(const Control&, const Control&) = default;
 };
@@ -138,7 +138,7 @@ inline constexpr Form<43> MainFrm{
         {"Label6", "TabSheet1", {545, 45, 0, 0}, FontRole::ValueText, "Label6"},
         {"Image2", "TabSheet1", {336, 352, 299, 46}},
 
-        {"Memo1", "TabSheet2", {8, 8, 505, 289}, FontRole::Report, "Memo1"},
+        {"Memo1", "TabSheet2", {8, 8, 505, 289}, FontRole::Report, "Memo1", 13},
         {"PageControl2", "TabSheet2", {8, 312, 417, 169}},
         {"TabSheet3", "PageControl2", {}, FontRole::Form, "TabSheet3"},
         {"TabSheet4", "PageControl2", {}, FontRole::Form, "TabSheet4"},

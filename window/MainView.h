@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-// What the window layer asks of a face: the main window's controls, addressed by their names, and
-// the system services around them (timer, message loop, boxes, clipboard, printer). A face builds
-// the widgets and implements this; it makes no decision of its own about what they show.
+// What the window layer asks of a face, by concern: the main window's controls addressed by their
+// names, the system's dialogs and services, the printer. A face builds the widgets and implements
+// these; it makes no decision of its own about what they show.
 //
 // All texts are 8-bit strings: the window's texts in Windows-1252 (each face converts with that
 // code page), file names in the system's file-name encoding. Numbered controls are addressed by
@@ -71,6 +71,7 @@ struct PrintJobOpening {
     PrintPage page;  // valid when Opened
 };
 
+// The main window's controls, its timer and its message loop.
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -90,8 +91,7 @@ public:
     virtual void SetCheckMark(int item, bool checked) = 0;
     virtual void SetCheckListEnabled(bool enabled) = 0;
 
-    // TabSheet1 and TabSheet2 are the pages of PageControl1, TabSheet3 .. TabSheet10 those of
-    // PageControl2; showing a tab sheet makes it the active page of its page control.
+    // Showing a tab sheet makes it the active page of its page control (FormLayout.h says which).
     virtual void SetActivePage(int tabSheet) = 0;
     // The tab sheet showing in PageControl1: 1 or 2.
     virtual int ActivePage() const = 0;
@@ -100,6 +100,8 @@ public:
     // StatusBar1, panels 0 and 1; the repaint shows a text at once, before a slow step begins.
     virtual void SetPanelText(int panel, const std::string& text) = 0;
     virtual void RepaintStatusBar() = 0;
+    // The check mark of a checkable item of MainMenu1.
+    virtual void SetMenuItemChecked(MenuCommand command, bool checked) = 0;
 
     // Timer1: starting it (also when it runs) restarts its count; each tick calls
     // TMainFrm::Timer1Timer.
@@ -111,6 +113,13 @@ public:
     virtual void ProcessPendingMessages() = 0;
     // Takes the main window down; the face then calls TMainFrm::FormHide and ends the event loop.
     virtual void CloseWindow() = 0;
+};
+
+// The system's dialogs and desktop services around the main window: modal boxes and questions,
+// the clipboard and the regional clock.
+class SystemServices {
+public:
+    virtual ~SystemServices() = default;
 
     // The modal error box: error icon, one OK button, the title and the text as given.
     virtual void ShowErrorBox(const std::string& title, const std::string& text) = 0;
@@ -119,17 +128,19 @@ public:
     // A modal folder question under the title, opening at the initial folder (empty: the face's
     // choice): the chosen folder's path, or nothing when the user cancels.
     virtual std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) = 0;
-    // The check mark of a checkable item of MainMenu1.
-    virtual void SetMenuItemChecked(MenuCommand command, bool checked) = 0;
-    // Replaces the clipboard's content with the text (8-bit, lines ended by CR LF) as plain text.
-    virtual void SetClipboardText(const std::string& text) = 0;
     // Shows ComPortFrm modally and returns when it has closed, however it was closed.
     virtual void ShowPortDialog() = 0;
-
+    // Replaces the clipboard's content with the text (8-bit, lines ended by CR LF) as plain text.
+    virtual void SetClipboardText(const std::string& text) = 0;
     virtual RegionalDateTime CurrentRegionalDateTime() const = 0;
+};
 
-    // A plain-text print job on the system's current printer, without a dialog. Open is called
-    // only while no job of this view is open; End follows every successful Open.
+// A plain-text print job on the system's current printer, without a dialog. Open is called only
+// while no job is open; End follows every successful Open.
+class PrintJobView {
+public:
+    virtual ~PrintJobView() = default;
+
     virtual PrintJobOpening OpenPrintJob(const std::string& documentName) = 0;
     // The width of the text in the printer font; defined while a job is open.
     virtual double PrintTextWidth(const std::string& text) = 0;
@@ -138,6 +149,13 @@ public:
     virtual bool NewPrintPage() = 0;
     // Ends the job and sends it to the printer; false when that failed.
     virtual bool EndPrintJob() = 0;
+};
+
+// What a face gives the main window's behaviour: its controls, the system around them and the printer.
+struct MainFace {
+    MainView& controls;
+    SystemServices& system;
+    PrintJobView& printer;
 };
 
 // What TComPortFrm asks of the port dialog's face: the list ComboBox1, the button Button1, the

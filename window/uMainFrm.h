@@ -9,29 +9,16 @@
 
 #include "MainView.h"
 #include "PollRecord.h"
+#include "ReportExport.h"
+#include "ReportPrinting.h"
 #include "WindowLink.h"
+#include "WindowRecording.h"
+#include "WindowSettings.h"
 
-namespace kalvo::record {
-class FolderRecorder;
-}
-
-namespace kalvo {
-
-// The files the program reads and writes beside its executable.
-struct ProgramFiles {
-    std::string languageFile;  // the executable's folder, its trailing separator, then "MY.LNG"
-    std::string settingsFile;  // the executable's path with the extension ".ini"
-};
-
-ProgramFiles ProgramFilesFor(const std::string& executablePath);
-
-// The export text as the clipboard and a saved file hold it: every line ended by CR LF.
-std::string ExportText(const std::vector<std::string>& lines);
-
-}  // namespace kalvo
-
-// The main window's behaviour: start-up, polling, quitting, the report, the picture page, the
-// check list, the error records, the export and recording the polls into a folder. It drives a MainView and never
+// The main window's behaviour: start-up and settings, polling with the report, the picture page,
+// the check list and the error records, quitting, the export, printing and recording the polls into
+// a folder. Its handlers are here and in uMainFrmPolling.cpp; the export, the printing, the
+// recording and the settings file are units of their own. It drives a face's views and never
 // touches a widget; the device link reaches it as the program's WindowLink.
 //
 // A face builds its widgets, then calls FormCreate, and passes the window's events in: FormShow
@@ -41,15 +28,11 @@ std::string ExportText(const std::vector<std::string>& lines);
 class TMainFrm : public kalvo::WindowLink {
 public:
     static constexpr std::chrono::milliseconds Timer1Interval{2000};
-    // The boxes gathered by the export: the report Memo1, then the error records Memo2 .. Memo9.
-    static constexpr int ExportedMemoCount = 9;
-    // Memo10 holds the gathered export text; start-up hides it.
-    static constexpr int ScratchMemo = 10;
     static constexpr int PicturePage = 1;    // TabSheet1
     static constexpr int TextPage = 2;       // TabSheet2
     static constexpr int FirstErrorTab = 3;  // TabSheet3 shows error record 1 in Memo2
 
-    TMainFrm(kalvo::MainView& view, kalvo::ProgramFiles files);
+    TMainFrm(kalvo::MainFace face, kalvo::ProgramFiles files);
     ~TMainFrm() override;
 
     // Once the widgets are built: makes this the program's window link and switches Timer1 on.
@@ -94,27 +77,24 @@ public:
     std::function<kalvo::record::LocalTime()> RecordingClock = kalvo::record::LocalNow;
 
 private:
-    template <typename Body> void RunHandler(Body&& body);
+    // An error ends the handler where it occurs and shows in the error box.
+    void RunHandler(const std::function<void()>& body);
 
     void FillCheckList();
     void CaptionErrorTabs();
     void ReopenPortAndRestartPolling();
-    void PrintReport(const std::vector<std::string>& lines);
-    kalvo::PrintPage OpenPrintJob();
-    bool PrintPages(const std::vector<std::string>& lines, const kalvo::PrintPage& page);
-    void StartRecording();
     void RecordFinishedPoll(kalvo::record::LocalTime pollStart);
     void EndRecording();
     void ShowRecordingCheck();
 
     kalvo::MainView& view_;
+    kalvo::SystemServices& system_;
     kalvo::ProgramFiles files_;
-    int checkListItems_ = 0;  // none until start-up has filled the list
+    kalvo::ReportPrinter printer_;
+    kalvo::WindowRecording recording_;  // while "Record readings..." is checked
+    int checkListItems_ = 0;            // none until start-up has filled the list
     std::optional<std::string> previousSaveChoice_;
-    std::unique_ptr<kalvo::record::FolderRecorder> recording_;  // while "Record readings..." is checked
-    std::string previousRecordFolder_;
     bool startedUp_ = false;
     bool shutDown_ = false;
     bool pollRunning_ = false;
-    bool printJobOpen_ = false;
 };

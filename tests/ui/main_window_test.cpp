@@ -14,6 +14,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <filesystem>
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BurnerModel.h"
 #include "FakeSerial.h"
 #include "FormLayout.h"
 #include "KalvoError.h"
@@ -41,6 +45,7 @@
 #include "TempDir.h"
 #include "TerminationSignals.h"
 #include "TextCodec.h"
+#include "Wire.h"
 #include "uGlobal.h"
 
 namespace {
@@ -280,6 +285,36 @@ TEST_F(MainWindowTest, PollShowsTheReadingsEverywhere)
     EXPECT_EQ(frame.Label5->text(), kalvo::AnsiToQString(uGlobal::ReadingTexts.FlameCurrentText));
     EXPECT_EQ(frame.Label6->text(), kalvo::AnsiToQString(uGlobal::ReadingTexts.AlarmCurrentText));
     EXPECT_FALSE(frame.Label5->text().isEmpty());
+}
+
+// Memo1 has no scroll bars: the report's lines must stand as far apart as on Windows, where its
+// 289 pixels show 21 whole lines of 13 pixels, down to "Burner run time" with the delivered
+// language file; the lines after it lie below the box there too.
+TEST_F(MainWindowTest, ReportShowsAsManyWholeLinesAsOnWindows)
+{
+    constexpr int LinesShownOnWindows = 21;
+    std::filesystem::copy_file(
+        kalvo::test::DeliveredLanguageFile(), files.languageFile, std::filesystem::copy_options::overwrite_existing);
+    WriteSettings("COM=5\r\n");
+    // The simulated unit running its burner with flame: every line of the report has a value.
+    unitsim::BurnerModel unit(5);
+    unit.Advance(45s);
+    for (const std::uint8_t code : {kalvo::StatusRequest, kalvo::TimingRequest, kalvo::ErrorHistoryRequest})
+        serial.AnswerRequest(code, {{0, unitsim::BuildReply(code, unit.DataFor(code))}});
+    QtMainWindow& frame = Start();
+    frame.MainFrm().Timer1Timer();
+    frame.PageControl1->setCurrentWidget(frame.TabSheet2);
+    QCoreApplication::processEvents();
+
+    const std::vector<std::string> report = MemoLines(frame, 1);
+    ASSERT_GT(report.size(), static_cast<std::size_t>(LinesShownOnWindows));
+    EXPECT_EQ(report[LinesShownOnWindows - 1].rfind("Burner run time", 0), 0u);
+    QTextCursor first(frame.Memo1->document()->firstBlock());
+    QTextCursor lastShown(frame.Memo1->document()->findBlockByNumber(LinesShownOnWindows - 1));
+    lastShown.movePosition(QTextCursor::EndOfBlock);
+    EXPECT_GE(frame.Memo1->cursorRect(first).top(), 0);
+    EXPECT_LT(frame.Memo1->cursorRect(lastShown).bottom(), frame.Memo1->viewport()->height());
+    EXPECT_LE(QFontMetrics(frame.Memo1->font()).lineSpacing(), 13);
 }
 
 // The quit that a termination signal asks for, arriving while the port dialog is open: the dialog

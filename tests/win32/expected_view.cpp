@@ -103,7 +103,7 @@ public:
     kalvo::FakeSerialSystem serial;
     kalvo::test::ProgramStateGuard state{&serial};
     kalvo::test::RecordingView view;
-    TMainFrm frame{view, files};
+    TMainFrm frame{view.Face(), files};
 };
 
 void Print(const std::string& text)

@@ -198,7 +198,7 @@ protected:
 
     kalvo::test::TempDir dir;
     kalvo::test::RecordingView mainView;
-    TMainFrm frame{mainView, {dir.file("MY.LNG"), dir.file("kalvo.ini")}};
+    TMainFrm frame{mainView.Face(), {dir.file("MY.LNG"), dir.file("kalvo.ini")}};
     Items offered;
     std::string preselected;
     std::function<void()> onListed;

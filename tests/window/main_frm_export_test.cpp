@@ -54,7 +54,7 @@ protected:
     kalvo::test::TempDir dir;
     kalvo::test::ProgramStateGuard state;
     kalvo::test::RecordingView view;
-    TMainFrm frame{view, {dir.file("MY.LNG"), dir.file("kalvo.ini")}};
+    TMainFrm frame{view.Face(), {dir.file("MY.LNG"), dir.file("kalvo.ini")}};
 };
 
 TEST_F(ExportTest, NineEmptyBoxesGiveNineLineEndsEverywhere)
@@ -183,7 +183,7 @@ std::string SaveEachOnAFullDisk(const std::string& folder)
     for (const auto& c : cases) {
         const std::string target = c.overEarlier ? earlierFile : folder + "/new.txt";
         kalvo::test::RecordingView view;
-        TMainFrm frame(view, {folder + "/MY.LNG", folder + "/kalvo.ini"});
+        TMainFrm frame(view.Face(), {folder + "/MY.LNG", folder + "/kalvo.ini"});
         view.SetMemoLines(1, {std::string(c.size, 'x')});
         view.saveAnswers.push_back(target);
         frame.BitBtn3Click();

@@ -90,7 +90,7 @@ protected:
     kalvo::FakeSerialSystem serial;
     kalvo::test::ProgramStateGuard state{&serial};
     kalvo::test::RecordingView view;
-    TMainFrm frame{view, files};
+    TMainFrm frame{view.Face(), files};
     kalvo::test::TempDir out;
 };
 

@@ -61,7 +61,7 @@ protected:
     kalvo::FakeSerialSystem serial;
     kalvo::test::ProgramStateGuard state{&serial};
     kalvo::test::RecordingView view;
-    TMainFrm frame{view, files};
+    TMainFrm frame{view.Face(), files};
 };
 
 TEST_F(MainFrmTest, CreatedWindowPollsEveryTwoSecondsAndBecomesTheWindowLink)
@@ -128,7 +128,7 @@ TEST_F(MainFrmTest, OpensOnThePicturePageAndStoresThePageShowingAtTheEnd)
     for (const int showing : {1, 2}) {
         SCOPED_TRACE(showing == 2 ? "Text page showing" : "Picture page showing");
         kalvo::test::RecordingView pageView;
-        TMainFrm pageFrame(pageView, files);
+        TMainFrm pageFrame(pageView.Face(), files);
         WriteNumberedLanguageFile();
         WriteSettings("Panel=2\r\n");
         pageView.SetActivePage(2);

@@ -1,6 +1,7 @@
 #include "QtControls.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -72,6 +73,13 @@ QFont FormFont(int pixelSize)
     return font;
 }
 
+QFont FontFittingLineHeight(QFont font, int lineHeight)
+{
+    while (font.pixelSize() > 1 && QFontMetrics(font).lineSpacing() > lineHeight)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 QImage ResourceImage(const QString& fileName)
 {
     return QImage(PicturePath(fileName));
@@ -134,7 +142,7 @@ QtMemo* MakeMemo(const layout::Control& control, MemoScrollBars scrollBars, cons
 {
     auto* memo = new QtMemo(Name(control), parent);
     // Set outright: an error page has no parent yet when its memo is made, so nothing to inherit.
-    memo->setFont(font);
+    memo->setFont(control.itemHeight > 0 ? FontFittingLineHeight(font, control.itemHeight) : font);
     const bool scrolls = scrollBars == MemoScrollBars::Both;
     const Qt::ScrollBarPolicy policy = scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
     memo->setHorizontalScrollBarPolicy(policy);

@@ -25,6 +25,11 @@ QString Caption(const layout::Control& control);
 // Liberation Sans and Arial run about as narrow, so the fixed-width captions still fit.
 QFont FormFont(int pixelSize);
 
+// The font at the largest pixel size up to its own whose lines are at most the line height apart:
+// a fallback face runs taller than "MS Sans Serif", and a memo without scroll bars must still
+// show all the lines it was laid out for.
+QFont FontFittingLineHeight(QFont font, int lineHeight);
+
 // The picture from the program's resources; a null picture when it is missing.
 QPixmap ResourcePicture(const QString& fileName);
 QImage ResourceImage(const QString& fileName);
@@ -38,6 +43,7 @@ void SetLabelText(QLabel* label, const QString& text);
 QPushButton* MakeButton(const layout::Control& control, QWidget* page);
 
 enum class MemoScrollBars { None, Both };
+// A memo with a line height in the layout takes a font whose lines fit it.
 QtMemo* MakeMemo(const layout::Control& control, MemoScrollBars scrollBars, const QFont& font, QWidget* parent);
 
 // A page control with its tab bar's scroll arrows out of the tab order: like a native page

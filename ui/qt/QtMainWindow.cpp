@@ -69,9 +69,9 @@ auto Numbered(const std::array<Widget * QtMainWindow::*, Count>& widgets, int fi
 
 QtMainWindow::QtMainWindow(kalvo::ProgramFiles files, QWidget* parent)
     : QMainWindow(parent),
-      mainFrm_(std::make_unique<TMainFrm>(*this, std::move(files))),
-      printDeviceSource_(
-          [](const std::string& documentName) { return PrinterDevice(QPrinterInfo::defaultPrinter(), documentName); })
+      printer_(
+          [](const std::string& documentName) { return PrinterDevice(QPrinterInfo::defaultPrinter(), documentName); }),
+      mainFrm_(std::make_unique<TMainFrm>(kalvo::MainFace{*this, *this, printer_}, std::move(files)))
 {
     setObjectName(QStringLiteral("MainFrm"));
     setWindowTitle(QString::fromLatin1(kalvo::MainFrmCaption::Window));
@@ -227,7 +227,7 @@ void QtMainWindow::SetPortDialog(std::function<void()> showDialog)
 
 void QtMainWindow::SetPrintDeviceSource(PrintDeviceSource source)
 {
-    printDeviceSource_ = std::move(source);
+    printer_.SetDeviceSource(std::move(source));
 }
 
 void QtMainWindow::showEvent(QShowEvent* event)
@@ -438,38 +438,4 @@ void QtMainWindow::ShowPortDialog()
 kalvo::RegionalDateTime QtMainWindow::CurrentRegionalDateTime() const
 {
     return QtRegionalDateTime(QDateTime::currentDateTime());
-}
-
-kalvo::PrintJobOpening QtMainWindow::OpenPrintJob(const std::string& documentName)
-{
-    PrintDevice device = printDeviceSource_(documentName);
-    if (device.status != kalvo::PrintJobStatus::Opened)
-        return {device.status, {}};
-    auto job = std::make_unique<QtPrintJob>(std::move(device.device));
-    if (!job->Begin())
-        return {kalvo::PrintJobStatus::PrinterNotValid, {}};
-    printJob_ = std::move(job);
-    return {kalvo::PrintJobStatus::Opened, printJob_->Page()};
-}
-
-double QtMainWindow::PrintTextWidth(const std::string& text)
-{
-    return printJob_->TextWidth(text);
-}
-
-void QtMainWindow::PrintLine(double top, const std::string& text)
-{
-    printJob_->PrintLine(top, text);
-}
-
-bool QtMainWindow::NewPrintPage()
-{
-    return printJob_->NewPage();
-}
-
-bool QtMainWindow::EndPrintJob()
-{
-    const bool ended = printJob_->End();
-    printJob_.reset();
-    return ended;
 }

@@ -28,7 +28,7 @@ class QtStatusBar;
 // The Qt face of the main window MainFrm: builds the widgets at their places with their fonts and
 // pictures, shows what TMainFrm tells it, and passes the window's events to TMainFrm. Widgets
 // carry their names as object names.
-class QtMainWindow : public QMainWindow, public kalvo::MainView {
+class QtMainWindow : public QMainWindow, public kalvo::MainView, public kalvo::SystemServices {
     Q_OBJECT
 
 public:
@@ -102,7 +102,7 @@ public:
     // Built at the first Save As: a file dialog is costly to build, and most runs never save.
     QtSaveDialog* SaveDialog1 = nullptr;
 
-    // MainView
+    // MainView, SystemServices
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
     void AddMemoLine(int memo, const std::string& line) override;
     std::vector<std::string> MemoLines(int memo) const override;
@@ -128,11 +128,6 @@ public:
     void SetClipboardText(const std::string& text) override;
     void ShowPortDialog() override;
     kalvo::RegionalDateTime CurrentRegionalDateTime() const override;
-    kalvo::PrintJobOpening OpenPrintJob(const std::string& documentName) override;
-    double PrintTextWidth(const std::string& text) override;
-    void PrintLine(double top, const std::string& text) override;
-    bool NewPrintPage() override;
-    bool EndPrintJob() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -152,11 +147,10 @@ private:
     QTabWidget* PageControlOf(int tabSheet) const;
     QWidget* AddPage(QTabWidget* pageControl, int tabSheet);
 
+    QtPrinterView printer_;
     std::unique_ptr<TMainFrm> mainFrm_;
     ErrorBoxSeam errorBox_;
     SaveFileSeam saveFileChooser_;
     std::function<void()> portDialog_;
-    PrintDeviceSource printDeviceSource_;
-    std::unique_ptr<QtPrintJob> printJob_;
     bool shown_ = false;
 };

@@ -82,3 +82,22 @@ bool QtPrintJob::End()
 {
     return painter_.end();
 }
+
+kalvo::PrintJobOpening QtPrinterView::OpenPrintJob(const std::string& documentName)
+{
+    PrintDevice device = source_(documentName);
+    if (device.status != kalvo::PrintJobStatus::Opened)
+        return {device.status, {}};
+    auto job = std::make_unique<QtPrintJob>(std::move(device.device));
+    if (!job->Begin())
+        return {kalvo::PrintJobStatus::PrinterNotValid, {}};
+    job_ = std::move(job);
+    return {kalvo::PrintJobStatus::Opened, job_->Page()};
+}
+
+bool QtPrinterView::EndPrintJob()
+{
+    const bool ended = job_->End();
+    job_.reset();
+    return ended;
+}

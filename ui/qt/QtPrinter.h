@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "MainView.h"
 
@@ -51,4 +52,22 @@ public:
 private:
     std::unique_ptr<QPagedPaintDevice> device_;
     QPainter painter_;
+};
+
+// The main window's printer: a job at a time on the device the source finds.
+class QtPrinterView : public kalvo::PrintJobView {
+public:
+    explicit QtPrinterView(PrintDeviceSource source) : source_(std::move(source)) { }
+
+    void SetDeviceSource(PrintDeviceSource source) { source_ = std::move(source); }
+
+    kalvo::PrintJobOpening OpenPrintJob(const std::string& documentName) override;
+    double PrintTextWidth(const std::string& text) override { return job_->TextWidth(text); }
+    void PrintLine(double top, const std::string& text) override { job_->PrintLine(top, text); }
+    bool NewPrintPage() override { return job_->NewPage(); }
+    bool EndPrintJob() override;
+
+private:
+    PrintDeviceSource source_;
+    std::unique_ptr<QtPrintJob> job_;
 };

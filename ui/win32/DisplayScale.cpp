@@ -1,7 +1,7 @@
 #include "DisplayScale.h"
 
 #include "FormLayout.h"
-#include "Win32Text.h"
+#include "Win32Layout.h"
 
 namespace kalvo::win32 {
 
@@ -10,12 +10,9 @@ namespace {
 // The bitmap "MS Sans Serif" stops at 16 pixels; its TrueType successor draws larger texts.
 constexpr int LargestBitmapFontPixels = 16;
 
-HFONT CreatePixelFont(int pixels)
+HFONT CreateLayoutFont(int pixels)
 {
-    const wchar_t* face = pixels > LargestBitmapFontPixels ? L"Microsoft Sans Serif" : L"MS Sans Serif";
-    // A negative height asks for the character height without the internal leading, as a point size does.
-    return CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+    return CreatePixelFont(pixels, pixels > LargestBitmapFontPixels ? L"Microsoft Sans Serif" : FormFontFace);
 }
 
 // The height of a line and the width of the sample text in the font.
@@ -63,7 +60,7 @@ SIZE OuterSizeFor(HWND window, SIZE client)
 HFONT CreateFittingFont(int pixels, std::wstring_view text, int width)
 {
     for (;; --pixels) {
-        HFONT font = CreatePixelFont(pixels);
+        HFONT font = CreateLayoutFont(pixels);
         if (pixels <= 1 || TextBox(font, text).cx <= width)
             return font;
         DeleteObject(font);
@@ -73,29 +70,17 @@ HFONT CreateFittingFont(int pixels, std::wstring_view text, int width)
 HFONT CreateScaledFont(int designPixels, int dpi)
 {
     constexpr std::wstring_view sample = L"ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz 0123456789 :-().";
-    HFONT design = CreatePixelFont(designPixels);
+    HFONT design = CreateLayoutFont(designPixels);
     const SIZE designBox = TextBox(design, sample);
     DeleteObject(design);
     const SIZE limit{layout::Scale(designBox.cx, dpi), layout::Scale(designBox.cy, dpi)};
     for (int pixels = layout::Scale(designPixels, dpi);; --pixels) {
-        HFONT font = CreatePixelFont(pixels);
+        HFONT font = CreateLayoutFont(pixels);
         const SIZE box = TextBox(font, sample);
         if (pixels <= designPixels || (box.cx <= limit.cx && box.cy <= limit.cy))
             return font;
         DeleteObject(font);
     }
-}
-
-void SizeToText(HWND label)
-{
-    const std::wstring text = WindowTextOf(label);
-    HDC dc = GetDC(label);
-    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, previous);
-    ReleaseDC(label, dc);
-    SetWindowPos(label, nullptr, 0, 0, extent.cx, extent.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HBITMAP ScaledPicture(HBITMAP picture, int dpi, bool smooth)

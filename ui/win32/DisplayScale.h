@@ -23,10 +23,6 @@ HFONT CreateScaledFont(int designPixels, int dpi);
 // that wide.
 HFONT CreateFittingFont(int pixels, std::wstring_view text, int width);
 
-// A static text sized to its text in its font, as its place stays: fonts of another density do not
-// keep the proportions of the design font, so a label is as wide as its text at any density.
-void SizeToText(HWND label);
-
 // The picture at the density, in place of the given one (which it deletes). Smooth stretches blend
 // neighbouring pixels; the others copy them, keeping every colour exact (a transparent colour
 // must stay that colour).

@@ -7,7 +7,9 @@
 #include "ControlIds.h"
 #include "DisplayScale.h"
 #include "FormLayout.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
+#include "WindowPlacement.h"
 #include "uComPortFrm.h"
 
 namespace kalvo::win32 {
@@ -82,17 +84,14 @@ void Win32ComPortFrm::Build()
         place(comboBox1, layout::Scale(DroppedListHeight, dpi_)));
     SendMessageW(ComboBox1, CB_SETITEMHEIGHT, 0, comboBox1.itemHeight);
     const layout::Control& label1 = form["Label1"];
-    SizeToText(add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height)));
+    // Sized to its text: a font of another density does not keep the design font's proportions.
+    SizeToText(add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height)),
+        Widen(label1.caption), font_);
     AccessNote = add(L"STATIC", ComPortFrmCaption::AccessNote, SS_LEFT, IdAccessNote,
         Scaled({16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8}));
     ShowWindow(AccessNote, SW_HIDE);
     SizeClientArea(ClientHeight);
-    // Centred on the screen.
-    RECT outer;
-    GetWindowRect(dialog_, &outer);
-    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceCentred(dialog_);
 }
 
 RECT Win32ComPortFrm::Scaled(RECT designed) const

@@ -14,6 +14,7 @@
 #include "PageControl.h"
 #include "PictureLayers.h"
 #include "Win32Printer.h"
+#include "Win32SystemServices.h"
 
 class TMainFrm;
 
@@ -41,6 +42,8 @@ public:
     void Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog);
     // Shows the window centred on the screen, then passes the first showing to FormShow.
     void Show(int showCommand);
+    // What the window's behaviour drives: its controls, the system's services and the printer.
+    MainFace Face() { return {*this, services_, printer_}; }
 
     // MainView
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
@@ -61,27 +64,19 @@ public:
     void StopTimer1() override;
     void ProcessPendingMessages() override;
     void CloseWindow() override;
-    void ShowErrorBox(const std::string& title, const std::string& text) override;
-    std::optional<std::string> AskSaveFileName(const SaveFileQuestion& question) override;
-    std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) override;
     void SetMenuItemChecked(MenuCommand command, bool checked) override;
-    void SetClipboardText(const std::string& text) override;
-    void ShowPortDialog() override;
-    RegionalDateTime CurrentRegionalDateTime() const override;
-    PrintJobOpening OpenPrintJob(const std::string& documentName) override;
-    double PrintTextWidth(const std::string& text) override;
-    void PrintLine(double top, const std::string& text) override;
-    bool NewPrintPage() override;
-    bool EndPrintJob() override;
 
 private:
+    static constexpr int FirstLabel = 2;  // the value labels of the "Picture" page
+    static constexpr int LastLabel = 6;
+    static constexpr int MemoCount = 10;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id);
     void Notify(const NMHDR& header);
     void TakenDown();
 
-    void BuildMenu();
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
     void BuildErrorPages(HWND textPage);
@@ -98,10 +93,8 @@ private:
     HWND Child(std::string_view name) const;
     POINT LabelPlace(int label) const;
     const layout::Control& Control(std::string_view name) const;
-    static RECT Bounds(const layout::Rect& at);
-    RECT Bounds(std::string_view name) const;
+    RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
-    void PlaceCentred();
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -118,10 +111,10 @@ private:
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     HWND StatusBar1 = nullptr;
+    Win32SystemServices services_;
     Win32Printer printer_;
 
     TMainFrm* behaviour_ = nullptr;
-    Win32ComPortFrm* portDialog_ = nullptr;
     bool shown_ = false;
     bool takenDown_ = false;
 };

@@ -33,7 +33,7 @@ Win32Printer::~Win32Printer()
     }
 }
 
-PrintJobOpening Win32Printer::Open(const std::string& documentName)
+PrintJobOpening Win32Printer::OpenPrintJob(const std::string& documentName)
 {
     const std::wstring printerName = DefaultPrinterName();
     if (printerName.empty())
@@ -64,7 +64,7 @@ PrintJobOpening Win32Printer::Open(const std::string& documentName)
     return {PrintJobStatus::Opened, page};
 }
 
-double Win32Printer::TextWidth(const std::string& text)
+double Win32Printer::PrintTextWidth(const std::string& text)
 {
     const std::wstring wide = Widen(text);
     SIZE extent{};
@@ -78,12 +78,12 @@ void Win32Printer::PrintLine(double top, const std::string& text)
     TextOutW(printer_, 0, static_cast<int>(std::lround(top)), wide.c_str(), static_cast<int>(wide.size()));
 }
 
-bool Win32Printer::NewPage()
+bool Win32Printer::NewPrintPage()
 {
     return EndPage(printer_) > 0 && StartPage(printer_) > 0;
 }
 
-bool Win32Printer::End()
+bool Win32Printer::EndPrintJob()
 {
     const bool pageEnded = EndPage(printer_) > 0;
     const bool sent = EndDoc(printer_) > 0;

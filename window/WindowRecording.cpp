@@ -1,0 +1,47 @@
+#include "WindowRecording.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "FolderRecorder.h"
+#include "Recorder.h"
+
+namespace kalvo {
+
+namespace {
+
+constexpr char RecordFolderTitle[] = "Record readings";
+
+}  // namespace
+
+WindowRecording::WindowRecording() = default;
+WindowRecording::~WindowRecording() = default;
+
+void WindowRecording::Start(SystemServices& system, const LanguageLines& language)
+{
+    const std::optional<std::string> folder = system.AskFolder(RecordFolderTitle, previousFolder_);
+    if (!folder || folder->empty())
+        return;
+    previousFolder_ = *folder;
+    recording_ = std::make_unique<record::FolderRecorder>(std::filesystem::path(*folder), language);
+}
+
+std::optional<std::string> WindowRecording::RecordFinishedPoll(record::LocalTime pollStart)
+{
+    if (!recording_)
+        return std::nullopt;
+    try {
+        recording_->RecordPoll(record::CaptureFinishedPoll(pollStart));
+    } catch (const record::RecordError& error) {
+        recording_.reset();
+        return error.what();
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<record::FolderRecorder> WindowRecording::Stop()
+{
+    return std::move(recording_);
+}
+
+}  // namespace kalvo

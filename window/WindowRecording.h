@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "Language.h"
+#include "MainView.h"
+#include "PollRecord.h"
+
+namespace kalvo::record {
+class FolderRecorder;
+}
+
+namespace kalvo {
+
+// Recording the window's polls into a folder while "Record readings..." is checked. The
+// recording takes the polls of the window's own port: no second program opens it.
+class WindowRecording {
+public:
+    WindowRecording();
+    ~WindowRecording();
+
+    bool Active() const { return recording_ != nullptr; }
+
+    // Asks for the folder, offering the one chosen before, and starts recording into it; nothing
+    // happens when the user cancels. Throws RecordError for a folder that takes no files.
+    void Start(SystemServices& system, const LanguageLines& language);
+    // Records a poll that ran to its end. A recording that cannot go on (a full disk) stops; the
+    // result is then why.
+    std::optional<std::string> RecordFinishedPoll(record::LocalTime pollStart);
+    // Stops the recording and hands it over to be finished, so no later poll reaches its files
+    // even when finishing fails.
+    std::unique_ptr<record::FolderRecorder> Stop();
+
+private:
+    std::unique_ptr<record::FolderRecorder> recording_;
+    std::string previousFolder_;
+};
+
+}  // namespace kalvo
