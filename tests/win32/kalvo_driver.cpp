@@ -50,6 +50,7 @@
 #include "DisplayScale.h"
 #include "FormLayout.h"
 #include "ViewDump.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
 
 using kalvo::win32::ControlIdOf;
@@ -87,29 +88,10 @@ HWND MainWindow()
     return window;
 }
 
-HWND FindDescendant(HWND parent, int id)
-{
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(child) != s->id)
-                return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND Control(HWND parent, const std::string& name)
 {
     const int id = ControlIdOf(name);
-    HWND control = id ? FindDescendant(parent, id) : nullptr;
+    HWND control = id ? kalvo::win32::DescendantWithId(parent, id) : nullptr;
     if (!control)
         throw Failure("no control " + name);
     return control;

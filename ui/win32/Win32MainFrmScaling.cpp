@@ -58,21 +58,7 @@ HWND Win32MainFrm::Child(std::string_view name) const
     const int id = ControlIdOf(name);
     if (id == 0)
         return nullptr;
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        window_,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(child) != s->id)
-                return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return DescendantWithId(window_, id);
 }
 
 HFONT Win32MainFrm::FontOf(layout::FontRole role) const
