@@ -13,8 +13,9 @@
 //   no-printer     first-poll, then Print without a printer        -> "title T" and "text T" lines
 //   captions       the port dialog's label and button              -> "label T" and "button T" lines
 //   no-language    start-up without MY.LNG (LANGUAGE_FILE unused)  -> "title T" and "text T" lines
-//   layout         the main window's layout (others unused)        -> "client W H", then "NAME L T W H"
-//                  per placed control ("NAME L T" for one sized to its text)
+//   layout         the main window's layout at the pixel density COM gives in dots per inch (96
+//                  if none)  -> "client W H", then "NAME L T W H" per placed control ("NAME L T"
+//                  for one sized to its text)
 
 #include <chrono>
 #include <cstdio>
@@ -117,9 +118,9 @@ void PrintErrorBox(const kalvo::test::RecordingView& view)
     Print("title " + view.errorBoxTitles.front() + "\ntext " + view.errorBoxes.front() + "\n");
 }
 
-void PrintLayout()
+void PrintLayout(int dpi)
 {
-    const auto& form = kalvo::layout::MainFrm;
+    const auto form = kalvo::layout::Scaled(kalvo::layout::MainFrm, dpi);
     std::string out = "client " + std::to_string(form.client.width) + " " + std::to_string(form.client.height) + "\n";
     for (const kalvo::layout::Control& control : form.controls) {
         const kalvo::layout::Rect& at = control.bounds;
@@ -142,7 +143,7 @@ int Scenario(const std::vector<std::string>& args)
         return 0;
     }
     if (scenario == "layout") {
-        PrintLayout();
+        PrintLayout(args.size() > 2 ? std::stoi(args[2]) : kalvo::layout::DesignDpi);
         return 0;
     }
     if (scenario == "no-language") {

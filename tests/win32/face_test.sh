@@ -90,36 +90,66 @@ screenshot() {
         fail "no screenshot $1"
 }
 
+# At the given density; "moved" for a window that was moved to another monitor, which need not stay
+# centred.
 geometry_is_the_layout() {
-    local geometry
+    local dpi=$1 moved=${2:-} geometry
     geometry=$(drive geometry) || { fail "no geometry"; return; }
     # Every control the window has of its own stands where the layout puts it; one sized to its
     # text starts there. The status panels are no windows, and each error memo fills its page,
     # whose size the tab control sets.
     local want
-    want=$(expected layout) || { fail "no layout"; return; }
+    want=$(expected layout "$dpi") || { fail "no layout"; return; }
     grep -q '^maximize-box 0$' <<<"$geometry" || fail "the window can be maximised"
     while read -r name place; do
         case $name in Panel0 | Memo[2-9]) continue ;; esac
         grep -q "^$name $place\( \|$\)" <<<"$geometry" ||
-            fail "$name is at $(grep "^$name " <<<"$geometry" | cut -d' ' -f2-), not at $place"
+            fail "at $dpi dpi, $name is at $(grep "^$name " <<<"$geometry" | cut -d' ' -f2-), not at $place"
     done <<<"$want"
     local dx dy
     read -r _ dx dy < <(grep '^centre-offset' <<<"$geometry")
-    [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ] || fail "the window is not centred (offset $dx $dy)"
+    [ -n "$moved" ] || { [ "${dx#-}" -le 1 ] && [ "${dy#-}" -le 1 ]; } || fail "the window is not centred (offset $dx $dy)"
     grep '^outer' <<<"$geometry"
 }
 
+# Every report line, tab caption, status panel text and label shows whole.
+texts_are_whole() {
+    local cut
+    cut=$(drive "$1" "$2") || { fail "cannot measure the texts ($1)"; return; }
+    [ -z "$cut" ] || fail "at $2 dpi, texts are cut: $cut"
+}
+
+# Memo1 shows at least as many report lines, PageControl2 as many tabs as at 96 dpi.
+shown_as_at_96() {
+    local lines tabs
+    lines=$(drive shown-lines Memo1) || { fail "cannot count Memo1's lines"; return; }
+    [ "$lines" -ge "$report_lines" ] || fail "$1: Memo1 shows $lines report lines, at 96 dpi $report_lines"
+    tabs=$(drive shown-tabs PageControl2) || { fail "cannot count the error tabs"; return; }
+    [ "$tabs" -ge "$error_tabs" ] || fail "$1: $tabs error tabs show whole, at 96 dpi $error_tabs"
+}
+
+# The display's pixel density as Wine gives it to programs started from now on.
+set_dpi() {
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1 ||
+        fail "cannot set the display to $1 dpi"
+}
+scaled() { echo $((($1 * $2 + 48) / 96)); }
+
 mkdir -p "$work"
 rm -f "$work"/*.png "$work"/*.txt
+set_dpi 96
 test_printer="Kalvo Test PostScript"
 drive remove-printer "$test_printer" || fail "a test printer of an earlier run stays"
 echo "== Start-up and first poll (COM$held, unit held at seed $KALVO_HELD_SEED, ${KALVO_HELD_AT} ms)"
 held_args=("$held" "$KALVO_HELD_SEED" "$KALVO_HELD_AT")
 expected first-poll "${held_args[@]}" >"$work/first-poll.txt" || exit 1
 start_program held "$held" || exit 1
-geometry_is_the_layout
+geometry_is_the_layout 96
 expect_dump "first poll" cat "$work/first-poll.txt"
+texts_are_whole cut-texts 96
+report_lines=$(drive shown-lines Memo1) || fail "cannot count Memo1's lines"
+error_tabs=$(drive shown-tabs PageControl2) || fail "cannot count the error tabs"
+echo "At 96 dpi: $report_lines report lines and $error_tabs error tabs show whole"
 screenshot windows-picture-page.png
 drive tab PageControl1 1
 screenshot windows-text-page.png
@@ -178,6 +208,7 @@ grep -qx "item COM$held" <<<"$dialog" || fail "COM$held is not listed: $dialog"
 grep -qx "selected 0" <<<"$dialog" || fail "the first listed port is not preselected: $dialog"
 grep -qxF "label $label_caption" <<<"$dialog" || fail "the dialog's label reads otherwise: $dialog"
 grep -qx "client 140 112" <<<"$dialog" || fail "the dialog's client area is not 140 x 112: $dialog"
+texts_are_whole dialog-cut-texts 96
 index=$(grep '^item ' <<<"$dialog" | grep -nx "item COM$held" | cut -d: -f1)
 drive dialog-select $((index - 1))
 drive dialog-ok
@@ -216,6 +247,41 @@ echo "== No language file"
 start_program no-language "$silent" without-language || exit 1
 box=$(drive message-box $patience) || fail "no error box"
 [ "$box" = "$(expected no-language "$silent")" ] || fail "the error box reads: $box"
+drive close
+drive wait-gone $patience || fail "the close button did not end the program"
+stop_program
+echo "== Display scaling"
+for dpi in 144 192; do
+    set_dpi $dpi
+    start_program "dpi-$dpi" "$held" || continue
+    geometry_is_the_layout $dpi
+    expect_dump "first poll at $dpi dpi" cat "$work/first-poll.txt"
+    texts_are_whole cut-texts $dpi
+    shown_as_at_96 "at $dpi dpi"
+    screenshot "windows-picture-page-${dpi}dpi.png"
+    drive tab PageControl1 1
+    screenshot "windows-text-page-${dpi}dpi.png"
+    drive keys alt+s c
+    dialog=$(drive dialog $patience) || fail "the menu opened no port dialog at $dpi dpi"
+    client="client $(scaled 140 $dpi) $(scaled 112 $dpi)"
+    grep -qx "$client" <<<"$dialog" || fail "at $dpi dpi, the dialog's client area is not $client: $dialog"
+    texts_are_whole dialog-cut-texts $dpi
+    drive dialog-close
+    drive close
+    drive wait-gone $patience || fail "the close button did not end the program"
+    stop_program
+done
+set_dpi 96
+
+echo "== Moved to a monitor of 144 dpi"
+start_program moved "$held" || exit 1
+expect_dump "first poll before the move" cat "$work/first-poll.txt"
+drive dpi-changed 144 || fail "the window took no density change"
+geometry_is_the_layout 144 moved
+expect_dump "first poll after the move" cat "$work/first-poll.txt"
+texts_are_whole cut-texts 144
+shown_as_at_96 "moved to 144 dpi"
+screenshot windows-picture-page-moved-144dpi.png
 drive close
 drive wait-gone $patience || fail "the close button did not end the program"
 stop_program

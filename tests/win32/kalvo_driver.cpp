@@ -23,6 +23,14 @@
 //   close                       closes the main window as its close button does
 //   end-session                 tells the program that Windows logs off or shuts down
 //   window-rect                 the main window's place on the screen: left top width height
+//   cut-texts DPI               one line per text of the main window that its control cuts: tab
+//                               captions, status panel texts and labels wider than their tab, panel
+//                               or control, measured in the form font at DPI; nothing when all fit
+//   shown-lines NAME            how many lines of the memo show whole, from its first
+//   shown-tabs NAME             how many tabs of the page control show whole, from its first
+//   dialog-cut-texts DPI        the same for the port dialog's label
+//   dpi-changed DPI             tells the main window, as Windows does when it moves to a monitor of
+//                               that density, suggesting its rectangle scaled about its centre
 
 #include <windows.h>
 #include <commctrl.h>
@@ -41,8 +49,10 @@
 #include <vector>
 
 #include "ControlIds.h"
+#include "DisplayScale.h"
 #include "FormLayout.h"
 #include "ViewDump.h"
+#include "Win32Layout.h"
 #include "Win32Text.h"
 
 using kalvo::win32::ControlIdOf;
@@ -80,29 +90,10 @@ HWND MainWindow()
     return window;
 }
 
-HWND FindDescendant(HWND parent, int id)
-{
-    struct Search {
-        int id;
-        HWND found;
-    } search{id, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (GetDlgCtrlID(child) != s->id)
-                return TRUE;
-            s->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 HWND Control(HWND parent, const std::string& name)
 {
     const int id = ControlIdOf(name);
-    HWND control = id ? FindDescendant(parent, id) : nullptr;
+    HWND control = id ? kalvo::win32::DescendantWithId(parent, id) : nullptr;
     if (!control)
         throw Failure("no control " + name);
     return control;
@@ -215,6 +206,28 @@ RECT PlaceInParent(HWND control)
     return rect;
 }
 
+// A font made as the program makes it (a font of another process cannot be read).
+struct FormFont {
+    explicit FormFont(HFONT font) : handle(font) { }
+    ~FormFont() { DeleteObject(handle); }
+    FormFont(const FormFont&) = delete;
+    FormFont& operator=(const FormFont&) = delete;
+    HFONT handle;
+};
+
+// The width of the text in the font.
+int TextWidth(const std::string& text, HFONT font)
+{
+    HDC screen = GetDC(nullptr);
+    const HGDIOBJ previous = SelectObject(screen, font);
+    const std::wstring wide = Widen(text);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, wide.c_str(), static_cast<int>(wide.size()), &extent);
+    SelectObject(screen, previous);
+    ReleaseDC(nullptr, screen);
+    return extent.cx;
+}
+
 void Print(const std::string& text)
 {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -276,6 +289,114 @@ void Geometry()
             out += name + " " + RectText(PlaceInParent(Control(main, name))) + "\n";
     }
     Print(out);
+}
+
+// How many lines of an edit box without scroll bars lie wholly inside its text area, from its first.
+int ShownLines(HWND edit, const std::string& name)
+{
+    const auto lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+    const auto lineStart = [edit](int line) { return SendMessageW(edit, EM_LINEINDEX, line, 0); };
+    if (lines < 2)
+        throw Failure(name + " holds too few lines to measure");
+    RECT area{};  // the system carries this message's rectangle across processes
+    SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    const auto lineTop = [&](int line) {
+        return static_cast<int>(static_cast<short>(HIWORD(SendMessageW(edit, EM_POSFROMCHAR, lineStart(line), 0))));
+    };
+    const int lineHeight = lineTop(1) - lineTop(0);
+    int shown = 0;
+    while (shown < lines && lineTop(shown) >= area.top && lineTop(shown) + lineHeight <= area.bottom)
+        ++shown;
+    return shown;
+}
+
+// Tab captions that do not fit their tab.
+std::string CutTabCaptions(HWND tabs, const std::string& name, HFONT font)
+{
+    RECT client;
+    GetClientRect(tabs, &client);
+    std::string out;
+    const std::vector<std::string> captions = TabCaptions(tabs);
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        const RECT tab = TabRect(tabs, static_cast<int>(i));
+        const int needed = TextWidth(captions[i], font);
+        if (needed > tab.right - tab.left)
+            out += name + " tab \"" + captions[i] + "\" needs " + std::to_string(needed) + " px, has " + RectText(tab)
+                + " in a width of " + std::to_string(client.right) + "\n";
+    }
+    return out;
+}
+
+// How many tabs lie wholly inside their page control, from the first.
+int ShownTabs(HWND tabs)
+{
+    RECT client;
+    GetClientRect(tabs, &client);
+    const auto count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
+    int shown = 0;
+    while (shown < count && TabRect(tabs, shown).right <= client.right)
+        ++shown;
+    return shown;
+}
+
+// Status panel texts wider than their panel inside its edge and margin.
+std::string CutPanelTexts(HWND statusBar, HFONT font)
+{
+    constexpr int EdgeAndMargin = 6;  // the sunken edge's 1 pixel each side, the text's 3 from the left edge
+    std::string out;
+    const auto panels = static_cast<int>(SendMessageW(statusBar, SB_GETPARTS, 0, 0));
+    RemoteBuffer buffer(statusBar, sizeof(RECT));
+    for (int panel = 0; panel < panels; ++panel) {
+        SendMessageW(statusBar, SB_GETRECT, panel, reinterpret_cast<LPARAM>(buffer.Address()));
+        RECT rect{};
+        buffer.Read(0, &rect, sizeof rect);
+        const std::string text = PanelText(statusBar, panel);
+        const int needed = TextWidth(text, font) + EdgeAndMargin;
+        if (needed > rect.right - rect.left)
+            out += "panel " + std::to_string(panel) + " \"" + text + "\" needs " + std::to_string(needed) + " px, has "
+                + std::to_string(rect.right - rect.left) + "\n";
+    }
+    return out;
+}
+
+// A static text wider than its control, or a control that its parent cuts.
+std::string CutLabel(HWND label, const std::string& name, HFONT font)
+{
+    RECT client;
+    GetClientRect(label, &client);
+    RECT parent;
+    GetClientRect(GetParent(label), &parent);
+    const std::string text = TextOf(label);
+    const int needed = TextWidth(text, font);
+    return needed <= client.right && PlaceInParent(label).right <= parent.right ? ""
+                                                                                : name + " \"" + text + "\" needs "
+            + std::to_string(needed) + " px, has " + std::to_string(client.right) + "\n";
+}
+
+void SendDpiChanged(int dpi)
+{
+    HWND main = MainWindow();
+    RECT outer;
+    GetWindowRect(main, &outer);
+    const int width = MulDiv(outer.right - outer.left, dpi, kalvo::layout::DesignDpi);
+    const int height = MulDiv(outer.bottom - outer.top, dpi, kalvo::layout::DesignDpi);
+    const POINT centre{(outer.left + outer.right) / 2, (outer.top + outer.bottom) / 2};
+    const RECT suggested{
+        centre.x - width / 2, centre.y - height / 2, centre.x - width / 2 + width, centre.y - height / 2 + height};
+    RemoteBuffer buffer(main, sizeof suggested);
+    buffer.Write(0, &suggested, sizeof suggested);
+    SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(buffer.Address()));
+}
+
+void PrintCutTexts(int dpi)
+{
+    HWND main = MainWindow();
+    const FormFont font(
+        kalvo::win32::CreateScaledFont(kalvo::layout::MainFrm.FontPixels(kalvo::layout::FontRole::Form), dpi));
+    Print(CutTabCaptions(Control(main, "PageControl1"), "PageControl1", font.handle)
+        + CutTabCaptions(Control(main, "PageControl2"), "PageControl2", font.handle)
+        + CutPanelTexts(Control(main, "StatusBar1"), font.handle)
+        + CutLabel(Control(main, "Label1"), "Label1", font.handle));
 }
 
 // A top-level dialog of the program other than the given title, or with exactly that title.
@@ -587,6 +708,20 @@ void Run(const std::vector<std::string>& args)
         SendMessageW(main, WM_ENDSESSION, TRUE, 0);
     } else if (command == "close") {
         PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
+    } else if (command == "cut-texts") {
+        PrintCutTexts(std::atoi(args.at(1).c_str()));
+    } else if (command == "dialog-cut-texts") {
+        // The dialog's font is fitted to its label.
+        const auto form = kalvo::layout::Scaled(kalvo::layout::ComPortFrm, std::atoi(args.at(1).c_str()));
+        const FormFont font(kalvo::win32::CreateFittingFont(form.FontPixels(kalvo::layout::FontRole::Form),
+            Widen(form["Label1"].caption), form["Label1"].bounds.width));
+        Print(CutLabel(Control(PortDialog(), "DialogLabel1"), "DialogLabel1", font.handle));
+    } else if (command == "shown-lines") {
+        Print(std::to_string(ShownLines(Control(MainWindow(), args.at(1)), args.at(1))) + "\n");
+    } else if (command == "shown-tabs") {
+        Print(std::to_string(ShownTabs(Control(MainWindow(), args.at(1)))) + "\n");
+    } else if (command == "dpi-changed") {
+        SendDpiChanged(std::atoi(args.at(1).c_str()));
     } else if (command == "window-rect") {
         RECT rect;
         GetWindowRect(MainWindow(), &rect);

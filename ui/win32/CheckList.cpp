@@ -1,24 +1,34 @@
 #include "CheckList.h"
 
+#include "FormLayout.h"
 
 namespace kalvo::win32 {
 
 namespace {
 
+// At 96 dots per inch.
 constexpr int CheckBoxSize = 13;
 constexpr int CheckBoxGap = 4;  // between the box and the item's text
 
 }  // namespace
 
-CheckList::CheckList(HWND parent, int id, RECT bounds, int itemHeight)
+CheckList::CheckList(HWND parent, int id, RECT bounds, int itemHeight, int dpi)
     : list_(CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
-                                LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
-                            bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr))
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT
+            | LBS_NOTIFY,
+        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr))
 {
+    SetScale(itemHeight, dpi);
+}
+
+void CheckList::SetScale(int itemHeight, int dpi)
+{
+    boxSize_ = layout::Scale(CheckBoxSize, dpi);
+    boxGap_ = layout::Scale(CheckBoxGap, dpi);
     SendMessageW(list_, LB_SETITEMHEIGHT, 0, itemHeight);
+    InvalidateRect(list_, nullptr, TRUE);
 }
 
 void CheckList::SetItems(const std::vector<std::wstring>& items)
@@ -52,8 +62,8 @@ void CheckList::DrawItem(const DRAWITEMSTRUCT& item) const
     RECT area = item.rcItem;
     FillRect(item.hDC, &area, GetSysColorBrush(COLOR_WINDOW));
 
-    const int boxTop = area.top + (area.bottom - area.top - CheckBoxSize) / 2;
-    RECT box{area.left + 1, boxTop, area.left + 1 + CheckBoxSize, boxTop + CheckBoxSize};
+    const int boxTop = area.top + (area.bottom - area.top - boxSize_) / 2;
+    RECT box{area.left + 1, boxTop, area.left + 1 + boxSize_, boxTop + boxSize_};
     UINT boxState = DFCS_BUTTONCHECK;
     if (item.itemData != 0)
         boxState |= DFCS_CHECKED;
@@ -66,7 +76,7 @@ void CheckList::DrawItem(const DRAWITEMSTRUCT& item) const
     SendMessageW(list_, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(length));
     RECT textArea = area;
-    textArea.left = box.right + CheckBoxGap;
+    textArea.left = box.right + boxGap_;
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     DrawTextW(item.hDC, text.c_str(), length, &textArea, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);

@@ -12,18 +12,23 @@ namespace kalvo::win32 {
 // Disabled, it shows greyed and takes no clicks or keys, so no mark can change by hand.
 class CheckList {
 public:
-    CheckList(HWND parent, int id, RECT bounds, int itemHeight);
+    // The bounds and item height at the window's density, given in dots per inch for the check box.
+    CheckList(HWND parent, int id, RECT bounds, int itemHeight, int dpi);
 
     HWND Handle() const { return list_; }
     void SetItems(const std::vector<std::wstring>& items);
     void SetMark(int item, bool checked);
     void SetEnabled(bool enabled);
+    // The item height at the window's density, and that density for the check box.
+    void SetScale(int itemHeight, int dpi);
 
     // The parent passes its WM_DRAWITEM for this list here.
     void DrawItem(const DRAWITEMSTRUCT& item) const;
 
 private:
     HWND list_;
+    int boxSize_ = 0;
+    int boxGap_ = 0;
 };
 
 }  // namespace kalvo::win32

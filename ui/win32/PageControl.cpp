@@ -99,6 +99,14 @@ SIZE PageControl::PageSize() const
     return {area.right - area.left, area.bottom - area.top};
 }
 
+void PageControl::PlacePages() const
+{
+    const RECT area = PageArea();
+    for (HWND page : pages_)
+        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+            SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 RECT PageControl::PageArea() const
 {
     RECT area;

@@ -25,6 +25,8 @@ public:
     void SelectionChanged();
     // The size of a page's client area.
     SIZE PageSize() const;
+    // Places every page in the tab control's page area again, after its size or font changed.
+    void PlacePages() const;
 
 private:
     RECT PageArea() const;

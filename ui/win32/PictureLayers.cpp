@@ -68,14 +68,46 @@ HWND PictureLayers::AddPicture(int id, RECT bounds, HBITMAP bitmap, bool transpa
 {
     auto layer = std::make_unique<Layer>();
     layer->bounds = bounds;
-    layer->bitmap = bitmap;
-    layer->pictureSize = BitmapSize(bitmap);
     layer->transparent = transparent;
-    if (transparent)
-        layer->transparentColour = BottomLeftPixel(bitmap, layer->pictureSize);
+    TakeBitmap(*layer, bitmap);
     HWND window = AddLayer(std::move(layer), L"");
     SetWindowLongPtrW(window, GWLP_ID, id);
     return window;
+}
+
+void PictureLayers::TakeBitmap(Layer& layer, HBITMAP bitmap)
+{
+    if (layer.bitmap)
+        DeleteObject(layer.bitmap);
+    layer.bitmap = bitmap;
+    layer.pictureSize = BitmapSize(bitmap);
+    if (layer.transparent)
+        layer.transparentColour = BottomLeftPixel(bitmap, layer.pictureSize);
+}
+
+void PictureLayers::Replace(HWND picture, RECT bounds, HBITMAP bitmap)
+{
+    Layer* layer = Find(picture);
+    if (!layer || layer->font) {
+        DeleteObject(bitmap);
+        return;
+    }
+    TakeBitmap(*layer, bitmap);
+    layer->bounds = bounds;
+    SetWindowPos(picture, nullptr, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+        SWP_NOZORDER | SWP_NOACTIVATE);
+    RedrawAll();
+}
+
+void PictureLayers::PlaceLabel(HWND label, POINT topLeft, HFONT font)
+{
+    Layer* layer = Find(label);
+    if (!layer || !layer->font)
+        return;
+    layer->font = font;
+    layer->bounds = {topLeft.x, topLeft.y, topLeft.x, topLeft.y};
+    SetWindowPos(label, nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitLabel(*layer, WindowTextOf(label));
 }
 
 HWND PictureLayers::AddLabel(int id, POINT topLeft, HFONT font, const std::wstring& text)
@@ -109,16 +141,23 @@ void PictureLayers::SetLabelText(HWND label, const std::wstring& text)
     if (!layer || (layer->bounds.right > layer->bounds.left && WindowTextOf(label) == text))
         return;
     SetWindowTextW(label, text.c_str());
+    FitLabel(*layer, text);
+}
+
+// Sizes the label to its text in its font.
+void PictureLayers::FitLabel(Layer& layer, const std::wstring& text)
+{
+    HWND label = layer.window;
     HDC dc = GetDC(label);
-    const HGDIOBJ previous = SelectObject(dc, layer->font);
+    const HGDIOBJ previous = SelectObject(dc, layer.font);
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, previous);
     ReleaseDC(label, dc);
-    layer->bounds.right = layer->bounds.left + extent.cx;
-    layer->bounds.bottom = layer->bounds.top + metrics.tmHeight;
+    layer.bounds.right = layer.bounds.left + extent.cx;
+    layer.bounds.bottom = layer.bounds.top + metrics.tmHeight;
     SetWindowPos(label, nullptr, 0, 0, extent.cx, metrics.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     RedrawAll();
 }

@@ -30,11 +30,18 @@ public:
     void SetLabelText(HWND label, const std::wstring& text);
     void SetVisible(HWND layer, bool visible);
 
+    // For a new pixel density: a picture's new place and bitmap (taken), a label's new place and font.
+    void Replace(HWND picture, RECT bounds, HBITMAP bitmap);
+    void PlaceLabel(HWND label, POINT topLeft, HFONT font);
+    bool Holds(HWND window) const { return Find(window) != nullptr; }
+
 private:
     struct Layer;
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND AddLayer(std::unique_ptr<Layer> layer, const std::wstring& text);
+    void FitLabel(Layer& label, const std::wstring& text);
+    static void TakeBitmap(Layer& layer, HBITMAP bitmap);
     void Paint(const Layer& target) const;
     void DrawLayer(HDC dc, const Layer& layer, POINT origin) const;
     void RedrawAll() const;

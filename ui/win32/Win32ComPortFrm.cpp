@@ -5,6 +5,7 @@
 
 #include "Captions.h"
 #include "ControlIds.h"
+#include "DisplayScale.h"
 #include "FormLayout.h"
 #include "Win32Layout.h"
 #include "Win32Text.h"
@@ -15,6 +16,7 @@ namespace kalvo::win32 {
 
 namespace {
 
+// In pixels at 96 dots per inch, as the layout.
 constexpr int ClientWidth = layout::ComPortFrm.client.width;
 constexpr int ClientHeight = layout::ComPortFrm.client.height;
 constexpr int AccessNoteHeight = 52;
@@ -34,15 +36,12 @@ static_assert(offsetof(DialogTemplate, menu) == sizeof(DLGTEMPLATE), "the templa
 
 }  // namespace
 
-Win32ComPortFrm::Win32ComPortFrm(HINSTANCE instance)
-    : instance_(instance),
-      font_(CreatePixelFont(layout::ComPortFrm.FontPixels(layout::FontRole::Form)))
-{
-}
+Win32ComPortFrm::Win32ComPortFrm(HINSTANCE instance) : instance_(instance) { }
 
 Win32ComPortFrm::~Win32ComPortFrm()
 {
-    DeleteObject(font_);
+    if (font_)
+        DeleteObject(font_);
 }
 
 void Win32ComPortFrm::ShowModal(HWND owner)
@@ -53,8 +52,16 @@ void Win32ComPortFrm::ShowModal(HWND owner)
                             reinterpret_cast<LPARAM>(this));
 }
 
+// Built at the density of the monitor the dialog opens on.
 void Win32ComPortFrm::Build()
 {
+    dpi_ = DpiOf(dialog_);
+    const auto form = layout::Scaled(layout::ComPortFrm, dpi_);
+    if (font_)
+        DeleteObject(font_);
+    // The label is the dialog's narrowest fit: the font keeps it inside its scaled width.
+    font_ = CreateFittingFont(
+        form.FontPixels(layout::FontRole::Form), Widen(form["Label1"].caption), form["Label1"].bounds.width);
     SetWindowTextW(dialog_, Widen(ComPortFrmCaption::Window).c_str());
     SendMessageW(dialog_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     const auto add = [this](const wchar_t* className, std::string_view text, DWORD style, int id, RECT bounds) {
@@ -69,28 +76,34 @@ void Win32ComPortFrm::Build()
         return RECT{at.left, at.top, at.left + at.width, at.top + height};
     };
     // Made in tab order: Button1 first, so it has the focus when the dialog opens.
-    const layout::Control& button1 = layout::ComPortFrm["Button1"];
+    const layout::Control& button1 = form["Button1"];
     Button1 = add(
         L"BUTTON", button1.caption, WS_TABSTOP | BS_DEFPUSHBUTTON, IdButton1, place(button1, button1.bounds.height));
-    const layout::Control& comboBox1 = layout::ComPortFrm["ComboBox1"];
-    ComboBox1 = add(
-        L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, IdComboBox1, place(comboBox1, DroppedListHeight));
+    const layout::Control& comboBox1 = form["ComboBox1"];
+    ComboBox1 = add(L"COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, IdComboBox1,
+        place(comboBox1, layout::Scale(DroppedListHeight, dpi_)));
     SendMessageW(ComboBox1, CB_SETITEMHEIGHT, 0, comboBox1.itemHeight);
-    const layout::Control& label1 = layout::ComPortFrm["Label1"];
-    add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height));
+    const layout::Control& label1 = form["Label1"];
+    // Sized to its text: a font of another density does not keep the design font's proportions.
+    SizeToText(add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height)),
+        Widen(label1.caption), font_);
     AccessNote = add(L"STATIC", ComPortFrmCaption::AccessNote, SS_LEFT, IdAccessNote,
-                     {16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8});
+        Scaled({16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8}));
     ShowWindow(AccessNote, SW_HIDE);
     SizeClientArea(ClientHeight);
     PlaceCentred(dialog_);
 }
 
-void Win32ComPortFrm::SizeClientArea(int height)
+RECT Win32ComPortFrm::Scaled(RECT designed) const
 {
-    RECT outer{0, 0, ClientWidth, height};
-    AdjustWindowRectEx(&outer, DialogStyle, FALSE, WS_EX_DLGMODALFRAME);
-    SetWindowPos(dialog_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return {layout::Scale(designed.left, dpi_), layout::Scale(designed.top, dpi_), layout::Scale(designed.right, dpi_),
+        layout::Scale(designed.bottom, dpi_)};
+}
+
+void Win32ComPortFrm::SizeClientArea(int designHeight)
+{
+    const SIZE outer = OuterSizeFor(dialog_, {layout::Scale(ClientWidth, dpi_), layout::Scale(designHeight, dpi_)});
+    SetWindowPos(dialog_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK Win32ComPortFrm::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -38,10 +38,13 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build();
-    void SizeClientArea(int height);
+    RECT Scaled(RECT designed) const;
+    // The client area at the layout's width and the given height at 96 dots per inch, scaled.
+    void SizeClientArea(int designHeight);
 
     HINSTANCE instance_;
-    HFONT font_;
+    HFONT font_ = nullptr;
+    int dpi_ = 96;
     HWND dialog_ = nullptr;
     HWND ComboBox1 = nullptr;
     HWND Button1 = nullptr;

@@ -20,4 +20,7 @@ HFONT CreatePixelFont(int pixels, const wchar_t* face = FormFontFace);
 // Sizes a static control to its text in the font, keeping its top-left corner.
 void SizeToText(HWND control, const std::wstring& text, HFONT font);
 
+// The first descendant of the window with that control id, or none.
+HWND DescendantWithId(HWND parent, int id);
+
 }  // namespace kalvo::win32

@@ -6,8 +6,10 @@
 
 #include "Captions.h"
 #include "ControlIds.h"
+#include "DisplayScale.h"
 #include "FormLayout.h"
 #include "MainMenu.h"
+#include "PagePictures.h"
 #include "ResourceIds.h"
 #include "SystemServices.h"
 #include "Win32Layout.h"
@@ -19,76 +21,26 @@ namespace kalvo::win32 {
 
 namespace {
 
-const layout::Control& Control(std::string_view name)
-{
-    return layout::MainFrm[name];
-}
-
-// The place of the named control.
-RECT PlaceOf(std::string_view name)
-{
-    return Bounds(Control(name).bounds);
-}
-
-// The bitmap "MS Sans Serif" stops at 16 pixels; its TrueType successor draws the large value texts.
-constexpr wchar_t LargeFontFace[] = L"Microsoft Sans Serif";
-
 constexpr UINT_PTR Timer1Id = 1;
-constexpr int FirstLabel = 2;
-constexpr int LastLabel = 6;
-constexpr int MemoCount = 10;
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
-
-HFONT CreateLayoutFont(layout::FontRole role, const wchar_t* face = FormFontFace)
-{
-    return CreatePixelFont(layout::MainFrm.FontPixels(role), face);
-}
-
-HBITMAP LoadPicture(HINSTANCE instance, int id)
-{
-    return static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-}
-
-// The pictures of the "Picture" page, bottom to top, with the component each one shows.
-struct ComponentPicture {
-    ComponentImage image;
-    int resource;
-    bool transparent;
-};
-constexpr ComponentPicture ComponentPictures[] = {
-    {ComponentImage::ImageMotor, IDB_MOTOR, false},
-    {ComponentImage::ImageVentil1, IDB_VALVE, false},
-    {ComponentImage::ImageVentil2, IDB_VALVE, false},
-    {ComponentImage::ImageHeizung, IDB_HEATER, false},
-    {ComponentImage::ImageFlamme, IDB_FLAME, true},
-    {ComponentImage::ImageTrafo, IDB_TRANSFORMER, false},
-};
 
 std::wstring Numbered(const wchar_t* name, int number)
 {
     return name + std::to_wstring(number);
 }
 
-// The size of the window's outer frame around the layout's client area, with the menu bar.
-SIZE OuterSize()
-{
-    RECT outer{0, 0, layout::MainFrm.client.width, layout::MainFrm.client.height};
-    AdjustWindowRectEx(&outer, WindowStyle, TRUE, 0);
-    return {outer.right - outer.left, outer.bottom - outer.top};
-}
-
 }  // namespace
 
-Win32MainFrm::Win32MainFrm(HINSTANCE instance)
-    : instance_(instance),
-      windowFont_(CreateLayoutFont(layout::FontRole::Form)),
-      reportFont_(CreateLayoutFont(layout::FontRole::Report)),
-      valueFont_(CreateLayoutFont(layout::FontRole::ValueText, LargeFontFace))
+// The window is made first, so that it knows the density of the monitor it opens on; everything in
+// it is then built from the layout scaled to that density.
+Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
 {
-    const SIZE outer = OuterSize();
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
-        CW_USEDEFAULT, outer.cx, outer.cy, nullptr, nullptr, instance, this);
+        CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
+    dpi_ = DpiOf(window_);
+    form_ = layout::Scaled(layout::MainFrm, dpi_);
+    CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
                  reinterpret_cast<LPARAM>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KALVO), IMAGE_ICON, 32, 32, 0)));
     SendMessageW(window_, WM_SETICON, ICON_SMALL,
@@ -96,6 +48,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance)
     SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
     SetMenu(window_, BuildMainMenu());
     services_.SetOwner(window_);
+    SizeToLayout(nullptr);
 
     PageControl1 = std::make_unique<PageControl>(window_, IdPageControl1, PlaceOf("PageControl1"), windowFont_);
     HWND picturePage = AddPage(*PageControl1, 1);
@@ -105,17 +58,14 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance)
 
     StatusBar1 = AddControl(window_, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
         IdStatusBar1, PlaceOf("StatusBar1"), windowFont_);
-    const int parts[] = {Control("Panel0").bounds.width, -1};
-    SendMessageW(StatusBar1, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    SetStatusParts();
 }
 
 Win32MainFrm::~Win32MainFrm()
 {
     if (IsWindow(window_))
         DestroyWindow(window_);
-    DeleteObject(windowFont_);
-    DeleteObject(reportFont_);
-    DeleteObject(valueFont_);
+    DeleteFonts();
 }
 
 void Win32MainFrm::RegisterWindowClasses(HINSTANCE instance)
@@ -154,20 +104,17 @@ void Win32MainFrm::Show(int showCommand)
 void Win32MainFrm::BuildPicturePage(HWND page)
 {
     pictures_ = std::make_unique<PictureLayers>(page);
-    pictures_->AddPicture(IdImageMain, PlaceOf("ImageMain"), LoadPicture(instance_, IDB_SCHEMATIC), false);
-    for (const ComponentPicture& component : ComponentPictures) {
-        const auto index = static_cast<std::size_t>(component.image);
-        componentImages_[index] = pictures_->AddPicture(IdComponentImageBase + static_cast<int>(index),
-            PlaceOf(ComponentImageNames[index]), LoadPicture(instance_, component.resource), component.transparent);
-    }
-    if (HBITMAP logo = LoadJpegResource(instance_, IDR_LOGO))
-        pictures_->AddPicture(IdImage1, PlaceOf("Image1"), logo, false);
-    for (int label = FirstLabel; label <= LastLabel; ++label) {
-        const layout::Rect& at = layout::MainFrm.At("Label", label).bounds;
+    const auto addPictures = [this](const auto& pictures) {
+        for (const PagePicture& picture : pictures) {
+            if (HBITMAP bitmap = LoadPagePicture(instance_, picture, dpi_))
+                pictures_->AddPicture(ControlIdOf(picture.name), PlaceOf(picture.name), bitmap, picture.transparent);
+        }
+    };
+    addPictures(PicturesBelowLabels);
+    for (int label = FirstLabel; label <= LastLabel; ++label)
         labels_[static_cast<std::size_t>(label)] =
-            pictures_->AddLabel(IdLabel(label), {at.left, at.top}, valueFont_, Numbered(L"Label", label));
-    }
-    pictures_->AddPicture(IdImage2, PlaceOf("Image2"), LoadPicture(instance_, IDB_WARNING), false);
+            pictures_->AddLabel(IdLabel(label), LabelPlace(label), valueFont_, Numbered(L"Label", label));
+    addPictures(PicturesAboveLabels);
 }
 
 void Win32MainFrm::BuildTextPage(HWND page)
@@ -177,7 +124,7 @@ void Win32MainFrm::BuildTextPage(HWND page)
         AddControl(page, L"EDIT", L"Memo1", MemoStyle, WS_EX_CLIENTEDGE, IdMemo(1), PlaceOf("Memo1"), reportFont_);
     BuildErrorPages(page);
     CheckListBox1 = std::make_unique<CheckList>(
-        page, IdCheckListBox1, PlaceOf("CheckListBox1"), Control("CheckListBox1").itemHeight);
+        page, IdCheckListBox1, PlaceOf("CheckListBox1"), Control("CheckListBox1").itemHeight, dpi_);
     SendMessageW(CheckListBox1->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(windowFont_), FALSE);
 
     const std::wstring status = Widen(Control("Label1").caption);
@@ -186,7 +133,7 @@ void Win32MainFrm::BuildTextPage(HWND page)
     SizeToText(label1, status, windowFont_);
 
     for (int n = 1; n <= 3; ++n) {
-        const layout::Control& button = layout::MainFrm.At("BitBtn", n);
+        const layout::Control& button = form_.At("BitBtn", n);
         AddControl(page, L"BUTTON", Widen(button.caption).c_str(), WS_TABSTOP | BS_PUSHBUTTON, 0, IdBitBtn(n),
             Bounds(button.bounds), windowFont_);
     }
@@ -212,7 +159,7 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
 // The page, captioned and made the active one as the layout gives it.
 HWND Win32MainFrm::AddPage(PageControl& pageControl, int tabSheet)
 {
-    const layout::Control& control = layout::MainFrm.At("TabSheet", tabSheet);
+    const layout::Control& control = form_.At("TabSheet", tabSheet);
     HWND page = pageControl.AddPage(IdTabSheet(tabSheet), Widen(control.caption));
     if (control.activePage)
         pageControl.SetActive(layout::PageIndexOf(tabSheet));
@@ -275,7 +222,7 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
 
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
-    pictures_->SetVisible(componentImages_.at(static_cast<std::size_t>(image)), visible);
+    pictures_->SetVisible(Child(ComponentImageNames[static_cast<std::size_t>(image)]), visible);
 }
 
 void Win32MainFrm::SetCheckListItems(const std::vector<std::string>& items)
@@ -389,11 +336,15 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETMINMAXINFO: {
         // The window's size is fixed: the smallest and the largest are the size it was built with.
-        const SIZE outer = OuterSize();
+        if (outer_.cx == 0)
+            break;  // not yet built
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize = limits->ptMaxTrackSize = {outer.cx, outer.cy};
+        limits->ptMinTrackSize = limits->ptMaxTrackSize = {outer_.cx, outer_.cy};
         return 0;
     }
+    case WM_DPICHANGED:
+        Rescale(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_NCHITTEST: {
         // The frame offers no resizing: its edges act as a plain border.
         const LRESULT hit = DefWindowProcW(window_, message, wParam, lParam);

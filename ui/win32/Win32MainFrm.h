@@ -5,8 +5,11 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <string_view>
+#include <type_traits>
 
 #include "CheckList.h"
+#include "FormLayout.h"
 #include "MainView.h"
 #include "PageControl.h"
 #include "PictureLayers.h"
@@ -64,6 +67,10 @@ public:
     void SetMenuItemChecked(MenuCommand command, bool checked) override;
 
 private:
+    static constexpr int FirstLabel = 2;  // the value labels of the "Picture" page
+    static constexpr int LastLabel = 6;
+    static constexpr int MemoCount = 10;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id);
@@ -77,10 +84,23 @@ private:
     PageControl& PageControlOf(int tabSheet) const;
     HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
                     RECT bounds, HFONT font);
+    void CreateFonts();
+    void DeleteFonts();
+    HFONT FontOf(layout::FontRole role) const;
+    void SizeToLayout(const RECT* suggested);
+    void Rescale(int dpi, const RECT& suggested);
+    void SetStatusParts();
+    HWND Child(std::string_view name) const;
+    POINT LabelPlace(int label) const;
+    const layout::Control& Control(std::string_view name) const;
+    RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
+    int dpi_ = layout::DesignDpi;
+    std::remove_const_t<decltype(layout::MainFrm)> form_ = layout::MainFrm;  // the layout at dpi_
+    SIZE outer_{};  // the window's fixed size with its frame; none while it is being built
     HFONT windowFont_ = nullptr;
     HFONT reportFont_ = nullptr;
     HFONT valueFont_ = nullptr;
@@ -88,7 +108,6 @@ private:
     std::unique_ptr<PageControl> PageControl2;
     std::unique_ptr<PictureLayers> pictures_;
     std::unique_ptr<CheckList> CheckListBox1;
-    std::array<HWND, 6> componentImages_{};  // in the order of ComponentImage
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     HWND StatusBar1 = nullptr;
