@@ -192,9 +192,10 @@ int Main(int argc, char** argv)
     arguments = mqtt.rest;
     if (mqtt.options)
         addSinks = [&mqtt](Recorder& recorder, int port) {
-            recorder.AddSink(kalvo::mqtt::MakeMqttSink(*mqtt.options, port, [](const std::string& line) {
-                std::cerr << "kalvo-record: " << line << std::endl;
-            }));
+            recorder.AddSink(kalvo::mqtt::MakeMqttSink(
+                *mqtt.options, port,
+                [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; },
+                [] { return stopRequested != 0; }));
         };
 #endif
     const ParsedRecordOptions parsed = ParseRecordOptions(arguments);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 namespace kalvo::mqtt {
 
@@ -40,7 +41,10 @@ bool HandedOver(int rc)
 }  // namespace
 
 MqttClient::MqttClient(ClientSettings settings, Reporter report)
-    : settings_(std::move(settings)), report_(std::move(report)), events_(settings_.eventCapacity)
+    : settings_(std::move(settings)),
+      report_(std::move(report)),
+      refusalEnds_(settings_.firstRefusalEnds),
+      events_(settings_.eventCapacity)
 {
     InitialiseLibrary();
     client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
@@ -100,6 +104,19 @@ ClientStatus MqttClient::Status() const
     return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
 }
 
+std::optional<std::string> MqttClient::AwaitFirstAnswer(
+    std::chrono::milliseconds limit, const std::function<bool()>& stop)
+{
+    constexpr auto StopCheck = std::chrono::milliseconds(100);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(mutex_);
+    while (!firstAnswered_ && !(stop && stop()) && std::chrono::steady_clock::now() < end)
+        changed_.wait_for(
+            lock, std::min<std::chrono::steady_clock::duration>(StopCheck, end - std::chrono::steady_clock::now()));
+    refusalEnds_ = false;
+    return refused_ ? std::optional(refusal_) : std::nullopt;
+}
+
 bool MqttClient::Flush(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(mutex_);
@@ -155,16 +172,20 @@ void MqttClient::NetworkLoop()
             rc = mosquitto_loop(client_, 1000, 1);
         }
         bool wasConnected = false;
+        bool wasRefused = false;
         {
             std::lock_guard lock(mutex_);
+            firstAnswered_ = true;
             if (stopping_ || refused_)
                 break;
             wasConnected = connectedSincePause_;
             connectedSincePause_ = false;
+            wasRefused = std::exchange(attemptRefused_, false);
         }
+        changed_.notify_all();
         if (wasConnected) {
             delay = std::chrono::seconds(settings_.retryMinSeconds);  // the loss itself was reported
-        } else {
+        } else if (!wasRefused) {
             const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
             Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
         }
@@ -173,6 +194,7 @@ void MqttClient::NetworkLoop()
         delay = std::min(delay * 2, std::chrono::seconds(settings_.retryMaxSeconds));
     }
     // A refused login leaves the thread waiting for Stop(), which still disconnects.
+    changed_.notify_all();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return stopping_; });
 }
@@ -211,13 +233,24 @@ void MqttClient::Connected(int rc)
             const std::string refusal = "MQTT broker " + broker + " refused the login" +
                                         (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
                                         ": " + why;
+            bool ends = false;
             {
                 std::lock_guard lock(mutex_);
-                refused_ = true;  // asking again will not help
-                refusal_ = refusal;
+                ends = refusalEnds_;
+                if (ends) {
+                    // The very first answer: a wrong password or user, asking again will not help.
+                    // Whoever awaits the first answer says it.
+                    refused_ = true;
+                    refusal_ = refusal;
+                } else {
+                    // After a successful login (a rotated password, an auth backend that failed for a
+                    // while) the files go on and the broker is asked again.
+                    attemptRefused_ = true;
+                }
             }
             changed_.notify_all();
-            Report(refusal);
+            if (!ends)
+                Report(refusal + "; trying again");
         } else {
             Report("MQTT broker " + broker + " turned the connection down: " + why + "; trying again");
         }
@@ -228,6 +261,8 @@ void MqttClient::Connected(int rc)
         std::lock_guard lock(mutex_);
         connected_ = true;
         connectedSincePause_ = true;
+        firstAnswered_ = true;
+        refusalEnds_ = false;
         newlyDropped = events_.Dropped() - droppedReported_;
         droppedReported_ = events_.Dropped();
         if (!stopping_) {

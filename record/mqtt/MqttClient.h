@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -30,11 +31,14 @@ struct ClientSettings {
     unsigned retryMinSeconds = 1;  // reconnect back-off doubles from here up to the maximum
     unsigned retryMaxSeconds = 60;
     std::size_t eventCapacity = 10000;
+    // A refusal of the login at the first answer of the broker ends the client (see
+    // AwaitFirstAnswer); otherwise, and after that, a refusal is reported and tried again.
+    bool firstRefusalEnds = false;
 };
 
 struct ClientStatus {
     bool connected = false;
-    bool refused = false;         // the broker turned the login down; no more attempts
+    bool refused = false;         // the broker turned the login down at its first answer; no more attempts
     std::string refusal;          // why, for the user
     std::size_t waiting = 0;      // events not yet acknowledged by the broker
     std::uint64_t delivered = 0;  // events the broker acknowledged
@@ -75,6 +79,10 @@ public:
     ClientStatus Status() const;
     // Waits until no event is waiting, the broker refused us or the limit passed; true when none waits.
     bool Flush(std::chrono::milliseconds limit);
+    // Waits until the first connection attempt has ended, the limit passed or stop() says so. With
+    // firstRefusalEnds, returns the broker's refusal when that first attempt was refused (the client
+    // then tries no more); from the return on, every refusal is reported and tried again.
+    std::optional<std::string> AwaitFirstAnswer(std::chrono::milliseconds limit, const std::function<bool()>& stop);
     // Sends "offline", gives waiting events up to the limit to go out, and disconnects.
     void Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
@@ -106,6 +114,9 @@ private:
     std::string refusal_;
     bool stopping_ = false;  // no more publishing; the network thread is to end
     bool connectedSincePause_ = false;
+    bool firstAnswered_ = false;   // the first connection attempt has ended, one way or the other
+    bool refusalEnds_ = false;     // a refusal now would end the client
+    bool attemptRefused_ = false;  // the current attempt ended in a refusal, which was reported
     int offlineMid_ = -1;
     bool offlineSent_ = false;
     std::map<std::string, std::string> retained_;

@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <chrono>
+#include <stdexcept>
 
 namespace kalvo::mqtt {
 
 namespace {
 
 constexpr std::size_t HostNameLength = 256;
+// How long the recorder waits for the broker's first answer before it opens its files: long
+// enough for a broker on the LAN, short enough that a broker away at boot delays the first poll
+// only a little.
+constexpr auto FirstAnswerLimit = std::chrono::seconds(5);
 
 std::string HostName()
 {
@@ -81,11 +87,16 @@ std::string DefaultName(const std::string& hostName, int portNumber)
     return name;
 }
 
-std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, int portNumber, MqttClient::Reporter report)
+std::unique_ptr<MqttSink> MakeMqttSink(
+    MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested)
 {
     if (options.name.empty())
         options.name = DefaultName(HostName(), portNumber);
-    auto client = std::make_unique<MqttClient>(SettingsFor(options), std::move(report));
+    ClientSettings settings = SettingsFor(options);
+    settings.firstRefusalEnds = true;
+    auto client = std::make_unique<MqttClient>(std::move(settings), std::move(report));
+    if (const auto refusal = client->AwaitFirstAnswer(FirstAnswerLimit, stopRequested))
+        throw std::runtime_error(*refusal);
     return std::make_unique<MqttSink>(std::move(client), options.name, options.haDiscovery);
 }
 

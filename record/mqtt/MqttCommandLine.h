@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,9 +25,12 @@ std::string MqttUsageText();
 // with anything a topic or an id cannot hold replaced by "-".
 std::string DefaultName(const std::string& hostName, int portNumber);
 
-// The sink for kalvo-record, connecting in the background. Reports (connected, lost, refused)
-// go to report, on the network thread. Throws std::invalid_argument or std::runtime_error with a
-// text for the user.
-std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, int portNumber, MqttClient::Reporter report);
+// The sink for kalvo-record. Waits a few seconds (or until stopRequested) for the broker's first
+// answer, and throws std::runtime_error with the broker's refusal when that answer refuses the
+// login: the files have not been opened yet. From then on it connects in the background and never
+// ends the recording; reports (connected, lost, refused) go to report, on the network thread.
+// Throws std::invalid_argument or std::runtime_error with a text for the user.
+std::unique_ptr<MqttSink> MakeMqttSink(
+    MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested);
 
 }  // namespace kalvo::mqtt

@@ -57,8 +57,6 @@ MqttSink::MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, 
 
 void MqttSink::OnPoll(const record::PollInput&, const record::DecodedPoll& poll)
 {
-    if (const ClientStatus status = client_->Status(); status.refused)
-        throw record::RecordError(status.refusal);
     std::string state = StatePayload(poll, false);
     const bool due = !lastStateMs_ || poll.time.utcMs - *lastStateMs_ >= StateRefreshMs;
     if (state == lastState_ && !due)

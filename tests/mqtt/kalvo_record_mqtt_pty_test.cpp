@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 
 #include "MosquittoBroker.h"
 #include "MqttSubscriber.h"
@@ -76,7 +77,7 @@ TEST_F(KalvoRecordWithBroker, PublishesOverTlsWithALoginAndLeavesItsLastWillWhen
     }));
 }
 
-TEST_F(KalvoRecordWithBroker, StopsWithTheBrokersReasonWhenTheLoginIsRefused)
+TEST_F(KalvoRecordWithBroker, StopsBeforeOpeningAnyFileWhenTheFirstLoginIsRefused)
 {
     MosquittoBroker broker({.passwords = true});
     StartUnit();
@@ -84,11 +85,14 @@ TEST_F(KalvoRecordWithBroker, StopsWithTheBrokersReasonWhenTheLoginIsRefused)
     auto recorder = StartRecorder(broker, {"--mqtt-user", MosquittoBroker::User});
     ::unsetenv("KALVO_MQTT_PASSWORD");
     EXPECT_EQ(recorder->WaitForExit(Patience), 1);
-    EXPECT_NE(recorder->ErrorOutput().find("kalvo-record: MQTT broker " + broker.Url() +
-                                           " refused the login of user \"kalvo\": Connection Refused: not authorised. "
-                                           "Recording stopped.\n"),
-              std::string::npos)
-        << recorder->ErrorOutput();
+    const std::string output = recorder->ErrorOutput();
+    EXPECT_EQ(output,
+        "kalvo-record: MQTT broker " + broker.Url()
+            + " refused the login of user \"kalvo\": Connection Refused: not authorised. "
+              "Recording stopped.\n");
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.file("out"), error))
+        ADD_FAILURE() << "a file was opened: " << entry.path();
 }
 
 }  // namespace

@@ -35,13 +35,12 @@ struct Reports {
             lines.push_back(line);
         };
     }
-    bool Contain(const std::string& text)
+    bool Contain(const std::string& text) { return Count(text) > 0; }
+    std::size_t Count(const std::string& text)
     {
         std::lock_guard lock(mutex);
-        for (const std::string& line : lines)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
+        return std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
     }
 };
 
@@ -239,23 +238,53 @@ TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
     EXPECT_THROW(MqttClient(settings, nullptr), std::runtime_error);
 }
 
-TEST(MqttClient, SaysClearlyWhenTheBrokerRefusesTheLogin)
+// How often the broker has turned a login down so far.
+std::size_t RefusalsIn(const std::string& log)
+{
+    std::size_t count = 0;
+    for (std::size_t at = log.find("not authorised"); at != std::string::npos; at = log.find("not authorised", at + 1))
+        ++count;
+    return count;
+}
+
+TEST(MqttClient, ARefusalAtTheFirstAnswerEndsItAfterALoginItIsSaidOnceAndTriedAgain)
 {
     MosquittoBroker broker({.passwords = true});
     ClientSettings settings = SettingsFor(broker);
     settings.user = MosquittoBroker::User;
     settings.password = "wrong";
-    Reports reports;
-    MqttClient client(settings, reports.Reporter());
-    ASSERT_TRUE(WaitUntil([&] { return client.Status().refused; }));
-    EXPECT_TRUE(reports.Contain("MQTT broker " + broker.Url() + " refused the login of user \"kalvo\""))
-        << (reports.lines.empty() ? "" : reports.lines.back());
-    EXPECT_FALSE(client.Flush(1s));
+    settings.firstRefusalEnds = true;
+    Reports refusedReports;
+    MqttClient refused(settings, refusedReports.Reporter());
+    const auto refusal = refused.AwaitFirstAnswer(Limit, nullptr);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(*refusal,
+        "MQTT broker " + broker.Url() + " refused the login of user \"kalvo\": Connection Refused: not authorised");
+    EXPECT_TRUE(refused.Status().refused);
+    EXPECT_TRUE(refusedReports.lines.empty()) << "the one who awaited the answer says it";
 
     settings.password = MosquittoBroker::Password;
-    MqttClient welcome(settings, nullptr);
-    welcome.PublishEvent("kalvo/test/event", "let in");
-    EXPECT_TRUE(welcome.Flush(Limit));
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_FALSE(client.AwaitFirstAnswer(Limit, nullptr));
+    ASSERT_TRUE(client.Status().connected);
+
+    // The password is rotated on the broker: the recorder's login is refused again and again.
+    broker.Stop();
+    broker.SetPassword("rotated");
+    const std::size_t refusalsBefore = RefusalsIn(broker.Log());
+    broker.Start();
+    ASSERT_TRUE(WaitUntil([&] { return RefusalsIn(broker.Log()) >= refusalsBefore + 3; })) << broker.Log();
+    client.PublishEvent("kalvo/test/event", "kept");
+    EXPECT_FALSE(client.Status().refused);
+    EXPECT_EQ(reports.Count("refused the login of user \"kalvo\""), 1u);
+    EXPECT_TRUE(reports.Contain("not authorised; trying again"));
+
+    broker.Stop();
+    broker.SetPassword(MosquittoBroker::Password);
+    broker.Start();
+    EXPECT_TRUE(client.Flush(Limit));
+    EXPECT_EQ(client.Status().delivered, 1u);
 }
 
 }  // namespace

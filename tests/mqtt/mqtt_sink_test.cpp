@@ -170,7 +170,7 @@ protected:
         options.url = broker_.Url();
         options.name = "boiler-7";
         options.haDiscovery = true;
-        auto sink = MakeMqttSink(options, 7, nullptr);
+        auto sink = MakeMqttSink(options, 7, nullptr, nullptr);
         client_ = &sink->Client();
         recorder_.AddSink(std::move(sink));
     }

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
@@ -91,7 +92,7 @@ int FreeLoopbackPort()
 MosquittoBroker::MosquittoBroker(Options options) : options_(options)
 {
     if (options_.passwords)
-        RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, Password});
+        SetPassword(Password);
     if (options_.tls) {
         const auto file = [this](const char* name) { return folder_.file(name); };
         WriteFileBytes(file("server.ext"), "subjectAltName=IP:127.0.0.1\n");
@@ -154,6 +155,17 @@ void MosquittoBroker::Start()
 {
     if (pid_ <= 0 && !Launch())
         throw std::runtime_error("mosquitto did not start again; see " + folder_.file("mosquitto.log"));
+}
+
+void MosquittoBroker::SetPassword(const std::string& password)
+{
+    RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, password});
+}
+
+std::string MosquittoBroker::Log() const
+{
+    std::ifstream file(folder_.file("mosquitto.log"), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 void MosquittoBroker::WriteConfiguration()

@@ -36,6 +36,10 @@ public:
     void Freeze();
     // Starts it again on the same port; returns when it accepts connections.
     void Start();
+    // User User's password from the next start on (a password rotated on the broker).
+    void SetPassword(const std::string& password);
+    // What the broker has logged so far (errors, warnings, notices).
+    std::string Log() const;
 
     int Port() const { return port_; }
     std::string Url() const;
