@@ -1,9 +1,11 @@
 #include "MqttClient.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
@@ -19,12 +21,14 @@ constexpr std::size_t EventWindow = 20;
 constexpr int EventQos = 1;
 constexpr int RetainedQos = 0;   // sent again after every reconnect, so nothing is lost
 constexpr int AvailabilityQos = 1;
+constexpr int ClaimQos = 1;
 constexpr int AvailabilityInFlight = 2;  // "online" and "offline"
 const std::string Online = "online";
 const std::string Offline = "offline";
-// CONNACK return codes of MQTT 3.1.1 for a login the broker will not take however often we ask.
-constexpr int BadUserNameOrPassword = 4;
-constexpr int NotAuthorized = 5;
+// A connection that held this long was a good one: the back-off starts again from its minimum and
+// troubles are news again. One dropped sooner (another client took the id, a message the broker
+// will not take) keeps backing off.
+constexpr auto StableConnection = std::chrono::seconds(60);
 
 void InitialiseLibrary()
 {
@@ -58,10 +62,15 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     mosquitto_disconnect_callback_set(client_, OnDisconnect);
     mosquitto_publish_callback_set(client_, OnPublish);
     mosquitto_log_callback_set(client_, OnLog);
+    mosquitto_message_callback_set(client_, OnMessage);
     // Room for the event window and the availability documents. A limit, not 0 (none): after a
     // reconnect libmosquitto resends only messages within its limit at once.
     mosquitto_max_inflight_messages_set(client_, EventWindow + AvailabilityInFlight);
     mosquitto_threaded_set(client_, true);
+    // MQTT 5: the broker says why it drops a connection (another client took the id) and how large a
+    // message it takes, so that such a message is refused here with a reason instead of costing
+    // the connection.
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!settings_.user.empty() &&
         mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
         fail("cannot use the MQTT user name \"" + settings_.user + "\"");
@@ -101,7 +110,8 @@ void MqttClient::PublishEvent(const std::string& topic, const std::string& paylo
 ClientStatus MqttClient::Status() const
 {
     std::lock_guard lock(mutex_);
-    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
+    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped(),
+        retryDelay_};
 }
 
 std::optional<std::string> MqttClient::AwaitFirstAnswer(
@@ -149,7 +159,8 @@ void MqttClient::Stop(std::chrono::milliseconds limit)
 void MqttClient::NetworkLoop()
 {
     const std::string broker = settings_.broker.Url();
-    auto delay = std::chrono::seconds(settings_.retryMinSeconds);
+    const auto shortest = std::chrono::seconds(settings_.retryMinSeconds);
+    auto delay = shortest;
     bool first = true;
     while (true) {
         {
@@ -181,11 +192,12 @@ void MqttClient::NetworkLoop()
             wasConnected = connectedSincePause_;
             connectedSincePause_ = false;
             wasRefused = std::exchange(attemptRefused_, false);
+            if (std::exchange(heldLong_, false))
+                delay = shortest;
+            retryDelay_ = delay;
         }
         changed_.notify_all();
-        if (wasConnected) {
-            delay = std::chrono::seconds(settings_.retryMinSeconds);  // the loss itself was reported
-        } else if (!wasRefused) {
+        if (!wasConnected && !wasRefused) {  // a loss or a refusal was reported as it came
             const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
             Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
         }
@@ -215,6 +227,29 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<MqttCli
 void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) { static_cast<MqttClient*>(self)->Disconnected(rc); }
 void MqttClient::OnPublish(mosquitto*, void* self, int mid) { static_cast<MqttClient*>(self)->Acknowledged(mid); }
 
+void MqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    static_cast<MqttClient*>(self)->ClaimSeen(
+        std::string(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen)));
+}
+
+void MqttClient::ClaimSeen(const std::string& runId)
+{
+    bool taken = false;
+    {
+        std::lock_guard lock(mutex_);
+        taken = lostBefore_ && runId != settings_.runId;
+    }
+    if (taken)
+        ReportTakenId();
+}
+
+void MqttClient::ReportTakenId()
+{
+    Report("MQTT: another client took the id \"" + settings_.clientId + "\" at broker " + settings_.broker.Url()
+        + " (two recorders under one --name?); trying again");
+}
+
 void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
 {
     // libmosquitto says why a TLS handshake or a connection failed only here.
@@ -226,10 +261,8 @@ void MqttClient::Connected(int rc)
 {
     const std::string broker = settings_.broker.Url();
     if (rc != 0) {
-        std::string why = mosquitto_connack_string(rc);
-        if (why.ends_with('.'))
-            why.pop_back();  // the line may go on: "... not authorised. Recording stopped."
-        if (rc == BadUserNameOrPassword || rc == NotAuthorized) {
+        const std::string why = mosquitto_reason_string(rc);
+        if (rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_NOT_AUTHORIZED) {
             const std::string refusal = "MQTT broker " + broker + " refused the login" +
                                         (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
                                         ": " + why;
@@ -261,6 +294,7 @@ void MqttClient::Connected(int rc)
         std::lock_guard lock(mutex_);
         connected_ = true;
         connectedSincePause_ = true;
+        connectedAt_ = std::chrono::steady_clock::now();
         firstAnswered_ = true;
         refusalEnds_ = false;
         newlyDropped = events_.Dropped() - droppedReported_;
@@ -270,6 +304,12 @@ void MqttClient::Connected(int rc)
                               Online.data(), AvailabilityQos, true);
             for (const auto& [topic, payload] : retained_)
                 SendRetained(topic, payload);
+            if (!settings_.claimTopic.empty()) {
+                // The broker hands the retained run id to the subscription before it takes ours.
+                mosquitto_subscribe(client_, nullptr, settings_.claimTopic.c_str(), ClaimQos);
+                mosquitto_publish(client_, nullptr, settings_.claimTopic.c_str(),
+                    static_cast<int>(settings_.runId.size()), settings_.runId.data(), ClaimQos, true);
+            }
             // Events left unacknowledged by the last connection go again first: libmosquitto
             // resends them after this callback, and their acknowledgements bring the next ones.
             if (eventsInFlight_.empty())
@@ -277,22 +317,38 @@ void MqttClient::Connected(int rc)
         }
     }
     changed_.notify_all();
-    Report("MQTT: connected to " + broker +
-           (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
-                         : std::string()));
+    Report("MQTT: connected to " + broker
+            + (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
+                            : std::string()),
+        false);
 }
 
 void MqttClient::Disconnected(int rc)
 {
     bool wasConnected = false;
+    bool held = false;
     {
         std::lock_guard lock(mutex_);
         wasConnected = connected_;
         connected_ = false;
+        lostBefore_ = lostBefore_ || (wasConnected && rc != 0);
+        held = wasConnected && std::chrono::steady_clock::now() - connectedAt_ >= StableConnection;
+        heldLong_ = held;
     }
     changed_.notify_all();
-    if (rc != 0 && wasConnected)
-        Report("MQTT: lost broker " + settings_.broker.Url() + " (" + mosquitto_strerror(rc) + "); trying again");
+    if (held) {
+        std::lock_guard lock(reportMutex_);
+        said_.clear();
+    }
+    if (rc == 0 || !wasConnected)
+        return;
+    const std::string broker = settings_.broker.Url();
+    if (rc == MQTT_RC_SESSION_TAKEN_OVER)
+        ReportTakenId();
+    else if (rc >= MQTT_RC_UNSPECIFIED)  // the broker's own reason
+        Report("MQTT: broker " + broker + " dropped the connection: " + mosquitto_reason_string(rc) + "; trying again");
+    else
+        Report("MQTT: lost broker " + broker + " (" + mosquitto_strerror(rc) + "); trying again");
 }
 
 void MqttClient::Acknowledged(int mid)
@@ -311,8 +367,19 @@ void MqttClient::Acknowledged(int mid)
 
 void MqttClient::SendRetained(const std::string& topic, const std::string& payload)
 {
-    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), RetainedQos,
-                      true);
+    ReportUnsent(mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
+                     RetainedQos, true),
+        topic, payload.size());
+}
+
+void MqttClient::ReportUnsent(int rc, const std::string& topic, std::size_t size)
+{
+    if (rc != MOSQ_ERR_OVERSIZE_PACKET)
+        return;
+    char kilobytes[32];
+    std::snprintf(kilobytes, sizeof kilobytes, "%.1f KB", static_cast<double>(size) / 1000.0);
+    Report("MQTT: the broker refused a " + std::string(kilobytes) + " message on " + topic + " (larger than its "
+        + "max_packet_size); it is not sent");
 }
 
 void MqttClient::PumpEvents()
@@ -324,16 +391,18 @@ void MqttClient::PumpEvents()
                                          event.payload.data(), EventQos, false);
         if (HandedOver(rc))
             eventsInFlight_.insert(mid);
+        ReportUnsent(rc, event.topic, event.payload.size());
         events_.PopFront();  // an event libmosquitto rejects outright would be rejected again
     }
 }
 
-void MqttClient::Report(const std::string& line)
+void MqttClient::Report(const std::string& line, bool trouble)
 {
     {
         std::lock_guard lock(reportMutex_);
-        if (line == lastReport_)
-            return;  // the same failure on every retry is said once
+        // The same failure on every retry, or two failures taking turns, are said once.
+        if (trouble ? !said_.insert(line).second : line == lastReport_)
+            return;
         lastReport_ = line;
     }
     if (report_)

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -27,6 +28,10 @@ struct ClientSettings {
     std::string password;
     std::string caFile;    // mqtts:// only; empty: the system's certificate store
     std::string availabilityTopic;  // "online" while connected, "offline" as last will and at the end
+    // Where the client leaves its run id, retained, at each connect; another run id found there
+    // after a lost connection means that another client took the client id meanwhile. Empty: none.
+    std::string claimTopic;
+    std::string runId;  // tells this run of the program from others and from its restarts
     int keepAliveSeconds = 30;
     unsigned retryMinSeconds = 1;  // reconnect back-off doubles from here up to the maximum
     unsigned retryMaxSeconds = 60;
@@ -43,6 +48,7 @@ struct ClientStatus {
     std::size_t waiting = 0;      // events not yet acknowledged by the broker
     std::uint64_t delivered = 0;  // events the broker acknowledged
     std::uint64_t dropped = 0;    // events lost because the queue was full
+    std::chrono::seconds retryDelay{0};  // the pause before the next attempt, when one fails
 };
 
 // A libmosquitto client for one recorder.
@@ -77,6 +83,7 @@ public:
     void PublishEvent(const std::string& topic, const std::string& payload);
 
     ClientStatus Status() const;
+    const std::string& RunId() const { return settings_.runId; }
     // Waits until no event is waiting, the broker refused us or the limit passed; true when none waits.
     bool Flush(std::chrono::milliseconds limit);
     // Waits until the first connection attempt has ended, the limit passed or stop() says so. With
@@ -91,6 +98,7 @@ private:
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
     void NetworkLoop();
     // Waits on the network thread until the delay passed or Stop() began; false when stopping.
@@ -99,9 +107,15 @@ private:
     void Connected(int rc);
     void Disconnected(int rc);
     void Acknowledged(int mid);
+    void ClaimSeen(const std::string& runId);
+    void ReportTakenId();
     void SendRetained(const std::string& topic, const std::string& payload);
     void PumpEvents();  // mutex held
-    void Report(const std::string& line);
+    // Said when libmosquitto refuses to send a message at all.
+    void ReportUnsent(int rc, const std::string& topic, std::size_t size);
+    // A line about trouble is said once until a connection holds again; a connected line unless
+    // it was the last one said.
+    void Report(const std::string& line, bool trouble = true);
 
     ClientSettings settings_;
     Reporter report_;
@@ -127,7 +141,14 @@ private:
 
     std::thread network_;
 
+    std::chrono::steady_clock::time_point connectedAt_;
+    bool heldLong_ = false;
+    bool lostBefore_ = false;  // a connection of this run was lost          // the last connection held long enough to
+                               // count as good again
+    std::chrono::seconds retryDelay_{0};
+
     std::mutex reportMutex_;  // apart from mutex_: libmosquitto may log while a publish holds that
+    std::set<std::string> said_;  // trouble said since a connection last held
     std::string lastReport_;
 };
 

@@ -1,11 +1,14 @@
 #include "MqttCommandLine.h"
 
+#include "RegularFile.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <stdexcept>
 
 namespace kalvo::mqtt {
@@ -13,6 +16,9 @@ namespace kalvo::mqtt {
 namespace {
 
 constexpr std::size_t HostNameLength = 256;
+// Eight hexadecimal digits of the machine id: a clash between two machines of one broker is a
+// one in four billion chance, and the name stays short enough to read and type.
+constexpr std::size_t MachineIdDigits = 8;
 // How long the recorder waits for the broker's first answer before it opens its files: long
 // enough for a broker on the LAN, short enough that a broker away at boot delays the first poll
 // only a little.
@@ -24,6 +30,26 @@ std::string HostName()
     if (::gethostname(name.data(), HostNameLength) != 0)
         return "kalvo";
     return name.data();
+}
+
+// The first line of the file, or nothing when it is not a regular file that can be read.
+std::string FirstLineOf(const char* path)
+{
+    constexpr std::size_t LineLength = 64;
+    std::array<char, LineLength + 1> line{};
+    const OpenedFile opened = OpenRegularFile(path);
+    if (!opened.file || !std::fgets(line.data(), static_cast<int>(line.size()), opened.file.get()))
+        return {};
+    return line.data();
+}
+
+// systemd's (or D-Bus's) id of this installation: 32 hexadecimal digits, made anew for a clone.
+std::string MachineId()
+{
+    for (const char* path : {"/etc/machine-id", "/var/lib/dbus/machine-id"})
+        if (std::string id = FirstLineOf(path); !id.empty())
+            return id;
+    return {};
 }
 
 }  // namespace
@@ -68,19 +94,24 @@ std::string MqttUsageText()
     return "\n"
            "Publishing to an MQTT broker, beside the files:\n"
            "  --mqtt URL                 mqtt://host[:port] or mqtts://host[:port]\n"
-           "  --name NAME                topics kalvo/NAME/... (default: host name and port, host-com7)\n"
+           "  --name NAME                topics kalvo/NAME/... (default: this machine's id and the port,\n"
+           "                             3f2a9c1b-com7)\n"
            "  --mqtt-user NAME           log in as this user; the password comes from\n"
            "  --mqtt-password-file FILE  the first line of this file, or else the environment\n"
-           "                             variable " +
-           std::string(PasswordVariable) +
-           "\n"
-           "  --mqtt-ca FILE             the CA certificate of an mqtts:// broker (default: the system's)\n"
-           "  --ha-discovery             announce the burner to Home Assistant\n";
+           "                             variable "
+        + std::string(PasswordVariable)
+        + "\n"
+          "  --mqtt-ca FILE             the CA certificate of an mqtts:// broker (default: the system's)\n"
+          "  --ha-discovery             announce the burner to Home Assistant\n";
 }
 
-std::string DefaultName(const std::string& hostName, int portNumber)
+std::string DefaultName(const std::string& machineId, const std::string& hostName, int portNumber)
 {
-    std::string name = hostName.substr(0, hostName.find('.')) + "-com" + std::to_string(portNumber);
+    const bool idUsable = machineId.size() >= MachineIdDigits
+        && std::all_of(
+            machineId.begin(), machineId.begin() + MachineIdDigits, [](unsigned char c) { return std::isxdigit(c); });
+    std::string name = (idUsable ? machineId.substr(0, MachineIdDigits) : hostName.substr(0, hostName.find('.')))
+        + "-com" + std::to_string(portNumber);
     std::replace_if(
         name.begin(), name.end(),
         [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_'; }, '-');
@@ -91,7 +122,7 @@ std::unique_ptr<MqttSink> MakeMqttSink(
     MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested)
 {
     if (options.name.empty())
-        options.name = DefaultName(HostName(), portNumber);
+        options.name = DefaultName(MachineId(), HostName(), portNumber);
     ClientSettings settings = SettingsFor(options);
     settings.firstRefusalEnds = true;
     auto client = std::make_unique<MqttClient>(std::move(settings), std::move(report));

@@ -109,7 +109,7 @@ Topics TopicsFor(const std::string& name)
     if (!ValidName(name))
         throw std::invalid_argument("the name \"" + name + "\" may hold only letters, digits, \"-\" and \"_\"");
     const std::string root = "kalvo/" + name + "/";
-    return {root + "state", root + "event", root + "availability"};
+    return {root + "state", root + "event", root + "availability", root + "recorder"};
 }
 
 std::string StatePayload(const record::DecodedPoll& poll, bool withTime)

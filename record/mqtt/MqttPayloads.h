@@ -14,6 +14,7 @@ struct Topics {
     std::string state;         // kalvo/<name>/state, retained
     std::string event;         // kalvo/<name>/event, QoS 1
     std::string availability;  // kalvo/<name>/availability, "online" / "offline", retained
+    std::string recorder;      // kalvo/<name>/recorder, the run id of the recorder that publishes, retained
 };
 
 // The name becomes part of topics and Home Assistant ids, so it is kept to letters, digits, "-"

@@ -1,7 +1,9 @@
 #include "MqttSink.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace kalvo::mqtt {
@@ -28,13 +30,26 @@ std::string ReadPassword(const MqttOptions& options)
     return line;
 }
 
+// 64 random bits in hexadecimal.
+std::string NewRunId()
+{
+    std::random_device random;
+    const std::uint64_t bits = (std::uint64_t{random()} << 32) | random();
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(bits));
+    return text;
+}
+
 }  // namespace
 
 ClientSettings SettingsFor(const MqttOptions& options)
 {
     ClientSettings settings;
     settings.broker = ParseBrokerUrl(options.url);
-    settings.availabilityTopic = TopicsFor(options.name).availability;
+    const Topics topics = TopicsFor(options.name);
+    settings.availabilityTopic = topics.availability;
+    settings.claimTopic = topics.recorder;
+    settings.runId = NewRunId();
     settings.clientId = "kalvo-record-" + options.name;
     if (options.user.empty() && !options.passwordFile.empty())
         throw std::invalid_argument("--mqtt-password-file needs a user name (--mqtt-user)");

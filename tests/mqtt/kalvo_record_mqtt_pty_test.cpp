@@ -88,7 +88,7 @@ TEST_F(KalvoRecordWithBroker, StopsBeforeOpeningAnyFileWhenTheFirstLoginIsRefuse
     const std::string output = recorder->ErrorOutput();
     EXPECT_EQ(output,
         "kalvo-record: MQTT broker " + broker.Url()
-            + " refused the login of user \"kalvo\": Connection Refused: not authorised. "
+            + " refused the login of user \"kalvo\": Not authorized. "
               "Recording stopped.\n");
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder_.file("out"), error))

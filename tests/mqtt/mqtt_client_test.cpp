@@ -50,6 +50,8 @@ ClientSettings SettingsFor(const MosquittoBroker& broker)
     settings.broker = ParseBrokerUrl(broker.Url());
     settings.clientId = "kalvo-record-test";
     settings.availabilityTopic = "kalvo/test/availability";
+    settings.claimTopic = "kalvo/test/recorder";
+    settings.runId = "run-1";
     settings.retryMaxSeconds = 2;
     return settings;
 }
@@ -238,6 +240,43 @@ TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
     EXPECT_THROW(MqttClient(settings, nullptr), std::runtime_error);
 }
 
+TEST(MqttClient, TwoClientsUnderOneIdAreToldWhyAndBackOffInsteadOfFlapping)
+{
+    MosquittoBroker broker;
+    ClientSettings settings = SettingsFor(broker);
+    settings.clientId = "kalvo-record-dup";
+    settings.retryMaxSeconds = 60;
+    Reports firstReports, secondReports;
+    MqttClient first(settings, firstReports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return first.Status().connected; }));
+    settings.runId = "run-2";
+    MqttClient second(settings, secondReports.Reporter());
+    const std::string told = "another client took the id \"kalvo-record-dup\" at broker " + broker.Url();
+    ASSERT_TRUE(WaitUntil([&] { return firstReports.Contain(told) && secondReports.Contain(told); }));
+    // A connection dropped at once does not count as a good one: the pauses grow.
+    ASSERT_TRUE(WaitUntil([&] { return first.Status().retryDelay >= 4s && second.Status().retryDelay >= 4s; }));
+    EXPECT_EQ(firstReports.Count(told), 1u);
+    EXPECT_EQ(firstReports.Count("lost broker"), 1u);
+}
+
+TEST(MqttClient, SaysWhenTheBrokerTakesNoMessageThatLargeAndKeepsTheConnection)
+{
+    MosquittoBroker broker({.maxPacketSize = 1024});
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    Reports reports;
+    MqttClient client(SettingsFor(broker), reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    client.PublishRetained("kalvo/test/state", std::string(1600, 'x'));
+    client.PublishEvent("kalvo/test/event", "small");
+    ASSERT_TRUE(client.Flush(Limit));
+    EXPECT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "small"; }));
+    EXPECT_TRUE(reports.Contain("the broker refused a 1.6 KB message on kalvo/test/state"));
+    EXPECT_EQ(reports.Count("connected to"), 1u) << "the connection was dropped";
+    EXPECT_EQ(reports.Count("lost"), 0u);
+}
+
 // How often the broker has turned a login down so far.
 std::size_t RefusalsIn(const std::string& log)
 {
@@ -258,8 +297,7 @@ TEST(MqttClient, ARefusalAtTheFirstAnswerEndsItAfterALoginItIsSaidOnceAndTriedAg
     MqttClient refused(settings, refusedReports.Reporter());
     const auto refusal = refused.AwaitFirstAnswer(Limit, nullptr);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal,
-        "MQTT broker " + broker.Url() + " refused the login of user \"kalvo\": Connection Refused: not authorised");
+    EXPECT_EQ(*refusal, "MQTT broker " + broker.Url() + " refused the login of user \"kalvo\": Not authorized");
     EXPECT_TRUE(refused.Status().refused);
     EXPECT_TRUE(refusedReports.lines.empty()) << "the one who awaited the answer says it";
 
@@ -278,7 +316,7 @@ TEST(MqttClient, ARefusalAtTheFirstAnswerEndsItAfterALoginItIsSaidOnceAndTriedAg
     client.PublishEvent("kalvo/test/event", "kept");
     EXPECT_FALSE(client.Status().refused);
     EXPECT_EQ(reports.Count("refused the login of user \"kalvo\""), 1u);
-    EXPECT_TRUE(reports.Contain("not authorised; trying again"));
+    EXPECT_TRUE(reports.Contain("Not authorized; trying again"));
 
     broker.Stop();
     broker.SetPassword(MosquittoBroker::Password);

@@ -89,8 +89,10 @@ TEST(MqttPayloads, TopicsAndIdsTakeOnlyPlainNames)
     EXPECT_EQ(TopicsFor("Hall_2").availability, "kalvo/Hall_2/availability");
     for (const char* name : {"", "a/b", "a+", "#", "boiler 7", "kessel-ü"})
         EXPECT_THROW(TopicsFor(name), std::invalid_argument) << name;
-    EXPECT_EQ(DefaultName("boiler.room.example", 7), "boiler-com7");
-    EXPECT_EQ(DefaultName("héizung", 12), "h--izung-com12");
+    // Unique per machine: clones with one host name still differ in their machine ids.
+    EXPECT_EQ(DefaultName("3f2a9c1b0d8e4f6a9b7c5d3e1f2a4b6c\n", "boiler.room.example", 7), "3f2a9c1b-com7");
+    EXPECT_EQ(DefaultName("", "boiler.room.example", 7), "boiler-com7");
+    EXPECT_EQ(DefaultName("not an id", "héizung", 12), "h--izung-com12");
 }
 
 // "flame" for part "flags" in "... value_json['flags']['flame'] ..."; empty when not there.

@@ -177,6 +177,8 @@ void MosquittoBroker::WriteConfiguration()
                        "log_dest file " + folder_.file("mosquitto.log") + "\n" +
                        "log_type error\nlog_type warning\nlog_type notice\n" +
                        "max_queued_messages 0\n";  // an offline subscriber of a test misses nothing
+    if (options_.maxPacketSize)
+        text += "max_packet_size " + std::to_string(options_.maxPacketSize) + "\n";
     if (options_.saveEachChange)
         text += "autosave_on_changes true\nautosave_interval 1\n";
     if (options_.passwords)

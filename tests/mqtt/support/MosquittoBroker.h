@@ -18,6 +18,7 @@ public:
         bool passwords = false;  // only user User with password Password may log in
         bool tls = false;        // TLS with a certificate for 127.0.0.1 signed by a test CA
         bool saveEachChange = false;  // sessions survive even Kill()
+        int maxPacketSize = 0;        // the largest packet the broker takes; 0: its default
     };
     static constexpr const char* User = "kalvo";
     static constexpr const char* Password = "burner-7-secret";
