@@ -29,6 +29,10 @@ const std::string Offline = "offline";
 // troubles are news again. One dropped sooner (another client took the id, a message the broker
 // will not take) keeps backing off.
 constexpr auto StableConnection = std::chrono::seconds(60);
+// How long Stop() waits for the network thread after asking it to end: a mosquitto_loop pass that
+// was not woken ends within its time-out.
+constexpr int LoopWaitMs = 500;
+constexpr auto EndLimit = std::chrono::milliseconds(LoopWaitMs + 100);
 
 void InitialiseLibrary()
 {
@@ -83,12 +87,20 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     if (mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
                            Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
         fail("cannot use the topic \"" + settings_.availabilityTopic + "\"");
-    network_ = std::thread([this] { NetworkLoop(); });
+    network_ = std::thread([this] {
+        NetworkLoop();
+        std::lock_guard lock(mutex_);
+        networkEnded_ = true;
+        changed_.notify_all();  // under the lock: the owner may free the client once it sees the end
+    });
 }
 
 MqttClient::~MqttClient()
 {
-    Stop();
+    if (!Stop()) {  // the network thread still uses the client: wait for it however long it takes
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return networkEnded_; });
+    }
     mosquitto_destroy(client_);
 }
 
@@ -135,25 +147,36 @@ bool MqttClient::Flush(std::chrono::milliseconds limit)
     }) && !refused_;
 }
 
-void MqttClient::Stop(std::chrono::milliseconds limit)
+bool MqttClient::Stop(std::chrono::milliseconds limit)
 {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     {
         std::unique_lock lock(mutex_);
         if (stopping_)
-            return;
+            return networkEnded_;
         if (connected_) {
-            changed_.wait_for(lock, limit, [this] {
-                return !connected_ || (events_.Empty() && eventsInFlight_.empty());
-            });
+            changed_.wait_until(
+                lock, deadline, [this] { return !connected_ || (events_.Empty() && eventsInFlight_.empty()); });
             mosquitto_publish(client_, &offlineMid_, settings_.availabilityTopic.c_str(),
                               static_cast<int>(Offline.size()), Offline.data(), AvailabilityQos, true);
-            changed_.wait_for(lock, limit, [this] { return !connected_ || offlineSent_; });
+            changed_.wait_until(lock, deadline, [this] { return !connected_ || offlineSent_; });
         }
         stopping_ = true;
     }
     changed_.notify_all();
     mosquitto_disconnect(client_);  // also wakes a mosquitto_loop waiting on the socket
+    {
+        // A name lookup cannot be interrupted: a nameserver that never answers would hold the end
+        // of the program for the resolver's whole time-out, beyond what a service manager waits.
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, deadline + EndLimit, [this] { return networkEnded_; })) {
+            quiet_ = true;
+            network_.detach();
+            return false;
+        }
+    }
     network_.join();
+    return true;
 }
 
 void MqttClient::NetworkLoop()
@@ -180,7 +203,7 @@ void MqttClient::NetworkLoop()
                 mosquitto_loop(client_, 100, 1);  // sends the DISCONNECT
                 break;
             }
-            rc = mosquitto_loop(client_, 1000, 1);
+            rc = mosquitto_loop(client_, LoopWaitMs, 1);
         }
         bool wasConnected = false;
         bool wasRefused = false;
@@ -398,6 +421,8 @@ void MqttClient::PumpEvents()
 
 void MqttClient::Report(const std::string& line, bool trouble)
 {
+    if (quiet_)
+        return;  // the owner has gone on without the network thread
     {
         std::lock_guard lock(reportMutex_);
         // The same failure on every retry, or two failures taking turns, are said once.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -72,7 +73,7 @@ public:
     // Throws std::runtime_error when the client cannot be set up (a CA file that cannot be read).
     // Connecting starts at once, in the background.
     MqttClient(ClientSettings settings, Reporter report);
-    // Stop(), with the default limit.
+    // Stop(), with the default limit; then waits for the network thread however long it takes.
     ~MqttClient();
     MqttClient(const MqttClient&) = delete;
     MqttClient& operator=(const MqttClient&) = delete;
@@ -90,8 +91,11 @@ public:
     // firstRefusalEnds, returns the broker's refusal when that first attempt was refused (the client
     // then tries no more); from the return on, every refusal is reported and tried again.
     std::optional<std::string> AwaitFirstAnswer(std::chrono::milliseconds limit, const std::function<bool()>& stop);
-    // Sends "offline", gives waiting events up to the limit to go out, and disconnects.
-    void Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Gives waiting events and "offline" up to the limit to go out, and disconnects. False when the
+    // network thread did not end soon after (a name lookup that hangs): it is left to end on its
+    // own, still using the client, which must then outlive it (an owner at the end of the program
+    // lets it go rather than destroy it).
+    bool Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 private:
     static void OnConnect(mosquitto*, void* self, int rc);
@@ -127,6 +131,8 @@ private:
     bool refused_ = false;
     std::string refusal_;
     bool stopping_ = false;  // no more publishing; the network thread is to end
+    bool networkEnded_ = false;
+    std::atomic<bool> quiet_ = false;  // no more reports: the network thread was left running
     bool connectedSincePause_ = false;
     bool firstAnswered_ = false;   // the first connection attempt has ended, one way or the other
     bool refusalEnds_ = false;     // a refusal now would end the client

@@ -13,7 +13,10 @@ namespace {
 // A reader that comes late, or a dashboard that wants to see the recorder alive, gets a fresh
 // state at least this often even when nothing changes.
 constexpr std::int64_t StateRefreshMs = 60'000;
-constexpr auto FinishLimit = std::chrono::seconds(5);
+// The end of the program: events and "offline" get this long, so that the recorder ends within two
+// seconds of a stop even when the broker no longer answers.
+constexpr auto FinishLimit = std::chrono::milliseconds(500);
+constexpr auto StopLimit = std::chrono::milliseconds(300);
 
 std::string ReadPassword(const MqttOptions& options)
 {
@@ -68,6 +71,12 @@ MqttSink::MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, 
     if (haDiscovery)
         for (const Message& document : DiscoveryDocuments(name))
             client_->PublishRetained(document.topic, document.payload);
+}
+
+MqttSink::~MqttSink()
+{
+    if (!client_->Stop(StopLimit))
+        static_cast<void>(client_.release());
 }
 
 void MqttSink::OnPoll(const record::PollInput&, const record::DecodedPoll& poll)

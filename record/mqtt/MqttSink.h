@@ -35,10 +35,13 @@ ClientSettings SettingsFor(const MqttOptions& options);
 class MqttSink : public record::PollSink {
 public:
     MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, bool haDiscovery);
+    // Ends the client within about a second whatever the network does; a client whose network
+    // thread hangs in a name lookup is let go, not destroyed, as the program is ending.
+    ~MqttSink() override;
 
     void OnPoll(const record::PollInput& raw, const record::DecodedPoll& poll) override;
     void OnEvent(const record::RecordEvent& event) override;
-    // Gives waiting events a few seconds to reach the broker.
+    // Gives waiting events a moment to reach the broker.
     void Finish() override;
 
     MqttClient& Client() { return *client_; }

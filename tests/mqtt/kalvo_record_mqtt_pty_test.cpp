@@ -77,6 +77,34 @@ TEST_F(KalvoRecordWithBroker, PublishesOverTlsWithALoginAndLeavesItsLastWillWhen
     }));
 }
 
+// kalvo-record in a network and mount namespace of its own where the only nameserver, on loopback,
+// takes every question and never answers: the socket is bound by the program itself and never read.
+constexpr const char* SilentNameserver = R"(ip link set lo up && mount --bind "$0" /etc/resolv.conf && exec python3 -c '
+import os, socket, sys
+silent = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+silent.bind(("127.0.0.1", 53))
+silent.set_inheritable(True)
+os.execv(sys.argv[1], sys.argv[1:])' "$@")";
+
+TEST_F(KalvoRecordWithBroker, EndsSoonAfterSigtermWhileTheNameserverNeverAnswers)
+{
+    StartUnit();
+    // The resolver would wait 5 x 30 s for the answer.
+    kalvo::test::WriteFileBytes(folder_.file("resolv.conf"), "nameserver 127.0.0.1\noptions timeout:30 attempts:5\n");
+    UnitsimProcess recorder("/usr/bin/unshare",
+        {"--user", "--map-root-user", "--mount", "--net", "sh", "-c", SilentNameserver, folder_.file("resolv.conf"),
+            KALVO_RECORD_PROGRAM, "--settings", Settings(), "--port", "COM" + std::to_string(Com), "--out",
+            folder_.file("out"), "--mqtt", "mqtt://broker.kalvo.test", "--name", "boiler-7"},
+        true);
+    const std::string started = recorder.NextLine(Patience);
+    ASSERT_TRUE(started.starts_with("Recording COM"))
+        << started << recorder.ErrorOutputWith("", std::chrono::milliseconds(0));
+    recorder.Signal(SIGTERM);
+    // Far sooner than the lookup's end; a service manager waits a few seconds.
+    EXPECT_EQ(recorder.WaitForExit(std::chrono::seconds(10)), 0)
+        << recorder.ErrorOutputWith("", std::chrono::milliseconds(0));
+}
+
 TEST_F(KalvoRecordWithBroker, StopsBeforeOpeningAnyFileWhenTheFirstLoginIsRefused)
 {
     MosquittoBroker broker({.passwords = true});
