@@ -58,6 +58,7 @@ MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments)
 {
     MqttCommandLine parsed;
     MqttOptions options;
+    bool urlGiven = false;
     std::string givenWithoutUrl;
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
@@ -76,16 +77,26 @@ MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments)
             parsed.rest.push_back(argument);
         } else if (i + 1 >= arguments.size()) {
             parsed.error = argument + " wants a value";
+        } else if (arguments[i + 1].empty()) {
+            parsed.error = argument + " wants a value, not an empty text";
         } else {
             options.*field = arguments[++i];
-            if (argument != "--mqtt")
+            if (argument == "--mqtt")
+                urlGiven = true;
+            else
                 givenWithoutUrl = argument;
         }
     }
-    if (parsed.error.empty() && options.url.empty() && !givenWithoutUrl.empty())
+    if (parsed.error.empty() && !urlGiven && !givenWithoutUrl.empty())
         parsed.error = givenWithoutUrl + " has a use only with --mqtt";
-    if (parsed.error.empty() && !options.url.empty())
-        parsed.options = options;
+    if (parsed.error.empty() && urlGiven) {
+        try {
+            CheckMqttOptions(options);
+            parsed.options = options;
+        } catch (const std::invalid_argument& error) {
+            parsed.error = error.what();
+        }
+    }
     return parsed;
 }
 

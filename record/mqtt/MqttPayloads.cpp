@@ -1,5 +1,7 @@
 #include "MqttPayloads.h"
 
+#include "BrokerAddress.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -167,7 +169,8 @@ std::string DefaultEntityId(const std::string& component, const std::string& nam
 Topics TopicsFor(const std::string& name)
 {
     if (!ValidName(name))
-        throw std::invalid_argument("the name \"" + name + "\" may hold only letters, digits, \"-\" and \"_\"");
+        throw std::invalid_argument(
+            "the name \"" + Printable(name) + "\" may hold only letters, digits, \"-\" and \"_\"");
     const std::string root = "kalvo/" + name + "/";
     return {root + "state", root + "event", root + "availability", root + "recorder"};
 }

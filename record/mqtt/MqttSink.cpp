@@ -1,8 +1,10 @@
 #include "MqttSink.h"
 
+#include "RegularFile.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <random>
 #include <stdexcept>
 
@@ -18,18 +20,30 @@ constexpr std::int64_t StateRefreshMs = 60'000;
 constexpr auto FinishLimit = std::chrono::milliseconds(500);
 constexpr auto StopLimit = std::chrono::milliseconds(300);
 
+// An MQTT password holds at most 65535 bytes; the first line of the file is read up to that.
+constexpr std::size_t PasswordLength = 65535;
+
 std::string ReadPassword(const MqttOptions& options)
 {
     if (options.passwordFile.empty()) {
         const char* password = std::getenv(PasswordVariable);
         return password ? password : "";
     }
-    std::ifstream file(options.passwordFile, std::ios::binary);
-    std::string line;
-    if (!file || !std::getline(file, line))
-        throw std::runtime_error("cannot read the password file \"" + options.passwordFile + "\"");
-    if (!line.empty() && line.back() == '\r')
+    // Only a regular file: a FIFO would hold the recorder before its first poll, /dev/zero eat the
+    // memory.
+    const OpenedFile opened = OpenRegularFile(options.passwordFile);
+    const std::string where = "the password file \"" + Printable(options.passwordFile) + "\"";
+    if (!opened.file)
+        throw std::runtime_error("cannot read " + where + " (" + std::strerror(opened.error) + ")");
+    std::string line(PasswordLength + 2, '\0');
+    if (!std::fgets(line.data(), static_cast<int>(line.size()), opened.file.get()))
+        throw std::runtime_error(where + " is empty");
+    line.resize(std::strlen(line.data()));
+    const bool whole = line.ends_with('\n') || std::feof(opened.file.get());
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
         line.pop_back();
+    if (!whole || line.size() > PasswordLength)
+        throw std::runtime_error(where + " holds a line longer than a password can be");
     return line;
 }
 
@@ -45,8 +59,24 @@ std::string NewRunId()
 
 }  // namespace
 
+void CheckMqttOptions(const MqttOptions& options)
+{
+    ParseBrokerUrl(options.url);
+    if (!options.name.empty())  // empty: made later from the machine and the port
+        TopicsFor(options.name);
+    if (options.user.empty() && !options.passwordFile.empty())
+        throw std::invalid_argument("--mqtt-password-file needs a user name (--mqtt-user)");
+    if (!options.user.empty() && options.passwordFile.empty() && !std::getenv(PasswordVariable))
+        throw std::invalid_argument("--mqtt-user needs a password: the first line of --mqtt-password-file FILE, or "
+                                    "the environment variable "
+            + std::string(PasswordVariable));
+    if (!options.caFile.empty() && !ParseBrokerUrl(options.url).tls)
+        throw std::invalid_argument("--mqtt-ca needs an mqtts:// broker address");
+}
+
 ClientSettings SettingsFor(const MqttOptions& options)
 {
+    CheckMqttOptions(options);
     ClientSettings settings;
     settings.broker = ParseBrokerUrl(options.url);
     const Topics topics = TopicsFor(options.name);
@@ -54,13 +84,9 @@ ClientSettings SettingsFor(const MqttOptions& options)
     settings.claimTopic = topics.recorder;
     settings.runId = NewRunId();
     settings.clientId = "kalvo-record-" + options.name;
-    if (options.user.empty() && !options.passwordFile.empty())
-        throw std::invalid_argument("--mqtt-password-file needs a user name (--mqtt-user)");
     settings.user = options.user;
     if (!options.user.empty())
         settings.password = ReadPassword(options);
-    if (!options.caFile.empty() && !settings.broker.tls)
-        throw std::invalid_argument("--mqtt-ca needs an mqtts:// broker address");
     settings.caFile = options.caFile;
     return settings;
 }

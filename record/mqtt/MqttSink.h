@@ -24,6 +24,11 @@ struct MqttOptions {
 // The password never comes from the command line, where every user of the machine can read it.
 inline constexpr const char* PasswordVariable = "KALVO_MQTT_PASSWORD";
 
+// Throws std::invalid_argument with a text for the user when the options do not go together or
+// the address or name is not one the program takes (an empty name is left for the default); reads
+// no file.
+void CheckMqttOptions(const MqttOptions& options);
+
 // The client's settings for the options: the URL parsed, the password read from its file (first
 // line) or the environment. Throws std::invalid_argument or std::runtime_error with a text for
 // the user.

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -306,6 +308,22 @@ TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
     EXPECT_THROW(SettingsFor(options), std::invalid_argument);  // a CA for a plain connection
     options = {"mqtt://b", "kalvo", "/nonexistent/pw", "", "x", false};
     EXPECT_THROW(SettingsFor(options), std::runtime_error);
+}
+
+TEST(MqttCommandLine, ReadsThePasswordOnlyFromARegularFileAndOnlyAsMuchAsAPasswordHolds)
+{
+    const test::TempDir folder;
+    MqttOptions options{"mqtt://b", "kalvo", folder.file("password"), "", "x", false};
+    test::WriteFileBytes(options.passwordFile, "burner-7-secret\r\nnext line\n");
+    EXPECT_EQ(SettingsFor(options).password, "burner-7-secret");
+    test::WriteFileBytes(options.passwordFile, std::string(70'000, 'p'));
+    EXPECT_THROW(SettingsFor(options), std::runtime_error);
+    // A FIFO would wait for a writer for ever, /dev/zero fill the memory.
+    ASSERT_EQ(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
+    for (const std::string& file : {folder.file("fifo"), std::string("/dev/zero"), folder.path().string()}) {
+        options.passwordFile = file;
+        EXPECT_THROW(SettingsFor(options), std::runtime_error) << file;
+    }
 }
 
 // The recorder with the broker sink, fed polls in simulated time.
