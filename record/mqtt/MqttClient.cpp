@@ -2,6 +2,8 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -38,6 +40,16 @@ void InitialiseLibrary()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+// libmosquitto's error in words; some it leaves as "Unknown error.".
+std::string ErrorText(int rc)
+{
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return "no answer from the broker within the keepalive time";
+    if (rc == MOSQ_ERR_ERRNO)
+        return std::strerror(errno);
+    return mosquitto_strerror(rc);
 }
 
 // A publish that got this far is queued inside libmosquitto, connected or not.
@@ -221,7 +233,7 @@ void MqttClient::NetworkLoop()
         }
         changed_.notify_all();
         if (!wasConnected && !wasRefused) {  // a loss or a refusal was reported as it came
-            const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+            const std::string why = ErrorText(rc);
             Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
         }
         if (!Pause(delay))
@@ -276,8 +288,18 @@ void MqttClient::ReportTakenId()
 void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
 {
     // libmosquitto says why a TLS handshake or a connection failed only here.
-    if (level == MOSQ_LOG_ERR)
-        static_cast<MqttClient*>(self)->Report(std::string("MQTT: ") + text);
+    if (level != MOSQ_LOG_ERR)
+        return;
+    auto* client = static_cast<MqttClient*>(self);
+    std::string line = std::string("MQTT: ") + text;
+    // "certificate verify failed" alone does not tell an expired certificate from an unknown CA;
+    // the handshake's verification result does.
+    const auto* tls = static_cast<const SSL*>(mosquitto_ssl_get(client->client_));
+    if (tls && line.find("certificate verify failed") != std::string::npos) {
+        if (const long result = SSL_get_verify_result(tls); result != X509_V_OK)
+            line += std::string(" (") + X509_verify_cert_error_string(result) + ")";
+    }
+    client->Report(line);
 }
 
 void MqttClient::Connected(int rc)
@@ -371,7 +393,7 @@ void MqttClient::Disconnected(int rc)
     else if (rc >= MQTT_RC_UNSPECIFIED)  // the broker's own reason
         Report("MQTT: broker " + broker + " dropped the connection: " + mosquitto_reason_string(rc) + "; trying again");
     else
-        Report("MQTT: lost broker " + broker + " (" + mosquitto_strerror(rc) + "); trying again");
+        Report("MQTT: lost broker " + broker + " (" + ErrorText(rc) + "); trying again");
 }
 
 void MqttClient::Acknowledged(int mid)

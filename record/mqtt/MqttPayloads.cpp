@@ -198,12 +198,10 @@ std::string StatePayload(const record::DecodedPoll& poll, bool withTime)
     return document.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq)
+std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq, const std::string& runId)
 {
-    Json document{{"seq", seq},
-                  {"time", record::IsoText(event.time)},
-                  {"event", record::EventKindText(event.kind)},
-                  {"link", record::LinkStatusText(event.link)}};
+    Json document{{"seq", seq}, {"run", runId}, {"time", record::IsoText(event.time)},
+        {"event", record::EventKindText(event.kind)}, {"link", record::LinkStatusText(event.link)}};
     if (event.kind == record::EventKind::StateChange) {
         document["from"] = State(event.fromState, event.fromText);
         document["to"] = State(event.toState, event.toText);

@@ -26,8 +26,9 @@ Topics TopicsFor(const std::string& name);
 std::string StatePayload(const record::DecodedPoll& poll, bool withTime = true);
 
 // One event; seq counts the events of this run from 1, so a reader sees a gap when the queue
-// had to drop the oldest while the broker was away.
-std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq);
+// had to drop the oldest while the broker was away; the run id tells a restart of the recorder
+// (seq from 1 again) from an event that QoS 1 delivered twice.
+std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq, const std::string& runId);
 
 // Home Assistant MQTT discovery: the burner as a device with its state, flame current, mains
 // voltage, counters, lockout and link, all read from the state topic.

@@ -118,7 +118,7 @@ void MqttSink::OnPoll(const record::PollInput&, const record::DecodedPoll& poll)
 
 void MqttSink::OnEvent(const record::RecordEvent& event)
 {
-    client_->PublishEvent(topics_.event, EventPayload(event, ++eventsSent_));
+    client_->PublishEvent(topics_.event, EventPayload(event, ++eventsSent_, client_->RunId()));
 }
 
 void MqttSink::Finish()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -234,6 +235,9 @@ TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
     Reports reports;
     MqttClient stranger(settings, reports.Reporter());
     ASSERT_TRUE(WaitUntil([&] { return reports.Contain("certificate verify failed"); }));
+    // OpenSSL's reason for an unknown CA, which is not the one of an expired certificate.
+    EXPECT_TRUE(reports.Contain("certificate verify failed (self-signed certificate in certificate chain)"))
+        << reports.lines.front();
     EXPECT_FALSE(stranger.Status().connected);
 
     settings.caFile = broker.Folder().file("missing.crt");
@@ -275,6 +279,44 @@ TEST(MqttClient, SaysWhenTheBrokerTakesNoMessageThatLargeAndKeepsTheConnection)
     EXPECT_TRUE(reports.Contain("the broker refused a 1.6 KB message on kalvo/test/state"));
     EXPECT_EQ(reports.Count("connected to"), 1u) << "the connection was dropped";
     EXPECT_EQ(reports.Count("lost"), 0u);
+}
+
+// How often the broker's log holds the text so far.
+std::size_t CountIn(const std::string& log, const std::string& text)
+{
+    std::size_t count = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(MqttClient, TellsAnExpiredCertificateAndSaysEachTroubleOnceThoughTheyTakeTurns)
+{
+    MosquittoBroker broker({.tls = true, .expiredCertificate = true});
+    ClientSettings settings = SettingsFor(broker);
+    settings.caFile = broker.CaFile();
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("certificate verify failed (certificate has expired)"); }));
+    // Each attempt fails with the same lines in turn; they are said once.
+    ASSERT_TRUE(WaitUntil([&] { return CountIn(broker.Log(), "New connection from") >= 3; }));
+    std::lock_guard lock(reports.mutex);
+    const std::set<std::string> distinct(reports.lines.begin(), reports.lines.end());
+    EXPECT_EQ(distinct.size(), reports.lines.size());
+}
+
+TEST(MqttClient, SaysAKeepaliveLossInWords)
+{
+    MosquittoBroker broker;
+    ClientSettings settings = SettingsFor(broker);
+    settings.keepAliveSeconds = 5;  // libmosquitto's shortest
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    broker.Freeze();
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("lost broker"); }));
+    EXPECT_TRUE(reports.Contain("(no answer from the broker within the keepalive time)"));
+    EXPECT_FALSE(reports.Contain("Unknown error"));
 }
 
 // How often the broker has turned a login down so far.

@@ -308,6 +308,9 @@ TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
     EXPECT_THROW(SettingsFor(options), std::invalid_argument);  // a CA for a plain connection
     options = {"mqtt://b", "kalvo", "/nonexistent/pw", "", "x", false};
     EXPECT_THROW(SettingsFor(options), std::runtime_error);
+    // Each run of the recorder has an id of its own.
+    options = {"mqtt://b", "", "", "", "x", false};
+    EXPECT_NE(SettingsFor(options).runId, SettingsFor(options).runId);
 }
 
 TEST(MqttCommandLine, ReadsThePasswordOnlyFromARegularFileAndOnlyAsMuchAsAPasswordHolds)
@@ -380,11 +383,14 @@ TEST_F(RecorderWithBroker, PublishesTheStateOnChangeAndEveryMinuteAndTheEventsOf
     ASSERT_EQ(events.size(), 2u);
     const Json change = Json::parse(events[0]);
     EXPECT_EQ(change["seq"], 1);
+    EXPECT_EQ(change["run"], client_->RunId());
+    EXPECT_EQ(client_->RunId().size(), 16u);
     EXPECT_EQ(change["event"], "state change");
     EXPECT_EQ(change["from"], Json({{"code", RunState}, {"text", "L17"}}));
     EXPECT_EQ(change["to"], Json({{"code", LockoutState}, {"text", "L19"}}));
     const Json lockout = Json::parse(events[1]);
     EXPECT_EQ(lockout["seq"], 2);
+    EXPECT_EQ(lockout["run"], client_->RunId());
     EXPECT_EQ(lockout["event"], "new error record");
     EXPECT_EQ(lockout["time"], "2026-12-07T01:01:02+01:00");
     EXPECT_EQ(lockout["record"], Json::parse(R"({"number": 1, "state": {"code": 7, "text": "L19"},

@@ -101,9 +101,12 @@ MosquittoBroker::MosquittoBroker(Options options) : options_(options)
                     "/CN=Kalvo test CA"});
         RunProgram({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                     "-keyout", file("server.key"), "-out", file("server.csr"), "-subj", "/CN=127.0.0.1"});
-        RunProgram({"openssl", "x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
-                    file("ca.key"), "-CAcreateserial", "-out", file("server.crt"), "-days", "2", "-extfile",
-                    file("server.ext")});
+        if (options_.expiredCertificate)
+            SignExpired();
+        else
+            RunProgram(
+                {"openssl", "x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey", file("ca.key"),
+                    "-CAcreateserial", "-out", file("server.crt"), "-days", "2", "-extfile", file("server.ext")});
     }
     for (int attempt = 0; attempt < PortAttempts; ++attempt) {
         port_ = FreeLoopbackPort();
@@ -155,6 +158,22 @@ void MosquittoBroker::Start()
 {
     if (pid_ <= 0 && !Launch())
         throw std::runtime_error("mosquitto did not start again; see " + folder_.file("mosquitto.log"));
+}
+
+void MosquittoBroker::SignExpired()
+{
+    // Only "openssl ca" sets a certificate's dates freely.
+    const auto file = [this](const char* name) { return folder_.file(name); };
+    WriteFileBytes(file("index.txt"), "");
+    WriteFileBytes(file("serial"), "01\n");
+    WriteFileBytes(file("ca.cnf"),
+        "[ca]\ndefault_ca = test\n[test]\ndatabase = " + file("index.txt")
+            + "\nnew_certs_dir = " + folder_.path().string() + "\nserial = " + file("serial")
+            + "\ndefault_md = sha256\npolicy = any\nunique_subject = no\n"
+              "[any]\ncommonName = supplied\n");
+    RunProgram({"openssl", "ca", "-batch", "-notext", "-config", file("ca.cnf"), "-cert", file("ca.crt"), "-keyfile",
+        file("ca.key"), "-in", file("server.csr"), "-out", file("server.crt"), "-startdate", "20200101000000Z",
+        "-enddate", "20200102000000Z", "-extfile", file("server.ext")});
 }
 
 void MosquittoBroker::SetPassword(const std::string& password)

@@ -19,6 +19,7 @@ public:
         bool tls = false;        // TLS with a certificate for 127.0.0.1 signed by a test CA
         bool saveEachChange = false;  // sessions survive even Kill()
         int maxPacketSize = 0;        // the largest packet the broker takes; 0: its default
+        bool expiredCertificate = false;  // with tls: the server's certificate ran out in 2020
     };
     static constexpr const char* User = "kalvo";
     static constexpr const char* Password = "burner-7-secret";
@@ -50,6 +51,7 @@ public:
 
 private:
     void WriteConfiguration();
+    void SignExpired();  // the server's certificate, valid for one day in 2020
     void End(int signal);
     bool Launch();  // false when the broker ended before it listened (its port was taken)
 
