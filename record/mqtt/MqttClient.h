@@ -148,9 +148,8 @@ private:
     std::thread network_;
 
     std::chrono::steady_clock::time_point connectedAt_;
-    bool heldLong_ = false;
-    bool lostBefore_ = false;  // a connection of this run was lost          // the last connection held long enough to
-                               // count as good again
+    bool heldLong_ = false;    // the last connection held long enough to count as a good one
+    bool lostBefore_ = false;  // a connection of this run was lost
     std::chrono::seconds retryDelay_{0};
 
     std::mutex reportMutex_;  // apart from mutex_: libmosquitto may log while a publish holds that
