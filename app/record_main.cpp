@@ -234,9 +234,10 @@ int Main(std::vector<std::string> arguments)
     arguments = mqtt.rest;
     if (mqtt.options)
         addSinks = [&mqtt](Recorder& recorder, int port) {
-            recorder.AddSink(kalvo::mqtt::MakeMqttSink(*mqtt.options, port, [](const std::string& line) {
-                std::cerr << "kalvo-record: " << line << std::endl;
-            }));
+            recorder.AddSink(kalvo::mqtt::MakeMqttSink(
+                *mqtt.options, port,
+                [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; },
+                [] { return stopRequested != 0; }));
         };
 #endif
     const ParsedRecordOptions parsed = ParseRecordOptions(arguments);

@@ -71,15 +71,16 @@ Settings ParseSettings(int argc, char** argv)
 // Keeps the event documents as the broker sink sends them, numbered the same way.
 class SentEvents : public kalvo::record::PollSink {
 public:
-    explicit SentEvents(std::vector<std::string>& into) : into_(into) {}
+    SentEvents(std::vector<std::string>& into, std::string runId) : into_(into), runId_(std::move(runId)) { }
     void OnPoll(const PollInput&, const kalvo::record::DecodedPoll&) override {}
     void OnEvent(const kalvo::record::RecordEvent& event) override
     {
-        into_.push_back(kalvo::mqtt::EventPayload(event, into_.size() + 1));
+        into_.push_back(kalvo::mqtt::EventPayload(event, into_.size() + 1, runId_));
     }
 
 private:
     std::vector<std::string>& into_;
+    std::string runId_;
 };
 
 struct Unit {
@@ -174,10 +175,10 @@ int main(int argc, char** argv)
         kalvo::mqtt::MqttOptions options;
         options.url = broker.Url();
         options.name = unit->name;
-        auto sink = kalvo::mqtt::MakeMqttSink(options, n + 1, nullptr);
+        auto sink = kalvo::mqtt::MakeMqttSink(options, n + 1, nullptr, nullptr);
         unit->sink = sink.get();
         unit->recorder->AddSink(std::move(sink));
-        unit->recorder->AddSink(std::make_unique<SentEvents>(unit->sent));
+        unit->recorder->AddSink(std::make_unique<SentEvents>(unit->sent, unit->sink->Client().RunId()));
         units.push_back(std::move(unit));
     }
     // The counter's persistent subscription has to be in place before the first event: a probe

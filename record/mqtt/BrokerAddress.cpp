@@ -1,6 +1,8 @@
 #include "BrokerAddress.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <stdexcept>
 
 namespace kalvo::mqtt {
@@ -12,8 +14,13 @@ constexpr int TlsPort = 8883;
 
 [[noreturn]] void Reject(const std::string& url, const std::string& why)
 {
-    throw std::invalid_argument("not a broker address: \"" + url + "\" (" + why +
-                                "); use mqtt://host[:port] or mqtts://host[:port]");
+    throw std::invalid_argument("not a broker address: \"" + Printable(url) + "\" (" + why
+        + "); use mqtt://host[:port] or mqtts://host[:port]");
+}
+
+bool Control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
 }
 
 int ParsePort(const std::string& url, const std::string& text)
@@ -34,8 +41,30 @@ std::string BrokerAddress::Url() const
            std::to_string(port);
 }
 
+std::string Printable(const std::string& text)
+{
+    std::string printable;
+    for (const unsigned char c : text) {
+        if (Control(c)) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            printable += escaped;
+        } else {
+            printable += static_cast<char>(c);
+        }
+    }
+    return printable;
+}
+
 BrokerAddress ParseBrokerUrl(const std::string& url)
 {
+    const std::size_t authority = url.find("://");
+    if (url.find('@', authority == std::string::npos ? 0 : authority) != std::string::npos)
+        throw std::invalid_argument("a user or password does not belong in the broker address: give the user with "
+                                    "--mqtt-user and the password as the first line of --mqtt-password-file FILE "
+                                    "or in the environment variable KALVO_MQTT_PASSWORD");
+    if (std::any_of(url.begin(), url.end(), [](unsigned char c) { return c == ' ' || Control(c); }))
+        Reject(url, "spaces or control characters do not belong in it");
     BrokerAddress address;
     std::string rest;
     if (url.starts_with("mqtt://")) {
@@ -49,8 +78,8 @@ BrokerAddress ParseBrokerUrl(const std::string& url)
     address.port = address.tls ? TlsPort : PlainPort;
     if (!rest.empty() && rest.back() == '/')
         rest.pop_back();
-    if (rest.find_first_of("/@?#") != std::string::npos)
-        Reject(url, "a path, user or query does not belong in it");
+    if (rest.find_first_of("/?#") != std::string::npos)
+        Reject(url, "a path or query does not belong in it");
 
     std::string portText;
     bool hasPort = false;

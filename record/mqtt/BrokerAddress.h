@@ -14,6 +14,12 @@ struct BrokerAddress {
 };
 
 // Throws std::invalid_argument with a text for the user when the URL is not one of the two forms.
+// A URL with a user or password in it is refused without being echoed: the secret would land in
+// the journal.
 BrokerAddress ParseBrokerUrl(const std::string& url);
+
+// The text with its control characters written as \xNN, for messages that quote what the user
+// gave: an escape sequence in it must not steer the terminal.
+std::string Printable(const std::string& text);
 
 }  // namespace kalvo::mqtt

@@ -1,12 +1,17 @@
 #include "MqttClient.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 namespace kalvo::mqtt {
 
@@ -18,17 +23,33 @@ constexpr std::size_t EventWindow = 20;
 constexpr int EventQos = 1;
 constexpr int RetainedQos = 0;   // sent again after every reconnect, so nothing is lost
 constexpr int AvailabilityQos = 1;
+constexpr int ClaimQos = 1;
 constexpr int AvailabilityInFlight = 2;  // "online" and "offline"
 const std::string Online = "online";
 const std::string Offline = "offline";
-// CONNACK return codes of MQTT 3.1.1 for a login the broker will not take however often we ask.
-constexpr int BadUserNameOrPassword = 4;
-constexpr int NotAuthorized = 5;
+// A connection that held this long was a good one: the back-off starts again from its minimum and
+// troubles are news again. One dropped sooner (another client took the id, a message the broker
+// will not take) keeps backing off.
+constexpr auto StableConnection = std::chrono::seconds(60);
+// How long Stop() waits for the network thread after asking it to end: a mosquitto_loop pass that
+// was not woken ends within its time-out.
+constexpr int LoopWaitMs = 500;
+constexpr auto EndLimit = std::chrono::milliseconds(LoopWaitMs + 100);
 
 void InitialiseLibrary()
 {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+// libmosquitto's error in words; some it leaves as "Unknown error.".
+std::string ErrorText(int rc)
+{
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return "no answer from the broker within the keepalive time";
+    if (rc == MOSQ_ERR_ERRNO)
+        return std::strerror(errno);
+    return mosquitto_strerror(rc);
 }
 
 // A publish that got this far is queued inside libmosquitto, connected or not.
@@ -40,7 +61,10 @@ bool HandedOver(int rc)
 }  // namespace
 
 MqttClient::MqttClient(ClientSettings settings, Reporter report)
-    : settings_(std::move(settings)), report_(std::move(report)), events_(settings_.eventCapacity)
+    : settings_(std::move(settings)),
+      report_(std::move(report)),
+      refusalEnds_(settings_.firstRefusalEnds),
+      events_(settings_.eventCapacity)
 {
     InitialiseLibrary();
     client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
@@ -54,10 +78,15 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     mosquitto_disconnect_callback_set(client_, OnDisconnect);
     mosquitto_publish_callback_set(client_, OnPublish);
     mosquitto_log_callback_set(client_, OnLog);
+    mosquitto_message_callback_set(client_, OnMessage);
     // Room for the event window and the availability documents. A limit, not 0 (none): after a
     // reconnect libmosquitto resends only messages within its limit at once.
     mosquitto_max_inflight_messages_set(client_, EventWindow + AvailabilityInFlight);
     mosquitto_threaded_set(client_, true);
+    // MQTT 5: the broker says why it drops a connection (another client took the id) and how large a
+    // message it takes, so that such a message is refused here with a reason instead of costing
+    // the connection.
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     if (!settings_.user.empty() &&
         mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
         fail("cannot use the MQTT user name \"" + settings_.user + "\"");
@@ -70,12 +99,20 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     if (mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
                            Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
         fail("cannot use the topic \"" + settings_.availabilityTopic + "\"");
-    network_ = std::thread([this] { NetworkLoop(); });
+    network_ = std::thread([this] {
+        NetworkLoop();
+        std::lock_guard lock(mutex_);
+        networkEnded_ = true;
+        changed_.notify_all();  // under the lock: the owner may free the client once it sees the end
+    });
 }
 
 MqttClient::~MqttClient()
 {
-    Stop();
+    if (!Stop()) {  // the network thread still uses the client: wait for it however long it takes
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return networkEnded_; });
+    }
     mosquitto_destroy(client_);
 }
 
@@ -97,7 +134,21 @@ void MqttClient::PublishEvent(const std::string& topic, const std::string& paylo
 ClientStatus MqttClient::Status() const
 {
     std::lock_guard lock(mutex_);
-    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped()};
+    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped(),
+        retryDelay_};
+}
+
+std::optional<std::string> MqttClient::AwaitFirstAnswer(
+    std::chrono::milliseconds limit, const std::function<bool()>& stop)
+{
+    constexpr auto StopCheck = std::chrono::milliseconds(100);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(mutex_);
+    while (!firstAnswered_ && !(stop && stop()) && std::chrono::steady_clock::now() < end)
+        changed_.wait_for(
+            lock, std::min<std::chrono::steady_clock::duration>(StopCheck, end - std::chrono::steady_clock::now()));
+    refusalEnds_ = false;
+    return refused_ ? std::optional(refusal_) : std::nullopt;
 }
 
 bool MqttClient::Flush(std::chrono::milliseconds limit)
@@ -108,31 +159,43 @@ bool MqttClient::Flush(std::chrono::milliseconds limit)
     }) && !refused_;
 }
 
-void MqttClient::Stop(std::chrono::milliseconds limit)
+bool MqttClient::Stop(std::chrono::milliseconds limit)
 {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     {
         std::unique_lock lock(mutex_);
         if (stopping_)
-            return;
+            return networkEnded_;
         if (connected_) {
-            changed_.wait_for(lock, limit, [this] {
-                return !connected_ || (events_.Empty() && eventsInFlight_.empty());
-            });
+            changed_.wait_until(
+                lock, deadline, [this] { return !connected_ || (events_.Empty() && eventsInFlight_.empty()); });
             mosquitto_publish(client_, &offlineMid_, settings_.availabilityTopic.c_str(),
                               static_cast<int>(Offline.size()), Offline.data(), AvailabilityQos, true);
-            changed_.wait_for(lock, limit, [this] { return !connected_ || offlineSent_; });
+            changed_.wait_until(lock, deadline, [this] { return !connected_ || offlineSent_; });
         }
         stopping_ = true;
     }
     changed_.notify_all();
     mosquitto_disconnect(client_);  // also wakes a mosquitto_loop waiting on the socket
+    {
+        // A name lookup cannot be interrupted: a nameserver that never answers would hold the end
+        // of the program for the resolver's whole time-out, beyond what a service manager waits.
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, deadline + EndLimit, [this] { return networkEnded_; })) {
+            quiet_ = true;
+            network_.detach();
+            return false;
+        }
+    }
     network_.join();
+    return true;
 }
 
 void MqttClient::NetworkLoop()
 {
     const std::string broker = settings_.broker.Url();
-    auto delay = std::chrono::seconds(settings_.retryMinSeconds);
+    const auto shortest = std::chrono::seconds(settings_.retryMinSeconds);
+    auto delay = shortest;
     bool first = true;
     while (true) {
         {
@@ -152,20 +215,25 @@ void MqttClient::NetworkLoop()
                 mosquitto_loop(client_, 100, 1);  // sends the DISCONNECT
                 break;
             }
-            rc = mosquitto_loop(client_, 1000, 1);
+            rc = mosquitto_loop(client_, LoopWaitMs, 1);
         }
         bool wasConnected = false;
+        bool wasRefused = false;
         {
             std::lock_guard lock(mutex_);
+            firstAnswered_ = true;
             if (stopping_ || refused_)
                 break;
             wasConnected = connectedSincePause_;
             connectedSincePause_ = false;
+            wasRefused = std::exchange(attemptRefused_, false);
+            if (std::exchange(heldLong_, false))
+                delay = shortest;
+            retryDelay_ = delay;
         }
-        if (wasConnected) {
-            delay = std::chrono::seconds(settings_.retryMinSeconds);  // the loss itself was reported
-        } else {
-            const std::string why = rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
+        changed_.notify_all();
+        if (!wasConnected && !wasRefused) {  // a loss or a refusal was reported as it came
+            const std::string why = ErrorText(rc);
             Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
         }
         if (!Pause(delay))
@@ -173,6 +241,7 @@ void MqttClient::NetworkLoop()
         delay = std::min(delay * 2, std::chrono::seconds(settings_.retryMaxSeconds));
     }
     // A refused login leaves the thread waiting for Stop(), which still disconnects.
+    changed_.notify_all();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return stopping_; });
 }
@@ -193,31 +262,73 @@ void MqttClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<MqttCli
 void MqttClient::OnDisconnect(mosquitto*, void* self, int rc) { static_cast<MqttClient*>(self)->Disconnected(rc); }
 void MqttClient::OnPublish(mosquitto*, void* self, int mid) { static_cast<MqttClient*>(self)->Acknowledged(mid); }
 
+void MqttClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    static_cast<MqttClient*>(self)->ClaimSeen(
+        std::string(static_cast<const char*>(message->payload), static_cast<std::size_t>(message->payloadlen)));
+}
+
+void MqttClient::ClaimSeen(const std::string& runId)
+{
+    bool taken = false;
+    {
+        std::lock_guard lock(mutex_);
+        taken = lostBefore_ && runId != settings_.runId;
+    }
+    if (taken)
+        ReportTakenId();
+}
+
+void MqttClient::ReportTakenId()
+{
+    Report("MQTT: another client took the id \"" + settings_.clientId + "\" at broker " + settings_.broker.Url()
+        + " (two recorders under one --name?); trying again");
+}
+
 void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
 {
     // libmosquitto says why a TLS handshake or a connection failed only here.
-    if (level == MOSQ_LOG_ERR)
-        static_cast<MqttClient*>(self)->Report(std::string("MQTT: ") + text);
+    if (level != MOSQ_LOG_ERR)
+        return;
+    auto* client = static_cast<MqttClient*>(self);
+    std::string line = std::string("MQTT: ") + text;
+    // "certificate verify failed" alone does not tell an expired certificate from an unknown CA;
+    // the handshake's verification result does.
+    const auto* tls = static_cast<const SSL*>(mosquitto_ssl_get(client->client_));
+    if (tls && line.find("certificate verify failed") != std::string::npos) {
+        if (const long result = SSL_get_verify_result(tls); result != X509_V_OK)
+            line += std::string(" (") + X509_verify_cert_error_string(result) + ")";
+    }
+    client->Report(line);
 }
 
 void MqttClient::Connected(int rc)
 {
     const std::string broker = settings_.broker.Url();
     if (rc != 0) {
-        std::string why = mosquitto_connack_string(rc);
-        if (why.ends_with('.'))
-            why.pop_back();  // the line may go on: "... not authorised. Recording stopped."
-        if (rc == BadUserNameOrPassword || rc == NotAuthorized) {
+        const std::string why = mosquitto_reason_string(rc);
+        if (rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_NOT_AUTHORIZED) {
             const std::string refusal = "MQTT broker " + broker + " refused the login" +
                                         (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
                                         ": " + why;
+            bool ends = false;
             {
                 std::lock_guard lock(mutex_);
-                refused_ = true;  // asking again will not help
-                refusal_ = refusal;
+                ends = refusalEnds_;
+                if (ends) {
+                    // The very first answer: a wrong password or user, asking again will not help.
+                    // Whoever awaits the first answer says it.
+                    refused_ = true;
+                    refusal_ = refusal;
+                } else {
+                    // After a successful login (a rotated password, an auth backend that failed for a
+                    // while) the files go on and the broker is asked again.
+                    attemptRefused_ = true;
+                }
             }
             changed_.notify_all();
-            Report(refusal);
+            if (!ends)
+                Report(refusal + "; trying again");
         } else {
             Report("MQTT broker " + broker + " turned the connection down: " + why + "; trying again");
         }
@@ -228,6 +339,9 @@ void MqttClient::Connected(int rc)
         std::lock_guard lock(mutex_);
         connected_ = true;
         connectedSincePause_ = true;
+        connectedAt_ = std::chrono::steady_clock::now();
+        firstAnswered_ = true;
+        refusalEnds_ = false;
         newlyDropped = events_.Dropped() - droppedReported_;
         droppedReported_ = events_.Dropped();
         if (!stopping_) {
@@ -235,6 +349,12 @@ void MqttClient::Connected(int rc)
                               Online.data(), AvailabilityQos, true);
             for (const auto& [topic, payload] : retained_)
                 SendRetained(topic, payload);
+            if (!settings_.claimTopic.empty()) {
+                // The broker hands the retained run id to the subscription before it takes ours.
+                mosquitto_subscribe(client_, nullptr, settings_.claimTopic.c_str(), ClaimQos);
+                mosquitto_publish(client_, nullptr, settings_.claimTopic.c_str(),
+                    static_cast<int>(settings_.runId.size()), settings_.runId.data(), ClaimQos, true);
+            }
             // Events left unacknowledged by the last connection go again first: libmosquitto
             // resends them after this callback, and their acknowledgements bring the next ones.
             if (eventsInFlight_.empty())
@@ -242,22 +362,38 @@ void MqttClient::Connected(int rc)
         }
     }
     changed_.notify_all();
-    Report("MQTT: connected to " + broker +
-           (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
-                         : std::string()));
+    Report("MQTT: connected to " + broker
+            + (newlyDropped ? "; the oldest " + std::to_string(newlyDropped) + " events were dropped while it was away"
+                            : std::string()),
+        false);
 }
 
 void MqttClient::Disconnected(int rc)
 {
     bool wasConnected = false;
+    bool held = false;
     {
         std::lock_guard lock(mutex_);
         wasConnected = connected_;
         connected_ = false;
+        lostBefore_ = lostBefore_ || (wasConnected && rc != 0);
+        held = wasConnected && std::chrono::steady_clock::now() - connectedAt_ >= StableConnection;
+        heldLong_ = held;
     }
     changed_.notify_all();
-    if (rc != 0 && wasConnected)
-        Report("MQTT: lost broker " + settings_.broker.Url() + " (" + mosquitto_strerror(rc) + "); trying again");
+    if (held) {
+        std::lock_guard lock(reportMutex_);
+        said_.clear();
+    }
+    if (rc == 0 || !wasConnected)
+        return;
+    const std::string broker = settings_.broker.Url();
+    if (rc == MQTT_RC_SESSION_TAKEN_OVER)
+        ReportTakenId();
+    else if (rc >= MQTT_RC_UNSPECIFIED)  // the broker's own reason
+        Report("MQTT: broker " + broker + " dropped the connection: " + mosquitto_reason_string(rc) + "; trying again");
+    else
+        Report("MQTT: lost broker " + broker + " (" + ErrorText(rc) + "); trying again");
 }
 
 void MqttClient::Acknowledged(int mid)
@@ -276,8 +412,19 @@ void MqttClient::Acknowledged(int mid)
 
 void MqttClient::SendRetained(const std::string& topic, const std::string& payload)
 {
-    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), RetainedQos,
-                      true);
+    ReportUnsent(mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
+                     RetainedQos, true),
+        topic, payload.size());
+}
+
+void MqttClient::ReportUnsent(int rc, const std::string& topic, std::size_t size)
+{
+    if (rc != MOSQ_ERR_OVERSIZE_PACKET)
+        return;
+    char kilobytes[32];
+    std::snprintf(kilobytes, sizeof kilobytes, "%.1f KB", static_cast<double>(size) / 1000.0);
+    Report("MQTT: the broker refused a " + std::string(kilobytes) + " message on " + topic + " (larger than its "
+        + "max_packet_size); it is not sent");
 }
 
 void MqttClient::PumpEvents()
@@ -289,16 +436,20 @@ void MqttClient::PumpEvents()
                                          event.payload.data(), EventQos, false);
         if (HandedOver(rc))
             eventsInFlight_.insert(mid);
+        ReportUnsent(rc, event.topic, event.payload.size());
         events_.PopFront();  // an event libmosquitto rejects outright would be rejected again
     }
 }
 
-void MqttClient::Report(const std::string& line)
+void MqttClient::Report(const std::string& line, bool trouble)
 {
+    if (quiet_)
+        return;  // the owner has gone on without the network thread
     {
         std::lock_guard lock(reportMutex_);
-        if (line == lastReport_)
-            return;  // the same failure on every retry is said once
+        // The same failure on every retry, or two failures taking turns, are said once.
+        if (trouble ? !said_.insert(line).second : line == lastReport_)
+            return;
         lastReport_ = line;
     }
     if (report_)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -7,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_set>
@@ -26,19 +29,27 @@ struct ClientSettings {
     std::string password;
     std::string caFile;    // mqtts:// only; empty: the system's certificate store
     std::string availabilityTopic;  // "online" while connected, "offline" as last will and at the end
+    // Where the client leaves its run id, retained, at each connect; another run id found there
+    // after a lost connection means that another client took the client id meanwhile. Empty: none.
+    std::string claimTopic;
+    std::string runId;  // tells this run of the program from others and from its restarts
     int keepAliveSeconds = 30;
     unsigned retryMinSeconds = 1;  // reconnect back-off doubles from here up to the maximum
     unsigned retryMaxSeconds = 60;
     std::size_t eventCapacity = 10000;
+    // A refusal of the login at the first answer of the broker ends the client (see
+    // AwaitFirstAnswer); otherwise, and after that, a refusal is reported and tried again.
+    bool firstRefusalEnds = false;
 };
 
 struct ClientStatus {
     bool connected = false;
-    bool refused = false;         // the broker turned the login down; no more attempts
+    bool refused = false;         // the broker turned the login down at its first answer; no more attempts
     std::string refusal;          // why, for the user
     std::size_t waiting = 0;      // events not yet acknowledged by the broker
     std::uint64_t delivered = 0;  // events the broker acknowledged
     std::uint64_t dropped = 0;    // events lost because the queue was full
+    std::chrono::seconds retryDelay{0};  // the pause before the next attempt, when one fails
 };
 
 // A libmosquitto client for one recorder.
@@ -62,7 +73,7 @@ public:
     // Throws std::runtime_error when the client cannot be set up (a CA file that cannot be read).
     // Connecting starts at once, in the background.
     MqttClient(ClientSettings settings, Reporter report);
-    // Stop(), with the default limit.
+    // Stop(), with the default limit; then waits for the network thread however long it takes.
     ~MqttClient();
     MqttClient(const MqttClient&) = delete;
     MqttClient& operator=(const MqttClient&) = delete;
@@ -73,16 +84,25 @@ public:
     void PublishEvent(const std::string& topic, const std::string& payload);
 
     ClientStatus Status() const;
+    const std::string& RunId() const { return settings_.runId; }
     // Waits until no event is waiting, the broker refused us or the limit passed; true when none waits.
     bool Flush(std::chrono::milliseconds limit);
-    // Sends "offline", gives waiting events up to the limit to go out, and disconnects.
-    void Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // Waits until the first connection attempt has ended, the limit passed or stop() says so. With
+    // firstRefusalEnds, returns the broker's refusal when that first attempt was refused (the client
+    // then tries no more); from the return on, every refusal is reported and tried again.
+    std::optional<std::string> AwaitFirstAnswer(std::chrono::milliseconds limit, const std::function<bool()>& stop);
+    // Gives waiting events and "offline" up to the limit to go out, and disconnects. False when the
+    // network thread did not end soon after (a name lookup that hangs): it is left to end on its
+    // own, still using the client, which must then outlive it (an owner at the end of the program
+    // lets it go rather than destroy it).
+    bool Stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
 
 private:
     static void OnConnect(mosquitto*, void* self, int rc);
     static void OnDisconnect(mosquitto*, void* self, int rc);
     static void OnPublish(mosquitto*, void* self, int mid);
     static void OnLog(mosquitto*, void* self, int level, const char* text);
+    static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
     void NetworkLoop();
     // Waits on the network thread until the delay passed or Stop() began; false when stopping.
@@ -91,9 +111,15 @@ private:
     void Connected(int rc);
     void Disconnected(int rc);
     void Acknowledged(int mid);
+    void ClaimSeen(const std::string& runId);
+    void ReportTakenId();
     void SendRetained(const std::string& topic, const std::string& payload);
     void PumpEvents();  // mutex held
-    void Report(const std::string& line);
+    // Said when libmosquitto refuses to send a message at all.
+    void ReportUnsent(int rc, const std::string& topic, std::size_t size);
+    // A line about trouble is said once until a connection holds again; a connected line unless
+    // it was the last one said.
+    void Report(const std::string& line, bool trouble = true);
 
     ClientSettings settings_;
     Reporter report_;
@@ -105,7 +131,12 @@ private:
     bool refused_ = false;
     std::string refusal_;
     bool stopping_ = false;  // no more publishing; the network thread is to end
+    bool networkEnded_ = false;
+    std::atomic<bool> quiet_ = false;  // no more reports: the network thread was left running
     bool connectedSincePause_ = false;
+    bool firstAnswered_ = false;   // the first connection attempt has ended, one way or the other
+    bool refusalEnds_ = false;     // a refusal now would end the client
+    bool attemptRefused_ = false;  // the current attempt ended in a refusal, which was reported
     int offlineMid_ = -1;
     bool offlineSent_ = false;
     std::map<std::string, std::string> retained_;
@@ -116,7 +147,13 @@ private:
 
     std::thread network_;
 
+    std::chrono::steady_clock::time_point connectedAt_;
+    bool heldLong_ = false;    // the last connection held long enough to count as a good one
+    bool lostBefore_ = false;  // a connection of this run was lost
+    std::chrono::seconds retryDelay_{0};
+
     std::mutex reportMutex_;  // apart from mutex_: libmosquitto may log while a publish holds that
+    std::set<std::string> said_;  // trouble said since a connection last held
     std::string lastReport_;
 };
 

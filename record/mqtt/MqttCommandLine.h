@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,13 +21,18 @@ struct MqttCommandLine {
 MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments);
 std::string MqttUsageText();
 
-// The name when --name is not given: this machine's host name and the port, "boilerroom-com7",
-// with anything a topic or an id cannot hold replaced by "-".
-std::string DefaultName(const std::string& hostName, int portNumber);
+// The name when --name is not given: the first eight digits of this machine's id and the port,
+// "3f2a9c1b-com7", so that two machines never share it, not even clones with one host name. Without
+// a machine id: the first part of the host name and the port, with anything a topic or an id cannot
+// hold replaced by "-".
+std::string DefaultName(const std::string& machineId, const std::string& hostName, int portNumber);
 
-// The sink for kalvo-record, connecting in the background. Reports (connected, lost, refused)
-// go to report, on the network thread. Throws std::invalid_argument or std::runtime_error with a
-// text for the user.
-std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, int portNumber, MqttClient::Reporter report);
+// The sink for kalvo-record. Waits a few seconds (or until stopRequested) for the broker's first
+// answer, and throws std::runtime_error with the broker's refusal when that answer refuses the
+// login: the files have not been opened yet. From then on it connects in the background and never
+// ends the recording; reports (connected, lost, refused) go to report, on the network thread.
+// Throws std::invalid_argument or std::runtime_error with a text for the user.
+std::unique_ptr<MqttSink> MakeMqttSink(
+    MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested);
 
 }  // namespace kalvo::mqtt

@@ -1,8 +1,13 @@
 #include "MqttPayloads.h"
 
+#include "BrokerAddress.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace kalvo::mqtt {
@@ -11,6 +16,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 using record::Unit;
+
+constexpr const char* Version = "2.3";
 
 // Units whose values are whole numbers go out as integers.
 bool Integral(Unit unit)
@@ -74,21 +81,34 @@ std::string ValueTemplate(std::string_view key)
     return "{{ value_json['values']['" + std::string(key) + "']['value'] }}";
 }
 
+// A flag of the unit as ON or OFF; None (unknown to Home Assistant) while the link has no flags,
+// so that a lost link never reads as "no problem".
+std::string FlagTemplate(std::string_view flag)
+{
+    return "{{ ('ON' if value_json['flags']['" + std::string(flag)
+        + "'] else 'OFF') if value_json['flags'] else 'None' }}";
+}
+
+// The state text within Home Assistant's 255 characters; the code where the language file has no
+// text for it; None (unknown) without a good link.
+const char* const StateTemplate = "{% set s = value_json['state'] %}"
+                                  "{% if value_json['link'] != 'ok' or s['code'] is none %}None"
+                                  "{% elif s['text'] %}{{ s['text'][:255] }}"
+                                  "{% else %}{{ s['code'] }}{% endif %}";
+
 std::vector<Entity> Entities()
 {
     std::vector<Entity> entities{
-        {"sensor", "state", "Burner state", "{{ value_json['state']['text'] }}", Json::object()},
-        {"binary_sensor", "lockout", "Lockout",
-         "{{ 'ON' if value_json['flags'] and value_json['flags']['alarm'] else 'OFF' }}",
-         {{"device_class", "problem"}}},
-        {"binary_sensor", "flame", "Flame",
-         "{{ 'ON' if value_json['flags'] and value_json['flags']['flame'] else 'OFF' }}", Json::object()},
+        {"sensor", "state", "Burner state", StateTemplate, Json::object()},
+        {"binary_sensor", "lockout", "Lockout", FlagTemplate("alarm"), {{"device_class", "problem"}}},
+        {"binary_sensor", "flame", "Flame", FlagTemplate("flame"), Json::object()},
         {"binary_sensor", "link", "Unit link", "{{ 'ON' if value_json['link'] == 'ok' else 'OFF' }}",
-         {{"device_class", "connectivity"}, {"entity_category", "diagnostic"}}},
+            {{"device_class", "connectivity"}, {"entity_category", "diagnostic"}}},
+        // Home Assistant's current class knows no µA: a plain measurement.
         {"sensor", "flame_current", "Flame current", ValueTemplate("flame_current"),
-         {{"unit_of_measurement", "µA"}, {"state_class", "measurement"}}},
+            {{"unit_of_measurement", "µA"}, {"state_class", "measurement"}}},
         {"sensor", "mains_voltage", "Mains voltage", ValueTemplate("mains_voltage"),
-         {{"unit_of_measurement", "V"}, {"device_class", "voltage"}, {"state_class", "measurement"}}},
+            {{"unit_of_measurement", "V"}, {"device_class", "voltage"}, {"state_class", "measurement"}}},
     };
     for (const record::ValueField& field : record::ValueFields) {
         if (field.unit != Unit::Count)
@@ -96,10 +116,52 @@ std::vector<Entity> Entities()
         std::string title(field.key);
         std::replace(title.begin(), title.end(), '_', ' ');
         title[0] = static_cast<char>(title[0] - 'a' + 'A');
-        entities.push_back({"sensor", std::string(field.key), title, ValueTemplate(field.key),
-                            {{"state_class", "total_increasing"}}});
+        Json extra{{"state_class", "total_increasing"}};
+        if (field.key == "operating_hours")
+            extra.update({{"unit_of_measurement", "h"}, {"device_class", "duration"}});
+        entities.push_back({"sensor", std::string(field.key), title, ValueTemplate(field.key), std::move(extra)});
     }
     return entities;
+}
+
+// Home Assistant's entity ids hold at most 255 characters: lower-case letters, digits and single
+// "_" between them.
+constexpr std::size_t EntityIdLength = 255;
+
+std::string Slug(const std::string& text)
+{
+    std::string slug;
+    for (const unsigned char c : text) {
+        const bool plain = std::isalnum(c) != 0;
+        if (plain)
+            slug += static_cast<char>(std::tolower(c));
+        else if (!slug.empty() && slug.back() != '_')
+            slug += '_';
+    }
+    while (!slug.empty() && slug.back() == '_')
+        slug.pop_back();
+    return slug;
+}
+
+// "sensor.kalvo_boiler_7_flame_current". A name too long for the limit is cut, and a hash of the
+// whole name keeps two long names that begin alike apart.
+std::string DefaultEntityId(const std::string& component, const std::string& name, const std::string& key)
+{
+    const std::string start = component + ".kalvo_";
+    const std::string end = "_" + key;
+    std::string middle = Slug(name);
+    if (start.size() + middle.size() + end.size() > EntityIdLength) {
+        std::uint32_t hash = 2166136261u;  // FNV-1a
+        for (const unsigned char c : name)
+            hash = (hash ^ c) * 16777619u;
+        char hashText[10];
+        std::snprintf(hashText, sizeof hashText, "_%08x", hash);
+        middle.resize(EntityIdLength - start.size() - end.size() - std::strlen(hashText));
+        while (!middle.empty() && middle.back() == '_')
+            middle.pop_back();
+        middle += hashText;
+    }
+    return start + middle + end;
 }
 
 }  // namespace
@@ -107,9 +169,10 @@ std::vector<Entity> Entities()
 Topics TopicsFor(const std::string& name)
 {
     if (!ValidName(name))
-        throw std::invalid_argument("the name \"" + name + "\" may hold only letters, digits, \"-\" and \"_\"");
+        throw std::invalid_argument(
+            "the name \"" + Printable(name) + "\" may hold only letters, digits, \"-\" and \"_\"");
     const std::string root = "kalvo/" + name + "/";
-    return {root + "state", root + "event", root + "availability"};
+    return {root + "state", root + "event", root + "availability", root + "recorder"};
 }
 
 std::string StatePayload(const record::DecodedPoll& poll, bool withTime)
@@ -135,12 +198,10 @@ std::string StatePayload(const record::DecodedPoll& poll, bool withTime)
     return document.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq)
+std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq, const std::string& runId)
 {
-    Json document{{"seq", seq},
-                  {"time", record::IsoText(event.time)},
-                  {"event", record::EventKindText(event.kind)},
-                  {"link", record::LinkStatusText(event.link)}};
+    Json document{{"seq", seq}, {"run", runId}, {"time", record::IsoText(event.time)},
+        {"event", record::EventKindText(event.kind)}, {"link", record::LinkStatusText(event.link)}};
     if (event.kind == record::EventKind::StateChange) {
         document["from"] = State(event.fromState, event.fromText);
         document["to"] = State(event.toState, event.toText);
@@ -154,19 +215,15 @@ std::vector<Message> DiscoveryDocuments(const std::string& name)
 {
     const Topics topics = TopicsFor(name);
     const std::string device = "kalvo_" + name;
-    const Json deviceInfo{{"identifiers", Json::array({device})},
-                          {"name", "Burner " + name},
-                          {"model", "Ombrel RZ"},
-                          {"sw_version", "Kalvo 2.3"}};
+    const Json deviceInfo{{"identifiers", Json::array({device})}, {"name", "Burner " + name}, {"model", "Ombrel RZ"},
+        {"sw_version", "Kalvo " + std::string(Version)}};
+    const Json origin{{"name", "Kalvo"}, {"sw_version", Version}};
     std::vector<Message> documents;
     for (const Entity& entity : Entities()) {
-        Json document{{"name", entity.title},
-                      {"unique_id", device + "_" + entity.key},
-                      {"object_id", device + "_" + entity.key},
-                      {"state_topic", topics.state},
-                      {"value_template", entity.valueTemplate},
-                      {"availability_topic", topics.availability},
-                      {"device", deviceInfo}};
+        Json document{{"name", entity.title}, {"unique_id", device + "_" + entity.key},
+            {"default_entity_id", DefaultEntityId(entity.component, name, entity.key)}, {"state_topic", topics.state},
+            {"value_template", entity.valueTemplate}, {"availability_topic", topics.availability},
+            {"device", deviceInfo}, {"origin", origin}};
         document.update(entity.extra);
         documents.push_back({"homeassistant/" + std::string(entity.component) + "/" + device + "/" + entity.key +
                                  "/config",

@@ -14,6 +14,7 @@ struct Topics {
     std::string state;         // kalvo/<name>/state, retained
     std::string event;         // kalvo/<name>/event, QoS 1
     std::string availability;  // kalvo/<name>/availability, "online" / "offline", retained
+    std::string recorder;      // kalvo/<name>/recorder, the run id of the recorder that publishes, retained
 };
 
 // The name becomes part of topics and Home Assistant ids, so it is kept to letters, digits, "-"
@@ -25,8 +26,9 @@ Topics TopicsFor(const std::string& name);
 std::string StatePayload(const record::DecodedPoll& poll, bool withTime = true);
 
 // One event; seq counts the events of this run from 1, so a reader sees a gap when the queue
-// had to drop the oldest while the broker was away.
-std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq);
+// had to drop the oldest while the broker was away; the run id tells a restart of the recorder
+// (seq from 1 again) from an event that QoS 1 delivered twice.
+std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq, const std::string& runId);
 
 // Home Assistant MQTT discovery: the burner as a device with its state, flame current, mains
 // voltage, counters, lockout and link, all read from the state topic.

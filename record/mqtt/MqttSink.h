@@ -24,6 +24,11 @@ struct MqttOptions {
 // The password never comes from the command line, where every user of the machine can read it.
 inline constexpr const char* PasswordVariable = "KALVO_MQTT_PASSWORD";
 
+// Throws std::invalid_argument with a text for the user when the options do not go together or
+// the address or name is not one the program takes (an empty name is left for the default); reads
+// no file.
+void CheckMqttOptions(const MqttOptions& options);
+
 // The client's settings for the options: the URL parsed, the password read from its file (first
 // line) or the environment. Throws std::invalid_argument or std::runtime_error with a text for
 // the user.
@@ -35,10 +40,13 @@ ClientSettings SettingsFor(const MqttOptions& options);
 class MqttSink : public record::PollSink {
 public:
     MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, bool haDiscovery);
+    // Ends the client within about a second whatever the network does; a client whose network
+    // thread hangs in a name lookup is let go, not destroyed, as the program is ending.
+    ~MqttSink() override;
 
     void OnPoll(const record::PollInput& raw, const record::DecodedPoll& poll) override;
     void OnEvent(const record::RecordEvent& event) override;
-    // Gives waiting events a few seconds to reach the broker.
+    // Gives waiting events a moment to reach the broker.
     void Finish() override;
 
     MqttClient& Client() { return *client_; }

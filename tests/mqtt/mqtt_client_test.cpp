@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -35,13 +36,12 @@ struct Reports {
             lines.push_back(line);
         };
     }
-    bool Contain(const std::string& text)
+    bool Contain(const std::string& text) { return Count(text) > 0; }
+    std::size_t Count(const std::string& text)
     {
         std::lock_guard lock(mutex);
-        for (const std::string& line : lines)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
+        return std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; });
     }
 };
 
@@ -51,6 +51,8 @@ ClientSettings SettingsFor(const MosquittoBroker& broker)
     settings.broker = ParseBrokerUrl(broker.Url());
     settings.clientId = "kalvo-record-test";
     settings.availabilityTopic = "kalvo/test/availability";
+    settings.claimTopic = "kalvo/test/recorder";
+    settings.runId = "run-1";
     settings.retryMaxSeconds = 2;
     return settings;
 }
@@ -233,29 +235,136 @@ TEST(MqttClient, TalksTlsWithTheGivenCaAndRefusesAServerItCannotVerify)
     Reports reports;
     MqttClient stranger(settings, reports.Reporter());
     ASSERT_TRUE(WaitUntil([&] { return reports.Contain("certificate verify failed"); }));
+    // OpenSSL's reason for an unknown CA, which is not the one of an expired certificate.
+    EXPECT_TRUE(reports.Contain("certificate verify failed (self-signed certificate in certificate chain)"))
+        << reports.lines.front();
     EXPECT_FALSE(stranger.Status().connected);
 
     settings.caFile = broker.Folder().file("missing.crt");
     EXPECT_THROW(MqttClient(settings, nullptr), std::runtime_error);
 }
 
-TEST(MqttClient, SaysClearlyWhenTheBrokerRefusesTheLogin)
+TEST(MqttClient, TwoClientsUnderOneIdAreToldWhyAndBackOffInsteadOfFlapping)
+{
+    MosquittoBroker broker;
+    ClientSettings settings = SettingsFor(broker);
+    settings.clientId = "kalvo-record-dup";
+    settings.retryMaxSeconds = 60;
+    Reports firstReports, secondReports;
+    MqttClient first(settings, firstReports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return first.Status().connected; }));
+    settings.runId = "run-2";
+    MqttClient second(settings, secondReports.Reporter());
+    const std::string told = "another client took the id \"kalvo-record-dup\" at broker " + broker.Url();
+    ASSERT_TRUE(WaitUntil([&] { return firstReports.Contain(told) && secondReports.Contain(told); }));
+    // A connection dropped at once does not count as a good one: the pauses grow.
+    ASSERT_TRUE(WaitUntil([&] { return first.Status().retryDelay >= 4s && second.Status().retryDelay >= 4s; }));
+    EXPECT_EQ(firstReports.Count(told), 1u);
+    EXPECT_EQ(firstReports.Count("lost broker"), 1u);
+}
+
+TEST(MqttClient, SaysWhenTheBrokerTakesNoMessageThatLargeAndKeepsTheConnection)
+{
+    MosquittoBroker broker({.maxPacketSize = 1024});
+    MqttSubscriber subscriber(broker.Port());
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    Reports reports;
+    MqttClient client(SettingsFor(broker), reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    client.PublishRetained("kalvo/test/state", std::string(1600, 'x'));
+    client.PublishEvent("kalvo/test/event", "small");
+    ASSERT_TRUE(client.Flush(Limit));
+    EXPECT_TRUE(subscriber.WaitFor(
+        [](const auto& messages) { return test::LastPayload(messages, "kalvo/test/event") == "small"; }));
+    EXPECT_TRUE(reports.Contain("the broker refused a 1.6 KB message on kalvo/test/state"));
+    EXPECT_EQ(reports.Count("connected to"), 1u) << "the connection was dropped";
+    EXPECT_EQ(reports.Count("lost"), 0u);
+}
+
+// How often the broker's log holds the text so far.
+std::size_t CountIn(const std::string& log, const std::string& text)
+{
+    std::size_t count = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+        ++count;
+    return count;
+}
+
+TEST(MqttClient, TellsAnExpiredCertificateAndSaysEachTroubleOnceThoughTheyTakeTurns)
+{
+    MosquittoBroker broker({.tls = true, .expiredCertificate = true});
+    ClientSettings settings = SettingsFor(broker);
+    settings.caFile = broker.CaFile();
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("certificate verify failed (certificate has expired)"); }));
+    // Each attempt fails with the same lines in turn; they are said once.
+    ASSERT_TRUE(WaitUntil([&] { return CountIn(broker.Log(), "New connection from") >= 3; }));
+    std::lock_guard lock(reports.mutex);
+    const std::set<std::string> distinct(reports.lines.begin(), reports.lines.end());
+    EXPECT_EQ(distinct.size(), reports.lines.size());
+}
+
+TEST(MqttClient, SaysAKeepaliveLossInWords)
+{
+    MosquittoBroker broker;
+    ClientSettings settings = SettingsFor(broker);
+    settings.keepAliveSeconds = 5;  // libmosquitto's shortest
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_TRUE(WaitUntil([&] { return client.Status().connected; }));
+    broker.Freeze();
+    ASSERT_TRUE(WaitUntil([&] { return reports.Contain("lost broker"); }));
+    EXPECT_TRUE(reports.Contain("(no answer from the broker within the keepalive time)"));
+    EXPECT_FALSE(reports.Contain("Unknown error"));
+}
+
+// How often the broker has turned a login down so far.
+std::size_t RefusalsIn(const std::string& log)
+{
+    std::size_t count = 0;
+    for (std::size_t at = log.find("not authorised"); at != std::string::npos; at = log.find("not authorised", at + 1))
+        ++count;
+    return count;
+}
+
+TEST(MqttClient, ARefusalAtTheFirstAnswerEndsItAfterALoginItIsSaidOnceAndTriedAgain)
 {
     MosquittoBroker broker({.passwords = true});
     ClientSettings settings = SettingsFor(broker);
     settings.user = MosquittoBroker::User;
     settings.password = "wrong";
-    Reports reports;
-    MqttClient client(settings, reports.Reporter());
-    ASSERT_TRUE(WaitUntil([&] { return client.Status().refused; }));
-    EXPECT_TRUE(reports.Contain("MQTT broker " + broker.Url() + " refused the login of user \"kalvo\""))
-        << (reports.lines.empty() ? "" : reports.lines.back());
-    EXPECT_FALSE(client.Flush(1s));
+    settings.firstRefusalEnds = true;
+    Reports refusedReports;
+    MqttClient refused(settings, refusedReports.Reporter());
+    const auto refusal = refused.AwaitFirstAnswer(Limit, nullptr);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(*refusal, "MQTT broker " + broker.Url() + " refused the login of user \"kalvo\": Not authorized");
+    EXPECT_TRUE(refused.Status().refused);
+    EXPECT_TRUE(refusedReports.lines.empty()) << "the one who awaited the answer says it";
 
     settings.password = MosquittoBroker::Password;
-    MqttClient welcome(settings, nullptr);
-    welcome.PublishEvent("kalvo/test/event", "let in");
-    EXPECT_TRUE(welcome.Flush(Limit));
+    Reports reports;
+    MqttClient client(settings, reports.Reporter());
+    ASSERT_FALSE(client.AwaitFirstAnswer(Limit, nullptr));
+    ASSERT_TRUE(client.Status().connected);
+
+    // The password is rotated on the broker: the recorder's login is refused again and again.
+    broker.Stop();
+    broker.SetPassword("rotated");
+    const std::size_t refusalsBefore = RefusalsIn(broker.Log());
+    broker.Start();
+    ASSERT_TRUE(WaitUntil([&] { return RefusalsIn(broker.Log()) >= refusalsBefore + 3; })) << broker.Log();
+    client.PublishEvent("kalvo/test/event", "kept");
+    EXPECT_FALSE(client.Status().refused);
+    EXPECT_EQ(reports.Count("refused the login of user \"kalvo\""), 1u);
+    EXPECT_TRUE(reports.Contain("Not authorized; trying again"));
+
+    broker.Stop();
+    broker.SetPassword(MosquittoBroker::Password);
+    broker.Start();
+    EXPECT_TRUE(client.Flush(Limit));
+    EXPECT_EQ(client.Status().delivered, 1u);
 }
 
 }  // namespace

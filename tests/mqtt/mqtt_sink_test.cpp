@@ -4,8 +4,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "LanguageFixtures.h"
@@ -15,6 +21,7 @@
 #include "MqttSubscriber.h"
 #include "PollDecoding.h"
 #include "Recorder.h"
+#include "TempDir.h"
 #include "UnitData.h"
 #include "WaitUntil.h"
 
@@ -89,8 +96,10 @@ TEST(MqttPayloads, TopicsAndIdsTakeOnlyPlainNames)
     EXPECT_EQ(TopicsFor("Hall_2").availability, "kalvo/Hall_2/availability");
     for (const char* name : {"", "a/b", "a+", "#", "boiler 7", "kessel-ü"})
         EXPECT_THROW(TopicsFor(name), std::invalid_argument) << name;
-    EXPECT_EQ(DefaultName("boiler.room.example", 7), "boiler-com7");
-    EXPECT_EQ(DefaultName("héizung", 12), "h--izung-com12");
+    // Unique per machine: clones with one host name still differ in their machine ids.
+    EXPECT_EQ(DefaultName("3f2a9c1b0d8e4f6a9b7c5d3e1f2a4b6c\n", "boiler.room.example", 7), "3f2a9c1b-com7");
+    EXPECT_EQ(DefaultName("", "boiler.room.example", 7), "boiler-com7");
+    EXPECT_EQ(DefaultName("not an id", "héizung", 12), "h--izung-com12");
 }
 
 // "flame" for part "flags" in "... value_json['flags']['flame'] ..."; empty when not there.
@@ -134,6 +143,146 @@ TEST(MqttPayloads, DiscoveryDocumentsReadFieldsTheStateHas)
         EXPECT_TRUE(ids.contains(std::string("kalvo_boiler-7_") + key)) << key;
 }
 
+// Home Assistant's rules for the sensor device classes these documents may use: the units and state
+// classes each one allows (its sensor constants, DEVICE_CLASS_UNITS and DEVICE_CLASS_STATE_CLASSES).
+struct SensorClassRule {
+    std::set<std::string> units;
+    std::set<std::string> stateClasses;
+};
+const std::map<std::string, SensorClassRule> SensorClassRules{
+    {"voltage", {{"µV", "mV", "V", "kV", "MV"}, {"measurement"}}},
+    {"current", {{"mA", "A"}, {"measurement"}}},
+    {"duration", {{"d", "h", "min", "s", "ms"}, {"measurement", "total", "total_increasing"}}},
+    {"temperature", {{"°C", "°F", "K"}, {"measurement"}}},
+};
+const std::set<std::string> StateClasses{"measurement", "total", "total_increasing"};
+const std::set<std::string> BinarySensorClasses{"problem", "connectivity", "running", "heat", "power", "safety"};
+// Home Assistant's entity ids: domain and object, lower-case letters and digits with single "_"
+// between them, at most 255 characters.
+const std::regex EntityId("^(sensor|binary_sensor)\\.[a-z0-9]+(_[a-z0-9]+)*$");
+constexpr std::size_t EntityIdLength = 255;
+
+std::string ComponentOf(const std::string& topic)
+{
+    const std::size_t start = topic.find('/') + 1;
+    return topic.substr(start, topic.find('/', start) - start);
+}
+
+TEST(MqttPayloads, DiscoveryDocumentsFollowHomeAssistantsRules)
+{
+    std::set<std::string> entityIds;
+    for (const std::string& name : {std::string("boiler-7"), std::string(300, 'a'), std::string(300, 'a') + "b"}) {
+        for (const Message& document : DiscoveryDocuments(name)) {
+            SCOPED_TRACE(document.topic.substr(0, 80));
+            const Json config = Json::parse(document.payload);
+            const std::string component = ComponentOf(document.topic);
+            EXPECT_FALSE(config.contains("object_id"));
+            const std::string entityId = config["default_entity_id"];
+            EXPECT_TRUE(std::regex_match(entityId, EntityId)) << entityId;
+            EXPECT_LE(entityId.size(), EntityIdLength);
+            EXPECT_TRUE(entityId.starts_with(component + "."));
+            EXPECT_TRUE(entityIds.insert(entityId).second) << entityId;
+            EXPECT_EQ(config["origin"]["name"], "Kalvo");
+            EXPECT_FALSE(config["origin"]["sw_version"].get<std::string>().empty());
+            const std::string deviceClass = config.value("device_class", "");
+            if (component == "binary_sensor") {
+                EXPECT_TRUE(deviceClass.empty() || BinarySensorClasses.contains(deviceClass)) << deviceClass;
+                EXPECT_FALSE(config.contains("unit_of_measurement"));
+                EXPECT_FALSE(config.contains("state_class"));
+                continue;
+            }
+            ASSERT_EQ(component, "sensor");
+            const std::string stateClass = config.value("state_class", "");
+            EXPECT_TRUE(stateClass.empty() || StateClasses.contains(stateClass)) << stateClass;
+            if (deviceClass.empty())
+                continue;
+            ASSERT_TRUE(SensorClassRules.contains(deviceClass)) << deviceClass;
+            const SensorClassRule& rule = SensorClassRules.at(deviceClass);
+            EXPECT_TRUE(rule.units.contains(config.value("unit_of_measurement", ""))) << deviceClass;
+            EXPECT_TRUE(stateClass.empty() || rule.stateClasses.contains(stateClass)) << deviceClass;
+        }
+    }
+    const Json hours = Json::parse(DiscoveryDocuments("boiler-7")[6].payload);
+    EXPECT_EQ(hours["name"], "Operating hours");
+    EXPECT_EQ(hours["unit_of_measurement"], "h");
+    EXPECT_EQ(hours["device_class"], "duration");
+}
+
+// Each template rendered by Jinja against each payload: rendered[template][payload].
+std::vector<std::vector<std::string>> Rendered(
+    const std::vector<std::string>& templates, const std::vector<std::string>& payloads)
+{
+    const test::TempDir folder;
+    test::WriteFileBytes(folder.file("job.json"), Json{{"templates", templates}, {"payloads", payloads}}.dump());
+    test::RunProgram({"python3", KALVO_TEMPLATE_RENDERER, folder.file("job.json"), folder.file("result.json")});
+    std::ifstream result(folder.file("result.json"));
+    return Json::parse(result).get<std::vector<std::vector<std::string>>>();
+}
+
+std::size_t Characters(const std::string& utf8)
+{
+    return std::count_if(utf8.begin(), utf8.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; });
+}
+
+bool IsNumber(const std::string& text)
+{
+    std::istringstream in(text);
+    double number = 0;
+    return (in >> number) && in.eof();
+}
+
+TEST(MqttPayloads, ValueTemplatesRenderWhatHomeAssistantTakesAlsoWithoutALink)
+{
+    LanguageLines language = test::NumberedLanguage();
+    language[17] = std::string(300, 'x');  // the running state's line, beyond the state limit
+    UnitState unknownCode = Running();
+    unknownCode.state = 99;
+    const auto payload = [&](const UnitState& unit, record::LinkStatus link = record::LinkStatus::Ok) {
+        return StatePayload(record::DecodePoll(PollOf(unit, 0, link), language));
+    };
+    enum { Run, Locked, Unknown, NoPort, TransferError };
+    const std::vector<std::string> payloads{payload(Running()), payload(LockedOut()), payload(unknownCode),
+        payload(Running(), record::LinkStatus::NoPort), payload(Running(), record::LinkStatus::TransferError)};
+    const std::vector<Message> documents = DiscoveryDocuments("boiler-7");
+    std::vector<std::string> templates;
+    std::map<std::string, std::size_t> byKey;
+    for (const Message& document : documents) {
+        const Json config = Json::parse(document.payload);
+        byKey[std::string(config["unique_id"]).substr(std::string("kalvo_boiler-7_").size())] = templates.size();
+        templates.push_back(config["value_template"]);
+    }
+    const auto rendered = Rendered(templates, payloads);
+    for (std::size_t t = 0; t < documents.size(); ++t) {
+        const Json config = Json::parse(documents[t].payload);
+        const bool binary = ComponentOf(documents[t].topic) == "binary_sensor";
+        const bool numeric = config.contains("unit_of_measurement") || config.contains("state_class");
+        for (std::size_t p = 0; p < payloads.size(); ++p) {
+            const std::string& text = rendered[t][p];
+            SCOPED_TRACE(std::string(config["name"]) + " with payload " + std::to_string(p) + ": " + text);
+            if (binary)
+                EXPECT_TRUE(text == "ON" || text == "OFF" || text == "None");
+            else if (numeric)
+                EXPECT_TRUE(text == "None" || IsNumber(text));
+            else
+                EXPECT_TRUE(!text.empty() && Characters(text) <= 255);
+            if ((p == NoPort || p == TransferError) && config["unique_id"] != "kalvo_boiler-7_link") {
+                EXPECT_EQ(text, "None") << "a lost link is unknown, not a value";
+            }
+        }
+    }
+    const auto at = [&](const char* key, int p) { return rendered[byKey.at(key)][p]; };
+    EXPECT_EQ(at("state", Run), std::string(255, 'x'));
+    EXPECT_EQ(at("state", Locked), "L19");
+    EXPECT_EQ(at("state", Unknown), "99");
+    EXPECT_EQ(at("lockout", Run), "OFF");
+    EXPECT_EQ(at("lockout", Locked), "ON");
+    EXPECT_EQ(at("flame", Run), "ON");
+    EXPECT_EQ(at("link", Run), "ON");
+    EXPECT_EQ(at("link", NoPort), "OFF");
+    EXPECT_EQ(at("mains_voltage", Run), "230.5");
+    EXPECT_TRUE(IsNumber(at("operating_hours", Run)));
+}
+
 TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
 {
     const MqttCommandLine parsed =
@@ -159,6 +308,25 @@ TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
     EXPECT_THROW(SettingsFor(options), std::invalid_argument);  // a CA for a plain connection
     options = {"mqtt://b", "kalvo", "/nonexistent/pw", "", "x", false};
     EXPECT_THROW(SettingsFor(options), std::runtime_error);
+    // Each run of the recorder has an id of its own.
+    options = {"mqtt://b", "", "", "", "x", false};
+    EXPECT_NE(SettingsFor(options).runId, SettingsFor(options).runId);
+}
+
+TEST(MqttCommandLine, ReadsThePasswordOnlyFromARegularFileAndOnlyAsMuchAsAPasswordHolds)
+{
+    const test::TempDir folder;
+    MqttOptions options{"mqtt://b", "kalvo", folder.file("password"), "", "x", false};
+    test::WriteFileBytes(options.passwordFile, "burner-7-secret\r\nnext line\n");
+    EXPECT_EQ(SettingsFor(options).password, "burner-7-secret");
+    test::WriteFileBytes(options.passwordFile, std::string(70'000, 'p'));
+    EXPECT_THROW(SettingsFor(options), std::runtime_error);
+    // A FIFO would wait for a writer for ever, /dev/zero fill the memory.
+    ASSERT_EQ(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
+    for (const std::string& file : {folder.file("fifo"), std::string("/dev/zero"), folder.path().string()}) {
+        options.passwordFile = file;
+        EXPECT_THROW(SettingsFor(options), std::runtime_error) << file;
+    }
 }
 
 // The recorder with the broker sink, fed polls in simulated time.
@@ -170,7 +338,7 @@ protected:
         options.url = broker_.Url();
         options.name = "boiler-7";
         options.haDiscovery = true;
-        auto sink = MakeMqttSink(options, 7, nullptr);
+        auto sink = MakeMqttSink(options, 7, nullptr, nullptr);
         client_ = &sink->Client();
         recorder_.AddSink(std::move(sink));
     }
@@ -215,11 +383,14 @@ TEST_F(RecorderWithBroker, PublishesTheStateOnChangeAndEveryMinuteAndTheEventsOf
     ASSERT_EQ(events.size(), 2u);
     const Json change = Json::parse(events[0]);
     EXPECT_EQ(change["seq"], 1);
+    EXPECT_EQ(change["run"], client_->RunId());
+    EXPECT_EQ(client_->RunId().size(), 16u);
     EXPECT_EQ(change["event"], "state change");
     EXPECT_EQ(change["from"], Json({{"code", RunState}, {"text", "L17"}}));
     EXPECT_EQ(change["to"], Json({{"code", LockoutState}, {"text", "L19"}}));
     const Json lockout = Json::parse(events[1]);
     EXPECT_EQ(lockout["seq"], 2);
+    EXPECT_EQ(lockout["run"], client_->RunId());
     EXPECT_EQ(lockout["event"], "new error record");
     EXPECT_EQ(lockout["time"], "2026-12-07T01:01:02+01:00");
     EXPECT_EQ(lockout["record"], Json::parse(R"({"number": 1, "state": {"code": 7, "text": "L19"},

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 extern char** environ;
@@ -91,7 +92,7 @@ int FreeLoopbackPort()
 MosquittoBroker::MosquittoBroker(Options options) : options_(options)
 {
     if (options_.passwords)
-        RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, Password});
+        SetPassword(Password);
     if (options_.tls) {
         const auto file = [this](const char* name) { return folder_.file(name); };
         WriteFileBytes(file("server.ext"), "subjectAltName=IP:127.0.0.1\n");
@@ -100,9 +101,12 @@ MosquittoBroker::MosquittoBroker(Options options) : options_(options)
                     "/CN=Kalvo test CA"});
         RunProgram({"openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                     "-keyout", file("server.key"), "-out", file("server.csr"), "-subj", "/CN=127.0.0.1"});
-        RunProgram({"openssl", "x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey",
-                    file("ca.key"), "-CAcreateserial", "-out", file("server.crt"), "-days", "2", "-extfile",
-                    file("server.ext")});
+        if (options_.expiredCertificate)
+            SignExpired();
+        else
+            RunProgram(
+                {"openssl", "x509", "-req", "-in", file("server.csr"), "-CA", file("ca.crt"), "-CAkey", file("ca.key"),
+                    "-CAcreateserial", "-out", file("server.crt"), "-days", "2", "-extfile", file("server.ext")});
     }
     for (int attempt = 0; attempt < PortAttempts; ++attempt) {
         port_ = FreeLoopbackPort();
@@ -156,6 +160,33 @@ void MosquittoBroker::Start()
         throw std::runtime_error("mosquitto did not start again; see " + folder_.file("mosquitto.log"));
 }
 
+void MosquittoBroker::SignExpired()
+{
+    // Only "openssl ca" sets a certificate's dates freely.
+    const auto file = [this](const char* name) { return folder_.file(name); };
+    WriteFileBytes(file("index.txt"), "");
+    WriteFileBytes(file("serial"), "01\n");
+    WriteFileBytes(file("ca.cnf"),
+        "[ca]\ndefault_ca = test\n[test]\ndatabase = " + file("index.txt")
+            + "\nnew_certs_dir = " + folder_.path().string() + "\nserial = " + file("serial")
+            + "\ndefault_md = sha256\npolicy = any\nunique_subject = no\n"
+              "[any]\ncommonName = supplied\n");
+    RunProgram({"openssl", "ca", "-batch", "-notext", "-config", file("ca.cnf"), "-cert", file("ca.crt"), "-keyfile",
+        file("ca.key"), "-in", file("server.csr"), "-out", file("server.crt"), "-startdate", "20200101000000Z",
+        "-enddate", "20200102000000Z", "-extfile", file("server.ext")});
+}
+
+void MosquittoBroker::SetPassword(const std::string& password)
+{
+    RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, password});
+}
+
+std::string MosquittoBroker::Log() const
+{
+    std::ifstream file(folder_.file("mosquitto.log"), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
 void MosquittoBroker::WriteConfiguration()
 {
     std::string text = "listener " + std::to_string(port_) + " 127.0.0.1\n" +
@@ -165,6 +196,8 @@ void MosquittoBroker::WriteConfiguration()
                        "log_dest file " + folder_.file("mosquitto.log") + "\n" +
                        "log_type error\nlog_type warning\nlog_type notice\n" +
                        "max_queued_messages 0\n";  // an offline subscriber of a test misses nothing
+    if (options_.maxPacketSize)
+        text += "max_packet_size " + std::to_string(options_.maxPacketSize) + "\n";
     if (options_.saveEachChange)
         text += "autosave_on_changes true\nautosave_interval 1\n";
     if (options_.passwords)

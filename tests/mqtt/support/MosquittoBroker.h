@@ -18,6 +18,8 @@ public:
         bool passwords = false;  // only user User with password Password may log in
         bool tls = false;        // TLS with a certificate for 127.0.0.1 signed by a test CA
         bool saveEachChange = false;  // sessions survive even Kill()
+        int maxPacketSize = 0;        // the largest packet the broker takes; 0: its default
+        bool expiredCertificate = false;  // with tls: the server's certificate ran out in 2020
     };
     static constexpr const char* User = "kalvo";
     static constexpr const char* Password = "burner-7-secret";
@@ -36,6 +38,10 @@ public:
     void Freeze();
     // Starts it again on the same port; returns when it accepts connections.
     void Start();
+    // User User's password from the next start on (a password rotated on the broker).
+    void SetPassword(const std::string& password);
+    // What the broker has logged so far (errors, warnings, notices).
+    std::string Log() const;
 
     int Port() const { return port_; }
     std::string Url() const;
@@ -45,6 +51,7 @@ public:
 
 private:
     void WriteConfiguration();
+    void SignExpired();  // the server's certificate, valid for one day in 2020
     void End(int signal);
     bool Launch();  // false when the broker ended before it listened (its port was taken)
 
