@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <stdexcept>
+#include <vector>
 
 namespace kalvo::mqtt {
 
@@ -101,8 +103,12 @@ MqttSink::MqttSink(std::unique_ptr<MqttClient> client, const std::string& name, 
 
 MqttSink::~MqttSink()
 {
+    // A network thread caught in a name lookup cannot be joined in time. Its client is let go, so
+    // that the program ends on time, and stays reachable from here: it is not lost memory, only
+    // memory the ending program does not take back.
+    static auto* const letGo = new std::vector<std::unique_ptr<MqttClient>>;
     if (!client_->Stop(StopLimit))
-        static_cast<void>(client_.release());
+        letGo->push_back(std::move(client_));
 }
 
 void MqttSink::OnPoll(const record::PollInput&, const record::DecodedPoll& poll)

@@ -7,6 +7,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include "MosquittoBroker.h"
 #include "MqttSubscriber.h"
@@ -91,11 +95,13 @@ TEST_F(KalvoRecordWithBroker, EndsSoonAfterSigtermWhileTheNameserverNeverAnswers
     StartUnit();
     // The resolver would wait 5 x 30 s for the answer.
     kalvo::test::WriteFileBytes(folder_.file("resolv.conf"), "nameserver 127.0.0.1\noptions timeout:30 attempts:5\n");
-    UnitsimProcess recorder("/usr/bin/unshare",
-        {"--user", "--map-root-user", "--mount", "--net", "sh", "-c", SilentNameserver, folder_.file("resolv.conf"),
-            KALVO_RECORD_PROGRAM, "--settings", Settings(), "--port", "COM" + std::to_string(Com), "--out",
-            folder_.file("out"), "--mqtt", "mqtt://broker.kalvo.test", "--name", "boiler-7"},
-        true);
+    // Root needs no user namespace, and cannot make one inside a chroot.
+    std::vector<std::string> arguments{"--mount", "--net", "sh", "-c", SilentNameserver, folder_.file("resolv.conf"),
+        KALVO_RECORD_PROGRAM, "--settings", Settings(), "--port", "COM" + std::to_string(Com), "--out",
+        folder_.file("out"), "--mqtt", "mqtt://broker.kalvo.test", "--name", "boiler-7"};
+    if (::geteuid() != 0)
+        arguments.insert(arguments.begin(), {"--user", "--map-root-user"});
+    UnitsimProcess recorder("/usr/bin/unshare", arguments, true);
     const std::string started = recorder.NextLine(Patience);
     ASSERT_TRUE(started.starts_with("Recording COM"))
         << started << recorder.ErrorOutputWith("", std::chrono::milliseconds(0));
