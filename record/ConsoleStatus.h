@@ -26,7 +26,7 @@ public:
     // One line for the event: "2026-12-07T01:02:03+01:00 state change: Operation -> Postpurge".
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
-    // "Recorded 7 polls, 1 transfer error, 0 lockouts."
+    // "Recorded 7 polls, 1 transfer error, 0 lockouts." and, when there were any, ", 2 implausible polls".
     std::string SummaryLine() const;
 
 private:

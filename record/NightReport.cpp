@@ -20,8 +20,6 @@ namespace {
 
 constexpr std::uint8_t NoState = 0xFF;
 constexpr std::uint16_t NoNumber = 0xFFFF;
-constexpr int FlameFlag = 1;
-constexpr int Valve1Flag = 2;
 constexpr std::int64_t HourMs = 3'600'000;
 constexpr std::int64_t DayMs = 24 * HourMs;
 // A poll stands for the time until the next one, but not across a gap in the recording.
@@ -251,6 +249,7 @@ private:
                          " without port)");
         row("Lockouts (new error records)", std::to_string(lockouts));
         row("Link losses", std::to_string(linkLosses));
+        row("Implausible polls (left out)", std::to_string(summary_.ImplausiblePolls()));
         row("Burner starts (fuel valve BV 1 opened)", std::to_string(totals_.starts));
         row("Running time (flame on)", DurationText(totals_.runningMs));
         if (totals_.flame.count)
@@ -484,13 +483,17 @@ std::uint16_t Tenths(const std::optional<double>& value)
     return value ? static_cast<std::uint16_t>(std::lround(*value * 10)) : NoNumber;
 }
 
-constexpr std::size_t FlameValue = 4;   // index of flame_current in ValueFields
-constexpr std::size_t VoltsValue = 7;   // index of mains_voltage
+constexpr std::size_t FlameValue = ValueIndex("flame_current");
+constexpr std::size_t VoltsValue = ValueIndex("mains_voltage");
 
 }  // namespace
 
 void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
+    if (poll.implausible) {  // noise taken for a reply: no state, no values, no start
+        ++implausiblePolls_;
+        return;
+    }
     Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), poll.link, NoState, NoNumber,
                   NoNumber, false, false};
     if (poll.link == LinkStatus::Ok) {
@@ -501,7 +504,7 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
         sample.flame = Tenths(poll.values[FlameValue]);
         sample.volts = Tenths(poll.values[VoltsValue]);
         sample.flameOn = poll.flags && (*poll.flags)[FlameFlag];
-        sample.valve1Open = poll.flags && (*poll.flags)[Valve1Flag];
+        sample.valve1Open = poll.flags && (*poll.flags)[FuelValve1Flag];
     }
     samples_.push_back(sample);
 }

@@ -34,11 +34,13 @@ public:
     const std::vector<RecordEvent>& Markers() const { return markers_; }
     // The language's text of each state code seen.
     const std::map<int, std::string>& StateTexts() const { return stateTexts_; }
+    std::int64_t ImplausiblePolls() const { return implausiblePolls_; }
 
 private:
     std::vector<Sample> samples_;
     std::vector<RecordEvent> markers_;
     std::map<int, std::string> stateTexts_;
+    std::int64_t implausiblePolls_ = 0;
 };
 
 // Reads every raw replies file in the folder and summarises it. Throws RecordError for a damaged

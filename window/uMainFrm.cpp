@@ -48,7 +48,7 @@ constexpr char PortKey[] = "COM";
 constexpr char PanelKey[] = "Panel";
 
 // Language lines 2..11 caption the ten status flags, one check-list item each.
-constexpr int FirstCheckListLine = 2;
+constexpr int FirstCheckListLine = kalvo::FirstStatusFlagLine;
 constexpr int CheckListItemCount = kalvo::StatusFlagCount;
 
 // The component each picture shows, lit while the unit reports it active.
