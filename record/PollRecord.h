@@ -7,16 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "PollResult.h"
 #include "Readings.h"
 
 // What the recorder knows about one poll and what it derives from a sequence of polls. Every sink
 // (the CSV files, the raw replies file, a broker) is handed these and nothing else.
 namespace kalvo::record {
 
-// How the poll went on the line. Ok: all three replies came with their exact length in time.
-// TransferError: the port was open, but a reply was missing, short, long or late. NoPort: no port
-// was open for the poll (none configured, held by another program, or the adapter unplugged).
-enum class LinkStatus : std::uint8_t { Ok = 0, TransferError = 1, NoPort = 2 };
+using kalvo::LinkStatus;
 
 // "ok", "transfer error", "no port": the texts of the CSV files.
 std::string_view LinkStatusText(LinkStatus status);
@@ -41,14 +39,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// What a finished poll left behind, before any decoding: the input of the recorder, from the
-// window's poll tick or the console program alike.
-struct PollInput {
+// What a finished poll left behind, before any decoding, and when it began: the input of the
+// recorder, from the window's poll tick or the console program alike.
+struct PollInput : PollResult {
     LocalTime time;
-    LinkStatus link = LinkStatus::NoPort;
-    Block statusBlock{};
-    Block timingBlock{};
-    Block errorHistoryBlock{};
 };
 
 // The recorder's values are the numeric fields of the unit's field table.

@@ -119,16 +119,7 @@ void Recorder::Finish()
 
 PollInput CaptureFinishedPoll(LocalTime time)
 {
-    PollInput input;
-    input.time = time;
-    if (!uGlobal::PortHandle)
-        input.link = LinkStatus::NoPort;
-    else
-        input.link = uGlobal::ReplyTimedOut ? LinkStatus::TransferError : LinkStatus::Ok;
-    input.statusBlock = uGlobal::StatusBlock;
-    input.timingBlock = uGlobal::TimingBlock;
-    input.errorHistoryBlock = uGlobal::ErrorHistoryBlock;
-    return input;
+    return {uGlobal::LastPollResult(), time};
 }
 
 }  // namespace kalvo::record

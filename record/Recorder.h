@@ -54,8 +54,7 @@ private:
     long long implausiblePolls_ = 0;
 };
 
-// The poll that uGlobal's read cycle has just finished, with its time: the blocks and how the
-// link went (no port open: NoPort; a reply wait ran over its limit: TransferError).
+// The poll that uGlobal's read cycle has just finished (uGlobal::LastPollResult), with its time.
 PollInput CaptureFinishedPoll(LocalTime time);
 
 }  // namespace kalvo::record

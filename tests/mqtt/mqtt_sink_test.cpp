@@ -40,11 +40,9 @@ Block BlockOf(const Bytes& data)
 
 record::PollInput PollOf(const UnitState& unit, std::int64_t secondsIn, record::LinkStatus link = record::LinkStatus::Ok)
 {
-    return {{Start + secondsIn * 1000, 60},
-            link,
-            BlockOf(test::StatusDataOf(unit)),
-            BlockOf(test::TimingDataOf(unit)),
-            BlockOf(test::HistoryDataOf(unit))};
+    return {{link, BlockOf(test::StatusDataOf(unit)), BlockOf(test::TimingDataOf(unit)),
+                BlockOf(test::HistoryDataOf(unit))},
+        {Start + secondsIn * 1000, 60}};
 }
 
 UnitState Running()
