@@ -167,6 +167,9 @@ public:
 
     std::string Html()
     {
+        if (samples_.empty() && summary_.ImplausiblePolls() > 0)
+            return Page("<p>The recording holds no poll that can be the unit's: "
+                + std::to_string(summary_.ImplausiblePolls()) + " implausible.</p>");
         if (samples_.empty())
             return Page("<p>The recording holds no polls.</p>");
         const Sample& first = samples_.front();
