@@ -1,5 +1,7 @@
 #include "PollPlausibility.h"
 
+#include <algorithm>
+
 #include "Fields.h"
 
 namespace kalvo::record {
@@ -11,11 +13,15 @@ bool SameRecord(const std::optional<ErrorRecordFields>& a, const std::optional<E
     return a.has_value() == b.has_value() && (!a || a->bytes == b->bytes);
 }
 
-bool NoCounterWentDown(const DecodedPoll& baseline, const DecodedPoll& poll)
+// A unit counts starts, lockouts and hours one at a time, seconds apart at the least; noise in a
+// counter mostly reads as a leap of thousands.
+bool CountersKeptPace(const DecodedPoll& baseline, const DecodedPoll& poll)
 {
+    const double seconds = std::max<std::int64_t>(0, poll.time.utcMs - baseline.time.utcMs) / 1000.0;
+    const double mostSteps = 2 + seconds / 5;
     for (std::size_t i = 0; i < ValueFields.size(); ++i) {
         const auto &before = baseline.values[i], &now = poll.values[i];
-        if (ValueFields[i].unit == Unit::Count && before && now && *now < *before)
+        if (ValueFields[i].unit == Unit::Count && before && now && (*now < *before || *now - *before > mostSteps))
             return false;
     }
     return true;
@@ -40,7 +46,7 @@ bool PlausibilityCheck::NamedState(const std::optional<int>& code) const
 
 std::optional<int> PlausibilityCheck::Follows(const DecodedPoll& baseline, const DecodedPoll& poll) const
 {
-    if (!NamedState(poll.stateCode) || !NoCounterWentDown(baseline, poll))
+    if (!NamedState(poll.stateCode) || !CountersKeptPace(baseline, poll))
         return std::nullopt;
     const auto& before = baseline.errorRecords;
     const auto& now = poll.errorRecords;

@@ -1,7 +1,5 @@
 #include "Recorder.h"
 
-#include <algorithm>
-
 #include "PollDecoding.h"
 #include "uGlobal.h"
 

@@ -185,6 +185,7 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         {"no state", [](PollInput& p) { p.statusBlock[40] = 0xFF; }},
         {"a counter that went down", [](PollInput& p) { p.statusBlock[26] = 8; }},
         {"another counter that went down", [](PollInput& p) { p.statusBlock[42] = 0; }},
+        {"a counter that leapt", [](PollInput& p) { p.statusBlock[25] = 0x40; }},
         {"a record dropped from the history", history({older})},
         {"a record changed in place", history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), older})},
         {"records in another order", history({older, old})},
