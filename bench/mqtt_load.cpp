@@ -215,11 +215,9 @@ int main(int argc, char** argv)
                                           wallInterval * static_cast<long>(n) / static_cast<long>(units.size()));
             Unit& unit = *units[n];
             unit.model.Advance(PollInterval);
-            unit.recorder->RecordPoll({{unitMs, 60},
-                                       kalvo::record::LinkStatus::Ok,
-                                       BlockOf(unit.model.StatusData()),
-                                       BlockOf(unit.model.TimingData()),
-                                       BlockOf(unit.model.ErrorHistoryData())});
+            unit.recorder->RecordPoll({{kalvo::record::LinkStatus::Ok, BlockOf(unit.model.StatusData()),
+                                           BlockOf(unit.model.TimingData()), BlockOf(unit.model.ErrorHistoryData())},
+                {unitMs, 60}});
         }
     }
     std::map<std::string, std::vector<std::string>> sent;  // by topic

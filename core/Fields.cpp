@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "FieldTable.h"
+
 namespace kalvo {
 
 namespace {
@@ -10,9 +12,6 @@ namespace {
 constexpr int ColonTimeUnitLine = 28;
 constexpr int SecondsUnitLine = 29;
 constexpr int HoursMinutesUnitLine = 35;
-constexpr int FirstStateLine = 12;
-constexpr int StateNameCount = 16;
-
 constexpr std::uint8_t NoStateCode = 0xFF;
 constexpr int TenthsPerMinute = 600;
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Language.h"
+#include "PollResult.h"
 #include "Readings.h"
 #include "SerialLine.h"
 #include "WindowLink.h"
@@ -52,5 +53,8 @@ void ShowPortStatus();
 void ReadCycle();
 // Turns StatusBlock and TimingBlock into ReadingTexts and StatusFlags.
 void DecodeReadings();
+// The poll that the last read cycle finished, as one value: how the link went (no port open:
+// NoPort; a reply wait ran over its limit: TransferError) and copies of the three blocks.
+kalvo::PollResult LastPollResult();
 
 }  // namespace uGlobal

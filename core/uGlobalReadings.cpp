@@ -15,4 +15,17 @@ void DecodeReadings()
     StatusFlags = decoded.flags;
 }
 
+kalvo::PollResult LastPollResult()
+{
+    kalvo::PollResult poll;
+    if (!PortHandle)
+        poll.link = kalvo::LinkStatus::NoPort;
+    else
+        poll.link = ReplyTimedOut ? kalvo::LinkStatus::TransferError : kalvo::LinkStatus::Ok;
+    poll.statusBlock = StatusBlock;
+    poll.timingBlock = TimingBlock;
+    poll.errorHistoryBlock = ErrorHistoryBlock;
+    return poll;
+}
+
 }  // namespace uGlobal

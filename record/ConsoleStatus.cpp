@@ -115,9 +115,13 @@ std::string ConsoleStatus::StatusLine() const
 
 std::string ConsoleStatus::CountsText(const std::string& separator) const
 {
-    return Counted(recorder_.Polls(), "poll", "polls") + separator +
-           Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator +
-           Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
+    std::string counts = Counted(recorder_.Polls(), "poll", "polls") + separator
+        + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator
+        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
+    // Rare on a sound line, so said only when there are some.
+    if (recorder_.ImplausiblePolls() > 0)
+        counts += separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
+    return counts;
 }
 
 std::string ConsoleStatus::SummaryLine() const

@@ -32,7 +32,7 @@ public:
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
     // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
-    // 0 lockouts."
+    // 0 lockouts." and, when there were any, ", 2 implausible polls".
     std::string SummaryLine() const;
 
     static constexpr std::int64_t AliveLineEveryMs = 3'600'000;

@@ -8,8 +8,6 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr int FirstFlagLine = 2;
-
 // An existing file is continued when it starts with this header and ends after a whole row.
 ContinueCheck SameHeader(const std::string& header)
 {
@@ -86,8 +84,11 @@ std::vector<std::string> ReadingsCsvSink::Header(const LanguageLines& language)
     std::vector<std::string> header{"time", "link", "state code", "state", "status text"};
     for (const ValueField& field : ValueFields)
         header.push_back(ColumnTitle(language[field.labelLine], field.key, field.unit));
-    for (int k = 0; k < FlagCount; ++k)
-        header.push_back(ColumnTitle(language[FirstFlagLine + k], FlagKeys[static_cast<std::size_t>(k)], Unit::Count));
+    for (const StatusFlagBit& flag : StatusFlagBits)
+        header.push_back(
+            ColumnTitle(language[FirstStatusFlagLine + static_cast<int>(flag.flag)], flag.key, Unit::Count));
+    // Last, so the columns before keep their places in files written before it came.
+    header.push_back("implausible");
     return header;
 }
 
@@ -97,8 +98,10 @@ std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll)
         poll.stateText, VisibleText(poll.statusText)};
     for (std::size_t i = 0; i < ValueFields.size(); ++i)
         row.push_back(NumberText(poll.values[i], ValueFields[i].unit));
-    for (int k = 0; k < FlagCount; ++k)
-        row.push_back(poll.flags ? ((*poll.flags)[static_cast<std::size_t>(k)] ? "1" : "0") : "");
+    for (const StatusFlagBit& flag : StatusFlagBits)
+        row.push_back(poll.flags ? ((*poll.flags)[flag.flag] ? "1" : "0") : "");
+    // Judged only where there was data to judge.
+    row.push_back(poll.link == LinkStatus::Ok ? (poll.implausible ? "1" : "0") : "");
     return row;
 }
 
@@ -114,11 +117,11 @@ EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, bool syncEachR
 
 std::vector<std::string> EventsCsvSink::Header()
 {
-    return {"time",          "event",          "link",
-            "from state code", "from state",   "to state code",
-            "to state",      "record",         "record state code",
-            "record state",  "record counter", "record voltage (V)",
-            "record current (uA)", "record time (min)"};
+    std::vector<std::string> header{"time", "event", "link", "from state code", "from state", "to state code",
+        "to state", "record", "record state code", "record state"};
+    for (const UnitField& field : ErrorRecordValueFields)
+        header.push_back(ColumnTitle("", field.title, field.unit));
+    return header;
 }
 
 std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event)
@@ -129,9 +132,9 @@ std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event)
                                  event.toText};
     if (event.record) {
         const ErrorRecordFields& record = *event.record;
-        row.insert(row.end(), {std::to_string(record.number), std::to_string(record.stateCode), record.stateText,
-                               NumberText(record.counter, Unit::Count), NumberText(record.volts, Unit::Volts),
-                               NumberText(record.microamps, Unit::Microamps), NumberText(record.minutes, Unit::Minutes)});
+        row.insert(row.end(), {std::to_string(record.number), std::to_string(record.stateCode), record.stateText});
+        for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i)
+            row.push_back(NumberText(record.*ErrorRecordValueMembers[i], ErrorRecordValueFields[i].unit));
     } else {
         row.resize(Header().size());
     }

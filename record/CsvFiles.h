@@ -18,7 +18,8 @@ std::string CsvRow(const std::vector<std::string>& fields);
 // counters and minutes are whole; an absent value is the empty text.
 std::string NumberText(const std::optional<double>& value, Unit unit);
 
-// readings-YYYY-MM-DD.csv: one row per poll. Column titles come from the language file.
+// readings-YYYY-MM-DD.csv: one row per poll. Column titles come from the language file. The last
+// column marks with 1 a poll the recorder took for noise (PlausibilityCheck).
 class ReadingsCsvSink : public PollSink {
 public:
     ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);

@@ -16,16 +16,13 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr int FlameFlag = 1;
-constexpr int Valve1Flag = 2;
-
 std::uint16_t Tenths(const std::optional<double>& value)
 {
     return value ? static_cast<std::uint16_t>(std::lround(*value * 10)) : NightSummary::NoNumber;
 }
 
-constexpr std::size_t FlameValue = 4;   // index of flame_current in ValueFields
-constexpr std::size_t VoltsValue = 7;   // index of mains_voltage
+constexpr std::size_t FlameValue = ValueIndex("flame_current");
+constexpr std::size_t VoltsValue = ValueIndex("mains_voltage");
 
 std::string Page(const NightTexts& texts, const std::string& body)
 {
@@ -41,6 +38,10 @@ std::string Page(const NightTexts& texts, const std::string& body)
 
 void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
+    if (poll.implausible) {  // noise taken for a reply: no state, no values, no start
+        ++implausiblePolls_;
+        return;
+    }
     Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), poll.link, NoState, NoNumber,
                   NoNumber, false, false};
     if (poll.link == LinkStatus::Ok) {
@@ -51,7 +52,7 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
         sample.flame = Tenths(poll.values[FlameValue]);
         sample.volts = Tenths(poll.values[VoltsValue]);
         sample.flameOn = poll.flags && (*poll.flags)[FlameFlag];
-        sample.valve1Open = poll.flags && (*poll.flags)[Valve1Flag];
+        sample.valve1Open = poll.flags && (*poll.flags)[FuelValve1Flag];
     }
     samples_.push_back(sample);
 }
@@ -99,6 +100,9 @@ std::string MissingLines(const NightSummary& summary, const NightTexts& texts)
 std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language)
 {
     const NightTexts texts(language);
+    if (summary.Samples().empty() && summary.ImplausiblePolls() > 0)
+        return Page(texts, "<p>" + EscapeHtml(texts[NightWord::OnlyImplausiblePolls]) + " "
+            + std::to_string(summary.ImplausiblePolls()) + ".</p>\n" + MissingLines(summary, texts));
     if (summary.Samples().empty())
         return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n" + MissingLines(summary, texts));
     const NightStatistics night = ComputeNightStatistics(summary, NightChartColumns);

@@ -41,11 +41,13 @@ public:
     const std::map<int, std::string>& StateTexts() const { return stateTexts_; }
     // The parts of the recording that could not be read.
     std::vector<MissingSpan> missing;
+    std::int64_t ImplausiblePolls() const { return implausiblePolls_; }
 
 private:
     std::vector<Sample> samples_;
     std::vector<RecordEvent> markers_;
     std::map<int, std::string> stateTexts_;
+    std::int64_t implausiblePolls_ = 0;
 };
 
 // Summarises the polls that feed hands to its callback, decoded as the recorder decodes them.

@@ -129,6 +129,7 @@ NightStatistics ComputeNightStatistics(const NightSummary& summary, int columnCo
         (marker.kind == EventKind::NewErrorRecord ? night.lockouts : night.linkLosses) += 1;
     const auto& samples = summary.Samples();
     night.polls = static_cast<std::int64_t>(samples.size());
+    night.implausiblePolls = summary.ImplausiblePolls();
     if (samples.empty())
         return night;
     night.pollPeriodMs = PollPeriod(samples);

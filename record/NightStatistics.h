@@ -57,6 +57,7 @@ struct NightStatistics {
     std::int64_t pollPeriodMs = 0;
 
     std::int64_t polls = 0, okPolls = 0, transferErrors = 0, noPort = 0;
+    std::int64_t implausiblePolls = 0;  // noise taken for replies, left out of everything else
     std::int64_t lockouts = 0, linkLosses = 0;
     std::int64_t starts = 0;     // fuel valve BV 1 opened
     std::int64_t runningMs = 0;  // flame on

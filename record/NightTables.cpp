@@ -40,6 +40,8 @@ std::string TotalsTable(const NightStatistics& night, const NightTexts& texts)
         std::to_string(night.polls) + " (" + std::to_string(night.okPolls) + " " + texts[NightWord::Good] + ", "
             + std::to_string(night.transferErrors) + " " + texts[NightWord::TransferErrors] + ", "
             + std::to_string(night.noPort) + " " + texts[NightWord::WithoutPort] + ")");
+    if (night.implausiblePolls > 0)
+        row(texts[NightWord::ImplausiblePolls], std::to_string(night.implausiblePolls));
     row(texts[NightWord::Lockouts], std::to_string(night.lockouts));
     row(texts[NightWord::LinkLosses], std::to_string(night.linkLosses));
     row(texts[NightWord::BurnerStarts] + " (" + texts[NightWord::FuelValve1] + " " + texts[NightWord::Opened] + ")",

@@ -12,6 +12,8 @@ namespace kalvo::record {
 enum class NightWord {
     Title,
     NoPolls,
+    OnlyImplausiblePolls,
+    ImplausiblePolls,
     Missing,
     To,
     Totals,

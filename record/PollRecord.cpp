@@ -31,6 +31,7 @@ std::string_view UnitSymbol(Unit unit)
         return "s";
     case Unit::Minutes:
         return "min";
+    case Unit::Text:
     case Unit::Count:
     case Unit::Number:
         break;

@@ -7,16 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "PollResult.h"
 #include "Readings.h"
 
 // What the recorder knows about one poll and what it derives from a sequence of polls. Every sink
 // (the CSV files, the raw replies file, a broker) is handed these and nothing else.
 namespace kalvo::record {
 
-// How the poll went on the line. Ok: all three replies came with their exact length in time.
-// TransferError: the port was open, but a reply was missing, short, long or late. NoPort: no port
-// was open for the poll (none configured, held by another program, or the adapter unplugged).
-enum class LinkStatus : std::uint8_t { Ok = 0, TransferError = 1, NoPort = 2 };
+using kalvo::LinkStatus;
 
 // "ok", "transfer error", "no port": the texts of the CSV files.
 std::string_view LinkStatusText(LinkStatus status);
@@ -41,43 +39,19 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// What a finished poll left behind, before any decoding: the input of the recorder, from the
-// window's poll tick or the console program alike.
-struct PollInput {
+// What a finished poll left behind, before any decoding, and when it began: the input of the
+// recorder, from the window's poll tick or the console program alike.
+struct PollInput : PollResult {
     LocalTime time;
-    LinkStatus link = LinkStatus::NoPort;
-    Block statusBlock{};
-    Block timingBlock{};
-    Block errorHistoryBlock{};
 };
 
-// The unit in which a value is recorded.
-enum class Unit : std::uint8_t {
-    Count,       // an integer counter
-    Microamps,   // uA, with the tenth
-    Volts,       // V, with the tenth
-    Seconds,     // s, with the tenth
-    Minutes,     // min, an integer
-    Number,      // a plain integer the unit reports
-};
-// "uA", "V", "s", "min"; empty for Count and Number.
+// The recorder's values are the numeric fields of the unit's field table.
+using kalvo::Unit;
+using ValueField = UnitField;
+using kalvo::ValueFields;
+
+// "uA", "V", "s", "min"; empty for counts, plain numbers and texts.
 std::string_view UnitSymbol(Unit unit);
-
-// One value of the status or timing block: where it lives and what it is called.
-struct ValueField {
-    std::string_view key;   // stable name for machines: "flame_current"
-    int labelLine;          // its label in the language file (lines 37..68)
-    Unit unit;
-};
-
-inline constexpr int ValueCount = 31;
-inline constexpr int FlagCount = 10;
-inline constexpr int ErrorRecordCount = 8;
-
-// The 31 numeric values in report order (report lines 37..68 without the state, line 45). Defined in PollDecoding.cpp.
-extern const std::array<ValueField, ValueCount> ValueFields;
-// Stable names of the ten status flags, flag k is language line 2 + k.
-extern const std::array<std::string_view, FlagCount> FlagKeys;
 
 // An error record as the unit keeps it in its history.
 struct ErrorRecordFields {
@@ -91,6 +65,11 @@ struct ErrorRecordFields {
     std::array<std::uint8_t, 16> bytes{};  // the record as it came, to compare histories
 };
 
+// Where ErrorRecordFields keeps each of ErrorRecordValueFields, in the table's order.
+inline constexpr std::array<std::optional<double> ErrorRecordFields::*, ErrorRecordValueFields.size()>
+    ErrorRecordValueMembers{&ErrorRecordFields::counter, &ErrorRecordFields::volts, &ErrorRecordFields::microamps,
+        &ErrorRecordFields::minutes};
+
 // One poll decoded into numbers. Values are absent when the unit sent no value (the window shows
 // "-") and for every poll whose link was not ok: its blocks hold no trustworthy data.
 struct DecodedPoll {
@@ -100,7 +79,9 @@ struct DecodedPoll {
     std::string stateText;                 // UTF-8, from the language file
     std::string statusText;                // the unit's 16-character status text, UTF-8
     std::array<std::optional<double>, ValueCount> values{};
-    std::optional<std::array<bool, FlagCount>> flags;  // absent when the link was not ok
+    std::optional<StatusFlagSet> flags;  // absent when the link was not ok
+    // The link was ok but the data cannot be the unit's (PlausibilityCheck): kept, raises no event.
+    bool implausible = false;
     // The non-empty records of the history, in block order; empty when the link was not ok.
     std::array<std::optional<ErrorRecordFields>, ErrorRecordCount> errorRecords{};
 };

@@ -1,7 +1,5 @@
 #include "Recorder.h"
 
-#include <algorithm>
-
 #include "PollDecoding.h"
 #include "uGlobal.h"
 
@@ -9,26 +7,9 @@ namespace kalvo::record {
 
 namespace {
 
-// The records of this history that the baseline did not have. Histories shift as new records
-// come in, so a record counts as new only when no record of the baseline has the same bytes.
-std::vector<ErrorRecordFields> NewRecords(const DecodedPoll& baseline, const DecodedPoll& poll)
-{
-    std::vector<std::array<std::uint8_t, 16>> known;
-    for (const auto& record : baseline.errorRecords)
-        if (record)
-            known.push_back(record->bytes);
-    std::vector<ErrorRecordFields> fresh;
-    for (const auto& record : poll.errorRecords) {
-        if (!record)
-            continue;
-        const auto match = std::find(known.begin(), known.end(), record->bytes);
-        if (match != known.end())
-            known.erase(match);  // each old record accounts for one record only
-        else
-            fresh.push_back(*record);
-    }
-    return fresh;
-}
+// A run of polls this long that follow each other but not the baseline becomes the new baseline:
+// the unit's history was cleared or another unit was plugged in, or the baseline itself was noise.
+constexpr int PollsToTrustANewBaseline = 5;
 
 RecordEvent EventAt(const DecodedPoll& poll, EventKind kind)
 {
@@ -41,14 +22,44 @@ RecordEvent EventAt(const DecodedPoll& poll, EventKind kind)
 
 }  // namespace
 
-Recorder::Recorder(const LanguageLines& language) : language_(language) {}
+Recorder::Recorder(const LanguageLines& language) : language_(language), plausibility_(language) { }
 
 void Recorder::AddSink(std::unique_ptr<PollSink> sink)
 {
     sinks_.push_back(std::move(sink));
 }
 
-std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
+std::optional<int> Recorder::Judge(DecodedPoll& poll)
+{
+    if (poll.link != LinkStatus::Ok)
+        return std::nullopt;
+    if (!lastGood_) {
+        poll.implausible = !plausibility_.NamedState(poll.stateCode);
+        return std::nullopt;
+    }
+    const std::optional<int> fresh = plausibility_.Follows(*lastGood_, poll);
+    if (fresh) {
+        newBaseline_.reset();
+        return fresh;
+    }
+    // Polls that follow each other but not the baseline: after a few, they are the unit as it is now.
+    if (newBaseline_ && plausibility_.Follows(newBaseline_->poll, poll))
+        ++newBaseline_->polls;
+    else if (plausibility_.NamedState(poll.stateCode))
+        newBaseline_ = NewBaseline{poll, 1};
+    else
+        newBaseline_.reset();
+    poll.implausible = !newBaseline_ || newBaseline_->polls < PollsToTrustANewBaseline;
+    if (!poll.implausible) {
+        newBaseline_.reset();
+        lastGood_.reset();  // a new start: the poll sets the baseline and raises nothing
+    } else if (newBaseline_) {
+        newBaseline_->poll = poll;
+    }
+    return std::nullopt;
+}
+
+std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll, std::optional<int> newRecords) const
 {
     std::vector<RecordEvent> events;
     const bool wasOk = lastLink_ == LinkStatus::Ok;
@@ -57,7 +68,7 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
         events.push_back(EventAt(poll, EventKind::LinkLost));
     if (!wasOk && isOk && lastGood_)  // a link that was never up does not come back
         events.push_back(EventAt(poll, EventKind::LinkBack));
-    if (!isOk || !lastGood_)
+    if (!isOk || !lastGood_ || poll.implausible)
         return events;  // the first good poll only sets the baseline
     if (poll.stateCode != lastGood_->stateCode) {
         RecordEvent change = EventAt(poll, EventKind::StateChange);
@@ -67,9 +78,9 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
         change.toText = poll.stateText;
         events.push_back(std::move(change));
     }
-    for (ErrorRecordFields& record : NewRecords(*lastGood_, poll)) {
+    for (int n = 0; n < newRecords.value_or(0); ++n) {
         RecordEvent added = EventAt(poll, EventKind::NewErrorRecord);
-        added.record = std::move(record);
+        added.record = poll.errorRecords[static_cast<std::size_t>(n)];
         events.push_back(std::move(added));
     }
     return events;
@@ -78,7 +89,8 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll) const
 void Recorder::RecordPoll(const PollInput& input)
 {
     DecodedPoll poll = DecodePoll(input, language_);
-    const std::vector<RecordEvent> events = EventsFor(poll);
+    const std::optional<int> newRecords = Judge(poll);
+    const std::vector<RecordEvent> events = EventsFor(poll, newRecords);
     for (const auto& sink : sinks_)
         sink->OnPoll(input, poll);
     for (const RecordEvent& event : events) {
@@ -90,8 +102,10 @@ void Recorder::RecordPoll(const PollInput& input)
     ++polls_;
     if (poll.link == LinkStatus::TransferError)
         ++transferErrors_;
+    if (poll.implausible)
+        ++implausiblePolls_;
     lastLink_ = poll.link;
-    if (poll.link == LinkStatus::Ok)
+    if (poll.link == LinkStatus::Ok && !poll.implausible)
         lastGood_ = std::move(poll);
 }
 
@@ -103,16 +117,7 @@ void Recorder::Finish()
 
 PollInput CaptureFinishedPoll(LocalTime time)
 {
-    PollInput input;
-    input.time = time;
-    if (!uGlobal::PortHandle)
-        input.link = LinkStatus::NoPort;
-    else
-        input.link = uGlobal::ReplyTimedOut ? LinkStatus::TransferError : LinkStatus::Ok;
-    input.statusBlock = uGlobal::StatusBlock;
-    input.timingBlock = uGlobal::TimingBlock;
-    input.errorHistoryBlock = uGlobal::ErrorHistoryBlock;
-    return input;
+    return {uGlobal::LastPollResult(), time};
 }
 
 }  // namespace kalvo::record

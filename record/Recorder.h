@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Language.h"
+#include "PollPlausibility.h"
 #include "PollRecord.h"
 
 namespace kalvo::record {
@@ -29,21 +30,31 @@ public:
     long long Polls() const { return polls_; }
     long long TransferErrors() const { return transferErrors_; }
     long long LockoutsSeen() const { return lockoutsSeen_; }
+    long long ImplausiblePolls() const { return implausiblePolls_; }
 
 private:
-    std::vector<RecordEvent> EventsFor(const DecodedPoll& poll) const;
+    struct NewBaseline {
+        DecodedPoll poll;  // the latest of the run
+        int polls = 0;
+    };
+
+    // Marks the poll implausible or not; for a plausible one, the number of new error records.
+    std::optional<int> Judge(DecodedPoll& poll);
+    std::vector<RecordEvent> EventsFor(const DecodedPoll& poll, std::optional<int> newRecords) const;
 
     const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
-    std::optional<DecodedPoll> lastGood_;  // the last poll whose link was ok: the baseline
+    PlausibilityCheck plausibility_;
+    std::optional<DecodedPoll> lastGood_;     // the last plausible poll: the baseline
+    std::optional<NewBaseline> newBaseline_;  // polls that follow each other but not the baseline
     long long polls_ = 0;
     long long transferErrors_ = 0;
     long long lockoutsSeen_ = 0;
+    long long implausiblePolls_ = 0;
 };
 
-// The poll that uGlobal's read cycle has just finished, with its time: the blocks and how the
-// link went (no port open: NoPort; a reply wait ran over its limit: TransferError).
+// The poll that uGlobal's read cycle has just finished (uGlobal::LastPollResult), with its time.
 PollInput CaptureFinishedPoll(LocalTime time);
 
 }  // namespace kalvo::record

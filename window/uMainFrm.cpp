@@ -14,7 +14,7 @@
 namespace {
 
 // Language lines 2..11 caption the ten status flags, one check-list item each.
-constexpr int FirstCheckListLine = 2;
+constexpr int FirstCheckListLine = kalvo::FirstStatusFlagLine;
 constexpr int CheckListItemCount = kalvo::StatusFlagCount;
 constexpr int ErrorTabCount = 8;
 constexpr int FirstValueLabel = 2;  // Label2 .. Label6

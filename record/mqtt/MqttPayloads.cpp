@@ -49,14 +49,17 @@ Json State(const std::optional<int>& code, const std::string& text)
     return {{"code", code ? Json(*code) : Json(nullptr)}, {"text", text}};
 }
 
+// Counts as plain numbers, measured values with their unit.
 Json ErrorRecord(const record::ErrorRecordFields& record)
 {
-    return {{"number", record.number},
-            {"state", State(record.stateCode, record.stateText)},
-            {"counter", Number(record.counter, Unit::Count)},
-            {"voltage", Measured(record.volts, Unit::Volts)},
-            {"current", Measured(record.microamps, Unit::Microamps)},
-            {"record_time", Measured(record.minutes, Unit::Minutes)}};
+    Json document{{"number", record.number}, {"state", State(record.stateCode, record.stateText)}};
+    for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i) {
+        const UnitField& field = ErrorRecordValueFields[i];
+        document[std::string(field.key)] = field.unit == Unit::Count
+            ? Number(record.*record::ErrorRecordValueMembers[i], field.unit)
+            : Measured(record.*record::ErrorRecordValueMembers[i], field.unit);
+    }
+    return document;
 }
 
 bool ValidName(const std::string& name)
@@ -181,16 +184,21 @@ std::string StatePayload(const record::DecodedPoll& poll, bool withTime)
     if (withTime)
         document["time"] = record::IsoText(poll.time);
     document["link"] = record::LinkStatusText(poll.link);
+    document["implausible"] = poll.implausible;
     document["state"] = State(poll.stateCode, poll.stateText);
     document["status_text"] = poll.statusText;
     Json values = Json::object();
-    for (std::size_t i = 0; i < record::ValueFields.size(); ++i)
-        values[std::string(record::ValueFields[i].key)] = Measured(poll.values[i], record::ValueFields[i].unit);
+    for (std::size_t i = 0; i < record::ValueFields.size(); ++i) {
+        const UnitField& field = record::ValueFields[i];
+        // Counters only ever go up; one read from noise would count as a reset and then again up.
+        const bool trusted = !poll.implausible || field.unit != Unit::Count;
+        values[std::string(field.key)] = Measured(trusted ? poll.values[i] : std::nullopt, field.unit);
+    }
     document["values"] = std::move(values);
     if (poll.flags) {
         Json flags = Json::object();
-        for (std::size_t k = 0; k < record::FlagKeys.size(); ++k)
-            flags[std::string(record::FlagKeys[k])] = (*poll.flags)[k];
+        for (const StatusFlagBit& flag : StatusFlagBits)
+            flags[std::string(flag.key)] = (*poll.flags)[flag.flag];
         document["flags"] = std::move(flags);
     } else {
         document["flags"] = nullptr;

@@ -47,11 +47,9 @@ Block BlockOf(const Bytes& data)
 
 record::PollInput PollOf(const UnitState& unit, std::int64_t secondsIn, record::LinkStatus link = record::LinkStatus::Ok)
 {
-    return {{Start + secondsIn * 1000, 60},
-            link,
-            BlockOf(test::StatusDataOf(unit)),
-            BlockOf(test::TimingDataOf(unit)),
-            BlockOf(test::HistoryDataOf(unit))};
+    return {{link, BlockOf(test::StatusDataOf(unit)), BlockOf(test::TimingDataOf(unit)),
+                BlockOf(test::HistoryDataOf(unit))},
+        {Start + secondsIn * 1000, 60}};
 }
 
 UnitState Running()
@@ -88,6 +86,15 @@ TEST(MqttPayloads, StateHoldsEveryValueAsANumberWithItsUnitAndTheFlags)
     EXPECT_TRUE(lost["flags"].is_null());
     EXPECT_TRUE(lost["values"]["flame_current"]["value"].is_null());
     EXPECT_FALSE(Json::parse(StatePayload(record::DecodePoll(PollOf(Running(), 0), language), false)).contains("time"));
+
+    // Counters of a poll that cannot be the unit's are unknown, not a fall that would read as a reset.
+    record::DecodedPoll noise = record::DecodePoll(PollOf(Running(), 0), language);
+    noise.implausible = true;
+    const Json implausible = Json::parse(StatePayload(noise));
+    EXPECT_EQ(implausible["implausible"], true);
+    EXPECT_TRUE(implausible["values"]["burner_starts"]["value"].is_null());
+    EXPECT_EQ(implausible["values"]["flame_current"]["value"], 12.3);
+    EXPECT_EQ(state["implausible"], false);
 }
 
 TEST(MqttPayloads, TopicsAndIdsTakeOnlyPlainNames)

@@ -376,6 +376,28 @@ TEST(NightReportTest, TheLegendNamesTheLockoutOnce)
         ASSERT_EQ(legend.size(), 1u) << c.name;
         EXPECT_EQ(Count(VisibleText("</style>" + legend[0].str()), c.lockout), 1u) << c.name;
     }
+// Polls the recorder took for noise are counted, never drawn as states, values or starts.
+TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
+{
+    NightSummary noiseOnly;
+    DecodedPoll noise;
+    noise.link = LinkStatus::Ok;
+    noise.stateCode = 234;
+    noise.implausible = true;
+    noiseOnly.OnPoll({}, noise);
+    EXPECT_NE(NightReportHtml(noiseOnly, {}).find("no poll that can be the unit's; implausible polls: 1."), std::string::npos);
+
+    NightSummary summary;
+    DecodedPoll real = noise;
+    real.stateCode = 5;
+    real.implausible = false;
+    summary.OnPoll({}, real);
+    noise.time.utcMs = real.time.utcMs + 2000;
+    summary.OnPoll({}, noise);
+    EXPECT_EQ(summary.Samples().size(), 1u);
+    EXPECT_EQ(summary.StateTexts().count(234), 0u);
+    EXPECT_NE(
+        NightReportHtml(summary, {}).find("<tr><th>Implausible polls (left out)</th><td>1</td></tr>"), std::string::npos);
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #endif
 
 #include "ConsoleStatus.h"
+#include "Behaviour.h"
+#include "BurnerModel.h"
 #include "CsvFiles.h"
 #include "FolderRecorder.h"
 #include "LanguageFixtures.h"
@@ -109,7 +111,7 @@ TEST(DecodePollTest, AbsentValuesTextsAndFlags)
     decoded = DecodePoll(poll, language);
     EXPECT_FALSE(decoded.stateCode.has_value());
     EXPECT_TRUE(std::none_of(decoded.values.begin(), decoded.values.begin() + 13, [](auto& v) { return v.has_value(); }));
-    EXPECT_EQ(*decoded.flags, (std::array<bool, FlagCount>{1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(*decoded.flags, (StatusFlagSet{1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
 
     poll.link = LinkStatus::TransferError;
     decoded = DecodePoll(poll, language);
@@ -235,6 +237,156 @@ TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
     EXPECT_EQ(month.folder, "night");
     EXPECT_EQ(month.length, std::chrono::hours(24 * 30));
     EXPECT_EQ(nightsim::ParseCommandLine({"night", "36h"}).length, std::chrono::hours(36));
+// Polls that cannot be the unit's after a baseline of state 5 with two records and some counters.
+TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    const auto older = test::ErrorRecordBytes(7, 1, 2300, 5, 60);
+    const auto old = test::ErrorRecordBytes(7, 2, 2300, 5, 90);
+    test::UnitState unit;
+    unit.state = 5;
+    unit.records = {old, older};
+    const PollInput baseline = [&] {
+        PollInput poll = PollOf(unit, 0);
+        poll.statusBlock[26] = 9;   // lockouts
+        poll.statusBlock[42] = 40;  // start attempts
+        return poll;
+    }();
+    struct Case {
+        const char* name;
+        std::function<void(PollInput&)> change;
+    };
+    const auto history = [](std::vector<std::vector<std::uint8_t>> records) {
+        return [records](PollInput& poll) {
+            test::UnitState other;
+            other.records = records;
+            const Bytes data = test::HistoryDataOf(other);
+            std::copy(data.begin(), data.end(), poll.errorHistoryBlock.begin());
+        };
+    };
+    const std::vector<Case> cases{
+        {"a state the language does not name", [](PollInput& p) { p.statusBlock[40] = 234; }},
+        {"no state", [](PollInput& p) { p.statusBlock[40] = 0xFF; }},
+        {"a counter that went down", [](PollInput& p) { p.statusBlock[26] = 8; }},
+        {"another counter that went down", [](PollInput& p) { p.statusBlock[42] = 0; }},
+        {"a counter that leapt", [](PollInput& p) { p.statusBlock[25] = 0x40; }},
+        {"a record dropped from the history", history({older})},
+        {"a record changed in place", history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), older})},
+        {"records in another order", history({older, old})},
+        {"a new record of no named state", history({test::ErrorRecordBytes(99, 3, 2100, 0, 120), old, older})},
+    };
+    for (const Case& c : cases) {
+        std::vector<RecordEvent> events;
+        Recorder recorder(language);
+        recorder.AddSink(std::make_unique<EventLog>(&events));
+        recorder.RecordPoll(baseline);
+        PollInput noise = baseline;
+        noise.time.utcMs = 2000;
+        c.change(noise);
+        recorder.RecordPoll(noise);
+        PollInput after = baseline;  // the unit again, as it was
+        after.time.utcMs = 4000;
+        recorder.RecordPoll(after);
+        EXPECT_TRUE(events.empty()) << c.name << ": " << EventKindText(events.front().kind);
+        EXPECT_EQ(recorder.ImplausiblePolls(), 1) << c.name;
+        EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language)).back(), "0") << "decoding alone judges nothing";
+    }
+    // A real lockout: one new record on top, counters up.
+    std::vector<RecordEvent> events;
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<EventLog>(&events));
+    recorder.RecordPoll(baseline);
+    PollInput lockout = baseline;
+    lockout.statusBlock[26] = 10;
+    lockout.statusBlock[40] = 7;
+    history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), old, older})(lockout);
+    recorder.RecordPoll(lockout);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, EventKind::StateChange);
+    EXPECT_EQ(events[1].kind, EventKind::NewErrorRecord);
+    EXPECT_EQ(recorder.ImplausiblePolls(), 0);
+}
+
+// A unit whose history was cleared (or another unit plugged in) is taken as it is after five
+// polls that agree with each other; the polls before are marked.
+TEST(RecorderTest, AHistoryClearedForGoodBecomesTheNewBaseline)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    unit.state = 5;
+    unit.records = {test::ErrorRecordBytes(7, 1, 2300, 5, 60)};
+    std::vector<RecordEvent> events;
+    std::vector<std::string> marks;
+    struct Marks : PollSink {
+        std::vector<std::string>* marks;
+        explicit Marks(std::vector<std::string>* into) : marks(into) { }
+        void OnPoll(const PollInput&, const DecodedPoll& poll) override
+        {
+            marks->push_back(ReadingsCsvSink::Row(poll).back());
+        }
+        void OnEvent(const RecordEvent&) override { }
+    };
+    Recorder recorder(language);
+    recorder.AddSink(std::make_unique<EventLog>(&events));
+    recorder.AddSink(std::make_unique<Marks>(&marks));
+    recorder.RecordPoll(PollOf(unit, 0));
+    unit.records.clear();
+    for (int i = 1; i <= 6; ++i)
+        recorder.RecordPoll(PollOf(unit, 2000 * i));
+    unit.state = 6;
+    recorder.RecordPoll(PollOf(unit, 14'000));
+    EXPECT_EQ(marks, (std::vector<std::string>{"0", "1", "1", "1", "1", "0", "0", "0"}));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].kind, EventKind::StateChange);
+    EXPECT_EQ(events[0].toState, 6);
+}
+
+// The simulated unit answering in its random way: every reply of noise is caught, and the events
+// are those of the real replies alone.
+TEST(RecorderTest, NoiseBetweenRealRepliesChangesNoEvent)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    unitsim::BurnerModel model(5);
+    std::mt19937 rng(5);
+    const auto fill = [](Block& block, const Bytes& data) { std::copy(data.begin(), data.end(), block.begin()); };
+    const auto noise = [&](std::uint8_t code) {
+        const Bytes reply = kalvo::MakeReply(code, model.DataFor(code));
+        const unitsim::ReplyPlan plan =
+            unitsim::PlanReply(unitsim::Behaviour::Garbage, reply, std::chrono::microseconds(0), rng);
+        return Bytes(plan.chunks.at(0).bytes.begin() + 6, plan.chunks.at(0).bytes.end() - 2);
+    };
+    std::vector<RecordEvent> withNoise, clean;
+    Recorder noisy(language), real(language);
+    noisy.AddSink(std::make_unique<EventLog>(&withNoise));
+    real.AddSink(std::make_unique<EventLog>(&clean));
+    int noisePolls = 0;
+    for (int i = 0; i < 1800; ++i) {  // an hour
+        model.Advance(std::chrono::milliseconds(2000));
+        PollInput poll;
+        poll.time = {2000LL * i, 60};
+        poll.link = LinkStatus::Ok;
+        fill(poll.statusBlock, model.StatusData());
+        fill(poll.timingBlock, model.TimingData());
+        fill(poll.errorHistoryBlock, model.ErrorHistoryData());
+        real.RecordPoll(poll);
+        noisy.RecordPoll(poll);
+        if (i % 7 == 3) {
+            fill(poll.statusBlock, noise(kalvo::StatusRequest));
+            fill(poll.timingBlock, noise(kalvo::TimingRequest));
+            fill(poll.errorHistoryBlock, noise(kalvo::ErrorHistoryRequest));
+            noisy.RecordPoll(poll);
+            ++noisePolls;
+        }
+    }
+    EXPECT_EQ(noisy.ImplausiblePolls(), noisePolls);
+    EXPECT_EQ(real.ImplausiblePolls(), 0);
+    EXPECT_GE(real.LockoutsSeen(), 1);
+    EXPECT_EQ(noisy.LockoutsSeen(), real.LockoutsSeen());
+    ASSERT_EQ(withNoise.size(), clean.size());
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+        EXPECT_EQ(withNoise[i].kind, clean[i].kind) << i;
+        EXPECT_EQ(withNoise[i].toState, clean[i].toState) << i;
+    }
 }
 
 TEST(RawRepliesTest, PollsComeBackAsTheyWere)

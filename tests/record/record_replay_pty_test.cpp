@@ -240,7 +240,8 @@ TEST_F(RecordReplayTest, AFullDiskStopsRecordingWithAClearMessage)
     const test::CsvTable rows = Readings("full");
     EXPECT_GE(rows.size(), 1u);
     for (const auto& row : rows)
-        EXPECT_EQ(row.size(), std::size_t{5 + ValueCount + FlagCount});  // time, link, state code and text, status text
+        // time, link, state code and text, status text; implausible last
+        EXPECT_EQ(row.size(), std::size_t{6 + ValueCount + StatusFlagCount});
 }
 
 TEST_F(RecordReplayTest, AnOutFolderThatTakesNoFilesStopsRecordingAtOnce)

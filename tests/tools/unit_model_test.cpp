@@ -8,6 +8,7 @@
 
 #include "Behaviour.h"
 #include "BurnerModel.h"
+#include "FieldTable.h"
 #include "Protocol.h"
 #include "TransmitLine.h"
 #include "Wire.h"
@@ -125,8 +126,10 @@ TEST(UnitModel, TimingBlockHasHiddenLongAndRunningValues)
     EXPECT_TRUE(std::any_of(durations.begin(), durations.end(), [](int d) { return d > 600; }));
     EXPECT_TRUE(std::none_of(durations.begin(), durations.end(), [](int d) { return d == 0xFFFF; }));
 
+    // The burner's run time in minutes grows while the flame burns: the first run lasts a minute at least.
     model.Advance(10min);
-    EXPECT_EQ(Word(model.TimingData(), 10), Word(before, 10) + 10);
+    EXPECT_GT(Word(model.TimingData(), 10), Word(before, 10));
+    EXPECT_LE(Word(model.TimingData(), 10), Word(before, 10) + 10);
 }
 
 // One simulated run of a unit, sampled every 100 ms.
@@ -243,7 +246,7 @@ TEST_F(UnitSequence, CountersOnlyGrow)
     const Bytes& last = samples_.back().status;
     EXPECT_GT(Triple(last, 18), Triple(first, 18)) << "operating hours";
     EXPECT_GT(Triple(last, 21), Triple(first, 21)) << "burner starts";
-    EXPECT_EQ(Word(last, 41) - Word(first, 41), static_cast<int>(lockouts_.size())) << "lockouts";
+    EXPECT_EQ(Triple(last, 24) - Triple(first, 24), static_cast<int>(lockouts_.size())) << "lockouts";
 }
 
 TEST_F(UnitSequence, LockoutsAreRecordedAndResetAfterSomeSeconds)
@@ -440,3 +443,119 @@ TEST(UnitLine, PacedBytesTakeElevenBitsEachAt9600Baud)
 
 }  // namespace
 }  // namespace unitsim
+
+namespace unitsim::hour {
+
+using namespace std::chrono_literals;
+
+using kalvo::FieldBlock;
+using kalvo::ReportField;
+using kalvo::UnitField;
+
+// One poll of the unit as the decoder sees it, every 100 ms (the model's own step).
+struct Poll {
+    kalvo::Block status{}, timing{};
+    int state = 0;
+    bool flame = false, transformer = false;
+
+    double Value(const UnitField& field) const
+    {
+        return kalvo::FieldNumber(field.block == FieldBlock::Status ? status : timing, field).value_or(0);
+    }
+};
+
+// A stretch of one state: polls [first, end).
+struct Span {
+    int state;
+    std::size_t first, end;
+    double Seconds() const { return static_cast<double>(end - first) / 10.0; }
+};
+
+// A simulated hour read through the field table: each state of the start sequence lasts the time
+// the unit reports for it, and each counter grows by what the states show happened.
+TEST(UnitHour, RunsByTheTimesItReportsAndCountsWhatHappens)
+{
+    BurnerModel model(11);
+    std::vector<Poll> polls;
+    for (int i = 0; i < 3600 * 10; ++i) {
+        model.Advance(100ms);
+        Poll poll;
+        const Bytes status = model.StatusData(), timing = model.TimingData();
+        std::copy(status.begin(), status.end(), poll.status.begin());
+        std::copy(timing.begin(), timing.end(), poll.timing.begin());
+        poll.state = static_cast<int>(kalvo::RawFieldValue(poll.status, ReportField("state")).value_or(0xFF));
+        poll.flame = status[kalvo::StatusFlagBytesAt] & flag::Flame;
+        poll.transformer = status[kalvo::StatusFlagBytesAt] & flag::Transformer;
+        polls.push_back(poll);
+    }
+    std::vector<Span> spans;
+    for (std::size_t i = 0; i < polls.size(); ++i) {
+        if (i == 0 || polls[i].state != polls[i - 1].state)
+            spans.push_back({polls[i].state, i, i + 1});
+        else
+            spans.back().end = i + 1;
+    }
+    const Poll& first = polls.front();
+    const Poll& last = polls.back();
+
+    // Whole spans only: the first and the last are cut by the hour.
+    const auto secondsOf = [&](const UnitField& field) { return first.Value(field); };
+    const std::map<int, double> lasts{{1, secondsOf(ReportField("prepurge_time"))},
+        {2, secondsOf(ReportField("preignition_time"))}, {3, secondsOf(ReportField("safety_time"))},
+        {4, secondsOf(ReportField("valve_delay"))}, {6, secondsOf(ReportField("postpurge_time"))},
+        {12, secondsOf(ReportField("remote_reset_delay"))}};
+    std::map<int, int> entered;
+    std::map<std::pair<int, int>, int> changes;
+    for (std::size_t k = 1; k + 1 < spans.size(); ++k) {
+        const Span& span = spans[k];
+        ++entered[span.state];
+        ++changes[{spans[k - 1].state, span.state}];
+        if (lasts.contains(span.state)) {
+            EXPECT_NEAR(span.Seconds(), lasts.at(span.state), 0.15) << "state " << span.state << " at " << span.first;
+        }
+        if (span.state == 8) {
+            EXPECT_LE(span.Seconds(), secondsOf(ReportField("preheating_time")) + 0.15);
+        }
+        if (span.state == 4) {
+            // The transformer ignites on into the stabilisation for the post-ignition time.
+            const auto lit = std::count_if(
+                polls.begin() + span.first, polls.begin() + span.end, [](const Poll& p) { return p.transformer; });
+            EXPECT_NEAR(lit / 10.0, secondsOf(ReportField("postignition_time")), 0.15);
+        }
+        if (span.state == 5 && spans[k - 1].state == 4) {
+            // Prepurge to operation, as the four spans before showed it.
+            const double sequence =
+                spans[k - 4].Seconds() + spans[k - 3].Seconds() + spans[k - 2].Seconds() + spans[k - 1].Seconds();
+            EXPECT_NEAR(polls[span.first].Value(ReportField("last_start_sequence")), sequence, 0.25);
+            EXPECT_LE(
+                polls[span.first].Value(ReportField("flame_detection_time")), secondsOf(ReportField("safety_time")));
+        }
+    }
+    EXPECT_GE(entered[7], 2) << "an hour of this unit has lockouts";
+    EXPECT_GE(entered[5], 5);
+
+    const auto grew = [&](const UnitField& field) { return last.Value(field) - first.Value(field); };
+    const int lockouts = changes[{3, 7}] + changes[{5, 7}];
+    EXPECT_EQ(grew(ReportField("start_attempts")), entered[1]);
+    EXPECT_EQ(grew(ReportField("burner_starts")), entered[4]);
+    EXPECT_EQ(grew(ReportField("lockouts")), lockouts);
+    EXPECT_EQ(grew(ReportField("ignition_failures")), (changes[{3, 7}]));
+    EXPECT_EQ(grew(ReportField("flame_failures")), (changes[{5, 7}]));
+    EXPECT_EQ(grew(ReportField("lockout_resets")), entered[12]);
+
+    // Each flame period as the flag showed it, and the run time in minutes.
+    std::size_t flameOn = 0;
+    double flameSeconds = 0;
+    for (std::size_t i = 1; i < polls.size(); ++i) {
+        if (polls[i].flame)
+            flameSeconds += 0.1;
+        if (polls[i].flame && !polls[i - 1].flame)
+            flameOn = i;
+        if (!polls[i].flame && polls[i - 1].flame && flameOn > 0) {
+            EXPECT_NEAR(polls[i].Value(ReportField("last_flame_period")), (i - flameOn) / 10.0, 0.15) << i;
+        }
+    }
+    EXPECT_NEAR(grew(ReportField("burner_run_time")), flameSeconds / 60.0, 1.0);
+}
+
+}  // namespace unitsim::hour

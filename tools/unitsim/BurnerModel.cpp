@@ -4,22 +4,30 @@
 #include <cmath>
 #include <string_view>
 
+#include "FieldTable.h"
 #include "Protocol.h"
 
 namespace unitsim {
 namespace {
 
-// The unit's programmed times, in tenths of a second as the timing block reports them.
+using kalvo::PutField;
+using kalvo::ReportField;
+
+// The unit's programmed times, in tenths of a second as the timing block reports them. Each state
+// of the start sequence lasts its time; preheating ends when the oil is warm, at the latest after
+// its time.
 constexpr int MaxPreheatingTenths = 1200;
 constexpr int PrePurgeTenths = 300;
 constexpr int PreIgnitionTenths = 30;
 constexpr int SafetyTimeTenths = 50;
-constexpr int StabilisationTenths = 100;
+constexpr int PostIgnitionTenths = 20;  // the transformer stays on so long into the stabilisation
+constexpr int ValveDelayTenths = 100;   // flame stabilisation on BV 1 before BV 2 opens
 constexpr int PostPurgeTenths = 150;
-constexpr int RestartWaitTenths = 900;
+constexpr int FlameFailureResponseTenths = 10;
+constexpr int RemoteResetTenths = 15;
 
 constexpr std::int64_t MsPerTenth = 100;
-constexpr std::int64_t FlameFailureReactionMs = 300;
+constexpr std::int64_t FlameFailureReactionMs = FlameFailureResponseTenths * MsPerTenth;
 constexpr std::int64_t StepMs = 100;  // values and events move on in steps of this size at most
 constexpr std::int64_t MsPerMinute = 60'000;
 constexpr std::int64_t MsPerHour = 3'600'000;
@@ -29,12 +37,7 @@ constexpr double DipTenths = 1960;
 constexpr double LowVoltageTenths = 2050;
 constexpr std::int64_t MeanMsBetweenDips = 15 * MsPerMinute;
 
-constexpr std::uint32_t MaxWord = 0xFFFE;      // 0xFFFF would read as "no value"
-constexpr std::uint32_t MaxTriple = 0xFFFFFE;  // likewise 0xFFFFFF
-constexpr std::size_t StatusTextLength = 16;
-constexpr std::size_t ErrorRecordLength = 16;
-constexpr std::size_t ErrorRecordCount = 8;
-constexpr std::uint8_t EmptyRecord = 0xFF;
+constexpr std::uint32_t MaxWord = 0xFFFE;  // 0xFFFF would read as "no value"
 constexpr std::uint8_t StatusTextPad = 0x80;
 
 std::string_view StatusText(Phase phase)
@@ -72,21 +75,6 @@ std::uint8_t PhaseOutputs(Phase phase)
     return 0;
 }
 
-void PutWord(Bytes& data, std::size_t at, std::uint32_t value)
-{
-    value = std::min(value, MaxWord);
-    data[at] = static_cast<std::uint8_t>(value >> 8);
-    data[at + 1] = static_cast<std::uint8_t>(value);
-}
-
-void PutTriple(Bytes& data, std::size_t at, std::uint32_t value)
-{
-    value = std::min(value, MaxTriple);
-    data[at] = static_cast<std::uint8_t>(value >> 16);
-    data[at + 1] = static_cast<std::uint8_t>(value >> 8);
-    data[at + 2] = static_cast<std::uint8_t>(value);
-}
-
 std::uint32_t Rounded(double value)
 {
     return static_cast<std::uint32_t>(std::lround(std::max(0.0, value)));
@@ -105,9 +93,8 @@ BurnerModel::BurnerModel(std::uint32_t seed) : rng_(seed)
     basePowerOnHours_ = baseOperatingHours_ + static_cast<std::uint32_t>(RandomInt(2'000, 20'000));
     basePowerOnMinutes_ = static_cast<int>(RandomInt(30, 3'000));
     starts_ = static_cast<std::uint32_t>(RandomInt(3'000, 40'000));
-    startsSinceService_ = static_cast<std::uint32_t>(RandomInt(50, 2'000));
     parameterSet_ = static_cast<int>(RandomInt(400, 499));
-    lastPreheating_ = static_cast<int>(RandomInt(100, 300));
+    baseRunMinutes_ = static_cast<int>(RandomInt(0, basePowerOnMinutes_));
 
     // An installed unit: a few faults already on record, the rest of the history still empty.
     const int recordCount = static_cast<int>(RandomInt(2, 5));
@@ -125,7 +112,12 @@ BurnerModel::BurnerModel(std::uint32_t seed) : rng_(seed)
     ignitionFailures_ += static_cast<std::uint32_t>(RandomInt(0, 12));
     flameLosses_ += static_cast<std::uint32_t>(RandomInt(0, 5));
     lockouts_ = ignitionFailures_ + flameLosses_;
+    lockoutResets_ = lockouts_;
+    startAttempts_ = starts_ + ignitionFailures_;
     lowVoltageWarnings_ = static_cast<std::uint32_t>(RandomInt(0, 9));
+
+    lastStartSequence_ = PrePurgeTenths + PreIgnitionTenths + SafetyTimeTenths + ValveDelayTenths;
+    lastFlamePeriod_ = static_cast<int>(RandomInt(600, 3'000));
 
     // The technician usually plugs in while the burner fires: start in operation, flame on.
     Enter(Phase::Run);
@@ -143,8 +135,10 @@ void BurnerModel::Step(std::int64_t ms)
 {
     powerOnMs_ += ms;
     phaseElapsedMs_ += ms;
-    if (flame_)
+    if (flame_) {
         burnerRunMs_ += ms;
+        flameMs_ += ms;
+    }
     UpdateMains(ms);
     UpdateFlameCurrent(ms);
     darkCurrent_ = static_cast<int>(RandomInt(0, 4));
@@ -158,7 +152,7 @@ void BurnerModel::Step(std::int64_t ms)
         // The flame fails; the unit locks out once the flame current has stayed low for its
         // reaction time, so the error record holds the fading current.
         if (flame_) {
-            flame_ = false;
+            FlameOut();
         } else if (phaseElapsedMs_ >= flameLossAfterMs_ + FlameFailureReactionMs) {
             ++flameLosses_;
             GoToLockout();
@@ -201,7 +195,6 @@ void BurnerModel::EnterAfterPhaseEnd()
     switch (phase_) {
     case Phase::Standby: Enter(Phase::Preheating); break;
     case Phase::Preheating:
-        lastPreheating_ = static_cast<int>(Tenths(phaseElapsedMs_));
         Enter(Phase::PrePurge);
         break;
     case Phase::PrePurge: Enter(Phase::PreIgnition); break;
@@ -216,12 +209,10 @@ void BurnerModel::EnterAfterPhaseEnd()
         break;
     case Phase::Stabilisation: Enter(Phase::Run); break;
     case Phase::Run:
-        lastRun_ = static_cast<int>(Tenths(phaseElapsedMs_));
         Enter(Phase::PostPurge);
         break;
     case Phase::PostPurge: Enter(Phase::Standby); break;
     case Phase::Lockout:
-        lastLockout_ = static_cast<int>(Tenths(phaseElapsedMs_));
         Enter(Phase::Reset);
         break;
     case Phase::Reset: Enter(Phase::Standby); break;
@@ -236,8 +227,8 @@ void BurnerModel::Enter(Phase next)
     case Phase::Standby: phaseLengthMs_ = RandomInt(20'000, 60'000); break;
     case Phase::Preheating: phaseLengthMs_ = RandomInt(10'000, 30'000); break;
     case Phase::PrePurge:
-        ++starts_;
-        ++startsSinceService_;
+        ++startAttempts_;
+        startSequenceBeganMs_ = powerOnMs_;
         phaseLengthMs_ = PrePurgeTenths * MsPerTenth;
         break;
     case Phase::PreIgnition: phaseLengthMs_ = PreIgnitionTenths * MsPerTenth; break;
@@ -250,27 +241,39 @@ void BurnerModel::Enter(Phase next)
         break;
     }
     case Phase::Stabilisation:
-        phaseLengthMs_ = StabilisationTenths * MsPerTenth;
+        ++starts_;  // the flame is proven: a burner start
+        phaseLengthMs_ = ValveDelayTenths * MsPerTenth;
         ignitionCurrent_ = static_cast<int>(Rounded(flameCurrent_));
         break;
     case Phase::Run:
+        if (startSequenceBeganMs_)
+            lastStartSequence_ = static_cast<int>(Tenths(powerOnMs_ - *startSequenceBeganMs_));
         phaseLengthMs_ = RandomInt(60'000, 300'000);
         flameLossAfterMs_ = RandomInt(10'000, phaseLengthMs_ - 1'000);
         break;
     case Phase::PostPurge:
-        flame_ = false;
+        FlameOut();
         phaseLengthMs_ = PostPurgeTenths * MsPerTenth;
         break;
     case Phase::Lockout:
-        flame_ = false;
+        FlameOut();
         alarmCurrent_ = static_cast<int>(RandomInt(120, 180));
         phaseLengthMs_ = RandomInt(10'000, 25'000);
         break;
     case Phase::Reset:
+        ++lockoutResets_;
         alarmCurrent_ = 0;
-        phaseLengthMs_ = 1'500;
+        phaseLengthMs_ = RemoteResetTenths * MsPerTenth;
         break;
     }
+}
+
+void BurnerModel::FlameOut()
+{
+    if (flame_)
+        lastFlamePeriod_ = static_cast<int>(Tenths(flameMs_));
+    flame_ = false;
+    flameMs_ = 0;
 }
 
 void BurnerModel::GoToLockout()
@@ -284,7 +287,7 @@ void BurnerModel::AddErrorRecord(Phase faultPhase)
 {
     history_.push_front({faultPhase, starts_, static_cast<int>(Rounded(voltageTenths_)),
                          static_cast<int>(Rounded(flameCurrent_)), PowerOnMinutes()});
-    if (history_.size() > ErrorRecordCount)
+    if (history_.size() > static_cast<std::size_t>(kalvo::ErrorRecordCount))
         history_.pop_back();
 }
 
@@ -300,7 +303,9 @@ double BurnerModel::Noise(double amplitude)
 
 std::uint8_t BurnerModel::OutputFlags() const
 {
-    return static_cast<std::uint8_t>(PhaseOutputs(phase_) | (flame_ ? flag::Flame : 0));
+    const bool postIgnition = phase_ == Phase::Stabilisation && phaseElapsedMs_ < PostIgnitionTenths * MsPerTenth;
+    return static_cast<std::uint8_t>(
+        PhaseOutputs(phase_) | (flame_ ? flag::Flame : 0) | (postIgnition ? flag::Transformer : 0));
 }
 
 int BurnerModel::PowerOnMinutes() const
@@ -308,66 +313,76 @@ int BurnerModel::PowerOnMinutes() const
     return static_cast<int>(std::min<std::int64_t>(basePowerOnMinutes_ + powerOnMs_ / MsPerMinute, MaxWord));
 }
 
+int BurnerModel::BurnerRunMinutes() const
+{
+    return static_cast<int>(std::min<std::int64_t>(baseRunMinutes_ + burnerRunMs_ / MsPerMinute, MaxWord));
+}
+
 Bytes BurnerModel::StatusData() const
 {
     Bytes data(StatusDataLength, 0);
     data[0] = 0x01;  // unit address
     const std::string_view text = StatusText(phase_);
-    for (std::size_t i = 0; i < StatusTextLength; ++i)
-        data[2 + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPad;
-    PutTriple(data, 18, baseOperatingHours_ + static_cast<std::uint32_t>(burnerRunMs_ / MsPerHour));
-    PutTriple(data, 21, starts_);
-    PutTriple(data, 24, basePowerOnHours_ + static_cast<std::uint32_t>(powerOnMs_ / MsPerHour));
-    PutWord(data, 27, static_cast<std::uint32_t>(ignitionCurrent_));
-    PutWord(data, 29, Rounded(flameCurrent_));
-    PutWord(data, 31, static_cast<std::uint32_t>(darkCurrent_));
-    PutWord(data, 33, static_cast<std::uint32_t>(alarmCurrent_));
-    PutWord(data, 35, Rounded(voltageTenths_));
-    data[37] = OutputFlags();
-    data[38] = static_cast<std::uint8_t>((phase_ == Phase::Reset ? flag::RemoteReset : 0) |
-                                         (lowVoltage_ ? flag::LowVoltage : 0));
-    data[40] = static_cast<std::uint8_t>(phase_);
-    PutWord(data, 41, lockouts_);
-    PutWord(data, 43, ignitionFailures_);
-    PutWord(data, 45, flameLosses_);
-    PutWord(data, 47, lowVoltageWarnings_);
-    PutWord(data, 49, startsSinceService_);
+    const kalvo::UnitField& textField = ReportField("status_text");
+    for (std::size_t i = 0; i < static_cast<std::size_t>(textField.width); ++i)
+        data[static_cast<std::size_t>(textField.offset) + i] =
+            i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPad;
+    PutField(data, ReportField("operating_hours"),
+        baseOperatingHours_ + static_cast<std::uint32_t>(burnerRunMs_ / MsPerHour));
+    PutField(data, ReportField("burner_starts"), starts_);
+    PutField(data, ReportField("lockouts"), lockouts_);
+    PutField(data, ReportField("sensor_current_1"), static_cast<std::uint32_t>(ignitionCurrent_));
+    PutField(data, ReportField("flame_current"), Rounded(flameCurrent_));
+    PutField(data, ReportField("sensor_current_3"), static_cast<std::uint32_t>(darkCurrent_));
+    PutField(data, ReportField("alarm_current"), static_cast<std::uint32_t>(alarmCurrent_));
+    PutField(data, ReportField("mains_voltage"), Rounded(voltageTenths_));
+    data[kalvo::StatusFlagBytesAt] = OutputFlags();
+    data[kalvo::StatusFlagBytesAt + 1] = static_cast<std::uint8_t>(
+        (phase_ == Phase::Reset ? flag::RemoteReset : 0) | (lowVoltage_ ? flag::LowVoltage : 0));
+    PutField(data, ReportField("state"), static_cast<std::uint32_t>(phase_));
+    PutField(data, ReportField("start_attempts"), startAttempts_);
+    PutField(data, ReportField("flame_failures"), flameLosses_);
+    PutField(data, ReportField("ignition_failures"), ignitionFailures_);
+    PutField(data, ReportField("lockout_resets"), lockoutResets_);
+    PutField(data, ReportField("low_voltage_events"), lowVoltageWarnings_);
     return data;
 }
 
 Bytes BurnerModel::TimingData() const
 {
-    // Pairs left at zero are durations this unit does not use; they read as "no value".
+    // Fields left at zero are times this unit does not use; they read as "no value".
     Bytes data(TimingDataLength, 0);
-    PutWord(data, 0, MaxPreheatingTenths);
-    PutWord(data, 2, PrePurgeTenths);
-    PutWord(data, 4, PreIgnitionTenths);
-    PutWord(data, 6, SafetyTimeTenths);
-    PutWord(data, 8, StabilisationTenths);
-    PutWord(data, 10, static_cast<std::uint32_t>(PowerOnMinutes()));
-    PutWord(data, 12, PostPurgeTenths);
-    PutWord(data, 14, static_cast<std::uint32_t>(lastTimeToFlame_));
-    PutWord(data, 16, static_cast<std::uint32_t>(lastPreheating_));
-    PutWord(data, 18, static_cast<std::uint32_t>(lastRun_));
-    PutWord(data, 22, RestartWaitTenths);
-    PutWord(data, 28, Tenths(phaseElapsedMs_));
-    PutWord(data, 34, static_cast<std::uint32_t>(lastLockout_));
-    PutWord(data, 36, static_cast<std::uint32_t>(parameterSet_));
+    PutField(data, ReportField("prepurge_time"), PrePurgeTenths);
+    PutField(data, ReportField("preignition_time"), PreIgnitionTenths);
+    PutField(data, ReportField("safety_time"), SafetyTimeTenths);
+    PutField(data, ReportField("postignition_time"), PostIgnitionTenths);
+    PutField(data, ReportField("valve_delay"), ValveDelayTenths);
+    PutField(data, ReportField("burner_run_time"), static_cast<std::uint32_t>(BurnerRunMinutes()));
+    PutField(data, ReportField("postpurge_time"), PostPurgeTenths);
+    PutField(data, ReportField("preheating_time"), MaxPreheatingTenths);
+    PutField(data, ReportField("flame_detection_time"), static_cast<std::uint32_t>(lastTimeToFlame_));
+    PutField(data, ReportField("flame_failure_response_time"), FlameFailureResponseTenths);
+    PutField(data, ReportField("remote_reset_delay"), RemoteResetTenths);
+    PutField(data, ReportField("last_start_sequence"), static_cast<std::uint32_t>(lastStartSequence_));
+    PutField(data, ReportField("last_flame_period"), static_cast<std::uint32_t>(lastFlamePeriod_));
+    PutField(data, ReportField("sequence_counter"), static_cast<std::uint32_t>(parameterSet_));
     return data;
 }
 
 Bytes BurnerModel::ErrorHistoryData() const
 {
-    Bytes data(ErrorHistoryDataLength, EmptyRecord);
+    using kalvo::ErrorRecordValueFields;
+    Bytes data(ErrorHistoryDataLength, kalvo::EmptyRecordCode);
     for (std::size_t i = 0; i < history_.size(); ++i) {
         const ErrorRecord& record = history_[i];
-        const std::size_t at = i * ErrorRecordLength;
-        data[at] = static_cast<std::uint8_t>(record.phase);
-        PutTriple(data, at + 1, record.startCount);
-        PutWord(data, at + 4, static_cast<std::uint32_t>(record.voltageTenths));
-        PutWord(data, at + 6, static_cast<std::uint32_t>(record.currentTenths));
-        PutWord(data, at + 8, static_cast<std::uint32_t>(record.minutes));
-        std::fill_n(data.begin() + static_cast<std::ptrdiff_t>(at + 10), 6, 0x00);
+        const auto bytes = std::span(data).subspan(i * kalvo::ErrorRecordSize, kalvo::ErrorRecordSize);
+        std::fill(bytes.begin(), bytes.end(), 0x00);
+        bytes[kalvo::ErrorRecordStateAt] = static_cast<std::uint8_t>(record.phase);
+        const std::uint32_t values[] = {record.startCount, static_cast<std::uint32_t>(record.voltageTenths),
+            static_cast<std::uint32_t>(record.currentTenths), static_cast<std::uint32_t>(record.minutes)};
+        static_assert(std::size(values) == ErrorRecordValueFields.size());
+        for (std::size_t k = 0; k < ErrorRecordValueFields.size(); ++k)
+            PutField(bytes, ErrorRecordValueFields[k], values[k]);
     }
     return data;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <random>
 
 #include "Bytes.h"
@@ -74,12 +75,14 @@ private:
     void UpdateFlameCurrent(std::int64_t ms);
     void Enter(Phase next);
     void EnterAfterPhaseEnd();
+    void FlameOut();
     void GoToLockout();
     void AddErrorRecord(Phase faultPhase);
     std::int64_t RandomInt(std::int64_t low, std::int64_t high);
     double Noise(double amplitude);
     std::uint8_t OutputFlags() const;
     int PowerOnMinutes() const;
+    int BurnerRunMinutes() const;
 
     std::mt19937 rng_;
 
@@ -105,18 +108,24 @@ private:
     std::uint32_t baseOperatingHours_ = 0;
     std::uint32_t basePowerOnHours_ = 0;
     int basePowerOnMinutes_ = 0;
-    std::uint32_t starts_ = 0;
+    int baseRunMinutes_ = 0;
+    std::int64_t flameMs_ = 0;                          // of the flame burning now
+    std::optional<std::int64_t> startSequenceBeganMs_;  // power-on time of the last prepurge
+
+    // The counters of the status block, as the unit counts them.
+    std::uint32_t starts_ = 0;         // starts that reached a proven flame
+    std::uint32_t startAttempts_ = 0;  // start sequences begun (prepurges)
     std::uint32_t lockouts_ = 0;
-    std::uint32_t ignitionFailures_ = 0;
-    std::uint32_t flameLosses_ = 0;
+    std::uint32_t lockoutResets_ = 0;
+    std::uint32_t ignitionFailures_ = 0;  // no flame by the end of the safety time
+    std::uint32_t flameLosses_ = 0;       // the flame lost in operation
     std::uint32_t lowVoltageWarnings_ = 0;
-    std::uint32_t startsSinceService_ = 0;
     bool lowVoltage_ = false;
 
-    int lastTimeToFlame_ = 0;   // tenths of a second, measured at each start
-    int lastPreheating_ = 0;
-    int lastRun_ = 0;
-    int lastLockout_ = 0;
+    // Measured times, tenths of a second.
+    int lastTimeToFlame_ = 0;    // into the safety time, at each start
+    int lastStartSequence_ = 0;  // from the prepurge to operation
+    int lastFlamePeriod_ = 0;    // from the flame's appearance to its end
     int parameterSet_ = 0;
 
     std::deque<ErrorRecord> history_;  // newest first, at most eight

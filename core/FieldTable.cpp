@@ -1,0 +1,95 @@
+#include "FieldTable.h"
+
+#include <algorithm>
+
+#include "Fields.h"
+
+namespace kalvo {
+
+namespace {
+
+constexpr std::uint8_t DroppedStatusCharacter = 0x80;
+
+std::span<const std::uint8_t> FieldBytes(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    return block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
+}
+
+// The decoded word of a pair: -1 for no value.
+int Word(std::span<const std::uint8_t> bytes)
+{
+    return DecodeWord(bytes[0], bytes[1]);
+}
+
+bool HasTenths(Unit unit)
+{
+    return unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
+}
+
+std::string Characters(std::span<const std::uint8_t> bytes)
+{
+    std::string text;
+    for (const std::uint8_t byte : bytes)
+        if (byte != DroppedStatusCharacter)
+            text += static_cast<char>(byte);
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const auto bytes = FieldBytes(block, field);
+    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
+        return std::nullopt;
+    std::uint32_t value = 0;
+    for (const std::uint8_t byte : bytes)
+        value = value << 8 | byte;
+    return value;
+}
+
+std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
+    if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
+        return std::nullopt;
+    return HasTenths(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
+}
+
+std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language)
+{
+    const auto bytes = FieldBytes(block, field);
+    switch (field.format) {
+    case FieldFormat::Characters:
+        return Characters(bytes);
+    case FieldFormat::Triple:
+        return FormatTriple(bytes[0], bytes[1], bytes[2]);
+    case FieldFormat::Word:
+        return FormatWord(bytes[0], bytes[1]);
+    case FieldFormat::Current:
+        return FormatMicroamps(Word(bytes));
+    case FieldFormat::Voltage:
+        return FormatVolts(Word(bytes));
+    case FieldFormat::WholeVolts:
+        return FormatWholeVolts(Word(bytes));
+    case FieldFormat::State:
+        return FormatState(bytes[0], language);
+    case FieldFormat::Duration:
+        return FormatDuration(Word(bytes), language);
+    case FieldFormat::HoursMinutes:
+        return FormatHoursMinutes(Word(bytes), language);
+    case FieldFormat::RecordTime:
+        break;
+    }
+    return FormatRecordTime(Word(bytes), language);
+}
+
+void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32_t value)
+{
+    const std::uint32_t noValue = field.width >= 4 ? 0xFFFFFFFFu : (1u << (8 * field.width)) - 1;
+    value = std::min(value, noValue - 1);
+    for (int i = field.width - 1; i >= 0; --i, value >>= 8)
+        block[static_cast<std::size_t>(field.offset + i)] = static_cast<std::uint8_t>(value);
+}
+
+}  // namespace kalvo
