@@ -223,8 +223,8 @@ NightSummary PollsOf(std::string_view valve)
         poll.link = c == '-' ? LinkStatus::NoPort : LinkStatus::Ok;
         if (c != '-') {
             poll.stateCode = c == 'o' ? 5 : 0;
-            poll.flags = std::array<bool, FlagCount>{};
-            (*poll.flags)[2] = c == 'o';
+            poll.flags = std::array<bool, StatusFlagCount>{};
+            (*poll.flags)[FuelValve1Flag] = c == 'o';
         }
         summary.OnPoll(PollInput{}, poll);
     }
@@ -376,6 +376,8 @@ TEST(NightReportTest, TheLegendNamesTheLockoutOnce)
         ASSERT_EQ(legend.size(), 1u) << c.name;
         EXPECT_EQ(Count(VisibleText("</style>" + legend[0].str()), c.lockout), 1u) << c.name;
     }
+}
+
 // Polls the recorder took for noise are counted, never drawn as states, values or starts.
 TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
 {

@@ -237,6 +237,8 @@ TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
     EXPECT_EQ(month.folder, "night");
     EXPECT_EQ(month.length, std::chrono::hours(24 * 30));
     EXPECT_EQ(nightsim::ParseCommandLine({"night", "36h"}).length, std::chrono::hours(36));
+}
+
 // Polls that cannot be the unit's after a baseline of state 5 with two records and some counters.
 TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
 {
