@@ -150,7 +150,7 @@ private:
         PutWord(block, 35, static_cast<int>(std::lround(volts_)));
         block[37] = Outputs(phase_, phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500));
         block[40] = phase_;
-        PutWord(block, 41, static_cast<int>(starts_ % 1000));
+        PutWord(block, 41, static_cast<int>(starts_));
     }
 
     void Timing(kalvo::Block& block) const
