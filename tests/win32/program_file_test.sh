@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # kalvo.exe as a file: it imports only Windows' own DLLs (no MinGW runtime beside it), stays small,
-# and carries its manifest (DPI-aware), its version information and its icon.
+# and carries its manifest (per-monitor DPI-aware), its version information and its icon.
 #
 #   program_file_test.sh KALVO_EXE OBJDUMP
 set -uo pipefail
@@ -24,7 +24,8 @@ done
 size=$(stat -c %s "$exe")
 [ "$size" -le "$max_bytes" ] || fail "kalvo.exe has $size bytes, more than $max_bytes"
 
-grep -aq "<dpiAware[^>]*>true</dpiAware>" "$exe" || fail "no DPI-aware manifest"
+grep -aq "<dpiAware[^>]*>true/pm</dpiAware>" "$exe" && grep -aq "<dpiAwareness[^>]*>PerMonitorV2" "$exe" ||
+    fail "no per-monitor DPI-aware manifest"
 # Version strings are UTF-16 in the resource: search them as such.
 strings -el "$exe" | grep -qx "FileVersion" || fail "no version information"
 strings -el "$exe" | grep -qx "kalvo.exe" || fail "the version information does not name kalvo.exe"

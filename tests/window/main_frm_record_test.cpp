@@ -147,6 +147,9 @@ TEST_F(MainFrmRecordTest, FolderThatTakesNoFilesShowsWhyAndLeavesTheItemUnchecke
     EXPECT_EQ(view.errorBoxes.size(), 1u);
 }
 
+// Windows refuses to remove a folder while the recording holds its lock file open, so there a
+// folder cannot go away under a recording.
+#ifndef _WIN32
 TEST_F(MainFrmRecordTest, FolderThatStopsTakingFilesEndsTheRecordingButNotThePolling)
 {
     const std::filesystem::path folder = out.path() / "night";
@@ -165,6 +168,7 @@ TEST_F(MainFrmRecordTest, FolderThatStopsTakingFilesEndsTheRecordingButNotThePol
     EXPECT_TRUE(view.timerOn);
     EXPECT_EQ(serial.Writes().size(), 6u);  // both polls ran to their end
 }
+#endif
 
 TEST_F(MainFrmRecordTest, QuitEndsTheRecordingWithThePollsSoFar)
 {
