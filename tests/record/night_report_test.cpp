@@ -372,7 +372,8 @@ TEST(NightReportTest, TheLegendNamesTheLockoutOnce)
         {"German", LanguageFile("lang/de/MY.LNG"), "Störabschaltung"},
     };
     for (const auto& c : cases) {
-        const auto legend = Matches(ReportOf(Night(hours(12)), c.language), "<p class=\"legend\">.*</p>");
+        const std::string html = ReportOf(Night(hours(12)), c.language);  // the matches point into it
+        const auto legend = Matches(html, "<p class=\"legend\">.*</p>");
         ASSERT_EQ(legend.size(), 1u) << c.name;
         EXPECT_EQ(Count(VisibleText("</style>" + legend[0].str()), c.lockout), 1u) << c.name;
     }
