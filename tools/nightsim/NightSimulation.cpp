@@ -6,6 +6,7 @@
 #include <random>
 
 #include "CsvFiles.h"
+#include "FieldTable.h"
 #include "Language.h"
 #include "RawReplies.h"
 #include "RecordOptions.h"
@@ -13,6 +14,7 @@
 
 namespace nightsim {
 
+using kalvo::ReportField;
 using kalvo::record::LinkStatus;
 using kalvo::record::PollInput;
 
@@ -23,9 +25,13 @@ constexpr std::int64_t LockedOutMs = 12 * 60'000;  // until somebody resets it
 
 enum Phase : std::uint8_t { Standby = 0, PrePurge = 1, PreIgnition = 2, SafetyTime = 3, Run = 5, PostPurge = 6, Lockout = 7 };
 
-// Bits of status byte 37.
-constexpr std::uint8_t Alarm = 0x80, Flame = 0x40, Valve2 = 0x20, Valve1 = 0x10, Transformer = 0x08, Motor = 0x02,
-                       HeatDemand = 0x01;
+// The status flags of status byte 37.
+constexpr std::uint8_t Alarm = kalvo::StatusFlagMask(kalvo::AlarmFlag), Flame = kalvo::StatusFlagMask(kalvo::FlameFlag),
+                       Valve2 = kalvo::StatusFlagMask(kalvo::FuelValve2Flag),
+                       Valve1 = kalvo::StatusFlagMask(kalvo::FuelValve1Flag),
+                       Transformer = kalvo::StatusFlagMask(kalvo::IgnitionTransformerFlag),
+                       Motor = kalvo::StatusFlagMask(kalvo::FanMotorFlag),
+                       HeatDemand = kalvo::StatusFlagMask(kalvo::OnOffFlag);
 
 std::uint8_t Outputs(Phase phase, bool flame)
 {
@@ -48,17 +54,9 @@ std::uint8_t Outputs(Phase phase, bool flame)
     return 0;
 }
 
-void PutWord(kalvo::Block& block, std::size_t at, int value)
+void Put(kalvo::Block& block, const kalvo::UnitField& field, std::int64_t value)
 {
-    block[at] = static_cast<std::uint8_t>(value >> 8);
-    block[at + 1] = static_cast<std::uint8_t>(value);
-}
-
-void PutTriple(kalvo::Block& block, std::size_t at, std::uint32_t value)
-{
-    block[at] = static_cast<std::uint8_t>(value >> 16);
-    block[at + 1] = static_cast<std::uint8_t>(value >> 8);
-    block[at + 2] = static_cast<std::uint8_t>(value);
+    kalvo::PutField(block, field, static_cast<std::uint32_t>(value));
 }
 
 class Night {
@@ -132,7 +130,7 @@ private:
         history_.push_front({static_cast<std::uint8_t>(inRun ? Run : SafetyTime), starts_,
                              static_cast<int>(std::lround(volts_)), inRun ? static_cast<int>(Random(20, 60)) : 0,
                              powerOnMinutes_ + static_cast<int>(at / 60'000)});
-        if (history_.size() > 8)
+        if (history_.size() > static_cast<std::size_t>(kalvo::ErrorRecordCount))
             history_.pop_back();
         ++lockouts_;
         Enter(Lockout, at);
@@ -140,40 +138,46 @@ private:
 
     void Status(kalvo::Block& block, std::int64_t ms) const
     {
-        const char* text = phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY";
-        for (std::size_t i = 0; i < 16; ++i)
-            block[2 + i] = i < std::char_traits<char>::length(text) ? static_cast<std::uint8_t>(text[i]) : 0x80;
-        PutTriple(block, 18, operatingHours_ + static_cast<std::uint32_t>(ms / 3'600'000));
-        PutTriple(block, 21, starts_);
-        PutTriple(block, 24, lockouts_);
-        PutWord(block, 29, static_cast<int>(std::lround(std::max(0.0, flameCurrent_))));
-        PutWord(block, 35, static_cast<int>(std::lround(volts_)));
-        block[37] = Outputs(phase_, phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500));
-        block[40] = phase_;
-        PutWord(block, 41, static_cast<int>(starts_));
+        const std::string_view text = phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY";
+        const kalvo::UnitField& textField = kalvo::ReportField("status_text");
+        for (std::size_t i = 0; i < static_cast<std::size_t>(textField.width); ++i)
+            block[static_cast<std::size_t>(textField.offset) + i] =
+                i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0x80;
+        Put(block, ReportField("operating_hours"), operatingHours_ + ms / 3'600'000);
+        Put(block, ReportField("burner_starts"), starts_);
+        Put(block, ReportField("lockouts"), lockouts_);
+        Put(block, ReportField("flame_current"), std::lround(std::max(0.0, flameCurrent_)));
+        Put(block, ReportField("mains_voltage"), std::lround(volts_));
+        block[kalvo::StatusFlagBytesAt] =
+            Outputs(phase_, phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500));
+        Put(block, ReportField("state"), phase_);
+        Put(block, ReportField("start_attempts"), starts_);
     }
 
     void Timing(kalvo::Block& block) const
     {
-        PutWord(block, 0, 300);  // prepurge 30 s
-        PutWord(block, 2, 30);   // preignition 3 s
-        PutWord(block, 4, 30);   // safety time 3 s
-        PutWord(block, 10, runMinutes_);
-        PutWord(block, 12, 150);  // postpurge 15 s
+        Put(block, ReportField("prepurge_time"), 300);  // tenths of a second
+        Put(block, ReportField("preignition_time"), 30);
+        Put(block, ReportField("safety_time"), 30);
+        Put(block, ReportField("burner_run_time"), runMinutes_);
+        Put(block, ReportField("postpurge_time"), 150);
     }
 
     void History(kalvo::Block& block) const
     {
-        std::fill(block.begin(), block.begin() + 128, 0xFF);
+        using kalvo::ErrorRecordValueFields;
+        std::fill(
+            block.begin(), block.begin() + kalvo::ErrorRecordCount * kalvo::ErrorRecordSize, kalvo::EmptyRecordCode);
         for (std::size_t n = 0; n < history_.size(); ++n) {
             const Record& record = history_[n];
-            const std::size_t at = 16 * n;
-            block[at] = record.phase;
-            PutTriple(block, at + 1, record.starts);
-            PutWord(block, at + 4, record.volts);
-            PutWord(block, at + 6, record.current);
-            PutWord(block, at + 8, record.minutes);
-            std::fill(block.begin() + static_cast<std::ptrdiff_t>(at + 10), block.begin() + static_cast<std::ptrdiff_t>(at + 16), 0);
+            const auto bytes = std::span(block).subspan(n * kalvo::ErrorRecordSize, kalvo::ErrorRecordSize);
+            std::fill(bytes.begin(), bytes.end(), 0x00);
+            bytes[kalvo::ErrorRecordStateAt] = record.phase;
+            const std::uint32_t values[] = {record.starts, static_cast<std::uint32_t>(record.volts),
+                static_cast<std::uint32_t>(record.current), static_cast<std::uint32_t>(record.minutes)};
+            static_assert(std::size(values) == ErrorRecordValueFields.size());
+            for (std::size_t k = 0; k < ErrorRecordValueFields.size(); ++k)
+                kalvo::PutField(bytes, ErrorRecordValueFields[k], values[k]);
         }
     }
 
