@@ -165,16 +165,28 @@ inline constexpr Form<43> MainFrm{
     }},
 };
 
-// The port dialog ComPortFrm, its controls in tab order.
-inline constexpr Form<3> ComPortFrm{
+// The port dialog ComPortFrm, its controls in tab order, then the access note: hidden until the
+// window layer shows it, wrapped within its width, as high as its face's font needs (its row's
+// height where the face keeps the design font).
+inline constexpr Form<4> ComPortFrm{
     {140, 112},
     {11, 11, 11},
     {{
         {"Button1", "", {16, 72, 105, 25}, FontRole::Form, ComPortFrmCaption::Button1},
         {"ComboBox1", "", {16, 40, 105, 21}, FontRole::Form, "", 13},
         {"Label1", "", {16, 16, 115, 13}, FontRole::Form, ComPortFrmCaption::Label1},
+        {"AccessNote", "", {16, 104, 116, 52}, FontRole::Form, ComPortFrmCaption::AccessNote},
     }},
 };
+
+// The port dialog's client height while the access note shows, noteHeight high: the dialog grows
+// so that the note keeps the same gap below it as above it to OK.
+template <std::size_t ControlCount> constexpr int HeightWithAccessNote(const Form<ControlCount>& form, int noteHeight)
+{
+    const Rect& note = form["AccessNote"].bounds;
+    const Rect& ok = form["Button1"].bounds;
+    return note.top + noteHeight + (note.top - (ok.top + ok.height));
+}
 
 // A table longer than its rows would end in unnamed controls.
 template <std::size_t ControlCount> constexpr bool NamesEveryControl(const Form<ControlCount>& form)

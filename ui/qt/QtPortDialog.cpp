@@ -1,5 +1,7 @@
 #include "QtPortDialog.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -17,12 +19,6 @@ namespace {
 namespace layout = kalvo::layout;
 constexpr int ClientWidth = layout::ComPortFrm.client.width;
 constexpr int ClientHeight = layout::ComPortFrm.client.height;
-
-// The access note sits below OK, wrapped within the margins of the other controls.
-constexpr int NoteLeft = 16;
-constexpr int NoteTop = 105;
-constexpr int NoteWidth = 108;
-constexpr int NoteBottomMargin = 8;
 
 }  // namespace
 
@@ -56,7 +52,7 @@ QtPortDialog::QtPortDialog(QWidget* parent)
     setTabOrder(Button1, ComboBox1);
     connect(Button1, &QPushButton::clicked, this, [this] { ComPortFrm.Button1Click(); });
 
-    AccessNote = new QLabel(QString::fromLatin1(kalvo::ComPortFrmCaption::AccessNote), this);
+    AccessNote = new QLabel(kalvo::qt::Caption(layout::ComPortFrm["AccessNote"]), this);
     AccessNote->setObjectName(QStringLiteral("AccessNote"));
     AccessNote->setWordWrap(true);
     AccessNote->hide();
@@ -116,9 +112,11 @@ void QtPortDialog::SetAccessNoteVisible(bool visible)
         setFixedSize(ClientWidth, ClientHeight);
         return;
     }
-    const int noteHeight = AccessNote->heightForWidth(NoteWidth);
-    AccessNote->setGeometry(NoteLeft, NoteTop, NoteWidth, noteHeight);
-    setFixedSize(ClientWidth, NoteTop + noteHeight + NoteBottomMargin);
+    // The fallback face may need a line more than the design font.
+    const layout::Rect& note = layout::ComPortFrm["AccessNote"].bounds;
+    const int noteHeight = std::max(note.height, AccessNote->heightForWidth(note.width));
+    AccessNote->setGeometry(note.left, note.top, note.width, noteHeight);
+    setFixedSize(ClientWidth, layout::HeightWithAccessNote(layout::ComPortFrm, noteHeight));
 }
 
 void QtPortDialog::FocusButton1()

@@ -16,10 +16,6 @@ namespace kalvo::win32 {
 
 namespace {
 
-// In pixels at 96 dots per inch, as the layout.
-constexpr int ClientWidth = layout::ComPortFrm.client.width;
-constexpr int ClientHeight = layout::ComPortFrm.client.height;
-constexpr int AccessNoteHeight = 52;
 constexpr int DroppedListHeight = 200;  // a drop-down list's window height includes its open list
 constexpr UINT_PTR ProbePauseTimer = 1;
 constexpr DWORD DialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
@@ -87,22 +83,16 @@ void Win32ComPortFrm::Build()
     // Sized to its text: a font of another density does not keep the design font's proportions.
     SizeToText(add(L"STATIC", label1.caption, SS_LEFT, IdDialogLabel1, place(label1, label1.bounds.height)),
         Widen(label1.caption), font_);
-    AccessNote = add(L"STATIC", ComPortFrmCaption::AccessNote, SS_LEFT, IdAccessNote,
-        Scaled({16, 104, ClientWidth - 8, 104 + AccessNoteHeight - 8}));
+    const layout::Control& accessNote = form["AccessNote"];
+    AccessNote = add(L"STATIC", accessNote.caption, SS_LEFT, IdAccessNote, place(accessNote, accessNote.bounds.height));
     ShowWindow(AccessNote, SW_HIDE);
-    SizeClientArea(ClientHeight);
+    SizeClientArea(form.client.height);
     PlaceCentred(dialog_);
 }
 
-RECT Win32ComPortFrm::Scaled(RECT designed) const
+void Win32ComPortFrm::SizeClientArea(int height)
 {
-    return {layout::Scale(designed.left, dpi_), layout::Scale(designed.top, dpi_), layout::Scale(designed.right, dpi_),
-        layout::Scale(designed.bottom, dpi_)};
-}
-
-void Win32ComPortFrm::SizeClientArea(int designHeight)
-{
-    const SIZE outer = OuterSizeFor(dialog_, {layout::Scale(ClientWidth, dpi_), layout::Scale(designHeight, dpi_)});
+    const SIZE outer = OuterSizeFor(dialog_, {layout::Scale(layout::ComPortFrm.client.width, dpi_), height});
     SetWindowPos(dialog_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -188,7 +178,8 @@ void Win32ComPortFrm::SetSearching(bool searching, const std::string& placeholde
 void Win32ComPortFrm::SetAccessNoteVisible(bool visible)
 {
     ShowWindow(AccessNote, visible ? SW_SHOWNA : SW_HIDE);
-    SizeClientArea(visible ? ClientHeight + AccessNoteHeight : ClientHeight);
+    const auto form = layout::Scaled(layout::ComPortFrm, dpi_);
+    SizeClientArea(visible ? layout::HeightWithAccessNote(form, form["AccessNote"].bounds.height) : form.client.height);
 }
 
 void Win32ComPortFrm::FocusButton1()

@@ -38,9 +38,8 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Build();
-    RECT Scaled(RECT designed) const;
-    // The client area at the layout's width and the given height at 96 dots per inch, scaled.
-    void SizeClientArea(int designHeight);
+    // The client area at the layout's width scaled to the dialog's density, and the given height.
+    void SizeClientArea(int height);
 
     HINSTANCE instance_;
     HFONT font_ = nullptr;
