@@ -3,14 +3,14 @@
 
 #include <memory>
 
-#include "ApplicationIcon.h"
-#include "Captions.h"
-#include "QtMainWindow.h"
-#include "SerialLine.h"
+#include "core/SerialLine.h"
+#include "ui/qt/ApplicationIcon.h"
+#include "ui/qt/QtMainWindow.h"
+#include "window/Captions.h"
 #ifndef _WIN32
-#include "TerminationSignals.h"
+#include "ui/qt/TerminationSignals.h"
 #endif
-#include "uGlobal.h"
+#include "core/uGlobal.h"
 
 int main(int argc, char* argv[])
 {

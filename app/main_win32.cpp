@@ -6,14 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "SerialLine.h"
-#include "SystemServices.h"
-#include "Win32ComPortFrm.h"
-#include "Win32MainFrm.h"
-#include "Win32Text.h"
-#include "uComPortFrm.h"
-#include "uGlobal.h"
-#include "uMainFrm.h"
+#include "core/SerialLine.h"
+#include "core/uGlobal.h"
+#include "ui/win32/SystemServices.h"
+#include "ui/win32/Win32ComPortFrm.h"
+#include "ui/win32/Win32MainFrm.h"
+#include "ui/win32/Win32Text.h"
+#include "window/uComPortFrm.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

@@ -18,17 +18,17 @@
 #include <unistd.h>
 #endif
 
-#include "ConsoleStatus.h"
-#include "FolderRecorder.h"
-#include "KalvoError.h"
-#include "NightReport.h"
-#include "RecordOptions.h"
-#include "RecordSession.h"
-#include "RegularFile.h"
-#include "Settings.h"
-#include "uGlobal.h"
+#include "core/KalvoError.h"
+#include "core/RegularFile.h"
+#include "core/Settings.h"
+#include "core/uGlobal.h"
+#include "record/ConsoleStatus.h"
+#include "record/FolderRecorder.h"
+#include "record/NightReport.h"
+#include "record/RecordOptions.h"
+#include "record/RecordSession.h"
 #ifdef KALVO_WITH_MQTT
-#include "MqttCommandLine.h"
+#include "record/mqtt/MqttCommandLine.h"
 #endif
 
 namespace {

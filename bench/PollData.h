@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "BurnerModel.h"
-#include "Language.h"
-#include "Readings.h"
+#include "core/Language.h"
+#include "core/Readings.h"
+#include "tools/unitsim/BurnerModel.h"
 
 namespace kalvo::bench {
 

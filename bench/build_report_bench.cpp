@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "PollData.h"
-#include "Readings.h"
-#include "TempDir.h"
-#include "uGlobal.h"
-#include "QtMainWindow.h"
+#include "bench/PollData.h"
+#include "core/Readings.h"
+#include "core/uGlobal.h"
+#include "testing/TempDir.h"
+#include "ui/qt/QtMainWindow.h"
 
 namespace {
 

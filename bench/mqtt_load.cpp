@@ -23,15 +23,15 @@
 #include <thread>
 #include <vector>
 
-#include "BurnerModel.h"
-#include "LanguageFixtures.h"
-#include "MosquittoBroker.h"
-#include "BrokerAddress.h"
-#include "MqttClient.h"
-#include "MqttCommandLine.h"
-#include "MqttPayloads.h"
-#include "Recorder.h"
-#include "WaitUntil.h"
+#include "record/Recorder.h"
+#include "record/mqtt/BrokerAddress.h"
+#include "record/mqtt/MqttClient.h"
+#include "record/mqtt/MqttCommandLine.h"
+#include "record/mqtt/MqttPayloads.h"
+#include "testing/LanguageFixtures.h"
+#include "tests/mqtt/support/MosquittoBroker.h"
+#include "tests/mqtt/support/WaitUntil.h"
+#include "tools/unitsim/BurnerModel.h"
 
 extern char** environ;
 

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "RecordingWindow.h"
-#include "SerialLine.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/SerialLine.h"
+#include "core/uGlobal.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingWindow.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
 
 namespace {
 

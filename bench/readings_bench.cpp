@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "PollData.h"
-#include "Readings.h"
+#include "bench/PollData.h"
+#include "core/Readings.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "NightSimulation.h"
-#include "RawReplies.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
+#include "record/RawReplies.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "tools/nightsim/NightSimulation.h"
 
 extern char** environ;
 

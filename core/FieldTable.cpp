@@ -1,8 +1,8 @@
-#include "FieldTable.h"
+#include "core/FieldTable.h"
 
 #include <algorithm>
 
-#include "Fields.h"
+#include "core/Fields.h"
 
 namespace kalvo {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "Language.h"
+#include "core/Language.h"
 
 // The unit's data, described once: where each field lies in its reply block, how it is shown,
 // the language line that labels it and the name machines know it by. The window's report, the

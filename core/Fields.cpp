@@ -1,8 +1,8 @@
-#include "Fields.h"
+#include "core/Fields.h"
 
 #include <cstdlib>
 
-#include "FieldTable.h"
+#include "core/FieldTable.h"
 
 namespace kalvo {
 

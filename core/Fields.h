@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "Language.h"
+#include "core/Language.h"
 
 namespace kalvo {
 

@@ -1,4 +1,4 @@
-#include "FileReplace.h"
+#include "core/FileReplace.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 #else
 #include <cerrno>
 #include <fcntl.h>

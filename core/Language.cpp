@@ -1,4 +1,4 @@
-#include "Language.h"
+#include "core/Language.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <utility>
 
-#include "KalvoError.h"
-#include "RegularFile.h"
+#include "core/KalvoError.h"
+#include "core/RegularFile.h"
 
 namespace kalvo {
 namespace {

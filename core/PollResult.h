@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "FieldTable.h"
+#include "core/FieldTable.h"
 
 namespace kalvo {
 

@@ -1,8 +1,8 @@
-#include "Readings.h"
+#include "core/Readings.h"
 
 #include <stdexcept>
 
-#include "Fields.h"
+#include "core/Fields.h"
 
 namespace kalvo {
 

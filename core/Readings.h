@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "FieldTable.h"
-#include "Language.h"
+#include "core/FieldTable.h"
+#include "core/Language.h"
 
 namespace kalvo {
 

@@ -1,4 +1,4 @@
-#include "Settings.h"
+#include "core/Settings.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "FileReplace.h"
-#include "KalvoError.h"
-#include "RegularFile.h"
+#include "core/FileReplace.h"
+#include "core/KalvoError.h"
+#include "core/RegularFile.h"
 
 namespace kalvo {
 namespace {

@@ -1,9 +1,9 @@
-#include "uGlobal.h"
+#include "core/uGlobal.h"
 
 #include <algorithm>
 #include <chrono>
 
-#include "Protocol.h"
+#include "core/Protocol.h"
 
 namespace uGlobal {
 

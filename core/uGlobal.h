@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "Language.h"
-#include "PollResult.h"
-#include "Readings.h"
-#include "SerialLine.h"
-#include "WindowLink.h"
+#include "core/Language.h"
+#include "core/PollResult.h"
+#include "core/Readings.h"
+#include "core/SerialLine.h"
+#include "core/WindowLink.h"
 
 // Program-wide state and the device link: the serial port, the read cycle and the raw blocks it
 // fills. Everything here runs on the user-interface thread.

@@ -1,4 +1,4 @@
-#include "uGlobal.h"
+#include "core/uGlobal.h"
 
 #include <utility>
 

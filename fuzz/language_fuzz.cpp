@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "Language.h"
+#include "core/Language.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

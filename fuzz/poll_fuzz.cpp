@@ -11,14 +11,14 @@
 #include <memory>
 #include <string>
 
-#include "FakeSerial.h"
-#include "FuzzSupport.h"
-#include "LanguageFixtures.h"
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "Readings.h"
-#include "RecordingWindow.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/Readings.h"
+#include "core/uGlobal.h"
+#include "fuzz/FuzzSupport.h"
+#include "testing/FakeSerial.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingWindow.h"
 
 namespace {
 

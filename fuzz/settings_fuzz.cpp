@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "FuzzSupport.h"
-#include "Settings.h"
+#include "core/Settings.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

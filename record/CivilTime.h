@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "PollRecord.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

@@ -1,9 +1,9 @@
-#include "ConsoleStatus.h"
+#include "record/ConsoleStatus.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "CsvFiles.h"
+#include "record/CsvFiles.h"
 
 namespace kalvo::record {
 

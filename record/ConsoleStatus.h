@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "Recorder.h"
+#include "record/Recorder.h"
 
 namespace kalvo::record {
 

@@ -1,8 +1,8 @@
-#include "CsvFiles.h"
+#include "record/CsvFiles.h"
 
 #include <cstdio>
 
-#include "PollDecoding.h"
+#include "record/PollDecoding.h"
 
 namespace kalvo::record {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "DayFile.h"
-#include "Language.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/DayFile.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

@@ -1,4 +1,4 @@
-#include "DayFile.h"
+#include "record/DayFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "PollRecord.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

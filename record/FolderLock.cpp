@@ -1,4 +1,4 @@
-#include "FolderLock.h"
+#include "record/FolderLock.h"
 
 #include <cerrno>
 #include <cstring>
@@ -14,8 +14,8 @@
 #include <unistd.h>
 #endif
 
-#include "DayFile.h"
-#include "PollRecord.h"
+#include "record/DayFile.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

@@ -1,7 +1,7 @@
-#include "FolderRecorder.h"
+#include "record/FolderRecorder.h"
 
-#include "CsvFiles.h"
-#include "RawReplies.h"
+#include "record/CsvFiles.h"
+#include "record/RawReplies.h"
 
 namespace kalvo::record {
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <vector>
 
-#include "DayFile.h"
-#include "FolderLock.h"
-#include "RawReplies.h"
-#include "Recorder.h"
+#include "record/DayFile.h"
+#include "record/FolderLock.h"
+#include "record/RawReplies.h"
+#include "record/Recorder.h"
 
 namespace kalvo::record {
 

@@ -1,12 +1,12 @@
-#include "NightChart.h"
+#include "record/NightChart.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <sstream>
 
-#include "NightFormat.h"
-#include "NightTimeAxis.h"
+#include "record/NightFormat.h"
+#include "record/NightTimeAxis.h"
 
 namespace kalvo::record {
 

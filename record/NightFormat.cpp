@@ -1,10 +1,10 @@
-#include "NightFormat.h"
+#include "record/NightFormat.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "CivilTime.h"
-#include "CsvFiles.h"
+#include "record/CivilTime.h"
+#include "record/CsvFiles.h"
 
 namespace kalvo::record {
 

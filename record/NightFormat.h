@@ -4,8 +4,8 @@
 #include <map>
 #include <string>
 
-#include "NightTexts.h"
-#include "PollRecord.h"
+#include "record/NightTexts.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

@@ -1,16 +1,16 @@
-#include "NightReport.h"
+#include "record/NightReport.h"
 
 #include <cmath>
 
-#include "DayFile.h"
-#include "FileReplace.h"
-#include "NightChart.h"
-#include "NightFormat.h"
-#include "NightStatistics.h"
-#include "NightStyle.h"
-#include "NightTables.h"
-#include "RawReplies.h"
-#include "Recorder.h"
+#include "core/FileReplace.h"
+#include "record/DayFile.h"
+#include "record/NightChart.h"
+#include "record/NightFormat.h"
+#include "record/NightStatistics.h"
+#include "record/NightStyle.h"
+#include "record/NightTables.h"
+#include "record/RawReplies.h"
+#include "record/Recorder.h"
 
 namespace kalvo::record {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Language.h"
-#include "PollRecord.h"
-#include "RawReplies.h"
+#include "core/Language.h"
+#include "record/PollRecord.h"
+#include "record/RawReplies.h"
 
 namespace kalvo::record {
 

@@ -1,8 +1,8 @@
-#include "NightStatistics.h"
+#include "record/NightStatistics.h"
 
 #include <algorithm>
 
-#include "CivilTime.h"
+#include "record/CivilTime.h"
 
 namespace kalvo::record {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "NightReport.h"
+#include "record/NightReport.h"
 
 namespace kalvo::record {
 

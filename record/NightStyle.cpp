@@ -1,4 +1,4 @@
-#include "NightStyle.h"
+#include "record/NightStyle.h"
 
 namespace kalvo::record {
 

@@ -1,9 +1,9 @@
-#include "NightTables.h"
+#include "record/NightTables.h"
 
 #include <sstream>
 
-#include "NightChart.h"
-#include "NightFormat.h"
+#include "record/NightChart.h"
+#include "record/NightFormat.h"
 
 namespace kalvo::record {
 

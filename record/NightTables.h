@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "NightStatistics.h"
-#include "NightTexts.h"
+#include "record/NightStatistics.h"
+#include "record/NightTexts.h"
 
 namespace kalvo::record {
 

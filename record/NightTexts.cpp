@@ -1,6 +1,6 @@
-#include "NightTexts.h"
+#include "record/NightTexts.h"
 
-#include "PollDecoding.h"
+#include "record/PollDecoding.h"
 
 namespace kalvo::record {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "Language.h"
+#include "core/Language.h"
 
 namespace kalvo::record {
 

@@ -1,9 +1,9 @@
-#include "NightTimeAxis.h"
+#include "record/NightTimeAxis.h"
 
 #include <array>
 #include <cstdio>
 
-#include "CivilTime.h"
+#include "record/CivilTime.h"
 
 namespace kalvo::record {
 

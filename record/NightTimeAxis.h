@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "NightStatistics.h"
+#include "record/NightStatistics.h"
 
 namespace kalvo::record {
 

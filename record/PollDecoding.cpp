@@ -1,9 +1,9 @@
-#include "PollDecoding.h"
+#include "record/PollDecoding.h"
 
 #include <algorithm>
 
-#include "Fields.h"
-#include "Windows1252.h"
+#include "core/Fields.h"
+#include "core/Windows1252.h"
 
 namespace kalvo::record {
 

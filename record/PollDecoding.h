@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "Language.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

@@ -1,8 +1,8 @@
-#include "PollPlausibility.h"
+#include "record/PollPlausibility.h"
 
 #include <algorithm>
 
-#include "Fields.h"
+#include "core/Fields.h"
 
 namespace kalvo::record {
 

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "Language.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

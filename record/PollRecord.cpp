@@ -1,9 +1,9 @@
-#include "PollRecord.h"
+#include "record/PollRecord.h"
 
 #include <cstdio>
 #include <ctime>
 
-#include "CivilTime.h"
+#include "record/CivilTime.h"
 
 namespace kalvo::record {
 

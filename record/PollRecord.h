@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "PollResult.h"
-#include "Readings.h"
+#include "core/PollResult.h"
+#include "core/Readings.h"
 
 // What the recorder knows about one poll and what it derives from a sequence of polls. Every sink
 // (the CSV files, the raw replies file, a broker) is handed these and nothing else.

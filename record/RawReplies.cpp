@@ -1,4 +1,4 @@
-#include "RawReplies.h"
+#include "record/RawReplies.h"
 
 #include <algorithm>
 #include <array>

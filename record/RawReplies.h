@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "DayFile.h"
-#include "PollRecord.h"
+#include "record/DayFile.h"
+#include "record/PollRecord.h"
 
 // The raw replies file, replies-YYYY-MM-DD.kraw: the data bytes of the three replies of every
 // poll (the bytes the read cycle keeps; the unit's lead and trail bytes are never looked at), so a

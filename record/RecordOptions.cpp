@@ -1,8 +1,8 @@
-#include "RecordOptions.h"
+#include "record/RecordOptions.h"
 
 #include <cctype>
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 
 namespace kalvo::record {
 

@@ -1,6 +1,6 @@
-#include "RecordSession.h"
+#include "record/RecordSession.h"
 
-#include "uGlobal.h"
+#include "core/uGlobal.h"
 
 namespace kalvo::record {
 

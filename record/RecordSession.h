@@ -4,8 +4,8 @@
 #include <functional>
 #include <optional>
 
-#include "Recorder.h"
-#include "WindowLink.h"
+#include "core/WindowLink.h"
+#include "record/Recorder.h"
 
 namespace kalvo::record {
 

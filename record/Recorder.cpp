@@ -1,7 +1,7 @@
-#include "Recorder.h"
+#include "record/Recorder.h"
 
-#include "PollDecoding.h"
-#include "uGlobal.h"
+#include "core/uGlobal.h"
+#include "record/PollDecoding.h"
 
 namespace kalvo::record {
 

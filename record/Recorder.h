@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
-#include "Language.h"
-#include "PollPlausibility.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/PollPlausibility.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 

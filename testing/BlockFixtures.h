@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Readings.h"
+#include "core/Readings.h"
 
 namespace kalvo::test {
 

@@ -1,11 +1,11 @@
-#include "FakeSerial.h"
+#include "testing/FakeSerial.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "Protocol.h"
+#include "core/Protocol.h"
 
 namespace kalvo {
 

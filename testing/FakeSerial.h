@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "SerialLine.h"
+#include "core/SerialLine.h"
 
 namespace kalvo {
 

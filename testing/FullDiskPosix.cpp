@@ -1,4 +1,4 @@
-#include "FullDiskPosix.h"
+#include "testing/FullDiskPosix.h"
 
 #include <csignal>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "TempDir.h"
+#include "testing/TempDir.h"
 
 namespace kalvo::test {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "FakeSerial.h"
-#include "Protocol.h"
+#include "core/Protocol.h"
+#include "testing/FakeSerial.h"
 
 namespace kalvo::test {
 

@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "LanguageFixtures.h"
-#include "Settings.h"
-#include "TempDir.h"
-#include "uMainFrm.h"
+#include "core/Settings.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
+#include "window/uMainFrm.h"
 
 namespace kalvo::test {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "SerialLine.h"
-#include "WindowLink.h"
-#include "uGlobal.h"
+#include "core/SerialLine.h"
+#include "core/WindowLink.h"
+#include "core/uGlobal.h"
 
 namespace kalvo::test {
 

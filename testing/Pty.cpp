@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "testing/Pty.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "FormLayout.h"
-#include "MainView.h"
+#include "window/FormLayout.h"
+#include "window/MainView.h"
 
 namespace kalvo::test {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "WindowLink.h"
+#include "core/WindowLink.h"
 
 namespace kalvo::test {
 

@@ -1,4 +1,4 @@
-#include "TempDir.h"
+#include "testing/TempDir.h"
 
 #include <cstdlib>
 #include <fstream>

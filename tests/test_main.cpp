@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "RunTests.h"
+#include "testing/RunTests.h"
 
 int main(int argc, char* argv[])
 {

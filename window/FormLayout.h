@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "Captions.h"
+#include "window/Captions.h"
 
 // Where the controls of the two windows stand, in pixels at 96 dots per inch: every face builds
 // its widgets from these tables, the recording view takes the initial state from them and the

@@ -1,4 +1,4 @@
-#include "PrintLayout.h"
+#include "window/PrintLayout.h"
 
 namespace kalvo {
 

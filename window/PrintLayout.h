@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // The printed report: its lines and how they lie on the pages. Shared by every face, so all print
 // the same pages; only the width of a text in the printer font comes from the face.

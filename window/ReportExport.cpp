@@ -1,11 +1,11 @@
-#include "ReportExport.h"
+#include "window/ReportExport.h"
 
 #include <filesystem>
 #include <utility>
 
-#include "FileReplace.h"
-#include "KalvoError.h"
-#include "RegularFile.h"
+#include "core/FileReplace.h"
+#include "core/KalvoError.h"
+#include "core/RegularFile.h"
 
 namespace kalvo {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // The export of the report: the text the three buttons gather and hand on.
 namespace kalvo {

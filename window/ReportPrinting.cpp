@@ -1,7 +1,7 @@
-#include "ReportPrinting.h"
+#include "window/ReportPrinting.h"
 
-#include "KalvoError.h"
-#include "PrintLayout.h"
+#include "core/KalvoError.h"
+#include "window/PrintLayout.h"
 
 namespace kalvo {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 namespace kalvo {
 

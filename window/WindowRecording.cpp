@@ -1,11 +1,11 @@
-#include "WindowRecording.h"
+#include "window/WindowRecording.h"
 
 #include <filesystem>
 #include <utility>
 
-#include "FolderRecorder.h"
-#include "Recorder.h"
-#include "RegularFile.h"
+#include "core/RegularFile.h"
+#include "record/FolderRecorder.h"
+#include "record/Recorder.h"
 
 namespace kalvo {
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "Language.h"
-#include "MainView.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/PollRecord.h"
+#include "window/MainView.h"
 
 namespace kalvo::record {
 class FolderRecorder;

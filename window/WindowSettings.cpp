@@ -1,6 +1,6 @@
-#include "WindowSettings.h"
+#include "window/WindowSettings.h"
 
-#include "Settings.h"
+#include "core/Settings.h"
 
 namespace kalvo {
 

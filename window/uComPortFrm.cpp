@@ -1,10 +1,10 @@
-#include "uComPortFrm.h"
+#include "window/uComPortFrm.h"
 
 #include <algorithm>
 #include <iterator>
 
-#include "SerialLine.h"
-#include "uGlobal.h"
+#include "core/SerialLine.h"
+#include "core/uGlobal.h"
 
 namespace {
 

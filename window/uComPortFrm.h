@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "MainView.h"
-#include "SerialLine.h"
+#include "core/SerialLine.h"
+#include "window/MainView.h"
 
 // The port selection dialog's behaviour: lists the COM ports that can be opened right now and
 // writes the one chosen into uGlobal::PortNumber when OK is pressed. Created once and reused; the

@@ -1,15 +1,15 @@
-#include "uMainFrm.h"
+#include "window/uMainFrm.h"
 
 #include <exception>
 #include <utility>
 
-#include "Captions.h"
-#include "FolderLock.h"
-#include "FolderRecorder.h"
-#include "KalvoError.h"
-#include "PrintLayout.h"
-#include "Readings.h"
-#include "uGlobal.h"
+#include "core/KalvoError.h"
+#include "core/Readings.h"
+#include "core/uGlobal.h"
+#include "record/FolderLock.h"
+#include "record/FolderRecorder.h"
+#include "window/Captions.h"
+#include "window/PrintLayout.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "MainView.h"
-#include "PollRecord.h"
-#include "ReportExport.h"
-#include "ReportPrinting.h"
-#include "WindowLink.h"
-#include "WindowRecording.h"
-#include "WindowSettings.h"
+#include "core/WindowLink.h"
+#include "record/PollRecord.h"
+#include "window/MainView.h"
+#include "window/ReportExport.h"
+#include "window/ReportPrinting.h"
+#include "window/WindowRecording.h"
+#include "window/WindowSettings.h"
 
 // The main window's behaviour: start-up and settings, polling with the report, the picture page,
 // the check list and the error records, quitting, the export, printing and recording the polls into

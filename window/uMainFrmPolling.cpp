@@ -1,10 +1,10 @@
 // TMainFrm's polling: the timer's tick, the read cycle's call-backs and what each poll shows: the
 // report, the picture page, the check list and the error records.
-#include "uMainFrm.h"
+#include "window/uMainFrm.h"
 
-#include "Readings.h"
-#include "Recorder.h"
-#include "uGlobal.h"
+#include "core/Readings.h"
+#include "core/uGlobal.h"
+#include "record/Recorder.h"
 
 namespace {
 

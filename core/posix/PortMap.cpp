@@ -1,4 +1,4 @@
-#include "PortMap.h"
+#include "core/posix/PortMap.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "Settings.h"
+#include "core/Settings.h"
 
 namespace kalvo::posix {
 

@@ -1,4 +1,4 @@
-#include "SerialPosix.h"
+#include "core/posix/SerialPosix.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "PortMap.h"
-#include "SerialLine.h"
+#include "core/SerialLine.h"
+#include "core/posix/PortMap.h"
 
 // Serial ports on termios (Linux, macOS).
 namespace kalvo::posix {

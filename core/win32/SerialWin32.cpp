@@ -1,4 +1,4 @@
-#include "SerialWin32.h"
+#include "core/win32/SerialWin32.h"
 
 #include <algorithm>
 #include <memory>
@@ -12,7 +12,7 @@
 #endif
 #include <windows.h>
 
-#include "uGlobal.h"
+#include "core/uGlobal.h"
 
 namespace kalvo::win32 {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "SerialLine.h"
+#include "core/SerialLine.h"
 
 // Serial ports through the Windows communications API (kernel32).
 namespace kalvo::win32 {

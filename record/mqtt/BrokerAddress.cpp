@@ -1,4 +1,4 @@
-#include "BrokerAddress.h"
+#include "record/mqtt/BrokerAddress.h"
 
 #include <algorithm>
 #include <charconv>

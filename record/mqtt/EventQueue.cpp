@@ -1,4 +1,4 @@
-#include "EventQueue.h"
+#include "record/mqtt/EventQueue.h"
 
 namespace kalvo::mqtt {
 

@@ -1,4 +1,4 @@
-#include "MqttClient.h"
+#include "record/mqtt/MqttClient.h"
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>

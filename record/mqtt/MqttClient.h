@@ -14,8 +14,8 @@
 #include <thread>
 #include <unordered_set>
 
-#include "BrokerAddress.h"
-#include "EventQueue.h"
+#include "record/mqtt/BrokerAddress.h"
+#include "record/mqtt/EventQueue.h"
 
 struct mosquitto;
 struct mosquitto_message;

@@ -1,6 +1,6 @@
-#include "MqttCommandLine.h"
+#include "record/mqtt/MqttCommandLine.h"
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 
 #include <unistd.h>
 

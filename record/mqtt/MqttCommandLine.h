@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "MqttSink.h"
+#include "record/mqtt/MqttSink.h"
 
 namespace kalvo::mqtt {
 

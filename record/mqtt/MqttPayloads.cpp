@@ -1,6 +1,6 @@
-#include "MqttPayloads.h"
+#include "record/mqtt/MqttPayloads.h"
 
-#include "BrokerAddress.h"
+#include "record/mqtt/BrokerAddress.h"
 
 #include <nlohmann/json.hpp>
 

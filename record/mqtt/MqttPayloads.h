@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "EventQueue.h"
-#include "PollRecord.h"
+#include "record/PollRecord.h"
+#include "record/mqtt/EventQueue.h"
 
 // What Kalvo publishes: topics and JSON documents. UTF-8 throughout.
 namespace kalvo::mqtt {

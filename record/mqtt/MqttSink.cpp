@@ -1,6 +1,6 @@
-#include "MqttSink.h"
+#include "record/mqtt/MqttSink.h"
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "MqttClient.h"
-#include "MqttPayloads.h"
-#include "PollRecord.h"
+#include "record/PollRecord.h"
+#include "record/mqtt/MqttClient.h"
+#include "record/mqtt/MqttPayloads.h"
 
 namespace kalvo::mqtt {
 

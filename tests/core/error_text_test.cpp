@@ -1,4 +1,4 @@
-#include "KalvoError.h"
+#include "core/KalvoError.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "FieldTable.h"
+#include "core/FieldTable.h"
 
 namespace kalvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "Fields.h"
+#include "core/Fields.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "LanguageFixtures.h"
+#include "testing/LanguageFixtures.h"
 
 using namespace kalvo;
 using kalvo::test::Line;

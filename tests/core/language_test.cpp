@@ -1,4 +1,4 @@
-#include "Language.h"
+#include "core/Language.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "KalvoError.h"
-#include "TempDir.h"
+#include "core/KalvoError.h"
+#include "testing/TempDir.h"
 
 namespace kalvo {
 namespace {

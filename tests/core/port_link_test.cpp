@@ -3,10 +3,10 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "FakeSerial.h"
-#include "ProgramState.h"
-#include "RecordingWindow.h"
-#include "uGlobal.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingWindow.h"
 
 namespace {
 

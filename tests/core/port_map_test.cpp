@@ -1,10 +1,10 @@
-#include "posix/PortMap.h"
+#include "core/posix/PortMap.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "TempDir.h"
+#include "testing/TempDir.h"
 
 namespace kalvo::posix {
 namespace {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <stdexcept>
 
-#include "FakeSerial.h"
-#include "Protocol.h"
-#include "RecordingWindow.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/RecordingWindow.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Readings.h"
+#include "core/Readings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "BlockFixtures.h"
-#include "LanguageFixtures.h"
+#include "testing/BlockFixtures.h"
+#include "testing/LanguageFixtures.h"
 
 using namespace kalvo;
 using kalvo::test::Line;

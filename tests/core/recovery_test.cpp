@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "RecordingWindow.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingWindow.h"
 
 #ifdef UNITSIM_PROGRAM
 #include <filesystem>
 
-#include "Settings.h"
-#include "TempDir.h"
-#include "posix/SerialPosix.h"
-#include "UnitsimProcess.h"
+#include "core/Settings.h"
+#include "core/posix/SerialPosix.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
 #endif
 
 namespace {

@@ -1,4 +1,4 @@
-#include "Readings.h"
+#include "core/Readings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "BlockFixtures.h"
-#include "LanguageFixtures.h"
-#include "TempDir.h"
+#include "testing/BlockFixtures.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
 
 using namespace kalvo;
 using kalvo::test::Line;

@@ -1,4 +1,4 @@
-#include "posix/SerialPosix.h"
+#include "core/posix/SerialPosix.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "Protocol.h"
-#include "Pty.h"
-#include "TempDir.h"
+#include "core/Protocol.h"
+#include "testing/Pty.h"
+#include "testing/TempDir.h"
 
 namespace kalvo::posix {
 namespace {

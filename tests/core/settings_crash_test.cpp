@@ -25,8 +25,8 @@
 #include <sys/prctl.h>
 #endif
 
-#include "Settings.h"
-#include "TempDir.h"
+#include "core/Settings.h"
+#include "testing/TempDir.h"
 
 namespace {
 

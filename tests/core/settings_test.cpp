@@ -1,4 +1,4 @@
-#include "Settings.h"
+#include "core/Settings.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -14,10 +14,10 @@
 #include <ostream>
 #include <vector>
 
-#include "KalvoError.h"
-#include "TempDir.h"
+#include "core/KalvoError.h"
+#include "testing/TempDir.h"
 #ifndef _WIN32
-#include "FullDiskPosix.h"
+#include "testing/FullDiskPosix.h"
 #endif
 
 namespace kalvo {

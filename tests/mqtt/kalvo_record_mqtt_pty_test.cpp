@@ -12,11 +12,11 @@
 
 #include <unistd.h>
 
-#include "MosquittoBroker.h"
-#include "MqttSubscriber.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
-#include "WaitUntil.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "tests/mqtt/support/MosquittoBroker.h"
+#include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/WaitUntil.h"
 
 namespace {
 

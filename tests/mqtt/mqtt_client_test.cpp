@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "BrokerAddress.h"
-#include "EventQueue.h"
-#include "MosquittoBroker.h"
-#include "MqttClient.h"
-#include "MqttSubscriber.h"
-#include "WaitUntil.h"
+#include "record/mqtt/BrokerAddress.h"
+#include "record/mqtt/EventQueue.h"
+#include "record/mqtt/MqttClient.h"
+#include "tests/mqtt/support/MosquittoBroker.h"
+#include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/WaitUntil.h"
 
 namespace kalvo::mqtt {
 namespace {

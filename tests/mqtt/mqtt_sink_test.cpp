@@ -14,16 +14,16 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "LanguageFixtures.h"
-#include "MosquittoBroker.h"
-#include "MqttCommandLine.h"
-#include "MqttSink.h"
-#include "MqttSubscriber.h"
-#include "PollDecoding.h"
-#include "Recorder.h"
-#include "TempDir.h"
-#include "UnitData.h"
-#include "WaitUntil.h"
+#include "record/PollDecoding.h"
+#include "record/Recorder.h"
+#include "record/mqtt/MqttCommandLine.h"
+#include "record/mqtt/MqttSink.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
+#include "tests/mqtt/support/MosquittoBroker.h"
+#include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/WaitUntil.h"
+#include "tests/record/UnitData.h"
 
 namespace kalvo::mqtt {
 namespace {

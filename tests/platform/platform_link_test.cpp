@@ -29,9 +29,9 @@
 #include <string>
 #include <utility>
 
-#include "Protocol.h"
-#include "RecordingWindow.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/uGlobal.h"
+#include "testing/RecordingWindow.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN

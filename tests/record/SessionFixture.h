@@ -7,15 +7,15 @@
 
 #include <optional>
 
-#include "CsvFiles.h"
-#include "FakeSerial.h"
-#include "LanguageFixtures.h"
-#include "ProgramState.h"
-#include "RawReplies.h"
-#include "RecordSession.h"
-#include "TempDir.h"
-#include "UnitData.h"
-#include "uGlobal.h"
+#include "core/uGlobal.h"
+#include "record/CsvFiles.h"
+#include "record/RawReplies.h"
+#include "record/RecordSession.h"
+#include "testing/FakeSerial.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/ProgramState.h"
+#include "testing/TempDir.h"
+#include "tests/record/UnitData.h"
 
 namespace kalvo::record::test_session {
 

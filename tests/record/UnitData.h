@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "Protocol.h"
+#include "core/Protocol.h"
+#include "testing/FakeSerial.h"
 
 namespace kalvo::test {
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "NightReport.h"
-#include "NightSimulation.h"
+#include "record/NightReport.h"
+#include "tools/nightsim/NightSimulation.h"
 
 namespace {
 

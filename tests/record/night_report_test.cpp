@@ -9,14 +9,14 @@
 #include <fstream>
 #include <regex>
 
-#include "CivilTime.h"
-#include "NightReport.h"
-#include "NightSimulation.h"
-#include "NightStatistics.h"
-#include "NightTimeAxis.h"
-#include "TempDir.h"
+#include "record/CivilTime.h"
+#include "record/NightReport.h"
+#include "record/NightStatistics.h"
+#include "record/NightTimeAxis.h"
+#include "testing/TempDir.h"
+#include "tools/nightsim/NightSimulation.h"
 #ifndef _WIN32
-#include "FullDiskPosix.h"
+#include "testing/FullDiskPosix.h"
 #endif
 
 namespace kalvo::record {

@@ -12,22 +12,22 @@
 
 #include <csignal>
 
-#include "CsvReader.h"
+#include "tests/record/CsvReader.h"
 #endif
 
-#include "ConsoleStatus.h"
-#include "Behaviour.h"
-#include "BurnerModel.h"
-#include "CsvFiles.h"
-#include "FolderRecorder.h"
-#include "LanguageFixtures.h"
-#include "NightSimulation.h"
-#include "PollDecoding.h"
-#include "RawReplies.h"
-#include "RecordOptions.h"
-#include "Recorder.h"
-#include "TempDir.h"
-#include "UnitData.h"
+#include "record/ConsoleStatus.h"
+#include "record/CsvFiles.h"
+#include "record/FolderRecorder.h"
+#include "record/PollDecoding.h"
+#include "record/RawReplies.h"
+#include "record/RecordOptions.h"
+#include "record/Recorder.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
+#include "tests/record/UnitData.h"
+#include "tools/nightsim/NightSimulation.h"
+#include "tools/unitsim/Behaviour.h"
+#include "tools/unitsim/BurnerModel.h"
 
 namespace kalvo::record {
 namespace {

@@ -10,11 +10,11 @@
 
 #include <csignal>
 
-#include "CsvReader.h"
-#include "PollRecord.h"
-#include "RawReplies.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
+#include "record/PollRecord.h"
+#include "record/RawReplies.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "tests/record/CsvReader.h"
 
 namespace kalvo::record {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "FolderRecorder.h"
-#include "SessionFixture.h"
+#include "record/FolderRecorder.h"
+#include "tests/record/SessionFixture.h"
 
 namespace kalvo::record {
 namespace {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <map>
 
-#include "CsvReader.h"
-#include "PollDecoding.h"
-#include "SessionFixture.h"
+#include "record/PollDecoding.h"
+#include "tests/record/CsvReader.h"
+#include "tests/record/SessionFixture.h"
 
 namespace kalvo::record {
 namespace {

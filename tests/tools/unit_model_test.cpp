@@ -6,12 +6,12 @@
 #include <set>
 #include <vector>
 
-#include "Behaviour.h"
-#include "BurnerModel.h"
-#include "FieldTable.h"
-#include "Protocol.h"
-#include "TransmitLine.h"
-#include "Wire.h"
+#include "core/FieldTable.h"
+#include "core/Protocol.h"
+#include "tools/unitsim/Behaviour.h"
+#include "tools/unitsim/BurnerModel.h"
+#include "tools/unitsim/TransmitLine.h"
+#include "tools/unitsim/Wire.h"
 
 namespace unitsim {
 namespace {

@@ -11,13 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "BurnerModel.h"
-#include "Protocol.h"
-#include "Settings.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
-#include "Wire.h"
-
+#include "core/Protocol.h"
+#include "core/Settings.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "tools/unitsim/BurnerModel.h"
+#include "tools/unitsim/Wire.h"
 
 namespace {
 

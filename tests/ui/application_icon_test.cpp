@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ApplicationIcon.h"
+#include "ui/qt/ApplicationIcon.h"
 
 namespace {
 

@@ -14,19 +14,19 @@
 #include <string>
 #include <vector>
 
-#include "QtWaitFor.h"
-#include "Protocol.h"
-#include "Readings.h"
-#include "SerialLine.h"
-#include "LanguageFixtures.h"
-#include "Settings.h"
-#include "QtPicture.h"
-#include "QtMemo.h"
-#include "QtStatusBar.h"
-#include "TempDir.h"
-#include "UnitsimProcess.h"
-#include "uGlobal.h"
-#include "QtMainWindow.h"
+#include "core/Protocol.h"
+#include "core/Readings.h"
+#include "core/SerialLine.h"
+#include "core/Settings.h"
+#include "core/uGlobal.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "tests/ui/QtWaitFor.h"
+#include "ui/qt/QtMainWindow.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/QtPicture.h"
+#include "ui/qt/QtStatusBar.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "ProgramState.h"
-#include "QtMainWindow.h"
-#include "QtMemo.h"
-#include "QtPrinter.h"
-#include "QtSaveDialog.h"
-#include "TempDir.h"
-#include "TextCodec.h"
+#include "testing/ProgramState.h"
+#include "testing/TempDir.h"
+#include "ui/qt/QtMainWindow.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/QtPrinter.h"
+#include "ui/qt/QtSaveDialog.h"
+#include "ui/qt/TextCodec.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "QtPicture.h"
-#include "TempDir.h"
-#include "uGlobal.h"
-#include "QtMainWindow.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/TempDir.h"
+#include "ui/qt/QtMainWindow.h"
+#include "ui/qt/QtPicture.h"
 
 // What the technician sees on the picture page: each component picture lights up over its part of
 // the schematic and nowhere else, the flame lets the schematic show through, and cleared readings

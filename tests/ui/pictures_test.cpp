@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "FormLayout.h"
-#include "JpegImage.h"
-#include "QtControls.h"
+#include "ui/qt/JpegImage.h"
+#include "ui/qt/QtControls.h"
+#include "window/FormLayout.h"
 
 // The pictures are compiled into the static ui library, whose resources register only when asked for;
 // the macro must stand outside any namespace.

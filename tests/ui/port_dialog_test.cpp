@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "QtWaitFor.h"
-#include "FakeSerial.h"
-#include "QtStatusBar.h"
-#include "TempDir.h"
-#include "QtPortDialog.h"
-#include "uGlobal.h"
-#include "QtMainWindow.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/TempDir.h"
+#include "tests/ui/QtWaitFor.h"
+#include "ui/qt/QtMainWindow.h"
+#include "ui/qt/QtPortDialog.h"
+#include "ui/qt/QtStatusBar.h"
 
 namespace {
 

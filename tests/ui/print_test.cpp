@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "ProgramState.h"
-#include "QtMainWindow.h"
-#include "QtMemo.h"
-#include "QtPrinter.h"
-#include "TempDir.h"
+#include "testing/ProgramState.h"
+#include "testing/TempDir.h"
+#include "ui/qt/QtMainWindow.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/QtPrinter.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "LanguageFixtures.h"
-#include "Settings.h"
-#include "TempDir.h"
-#include "TerminationSignals.h"
-#include "UnitsimProcess.h"
+#include "core/Settings.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/TempDir.h"
+#include "testing/UnitsimProcess.h"
+#include "ui/qt/TerminationSignals.h"
 
 namespace {
 

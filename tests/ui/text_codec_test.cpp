@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "QtMemo.h"
-#include "TextCodec.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/TextCodec.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RunTests.h"
+#include "testing/RunTests.h"
 
 // The window tests need a QApplication; without a display they run on the offscreen platform.
 int main(int argc, char* argv[])

@@ -25,17 +25,17 @@
 #include <utility>
 #include <vector>
 
-#include "BurnerModel.h"
-#include "Captions.h"
-#include "FakeSerial.h"
-#include "FormLayout.h"
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "RecordingView.h"
-#include "TempDir.h"
-#include "ViewDump.h"
-#include "Wire.h"
-#include "uMainFrm.h"
+#include "core/Protocol.h"
+#include "testing/FakeSerial.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingView.h"
+#include "testing/TempDir.h"
+#include "tests/win32/ViewDump.h"
+#include "tools/unitsim/BurnerModel.h"
+#include "tools/unitsim/Wire.h"
+#include "window/Captions.h"
+#include "window/FormLayout.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

@@ -48,12 +48,12 @@
 #include <string>
 #include <vector>
 
-#include "ControlIds.h"
-#include "DisplayScale.h"
-#include "FormLayout.h"
-#include "ViewDump.h"
-#include "Win32Layout.h"
-#include "Win32Text.h"
+#include "tests/win32/ViewDump.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/DisplayScale.h"
+#include "ui/win32/Win32Layout.h"
+#include "ui/win32/Win32Text.h"
+#include "window/FormLayout.h"
 
 using kalvo::win32::ControlIdOf;
 using kalvo::win32::Narrow;

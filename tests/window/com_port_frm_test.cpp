@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "ProgramState.h"
-#include "RecordingView.h"
-#include "TempDir.h"
-#include "uComPortFrm.h"
-#include "uGlobal.h"
-#include "uMainFrm.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingView.h"
+#include "testing/TempDir.h"
+#include "window/uComPortFrm.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

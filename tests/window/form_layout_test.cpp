@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "FormLayout.h"
+#include "window/FormLayout.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <vector>
 
 #ifndef _WIN32
-#include "FullDiskPosix.h"
+#include "testing/FullDiskPosix.h"
 #endif
-#include "ProgramState.h"
-#include "RecordingView.h"
-#include "TempDir.h"
-#include "uMainFrm.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingView.h"
+#include "testing/TempDir.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "PollFixtures.h"
-#include "PollRecord.h"
-#include "ProgramFolder.h"
-#include "ProgramState.h"
-#include "RecordingView.h"
-#include "TempDir.h"
-#include "uGlobal.h"
-#include "uMainFrm.h"
+#include "core/uGlobal.h"
+#include "record/PollRecord.h"
+#include "testing/FakeSerial.h"
+#include "testing/PollFixtures.h"
+#include "testing/ProgramFolder.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingView.h"
+#include "testing/TempDir.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

@@ -7,19 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "FakeSerial.h"
-#include "KalvoError.h"
-#include "LanguageFixtures.h"
-#include "PollFixtures.h"
-#include "ProgramFolder.h"
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "Readings.h"
-#include "RecordingView.h"
-#include "Settings.h"
-#include "TempDir.h"
-#include "uGlobal.h"
-#include "uMainFrm.h"
+#include "core/KalvoError.h"
+#include "core/Protocol.h"
+#include "core/Readings.h"
+#include "core/Settings.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/LanguageFixtures.h"
+#include "testing/PollFixtures.h"
+#include "testing/ProgramFolder.h"
+#include "testing/ProgramState.h"
+#include "testing/RecordingView.h"
+#include "testing/TempDir.h"
+#include "window/uMainFrm.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "PrintLayout.h"
+#include "window/PrintLayout.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "NightSimulation.h"
+#include "tools/nightsim/NightSimulation.h"
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
 #include <random>
 
-#include "CsvFiles.h"
-#include "FieldTable.h"
-#include "Language.h"
-#include "RawReplies.h"
-#include "RecordOptions.h"
-#include "Recorder.h"
+#include "core/FieldTable.h"
+#include "core/Language.h"
+#include "record/CsvFiles.h"
+#include "record/RawReplies.h"
+#include "record/RecordOptions.h"
+#include "record/Recorder.h"
 
 namespace nightsim {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "Language.h"
-#include "PollRecord.h"
+#include "core/Language.h"
+#include "record/PollRecord.h"
 
 namespace nightsim {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "NightSimulation.h"
+#include "tools/nightsim/NightSimulation.h"
 
 int main(int argc, char** argv)
 {

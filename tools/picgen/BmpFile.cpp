@@ -1,4 +1,4 @@
-#include "BmpFile.h"
+#include "tools/picgen/BmpFile.h"
 
 #include <stdexcept>
 

@@ -1,12 +1,12 @@
-#include "Components.h"
+#include "tools/picgen/Components.h"
 
 #include <cmath>
 
-#include "Layout.h"
-#include "Lettering.h"
-#include "Palette.h"
-#include "Raster.h"
-#include "Signs.h"
+#include "tools/picgen/Layout.h"
+#include "tools/picgen/Lettering.h"
+#include "tools/picgen/Palette.h"
+#include "tools/picgen/Raster.h"
+#include "tools/picgen/Signs.h"
 
 namespace {
 

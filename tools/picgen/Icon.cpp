@@ -1,7 +1,7 @@
-#include "Icon.h"
+#include "tools/picgen/Icon.h"
 
-#include "Palette.h"
-#include "Signs.h"
+#include "tools/picgen/Palette.h"
+#include "tools/picgen/Signs.h"
 
 void PaintEmblem(QPainter& painter, const QRectF& disc)
 {

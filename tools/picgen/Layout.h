@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "FormLayout.h"
+#include "window/FormLayout.h"
 
 // Where the parts of the burner lie on the schematic, in the schematic's own pixel coordinates. The
 // schematic is drawn from these, and each component picture is drawn so that it covers its part when laid

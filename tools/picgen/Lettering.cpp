@@ -1,4 +1,4 @@
-#include "Lettering.h"
+#include "tools/picgen/Lettering.h"
 
 #include <QFontMetrics>
 #include <QImage>

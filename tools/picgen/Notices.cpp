@@ -1,11 +1,11 @@
-#include "Notices.h"
+#include "tools/picgen/Notices.h"
 
 #include <QPainter>
 
-#include "Icon.h"
-#include "Lettering.h"
-#include "Palette.h"
-#include "Raster.h"
+#include "tools/picgen/Icon.h"
+#include "tools/picgen/Lettering.h"
+#include "tools/picgen/Palette.h"
+#include "tools/picgen/Raster.h"
 
 QImage DrawWarning()
 {

@@ -1,11 +1,11 @@
-#include "PagePreview.h"
+#include "tools/picgen/PagePreview.h"
 
 #include <stdexcept>
 
 #include <QDir>
 #include <QPainter>
 
-#include "Layout.h"
+#include "tools/picgen/Layout.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Palette.h"
+#include "tools/picgen/Palette.h"
 
 QList<QRgb> SixteenColourPalette()
 {

@@ -1,4 +1,4 @@
-#include "Raster.h"
+#include "tools/picgen/Raster.h"
 
 #include <stdexcept>
 

@@ -1,10 +1,10 @@
-#include "Schematic.h"
+#include "tools/picgen/Schematic.h"
 
-#include "Layout.h"
-#include "Lettering.h"
-#include "Palette.h"
-#include "Raster.h"
-#include "Signs.h"
+#include "tools/picgen/Layout.h"
+#include "tools/picgen/Lettering.h"
+#include "tools/picgen/Palette.h"
+#include "tools/picgen/Raster.h"
+#include "tools/picgen/Signs.h"
 
 using namespace schematic;
 

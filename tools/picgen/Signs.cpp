@@ -1,4 +1,4 @@
-#include "Signs.h"
+#include "tools/picgen/Signs.h"
 
 namespace {
 

@@ -9,14 +9,14 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include "BmpFile.h"
-#include "Components.h"
-#include "Icon.h"
-#include "Notices.h"
-#include "PagePreview.h"
-#include "Palette.h"
-#include "Raster.h"
-#include "Schematic.h"
+#include "tools/picgen/BmpFile.h"
+#include "tools/picgen/Components.h"
+#include "tools/picgen/Icon.h"
+#include "tools/picgen/Notices.h"
+#include "tools/picgen/PagePreview.h"
+#include "tools/picgen/Palette.h"
+#include "tools/picgen/Raster.h"
+#include "tools/picgen/Schematic.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
-#include "Soak.h"
+#include "tools/soak/Soak.h"
 
 #include <optional>
 #include <random>
 
-#include "Behaviour.h"
-#include "BurnerModel.h"
-#include "FakeSerial.h"
-#include "ProgramState.h"
-#include "Protocol.h"
-#include "TransmitLine.h"
-#include "Wire.h"
-#include "uGlobal.h"
+#include "core/Protocol.h"
+#include "core/uGlobal.h"
+#include "testing/FakeSerial.h"
+#include "testing/ProgramState.h"
+#include "tools/unitsim/Behaviour.h"
+#include "tools/unitsim/BurnerModel.h"
+#include "tools/unitsim/TransmitLine.h"
+#include "tools/unitsim/Wire.h"
 
 namespace soak {
 

@@ -1,13 +1,13 @@
-#include "Soak.h"
+#include "tools/soak/Soak.h"
 
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
 
-#include "ProgramState.h"
-#include "UnitsimProcess.h"
-#include "posix/SerialPosix.h"
-#include "uGlobal.h"
+#include "core/posix/SerialPosix.h"
+#include "core/uGlobal.h"
+#include "testing/ProgramState.h"
+#include "testing/UnitsimProcess.h"
 
 namespace soak {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "Language.h"
-#include "SerialLine.h"
-#include "WindowLink.h"
+#include "core/Language.h"
+#include "core/SerialLine.h"
+#include "core/WindowLink.h"
 
 // The soak: Kalvo's polling run for thousands of cycles against a unit that misbehaves at random,
 // checking the bounds every cycle must keep.

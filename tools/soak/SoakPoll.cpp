@@ -1,7 +1,7 @@
-#include "Soak.h"
+#include "tools/soak/Soak.h"
 
-#include "Readings.h"
-#include "uGlobal.h"
+#include "core/Readings.h"
+#include "core/uGlobal.h"
 
 namespace soak {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "Soak.h"
+#include "tools/soak/Soak.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KALVO_SOAK_LEAK_CHECK 1

@@ -1,4 +1,4 @@
-#include "Behaviour.h"
+#include "tools/unitsim/Behaviour.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Bytes.h"
+#include "tools/unitsim/Bytes.h"
 
 namespace unitsim {
 

@@ -1,11 +1,11 @@
-#include "BurnerModel.h"
+#include "tools/unitsim/BurnerModel.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string_view>
 
-#include "FieldTable.h"
-#include "Protocol.h"
+#include "core/FieldTable.h"
+#include "core/Protocol.h"
 
 namespace unitsim {
 namespace {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <random>
 
-#include "Bytes.h"
-#include "Readings.h"
+#include "core/Readings.h"
+#include "tools/unitsim/Bytes.h"
 
 namespace unitsim {
 

@@ -1,4 +1,4 @@
-#include "Options.h"
+#include "tools/unitsim/Options.h"
 
 #include <charconv>
 #include <functional>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Behaviour.h"
+#include "tools/unitsim/Behaviour.h"
 
 namespace unitsim {
 

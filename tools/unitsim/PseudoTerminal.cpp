@@ -1,4 +1,4 @@
-#include "PseudoTerminal.h"
+#include "tools/unitsim/PseudoTerminal.h"
 
 #include <fcntl.h>
 #include <sys/ioctl.h>

@@ -1,8 +1,8 @@
-#include "Replay.h"
+#include "tools/unitsim/Replay.h"
 
-#include "BurnerModel.h"
-#include "Protocol.h"
-#include "RawReplies.h"
+#include "core/Protocol.h"
+#include "record/RawReplies.h"
+#include "tools/unitsim/BurnerModel.h"
 
 namespace unitsim {
 

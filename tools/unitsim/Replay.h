@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "Bytes.h"
-#include "PollRecord.h"
-#include "RawReplies.h"
+#include "record/PollRecord.h"
+#include "record/RawReplies.h"
+#include "tools/unitsim/Bytes.h"
 
 namespace unitsim {
 

@@ -1,4 +1,4 @@
-#include "TransmitLine.h"
+#include "tools/unitsim/TransmitLine.h"
 
 #include <algorithm>
 

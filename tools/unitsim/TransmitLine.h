@@ -5,7 +5,7 @@
 #include <deque>
 #include <optional>
 
-#include "Bytes.h"
+#include "tools/unitsim/Bytes.h"
 
 namespace unitsim {
 

@@ -1,8 +1,8 @@
-#include "Wire.h"
+#include "tools/unitsim/Wire.h"
 
 #include <algorithm>
 
-#include "Protocol.h"
+#include "core/Protocol.h"
 
 namespace unitsim {
 namespace {

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "Bytes.h"
+#include "tools/unitsim/Bytes.h"
 
 namespace unitsim {
 

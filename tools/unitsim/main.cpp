@@ -18,15 +18,15 @@
 #include <string>
 #include <vector>
 
-#include "Behaviour.h"
-#include "BurnerModel.h"
-#include "KalvoError.h"
-#include "Options.h"
-#include "PseudoTerminal.h"
-#include "Replay.h"
-#include "Settings.h"
-#include "TransmitLine.h"
-#include "Wire.h"
+#include "core/KalvoError.h"
+#include "core/Settings.h"
+#include "tools/unitsim/Behaviour.h"
+#include "tools/unitsim/BurnerModel.h"
+#include "tools/unitsim/Options.h"
+#include "tools/unitsim/PseudoTerminal.h"
+#include "tools/unitsim/Replay.h"
+#include "tools/unitsim/TransmitLine.h"
+#include "tools/unitsim/Wire.h"
 
 namespace unitsim {
 namespace {

@@ -1,4 +1,4 @@
-#include "ApplicationIcon.h"
+#include "ui/qt/ApplicationIcon.h"
 
 #include <QDir>
 

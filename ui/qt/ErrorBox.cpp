@@ -1,4 +1,4 @@
-#include "ErrorBox.h"
+#include "ui/qt/ErrorBox.h"
 
 #include <QFile>
 #include <QMessageBox>

@@ -1,4 +1,4 @@
-#include "JpegImage.h"
+#include "ui/qt/JpegImage.h"
 
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h uses FILE without declaring it

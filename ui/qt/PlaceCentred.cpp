@@ -1,4 +1,4 @@
-#include "PlaceCentred.h"
+#include "ui/qt/PlaceCentred.h"
 
 #include <QScreen>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "QtControls.h"
+#include "ui/qt/QtControls.h"
 
 #include <QFile>
 #include <QFontMetrics>
@@ -10,9 +10,9 @@
 #include <QTabWidget>
 #include <QToolButton>
 
-#include "JpegImage.h"
-#include "QtMemo.h"
-#include "QtPicture.h"
+#include "ui/qt/JpegImage.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/QtPicture.h"
 
 // The pictures are compiled into the ui library, and a static library's resources register only
 // when asked for. The macro must be used outside any namespace.

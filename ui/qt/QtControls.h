@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <QRect>
 
-#include "FormLayout.h"
+#include "window/FormLayout.h"
 
 class QLabel;
 class QListWidget;

@@ -1,4 +1,4 @@
-#include "QtMainWindow.h"
+#include "ui/qt/QtMainWindow.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -18,17 +18,17 @@
 #include <array>
 #include <utility>
 
-#include "Captions.h"
-#include "ErrorBox.h"
-#include "FormLayout.h"
-#include "PlaceCentred.h"
-#include "QtControls.h"
-#include "QtMemo.h"
-#include "QtPicture.h"
-#include "QtPortDialog.h"
-#include "QtSaveDialog.h"
-#include "QtStatusBar.h"
-#include "TextCodec.h"
+#include "ui/qt/ErrorBox.h"
+#include "ui/qt/PlaceCentred.h"
+#include "ui/qt/QtControls.h"
+#include "ui/qt/QtMemo.h"
+#include "ui/qt/QtPicture.h"
+#include "ui/qt/QtPortDialog.h"
+#include "ui/qt/QtSaveDialog.h"
+#include "ui/qt/QtStatusBar.h"
+#include "ui/qt/TextCodec.h"
+#include "window/Captions.h"
+#include "window/FormLayout.h"
 
 namespace {
 

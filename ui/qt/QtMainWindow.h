@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "MainView.h"
-#include "QtPrinter.h"
-#include "uMainFrm.h"
+#include "ui/qt/QtPrinter.h"
+#include "window/MainView.h"
+#include "window/uMainFrm.h"
 
 class QAction;
 class QLabel;

@@ -1,10 +1,10 @@
-#include "QtMemo.h"
+#include "ui/qt/QtMemo.h"
 
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "TextCodec.h"
+#include "ui/qt/TextCodec.h"
 
 namespace {
 

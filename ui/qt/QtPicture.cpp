@@ -1,4 +1,4 @@
-#include "QtPicture.h"
+#include "ui/qt/QtPicture.h"
 
 #include <QBitmap>
 #include <QPainter>

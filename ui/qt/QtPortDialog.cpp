@@ -1,4 +1,4 @@
-#include "QtPortDialog.h"
+#include "ui/qt/QtPortDialog.h"
 
 #include <algorithm>
 
@@ -8,11 +8,11 @@
 #include <QShowEvent>
 #include <QTimer>
 
-#include "Captions.h"
-#include "FormLayout.h"
-#include "PlaceCentred.h"
-#include "QtControls.h"
-#include "TextCodec.h"
+#include "ui/qt/PlaceCentred.h"
+#include "ui/qt/QtControls.h"
+#include "ui/qt/TextCodec.h"
+#include "window/Captions.h"
+#include "window/FormLayout.h"
 
 namespace {
 

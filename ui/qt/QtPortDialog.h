@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-#include "MainView.h"
-#include "uComPortFrm.h"
+#include "window/MainView.h"
+#include "window/uComPortFrm.h"
 
 class QComboBox;
 class QLabel;

@@ -1,11 +1,11 @@
-#include "QtPrinter.h"
+#include "ui/qt/QtPrinter.h"
 
 #include <QFontMetricsF>
 #include <QLocale>
 #include <QPrinter>
 #include <QRegularExpression>
 
-#include "TextCodec.h"
+#include "ui/qt/TextCodec.h"
 
 namespace {
 

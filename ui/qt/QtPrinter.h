@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // The Qt side of printing: the device a job draws on, the printer font, and drawing the lines
 // the window layer has laid out.

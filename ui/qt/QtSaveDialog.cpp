@@ -1,4 +1,4 @@
-#include "QtSaveDialog.h"
+#include "ui/qt/QtSaveDialog.h"
 
 QtSaveDialog::QtSaveDialog(QWidget* parent) : QFileDialog(parent)
 {

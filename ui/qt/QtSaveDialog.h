@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // SaveDialog1: the save-file dialog of Save As. It adds the default extension to a name typed
 // without one and replaces an existing file without asking.

@@ -1,4 +1,4 @@
-#include "QtStatusBar.h"
+#include "ui/qt/QtStatusBar.h"
 
 QtStatusBar::QtStatusBar(const QString& name, int firstPanelWidth, QWidget* parent)
     : QWidget(parent), firstPanelWidth_(firstPanelWidth)

@@ -1,4 +1,4 @@
-#include "TerminationSignals.h"
+#include "ui/qt/TerminationSignals.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -14,7 +14,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "QtMainWindow.h"
+#include "ui/qt/QtMainWindow.h"
 
 namespace kalvo {
 

@@ -1,6 +1,6 @@
-#include "TextCodec.h"
+#include "ui/qt/TextCodec.h"
 
-#include "Windows1252.h"
+#include "core/Windows1252.h"
 
 namespace kalvo {
 

@@ -1,6 +1,6 @@
-#include "CheckList.h"
+#include "ui/win32/CheckList.h"
 
-#include "FormLayout.h"
+#include "window/FormLayout.h"
 
 namespace kalvo::win32 {
 

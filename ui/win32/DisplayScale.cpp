@@ -1,7 +1,7 @@
-#include "DisplayScale.h"
+#include "ui/win32/DisplayScale.h"
 
-#include "FormLayout.h"
-#include "Win32Layout.h"
+#include "ui/win32/Win32Layout.h"
+#include "window/FormLayout.h"
 
 namespace kalvo::win32 {
 

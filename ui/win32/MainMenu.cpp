@@ -1,11 +1,11 @@
-#include "MainMenu.h"
+#include "ui/win32/MainMenu.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "ControlIds.h"
-#include "Win32Text.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/Win32Text.h"
 
 namespace kalvo::win32 {
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // The main window's menu bar MainMenu1, built from the layer's list; each item's command id is
 // IdMenuCommandBase plus its index in the list.

@@ -1,4 +1,4 @@
-#include "PageControl.h"
+#include "ui/win32/PageControl.h"
 
 #include <commctrl.h>
 

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "ResourceIds.h"
+#include "ui/win32/ResourceIds.h"
 
 namespace kalvo::win32 {
 

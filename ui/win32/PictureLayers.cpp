@@ -1,8 +1,8 @@
-#include "PictureLayers.h"
+#include "ui/win32/PictureLayers.h"
 
 #include <algorithm>
 
-#include "Win32Text.h"
+#include "ui/win32/Win32Text.h"
 
 namespace kalvo::win32 {
 

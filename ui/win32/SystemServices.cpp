@@ -1,4 +1,4 @@
-#include "SystemServices.h"
+#include "ui/win32/SystemServices.h"
 
 #include <commdlg.h>
 #include <ocidl.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "Win32Text.h"
+#include "ui/win32/Win32Text.h"
 
 namespace kalvo::win32 {
 

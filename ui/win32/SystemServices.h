@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 // The system's services that the main window's view hands on: boxes, the save dialog, the
 // clipboard, the regional formats and the message loop.

@@ -1,16 +1,16 @@
-#include "Win32ComPortFrm.h"
+#include "ui/win32/Win32ComPortFrm.h"
 
 #include <array>
 #include <cstddef>
 
-#include "Captions.h"
-#include "ControlIds.h"
-#include "DisplayScale.h"
-#include "FormLayout.h"
-#include "Win32Layout.h"
-#include "Win32Text.h"
-#include "WindowPlacement.h"
-#include "uComPortFrm.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/DisplayScale.h"
+#include "ui/win32/Win32Layout.h"
+#include "ui/win32/Win32Text.h"
+#include "ui/win32/WindowPlacement.h"
+#include "window/Captions.h"
+#include "window/FormLayout.h"
+#include "window/uComPortFrm.h"
 
 namespace kalvo::win32 {
 

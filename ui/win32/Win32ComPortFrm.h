@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 class TComPortFrm;
 

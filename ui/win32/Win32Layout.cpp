@@ -1,4 +1,4 @@
-#include "Win32Layout.h"
+#include "ui/win32/Win32Layout.h"
 
 namespace kalvo::win32 {
 

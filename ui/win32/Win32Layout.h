@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "FormLayout.h"
+#include "window/FormLayout.h"
 
 // The layout table in Win32 terms: rectangles, fonts and controls sized to their text.
 namespace kalvo::win32 {

@@ -1,21 +1,21 @@
-#include "Win32MainFrm.h"
+#include "ui/win32/Win32MainFrm.h"
 
 #include <commctrl.h>
 
 #include <string>
 
-#include "Captions.h"
-#include "ControlIds.h"
-#include "DisplayScale.h"
-#include "FormLayout.h"
-#include "MainMenu.h"
-#include "PagePictures.h"
-#include "ResourceIds.h"
-#include "SystemServices.h"
-#include "Win32Layout.h"
-#include "Win32Text.h"
-#include "WindowPlacement.h"
-#include "uMainFrm.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/DisplayScale.h"
+#include "ui/win32/MainMenu.h"
+#include "ui/win32/PagePictures.h"
+#include "ui/win32/ResourceIds.h"
+#include "ui/win32/SystemServices.h"
+#include "ui/win32/Win32Layout.h"
+#include "ui/win32/Win32Text.h"
+#include "ui/win32/WindowPlacement.h"
+#include "window/Captions.h"
+#include "window/FormLayout.h"
+#include "window/uMainFrm.h"
 
 namespace kalvo::win32 {
 

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <type_traits>
 
-#include "CheckList.h"
-#include "FormLayout.h"
-#include "MainView.h"
-#include "PageControl.h"
-#include "PictureLayers.h"
-#include "Win32Printer.h"
-#include "Win32SystemServices.h"
+#include "ui/win32/CheckList.h"
+#include "ui/win32/PageControl.h"
+#include "ui/win32/PictureLayers.h"
+#include "ui/win32/Win32Printer.h"
+#include "ui/win32/Win32SystemServices.h"
+#include "window/FormLayout.h"
+#include "window/MainView.h"
 
 class TMainFrm;
 

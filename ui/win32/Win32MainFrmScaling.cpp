@@ -1,17 +1,17 @@
 // The main window at the display's pixel density: the layout scaled to it, and scaled again when
 // the window moves to a monitor of another density.
-#include "Win32MainFrm.h"
+#include "ui/win32/Win32MainFrm.h"
 
 #include <commctrl.h>
 
 #include <array>
 
-#include "ControlIds.h"
-#include "DisplayScale.h"
-#include "PagePictures.h"
-#include "SystemServices.h"
-#include "Win32Layout.h"
-#include "Win32Text.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/DisplayScale.h"
+#include "ui/win32/PagePictures.h"
+#include "ui/win32/SystemServices.h"
+#include "ui/win32/Win32Layout.h"
+#include "ui/win32/Win32Text.h"
 
 namespace kalvo::win32 {
 

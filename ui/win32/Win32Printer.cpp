@@ -1,10 +1,10 @@
-#include "Win32Printer.h"
+#include "ui/win32/Win32Printer.h"
 
 #include <winspool.h>
 
 #include <cmath>
 
-#include "Win32Text.h"
+#include "ui/win32/Win32Text.h"
 
 namespace kalvo::win32 {
 

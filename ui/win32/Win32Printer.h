@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 namespace kalvo::win32 {
 

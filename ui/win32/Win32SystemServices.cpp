@@ -1,7 +1,7 @@
-#include "Win32SystemServices.h"
+#include "ui/win32/Win32SystemServices.h"
 
-#include "SystemServices.h"
-#include "Win32ComPortFrm.h"
+#include "ui/win32/SystemServices.h"
+#include "ui/win32/Win32ComPortFrm.h"
 
 namespace kalvo::win32 {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "MainView.h"
+#include "window/MainView.h"
 
 namespace kalvo::win32 {
 

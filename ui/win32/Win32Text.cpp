@@ -1,6 +1,6 @@
-#include "Win32Text.h"
+#include "ui/win32/Win32Text.h"
 
-#include "Windows1252.h"
+#include "core/Windows1252.h"
 
 namespace kalvo::win32 {
 

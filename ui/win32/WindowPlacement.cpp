@@ -1,4 +1,4 @@
-#include "WindowPlacement.h"
+#include "ui/win32/WindowPlacement.h"
 
 namespace kalvo::win32 {
 

@@ -1,4 +1,4 @@
-#include "MosquittoBroker.h"
+#include "tests/mqtt/support/MosquittoBroker.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "testing/TempDir.h"
 
 namespace kalvo::test {
 

@@ -1,4 +1,4 @@
-#include "MqttSubscriber.h"
+#include "tests/mqtt/support/MqttSubscriber.h"
 
 #include <mosquitto.h>
 
