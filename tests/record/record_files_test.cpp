@@ -180,8 +180,58 @@ TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
     const auto column = std::find(header.begin(), header.end(), "status text") - header.begin();
     DecodedPoll poll;
     poll.statusText = "A\x1B[2J\r\nB\\\x7F\xC2\x81\xC3\xA9";
-    EXPECT_EQ(
-        ReadingsCsvSink::Row(poll).at(static_cast<std::size_t>(column)), "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+    EXPECT_EQ(ReadingsCsvSink::Row(poll, NightTexts(test::NumberedLanguage())).at(static_cast<std::size_t>(column)),
+        "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+}
+
+// The CSV files speak the language of the language file, their own titles and the link's words
+// too; with the English file they read as they always have.
+TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
+{
+    test::TempDir dir;
+    test::UnitState unit;
+    unit.state = 5;
+    {
+        const LanguageLines none;
+        Recorder recorder(none);
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), false));
+        recorder.RecordPoll(PollOf(unit, 0));
+        recorder.RecordPoll(PollOf(unit, 2000, LinkStatus::NoPort));
+        recorder.Finish();
+    }
+    const std::filesystem::path delivered = test::DeliveredLanguageFile();
+    const struct {
+        const char* name;
+        std::filesystem::path languageFile;
+        const char* titles;
+        const char* lastTitle;
+        const char* noPortRow;
+        const char* lostEvent;
+        const char* eventTitles;
+    } cases[] = {
+        {"English", delivered, "time,link,state code,state,status text,", ",implausible\r\n",
+            "01:00:02+01:00,no port,,,,", "01:00:02+01:00,link lost,no port,",
+            "time,event,link,from state code,from state,to state code,to state,record,record state code,record "
+            "state,record counter,record voltage (V),record current (uA),record time (min)\r\n"},
+        {"German", delivered.parent_path() / "lang/de/MY.LNG", "Zeit,Verbindung,Zustandscode,Zustand,Statustext,",
+            ",unplausibel\r\n", "01:00:02+01:00,kein Port,,,,", "01:00:02+01:00,Verbindung verloren,kein Port,",
+            "Zeit,Ereignis,Verbindung,Zustandscode vorher,Zustand vorher,Zustandscode nachher,Zustand nachher,Eintrag,"
+            "Zustandscode des Eintrags,Zustand des Eintrags,Zählerstand des Eintrags,Netzspannung des Eintrags (V),"
+            "Flammenstrom des Eintrags (uA),Zeit des Eintrags (min)\r\n"},
+    };
+    for (const auto& c : cases) {
+        LanguageLines language;
+        LoadLanguage(PathText(c.languageFile), language);
+        ASSERT_FALSE(language[FirstStateLine].empty()) << c.name << ": no language file at " << c.languageFile;
+        DecodeRecording(dir.path(), dir.path() / c.name, language);
+        const std::string readings = test::ReadFileBytes(dir.file(std::string(c.name) + "/readings-1970-01-01.csv"));
+        const std::string events = test::ReadFileBytes(dir.file(std::string(c.name) + "/events-1970-01-01.csv"));
+        EXPECT_TRUE(readings.starts_with(c.titles)) << c.name << ": " << readings;
+        EXPECT_NE(readings.find(c.lastTitle), std::string::npos) << c.name << ": " << readings;
+        EXPECT_NE(readings.find(c.noPortRow), std::string::npos) << c.name << ": " << readings;
+        EXPECT_NE(events.find(c.lostEvent), std::string::npos) << c.name << ": " << events;
+        EXPECT_TRUE(events.starts_with(c.eventTitles)) << c.name << ": " << events;
+    }
 }
 
 // Two hours of a steady burner: on a narrow terminal the status line never wraps, and a log shows
@@ -291,7 +341,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         recorder.RecordPoll(after);
         EXPECT_TRUE(events.empty()) << c.name << ": " << EventKindText(events.front().kind);
         EXPECT_EQ(recorder.ImplausiblePolls(), 1) << c.name;
-        EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language)).back(), "0") << "decoding alone judges nothing";
+        EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language), NightTexts(language)).back(), "0")
+            << "decoding alone judges nothing";
     }
     // A real lockout: one new record on top, counters up.
     std::vector<RecordEvent> events;
@@ -324,7 +375,7 @@ TEST(RecorderTest, AHistoryClearedForGoodBecomesTheNewBaseline)
         explicit Marks(std::vector<std::string>* into) : marks(into) { }
         void OnPoll(const PollInput&, const DecodedPoll& poll) override
         {
-            marks->push_back(ReadingsCsvSink::Row(poll).back());
+            marks->push_back(ReadingsCsvSink::Row(poll, NightTexts(LanguageLines{})).back());
         }
         void OnEvent(const RecordEvent&) override { }
     };
