@@ -22,6 +22,7 @@
 #include "FolderRecorder.h"
 #include "KalvoError.h"
 #include "NightReport.h"
+#include "ProgramVersion.h"
 #include "RecordOptions.h"
 #include "RecordSession.h"
 #include "RegularFile.h"
@@ -247,7 +248,7 @@ int Main(std::vector<std::string> arguments)
     }
     const RecordOptions& options = parsed.options;
     if (options.version) {
-        std::cout << "kalvo-record " KALVO_VERSION "\n";
+        std::cout << VersionLine("kalvo-record");
         return 0;
     }
     if (options.help) {

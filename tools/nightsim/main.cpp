@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "NightSimulation.h"
+#include "ProgramVersion.h"
 
 int main(int argc, char** argv)
 {
     using namespace std::chrono;
     const nightsim::CommandLine line = nightsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (line.help || line.version) {
-        std::cout << (line.help ? nightsim::UsageText : "nightsim " KALVO_VERSION "\n");
+        std::cout << (line.help ? std::string(nightsim::UsageText) : kalvo::record::VersionLine("nightsim"));
         return 0;
     }
     if (!line.error.empty()) {

@@ -22,6 +22,7 @@
 #include "BurnerModel.h"
 #include "KalvoError.h"
 #include "Options.h"
+#include "ProgramVersion.h"
 #include "PseudoTerminal.h"
 #include "Replay.h"
 #include "Settings.h"
@@ -263,8 +264,8 @@ int Main(int argc, char** argv)
         std::cerr << "unitsim: " << parsed.error << "\nTry 'unitsim --help'." << std::endl;
         return ExitBadCommandLine;
     }
-    if (parsed.options.help) {
-        std::cout << UsageText();
+    if (parsed.options.help || parsed.options.version) {
+        std::cout << (parsed.options.help ? UsageText() : kalvo::record::VersionLine("unitsim"));
         return 0;
     }
     try {
