@@ -563,6 +563,56 @@ TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
     EXPECT_GT(polls(3), 0);
 }
 
+// Damage in the middle of a file costs the polls up to the next full record, which the recorder
+// writes every ten minutes; the polls after it are read again.
+TEST(RawRepliesTest, DamageInTheMiddleOfAFileCostsOnlyTheDamagedSpan)
+{
+    constexpr int Polls = 1200;  // 40 minutes
+    constexpr std::int64_t TenMinutes = 600'000;
+    test::TempDir dir;
+    {
+        RawRepliesSink sink(dir.path(), false);
+        test::UnitState unit;
+        for (int i = 0; i < Polls; ++i) {
+            unit.flameTenths = 300 + i % 50;
+            sink.OnPoll(PollOf(unit, 2000LL * i), DecodedPoll{});
+        }
+    }
+    const std::string file = dir.file("replies-1970-01-01.kraw");
+    const std::string bytes = test::ReadFileBytes(file);
+    const std::size_t middle = bytes.size() * 45 / 100;
+    const struct {
+        const char* name;
+        std::function<void(std::string&)> damage;
+    } cases[] = {
+        {"a changed byte", [&](std::string& b) { b[middle] ^= 0x10; }},
+        {"bytes lost", [&](std::string& b) { b.erase(middle, 7); }},
+        {"noise",
+            [&](std::string& b) {
+                b.insert(middle,
+                    "\xA5"
+                    "F\x05zzzzz\xA5"
+                    "D");
+            }},
+    };
+    for (const auto& c : cases) {
+        std::string damaged = bytes;
+        c.damage(damaged);
+        test::WriteFileBytes(file, damaged);
+        std::vector<std::int64_t> times;
+        const std::vector<MissingSpan> missing =
+            ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+        ASSERT_EQ(missing.size(), 1u) << c.name;
+        ASSERT_TRUE(missing[0].from && missing[0].to) << c.name << ": " << MissingSpanText(missing[0]);
+        EXPECT_NE(missing[0].what.find("replies-1970-01-01.kraw: damaged at byte "), std::string::npos) << c.name;
+        const std::int64_t from = missing[0].from->utcMs, to = missing[0].to->utcMs;
+        EXPECT_LE(to - from, TenMinutes + 2000) << c.name;
+        EXPECT_EQ(static_cast<std::int64_t>(times.size()), Polls - ((to - from) / 2000 - 1)) << c.name;
+        EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << c.name;
+        EXPECT_EQ(times.back(), 2000LL * (Polls - 1)) << c.name;
+    }
+}
+
 #ifdef __linux__
 // What the process has read so far, as the kernel counts it.
 std::uint64_t BytesReadByThisProcess()
