@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -302,6 +303,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         PollInput poll = PollOf(unit, 0);
         poll.statusBlock[26] = 9;   // lockouts
         poll.statusBlock[42] = 40;  // start attempts
+        poll.timingBlock[11] = 100;  // burner run time, minutes
+        poll.timingBlock[37] = 7;    // sequence counter
         return poll;
     }();
     struct Case {
@@ -322,6 +325,15 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         {"a counter that went down", [](PollInput& p) { p.statusBlock[26] = 8; }},
         {"another counter that went down", [](PollInput& p) { p.statusBlock[42] = 0; }},
         {"a counter that leapt", [](PollInput& p) { p.statusBlock[25] = 0x40; }},
+        {"the sequence counter went down", [](PollInput& p) { p.timingBlock[37] = 6; }},
+        {"the sequence counter leapt", [](PollInput& p) { p.timingBlock[36] = 0x12; }},
+        {"the burner run time went down", [](PollInput& p) { p.timingBlock[11] = 99; }},
+        {"noise in the timing block alone",
+            [](PollInput& p) {
+                std::mt19937 rng(21);
+                for (std::size_t i = 0; i < test::TimingData; ++i)
+                    p.timingBlock[i] = static_cast<std::uint8_t>(rng());
+            }},
         {"a record dropped from the history", history({older})},
         {"a record changed in place", history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), older})},
         {"records in another order", history({older, old})},
@@ -344,7 +356,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language), NightTexts(language)).back(), "0")
             << "decoding alone judges nothing";
     }
-    // A real lockout: one new record on top, counters up.
+    // A real lockout: one new record on top, counters up, and the run that ended added to the
+    // burner run time at once.
     std::vector<RecordEvent> events;
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<EventLog>(&events));
@@ -352,6 +365,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
     PollInput lockout = baseline;
     lockout.statusBlock[26] = 10;
     lockout.statusBlock[40] = 7;
+    lockout.timingBlock[11] = 100 + 45;
+    lockout.timingBlock[37] = 8;
     history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), old, older})(lockout);
     recorder.RecordPoll(lockout);
     ASSERT_EQ(events.size(), 2u);
