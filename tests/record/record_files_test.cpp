@@ -680,6 +680,7 @@ TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
                 << error.what();
         }
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / FolderLock::FileName)) << "the lock file stays behind";
     FolderRecorder afterwards(dir.path(), language, "COM8, process 2");
 
     // Recorders of two ports started in the same place do not share a folder unless told to.
