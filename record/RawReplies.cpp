@@ -23,7 +23,7 @@ constexpr std::size_t ChunkBytes = 64 * 1024;
 // A gap of fewer unchanged bytes than this costs less to repeat than to start a new run.
 constexpr std::size_t RunJoinGap = 3;
 // A full record at least this often, so damage in the middle of a file costs no more than this
-// many milliseconds of polls: reading resumes at the next full record. Some 70 KB a day.
+// many milliseconds of polls: reading resumes at the next full record. Some 20 to 30 KB a day.
 constexpr std::int64_t FullRecordIntervalMs = 10 * 60 * 1000;
 
 constexpr std::array<std::uint32_t, 256> CrcTable = [] {
