@@ -25,6 +25,7 @@
 #include "record/ConsoleStatus.h"
 #include "record/FolderRecorder.h"
 #include "record/NightReport.h"
+#include "record/ProgramVersion.h"
 #include "record/RecordOptions.h"
 #include "record/RecordSession.h"
 #ifdef KALVO_WITH_MQTT
@@ -247,7 +248,7 @@ int Main(std::vector<std::string> arguments)
     }
     const RecordOptions& options = parsed.options;
     if (options.version) {
-        std::cout << "kalvo-record " KALVO_VERSION "\n";
+        std::cout << VersionLine("kalvo-record");
         return 0;
     }
     if (options.help) {

@@ -40,6 +40,15 @@ std::string VisibleText(const std::string& text)
     return visible;
 }
 
+// The events file's titles before the error record's values, and those in the order of
+// ErrorRecordValueFields.
+constexpr NightWord EventColumnWords[] = {NightWord::ColumnTime, NightWord::ColumnEvent, NightWord::ColumnLink,
+    NightWord::ColumnFromStateCode, NightWord::ColumnFromState, NightWord::ColumnToStateCode, NightWord::ColumnToState,
+    NightWord::ColumnRecord, NightWord::ColumnRecordStateCode, NightWord::ColumnRecordState};
+constexpr NightWord RecordValueWords[] = {NightWord::ColumnRecordCounter, NightWord::ColumnRecordVoltage,
+    NightWord::ColumnRecordCurrent, NightWord::ColumnRecordTime};
+static_assert(std::size(RecordValueWords) == ErrorRecordValueFields.size());
+
 }  // namespace
 
 std::string CsvRow(const std::vector<std::string>& fields)
@@ -75,27 +84,32 @@ std::string NumberText(const std::optional<double>& value, Unit unit)
 }
 
 ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow)
-    : files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
+    : texts_(language),
+      files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
 {
 }
 
 std::vector<std::string> ReadingsCsvSink::Header(const LanguageLines& language)
 {
-    std::vector<std::string> header{"time", "link", "state code", "state", "status text"};
+    const NightTexts texts(language);
+    std::vector<std::string> header;
+    for (NightWord word : {NightWord::ColumnTime, NightWord::ColumnLink, NightWord::ColumnStateCode,
+             NightWord::ColumnState, NightWord::ColumnStatusText})
+        header.push_back(texts[word]);
     for (const ValueField& field : ValueFields)
         header.push_back(ColumnTitle(language[field.labelLine], field.key, field.unit));
     for (const StatusFlagBit& flag : StatusFlagBits)
         header.push_back(
             ColumnTitle(language[FirstStatusFlagLine + static_cast<int>(flag.flag)], flag.key, Unit::Count));
     // Last, so the columns before keep their places in files written before it came.
-    header.push_back("implausible");
+    header.push_back(texts[NightWord::ColumnImplausible]);
     return header;
 }
 
-std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll)
+std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll, const NightTexts& texts)
 {
-    std::vector<std::string> row{IsoText(poll.time), std::string(LinkStatusText(poll.link)), Text(poll.stateCode),
-        poll.stateText, VisibleText(poll.statusText)};
+    std::vector<std::string> row{IsoText(poll.time), texts[LinkWord(poll.link)], Text(poll.stateCode), poll.stateText,
+        VisibleText(poll.statusText)};
     for (std::size_t i = 0; i < ValueFields.size(); ++i)
         row.push_back(NumberText(poll.values[i], ValueFields[i].unit));
     for (const StatusFlagBit& flag : StatusFlagBits)
@@ -107,43 +121,44 @@ std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll)
 
 void ReadingsCsvSink::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
-    files_.Append(DateText(poll.time), CsvRow(Row(poll)));
+    files_.Append(DateText(poll.time), CsvRow(Row(poll, texts_)));
 }
 
-EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, bool syncEachRow)
-    : files_(folder, "events", ".csv", CsvRow(Header()), SameHeader(CsvRow(Header())), syncEachRow)
+EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow)
+    : texts_(language),
+      files_(folder, "events", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
 {
 }
 
-std::vector<std::string> EventsCsvSink::Header()
+std::vector<std::string> EventsCsvSink::Header(const LanguageLines& language)
 {
-    std::vector<std::string> header{"time", "event", "link", "from state code", "from state", "to state code",
-        "to state", "record", "record state code", "record state"};
-    for (const UnitField& field : ErrorRecordValueFields)
-        header.push_back(ColumnTitle("", field.title, field.unit));
+    const NightTexts texts(language);
+    std::vector<std::string> header;
+    for (NightWord word : EventColumnWords)
+        header.push_back(texts[word]);
+    for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i)
+        header.push_back(ColumnTitle("", texts[RecordValueWords[i]], ErrorRecordValueFields[i].unit));
     return header;
 }
 
-std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event)
+std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event, const NightTexts& texts)
 {
-    std::vector<std::string> row{IsoText(event.time),    std::string(EventKindText(event.kind)),
-                                 std::string(LinkStatusText(event.link)), Text(event.fromState),
-                                 event.fromText,          Text(event.toState),
-                                 event.toText};
+    std::vector<std::string> row{IsoText(event.time), texts[EventWord(event.kind)], texts[LinkWord(event.link)],
+        Text(event.fromState), event.fromText, Text(event.toState), event.toText};
     if (event.record) {
         const ErrorRecordFields& record = *event.record;
         row.insert(row.end(), {std::to_string(record.number), std::to_string(record.stateCode), record.stateText});
         for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i)
             row.push_back(NumberText(record.*ErrorRecordValueMembers[i], ErrorRecordValueFields[i].unit));
     } else {
-        row.resize(Header().size());
+        row.resize(std::size(EventColumnWords) + std::size(RecordValueWords));
     }
     return row;
 }
 
 void EventsCsvSink::OnEvent(const RecordEvent& event)
 {
-    files_.Append(DateText(event.time), CsvRow(Row(event)));
+    files_.Append(DateText(event.time), CsvRow(Row(event, texts_)));
 }
 
 }  // namespace kalvo::record

@@ -6,6 +6,7 @@
 
 #include "core/Language.h"
 #include "record/DayFile.h"
+#include "record/NightTexts.h"
 #include "record/PollRecord.h"
 
 namespace kalvo::record {
@@ -18,8 +19,9 @@ std::string CsvRow(const std::vector<std::string>& fields);
 // counters and minutes are whole; an absent value is the empty text.
 std::string NumberText(const std::optional<double>& value, Unit unit);
 
-// readings-YYYY-MM-DD.csv: one row per poll. Column titles come from the language file. The last
-// column marks with 1 a poll the recorder took for noise (PlausibilityCheck).
+// readings-YYYY-MM-DD.csv: one row per poll. Column titles and the link's words are in the language
+// of the language file. The last column marks with 1 a poll the recorder took for noise
+// (PlausibilityCheck).
 class ReadingsCsvSink : public PollSink {
 public:
     ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);
@@ -28,24 +30,26 @@ public:
     const DayFiles& Files() const { return files_; }
 
     static std::vector<std::string> Header(const LanguageLines& language);
-    static std::vector<std::string> Row(const DecodedPoll& poll);
+    static std::vector<std::string> Row(const DecodedPoll& poll, const NightTexts& texts);
 
 private:
+    NightTexts texts_;
     DayFiles files_;
 };
 
-// events-YYYY-MM-DD.csv: one row per event.
+// events-YYYY-MM-DD.csv: one row per event, its kind and link in the language of the language file.
 class EventsCsvSink : public PollSink {
 public:
-    EventsCsvSink(const std::filesystem::path& folder, bool syncEachRow);
+    EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);
     void OnPoll(const PollInput&, const DecodedPoll&) override {}
     void OnEvent(const RecordEvent& event) override;
     const DayFiles& Files() const { return files_; }
 
-    static std::vector<std::string> Header();
-    static std::vector<std::string> Row(const RecordEvent& event);
+    static std::vector<std::string> Header(const LanguageLines& language);
+    static std::vector<std::string> Row(const RecordEvent& event, const NightTexts& texts);
 
 private:
+    NightTexts texts_;
     DayFiles files_;
 };
 

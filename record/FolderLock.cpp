@@ -60,17 +60,35 @@ std::string RecorderHolder(int portNumber)
 // The lock covers one byte far beyond the holder's text, so others can still read the text.
 constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
 
+namespace {
+
+// True when the holder before removed the file after this handle was opened.
+bool RemovedSinceOpened(HANDLE handle)
+{
+    FILE_STANDARD_INFO info{};
+    return ::GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info) && info.DeletePending;
+}
+
+}  // namespace
+
 FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& holder) : path_(folder / FileName)
 {
-    handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE)
-        Fail(folder, std::system_category().message(static_cast<int>(::GetLastError())));
-    OVERLAPPED place{};
-    place.OffsetHigh = LockOffsetHigh;
-    if (!::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+    for (;;) {
+        handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
+            nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE)
+            Fail(folder, std::system_category().message(static_cast<int>(::GetLastError())));
+        OVERLAPPED place{};
+        place.OffsetHigh = LockOffsetHigh;
+        if (!::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+            ::CloseHandle(handle_);
+            Refuse(folder, path_);
+        }
+        // A lock on a file on its way out guards nothing: the next recorder makes a new one.
+        if (!RemovedSinceOpened(handle_))
+            break;
         ::CloseHandle(handle_);
-        Refuse(folder, path_);
     }
     const std::string text = holder + "\n";
     DWORD written = 0;
@@ -78,9 +96,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
     ::WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// The file stays (hidden): removing it while another recorder opens it would let two of them lock.
 FolderLock::~FolderLock()
 {
+    // Removed while still locked, so no one locks a file that is about to go; one that opened it
+    // just before sees it on its way out.
+    ::DeleteFileW(path_.c_str());
     ::CloseHandle(handle_);
 }
 

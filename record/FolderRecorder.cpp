@@ -12,7 +12,7 @@ FolderRecorder::FolderRecorder(
     PrepareFolder(folder);
     lock_.emplace(folder, holder);
     auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
-    auto events = std::make_unique<EventsCsvSink>(folder, syncEachPoll);
+    auto events = std::make_unique<EventsCsvSink>(folder, language, syncEachPoll);
     auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);
     files_ = {&readings->Files(), &events->Files(), &raw->Files()};
     recorder_.AddSink(std::move(readings));
@@ -55,7 +55,7 @@ DecodedRecording DecodeRecording(
     RefuseRecordingIn(to);
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
-    recorder.AddSink(std::make_unique<EventsCsvSink>(to, false));
+    recorder.AddSink(std::make_unique<EventsCsvSink>(to, language, false));
     DecodedRecording decoded;
     decoded.missing = ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();

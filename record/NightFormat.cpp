@@ -73,12 +73,8 @@ std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, c
 
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts)
 {
-    if (marker.kind != EventKind::NewErrorRecord || !marker.record) {
-        const NightWord link = marker.link == LinkStatus::TransferError ? NightWord::LinkTransferError
-            : marker.link == LinkStatus::NoPort                         ? NightWord::LinkNoPort
-                                                                        : NightWord::LinkOk;
-        return texts[NightWord::LinkLost] + ": " + texts[link];
-    }
+    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+        return texts[NightWord::LinkLost] + ": " + texts[LinkWord(marker.link)];
     const ErrorRecordFields& record = *marker.record;
     std::string text = texts[NightWord::Lockout] + ": "
         + (record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)

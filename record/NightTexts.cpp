@@ -66,6 +66,29 @@ constexpr Translation Translations[] = {
     {NightWord::LinkOk, 0, {"ok", "ok"}},
     {NightWord::LinkTransferError, 0, {"transfer error", "Übertragungsfehler"}},
     {NightWord::LinkNoPort, 0, {"no port", "kein Port"}},
+    // The CSV files' own words; the language file's lines are labels of the window's report.
+    {NightWord::ColumnTime, 0, {"time", "Zeit"}},
+    {NightWord::ColumnLink, 0, {"link", "Verbindung"}},
+    {NightWord::ColumnStateCode, 0, {"state code", "Zustandscode"}},
+    {NightWord::ColumnState, 0, {"state", "Zustand"}},
+    {NightWord::ColumnStatusText, 0, {"status text", "Statustext"}},
+    {NightWord::ColumnImplausible, 0, {"implausible", "unplausibel"}},
+    {NightWord::ColumnEvent, 0, {"event", "Ereignis"}},
+    {NightWord::ColumnFromStateCode, 0, {"from state code", "Zustandscode vorher"}},
+    {NightWord::ColumnFromState, 0, {"from state", "Zustand vorher"}},
+    {NightWord::ColumnToStateCode, 0, {"to state code", "Zustandscode nachher"}},
+    {NightWord::ColumnToState, 0, {"to state", "Zustand nachher"}},
+    {NightWord::ColumnRecord, 0, {"record", "Eintrag"}},
+    {NightWord::ColumnRecordStateCode, 0, {"record state code", "Zustandscode des Eintrags"}},
+    {NightWord::ColumnRecordState, 0, {"record state", "Zustand des Eintrags"}},
+    {NightWord::ColumnRecordCounter, 0, {"record counter", "Zählerstand des Eintrags"}},
+    {NightWord::ColumnRecordVoltage, 0, {"record voltage", "Netzspannung des Eintrags"}},
+    {NightWord::ColumnRecordCurrent, 0, {"record current", "Flammenstrom des Eintrags"}},
+    {NightWord::ColumnRecordTime, 0, {"record time", "Zeit des Eintrags"}},
+    {NightWord::EventStateChange, 0, {"state change", "Zustandswechsel"}},
+    {NightWord::EventLinkLost, 0, {"link lost", "Verbindung verloren"}},
+    {NightWord::EventLinkBack, 0, {"link back", "Verbindung wieder da"}},
+    {NightWord::EventNewErrorRecord, 0, {"new error record", "neuer Fehlereintrag"}},
 };
 static_assert(std::size(Translations) == static_cast<std::size_t>(NightWord::Count));
 
@@ -93,6 +116,34 @@ std::size_t LanguageOf(const LanguageLines& language)
 }
 
 }  // namespace
+
+NightWord LinkWord(LinkStatus link)
+{
+    switch (link) {
+    case LinkStatus::Ok:
+        return NightWord::LinkOk;
+    case LinkStatus::TransferError:
+        return NightWord::LinkTransferError;
+    case LinkStatus::NoPort:
+        break;
+    }
+    return NightWord::LinkNoPort;
+}
+
+NightWord EventWord(EventKind kind)
+{
+    switch (kind) {
+    case EventKind::StateChange:
+        return NightWord::EventStateChange;
+    case EventKind::LinkLost:
+        return NightWord::EventLinkLost;
+    case EventKind::LinkBack:
+        return NightWord::EventLinkBack;
+    case EventKind::NewErrorRecord:
+        break;
+    }
+    return NightWord::EventNewErrorRecord;
+}
 
 NightTexts::NightTexts(const LanguageLines& language)
 {

@@ -5,10 +5,11 @@
 #include <string_view>
 
 #include "core/Language.h"
+#include "record/PollRecord.h"
 
 namespace kalvo::record {
 
-// The words of the night report.
+// The words of the night report and the CSV files.
 enum class NightWord {
     Title,
     NoPolls,
@@ -55,8 +56,34 @@ enum class NightWord {
     LinkOk,
     LinkTransferError,
     LinkNoPort,
+    ColumnTime,
+    ColumnLink,
+    ColumnStateCode,
+    ColumnState,
+    ColumnStatusText,
+    ColumnImplausible,
+    ColumnEvent,
+    ColumnFromStateCode,
+    ColumnFromState,
+    ColumnToStateCode,
+    ColumnToState,
+    ColumnRecord,
+    ColumnRecordStateCode,
+    ColumnRecordState,
+    ColumnRecordCounter,
+    ColumnRecordVoltage,
+    ColumnRecordCurrent,
+    ColumnRecordTime,
+    EventStateChange,
+    EventLinkLost,
+    EventLinkBack,
+    EventNewErrorRecord,
     Count
 };
+
+// The word of a link status ("ok", "no port") and of an event kind ("link lost").
+NightWord LinkWord(LinkStatus link);
+NightWord EventWord(EventKind kind);
 
 // The report's words in the language of the loaded language file: its own line where it has one
 // for the word (its wording, UTF-8, without the trailing colon), otherwise the translation

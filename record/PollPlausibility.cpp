@@ -13,15 +13,32 @@ bool SameRecord(const std::optional<ErrorRecordFields>& a, const std::optional<E
     return a.has_value() == b.has_value() && (!a || a->bytes == b->bytes);
 }
 
-// A unit counts starts, lockouts and hours one at a time, seconds apart at the least; noise in a
-// counter mostly reads as a leap of thousands.
+// How a value can move from one poll to the next.
+enum class Course {
+    Free,      // any way: measured values, the programmed and measured durations
+    Counting,  // up one at a time, seconds apart at the least: the counters
+    Growing,   // never down: the burner run time, which the unit may add a whole run to at its end
+};
+
+Course CourseOf(std::size_t value)
+{
+    if (ValueFields[value].unit == Unit::Count || value == ValueIndex("sequence_counter"))
+        return Course::Counting;
+    return value == ValueIndex("burner_run_time") ? Course::Growing : Course::Free;
+}
+
+// Noise in a counter mostly reads as a leap of thousands or a step back; the timing block has two
+// such values, so noise confined to it shows too.
 bool CountersKeptPace(const DecodedPoll& baseline, const DecodedPoll& poll)
 {
     const double seconds = std::max<std::int64_t>(0, poll.time.utcMs - baseline.time.utcMs) / 1000.0;
     const double mostSteps = 2 + seconds / 5;
     for (std::size_t i = 0; i < ValueFields.size(); ++i) {
         const auto &before = baseline.values[i], &now = poll.values[i];
-        if (ValueFields[i].unit == Unit::Count && before && now && (*now < *before || *now - *before > mostSteps))
+        const Course course = CourseOf(i);
+        if (course == Course::Free || !before || !now)
+            continue;
+        if (*now < *before || (course == Course::Counting && *now - *before > mostSteps))
             return false;
     }
     return true;

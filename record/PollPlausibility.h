@@ -9,9 +9,10 @@ namespace kalvo::record {
 
 // Replies carry no check, so a reply of the right length may be noise. A poll whose link was ok
 // is plausible when its state is one the language names and, against the last plausible poll, no
-// counter went down or leapt further than the unit can count in the time between, and its error
-// history is that poll's moved down by the records that came in on top. An implausible poll is kept as it came but
-// raises no event.
+// counter (the sequence counter of the timing block among them) went down or leapt further than
+// the unit can count in the time between, the burner run time did not go down, and its error
+// history is that poll's moved down by the records that came in on top. An implausible poll is
+// kept as it came but raises no event.
 class PlausibilityCheck {
 public:
     explicit PlausibilityCheck(const LanguageLines& language);

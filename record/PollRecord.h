@@ -16,7 +16,8 @@ namespace kalvo::record {
 
 using kalvo::LinkStatus;
 
-// "ok", "transfer error", "no port": the texts of the CSV files.
+// "ok", "transfer error", "no port": the texts of the console and the broker documents, always
+// English (the CSV files write them in the language file's language, NightTexts).
 std::string_view LinkStatusText(LinkStatus status);
 
 // A moment as the local clock showed it: UTC and the local offset from UTC at that moment.
@@ -92,7 +93,8 @@ enum class EventKind : std::uint8_t {
     LinkBack,        // the first ok poll after polls that were not
     NewErrorRecord,  // a record in the history that the last good poll did not have
 };
-// "state change", "link lost", "link back", "new error record": the texts of the events file.
+// "state change", "link lost", "link back", "new error record": the texts of the console and the
+// broker documents, always English.
 std::string_view EventKindText(EventKind kind);
 
 struct RecordEvent {

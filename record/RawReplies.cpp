@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,6 +22,9 @@ constexpr std::size_t RecordRoom = MaxRecordBytes + 16;
 constexpr std::size_t ChunkBytes = 64 * 1024;
 // A gap of fewer unchanged bytes than this costs less to repeat than to start a new run.
 constexpr std::size_t RunJoinGap = 3;
+// A full record at least this often, so damage in the middle of a file costs no more than this
+// many milliseconds of polls: reading resumes at the next full record. Some 20 to 30 KB a day.
+constexpr std::int64_t FullRecordIntervalMs = 10 * 60 * 1000;
 
 constexpr std::array<std::uint32_t, 256> CrcTable = [] {
     std::array<std::uint32_t, 256> table{};
@@ -98,10 +102,13 @@ void PutChangedRuns(std::string& out, const Block& block, const Block& previous)
 // that is not a raw file is refused after its first line; every failure names the place.
 class RawParser {
 public:
-    RawParser(std::istream& in, const std::string& name, bool allowCutTail)
+    // Without onDamage the first damage throws; with it, each damaged stretch is reported and
+    // reading resumes at the next full record.
+    RawParser(std::istream& in, const std::string& name, bool allowCutTail, DamageCallback onDamage = {})
         : in_(in),
           name_(name),
-          allowCutTail_(allowCutTail)
+          allowCutTail_(allowCutTail),
+          onDamage_(std::move(onDamage))
     {
     }
 
@@ -153,42 +160,91 @@ private:
         std::optional<PollInput> previous;
         for (Fill(); pos_ < buffer_.size(); Fill()) {
             ++poll_;
-            const std::size_t start = pos_;
-            if (Byte(start) != RecordMark)
-                Fail(start, "no record starts here");
-            const char kind = static_cast<char>(Byte(start));
-            const std::uint64_t length = Varint(start);
-            if (length > MaxRecordBytes)
-                Fail(start, "a record length of " + std::to_string(length) + " bytes is impossible");
-            if (length > buffer_.size() - pos_ || buffer_.size() - pos_ - length < CrcBytes)
-                CutShort(start);
-            const std::string_view checked = std::string_view(buffer_).substr(start + 1, pos_ + length - start - 1);
-            const std::size_t payloadEnd = pos_ + static_cast<std::size_t>(length);
-            std::uint32_t stored = 0;
-            for (std::size_t i = 0; i < CrcBytes; ++i)
-                stored |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(buffer_[payloadEnd + i])) << (8 * i);
-            if (stored != Crc32(checked))
-                Fail(start, "its checksum does not match (the bytes were changed)");
-            PollInput poll;
-            if (kind == FullKind)
-                Full(start, poll);
-            else if (kind == DeltaKind && previous)
-                Delta(start, *previous, poll);
-            else
-                Fail(start, kind == DeltaKind ? "a change record without a poll before it" : "unknown record kind");
-            if (pos_ != payloadEnd)
-                Fail(start, "the record's length does not fit its contents");
-            pos_ = payloadEnd + CrcBytes;
-            onPoll(poll);
+            std::optional<PollInput> poll;
+            try {
+                poll = ReadRecord(previous);
+            } catch (const RecordError& error) {
+                if (!onDamage_)
+                    throw;
+                onDamage_(error.what());
+                // The records after build on the polls the damage took; a full record does not.
+                if (!SkipToFullRecord())
+                    return;
+                poll = ReadRecord(std::nullopt);
+            }
+            onPoll(*poll);
             previous = poll;
+        }
+    }
+
+    // The record at pos_, which then moves past it.
+    PollInput ReadRecord(const std::optional<PollInput>& previous)
+    {
+        const std::size_t start = pos_;
+        if (Byte(start) != RecordMark)
+            Fail(start, "no record starts here");
+        const char kind = static_cast<char>(Byte(start));
+        const std::uint64_t length = Varint(start);
+        if (length > MaxRecordBytes)
+            Fail(start, "a record length of " + std::to_string(length) + " bytes is impossible");
+        if (length > buffer_.size() - pos_ || buffer_.size() - pos_ - length < CrcBytes)
+            CutShort(start);
+        const std::string_view checked = std::string_view(buffer_).substr(start + 1, pos_ + length - start - 1);
+        const std::size_t payloadEnd = pos_ + static_cast<std::size_t>(length);
+        std::uint32_t stored = 0;
+        for (std::size_t i = 0; i < CrcBytes; ++i)
+            stored |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(buffer_[payloadEnd + i])) << (8 * i);
+        if (stored != Crc32(checked))
+            Fail(start, "its checksum does not match (the bytes were changed)");
+        PollInput poll;
+        if (kind == FullKind)
+            Full(start, poll);
+        else if (kind == DeltaKind && previous)
+            Delta(start, *previous, poll);
+        else
+            Fail(start, kind == DeltaKind ? "a change record without a poll before it" : "unknown record kind");
+        if (pos_ != payloadEnd)
+            Fail(start, "the record's length does not fit its contents");
+        pos_ = payloadEnd + CrcBytes;
+        return poll;
+    }
+
+    // Moves pos_ to the next whole full record after the damage; false when the file holds none.
+    bool SkipToFullRecord()
+    {
+        const std::string fullStart{static_cast<char>(RecordMark), FullKind};
+        resyncing_ = true;
+        std::size_t from = pos_ + 1;
+        for (;;) {
+            pos_ = std::min(from, buffer_.size());
+            Fill();
+            const std::size_t found = buffer_.find(fullStart, pos_);
+            if (found == std::string::npos) {
+                if (atEnd_)
+                    return false;
+                from = buffer_.size() - 1;  // the mark may be the last byte read so far
+                continue;
+            }
+            pos_ = found;
+            Fill();
+            const std::size_t candidate = pos_;
+            try {
+                ReadRecord(std::nullopt);
+                pos_ = candidate;
+                resyncing_ = false;
+                return true;
+            } catch (const RecordError&) {
+                from = candidate + 1;  // mark and kind by chance inside other bytes
+            }
         }
     }
 
     [[noreturn]] void CutShort(std::size_t recordStart) const
     {
         // Only a record that starts within one record's size of the end can have been cut by it;
-        // a length that overruns from further back is damage.
-        if (allowCutTail_ && atEnd_ && buffer_.size() - recordStart < MaxRecordBytes)
+        // a length that overruns from further back is damage, and so is one found while looking
+        // for a record after damage.
+        if (allowCutTail_ && !resyncing_ && atEnd_ && buffer_.size() - recordStart < MaxRecordBytes)
             throw CutTail{};
         Fail(recordStart, "the record is cut short");
     }
@@ -278,6 +334,8 @@ private:
     std::istream& in_;
     const std::string& name_;
     bool allowCutTail_;
+    DamageCallback onDamage_;
+    bool resyncing_ = false;  // looking for a full record after damage
     std::string buffer_;      // the window of the file being read
     std::uint64_t base_ = 0;  // where in the file the window starts
     std::size_t pos_ = 0;     // in the window
@@ -341,22 +399,27 @@ void RawRepliesSink::OnPoll(const PollInput& raw, const DecodedPoll&)
     const std::string date = DateText(raw.time);
     // A new day's file, or a file continued after a restart, starts with a full record.
     const bool sameFile = files_.Current() && previous_ && DateText(previous_->time) == date;
-    files_.Append(date, EncodeRawRecord(raw, sameFile ? &*previous_ : nullptr));
+    const bool full = !sameFile || std::abs(raw.time.utcMs - lastFullMs_) >= FullRecordIntervalMs;
+    files_.Append(date, EncodeRawRecord(raw, full ? nullptr : &*previous_));
+    if (full)
+        lastFullMs_ = raw.time.utcMs;
     previous_ = raw;
 }
 
-void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll)
+void ReadRawBytes(std::string_view bytes, const std::string& name, const std::function<void(const PollInput&)>& onPoll,
+    const DamageCallback& onDamage)
 {
     std::istringstream in{std::string(bytes)};
-    RawParser(in, name, true).Run(onPoll);
+    RawParser(in, name, true, onDamage).Run(onPoll);
 }
 
-bool ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll)
+bool ReadRawFile(const std::filesystem::path& path, const std::function<void(const PollInput&)>& onPoll,
+    const DamageCallback& onDamage)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw RecordError("Cannot read " + PathText(path));
-    return RawParser(in, PathText(path.filename()), true).Run(onPoll);
+    return RawParser(in, PathText(path.filename()), true, onDamage).Run(onPoll);
 }
 
 std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder)
@@ -372,10 +435,13 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
         std::int64_t start = 0;
         struct FirstPoll {};
         try {
-            ReadRawFile(entry.path(), [&](const PollInput& poll) {
-                start = poll.time.utcMs;
-                throw FirstPoll{};
-            });
+            ReadRawFile(
+                entry.path(),
+                [&](const PollInput& poll) {
+                    start = poll.time.utcMs;
+                    throw FirstPoll{};
+                },
+                [](const std::string&) {});
         } catch (const FirstPoll&) {
         } catch (const RecordError&) {
         }
@@ -402,15 +468,22 @@ std::vector<MissingSpan> ReadRecording(
         std::optional<LocalTime> last;
         long long polls = 0;
         MissingSpan span;
+        const auto onDamage = [&](const std::string& what) {
+            missing.push_back({what, last, std::nullopt});
+            awaitingNext = true;
+        };
         try {
-            const bool whole = ReadRawFile(path, [&](const PollInput& poll) {
-                if (awaitingNext)
-                    missing.back().to = poll.time;
-                awaitingNext = false;
-                last = poll.time;
-                ++polls;
-                onPoll(poll);
-            });
+            const bool whole = ReadRawFile(
+                path,
+                [&](const PollInput& poll) {
+                    if (awaitingNext)
+                        missing.back().to = poll.time;
+                    awaitingNext = false;
+                    last = poll.time;
+                    ++polls;
+                    onPoll(poll);
+                },
+                onDamage);
             lastCutShort = !whole;
             if (whole)
                 continue;
@@ -431,6 +504,8 @@ std::vector<MissingSpan> ReadRecording(
 
 std::string MissingSpanText(const MissingSpan& span)
 {
+    if (!span.from && span.to)
+        return span.what + "; no polls before " + IsoText(*span.to);
     if (!span.from)
         return span.what + "; none of its polls could be read";
     if (!span.to)

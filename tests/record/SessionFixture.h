@@ -80,7 +80,7 @@ protected:
     {
         Recorder recorder(language_);
         recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir_.path(), language_, false));
-        recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), false));
+        recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), language_, false));
         recorder.AddSink(std::make_unique<RawRepliesSink>(dir_.path(), false));
         RecordSession session(recorder, {[this] { return Now(); }, [this](auto span) { Pause(span); },
                                          [] { return false; }});

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -180,8 +181,58 @@ TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
     const auto column = std::find(header.begin(), header.end(), "status text") - header.begin();
     DecodedPoll poll;
     poll.statusText = "A\x1B[2J\r\nB\\\x7F\xC2\x81\xC3\xA9";
-    EXPECT_EQ(
-        ReadingsCsvSink::Row(poll).at(static_cast<std::size_t>(column)), "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+    EXPECT_EQ(ReadingsCsvSink::Row(poll, NightTexts(test::NumberedLanguage())).at(static_cast<std::size_t>(column)),
+        "A\\x1B[2J\\x0D\\x0AB\\\\\\x7F\\x81\xC3\xA9");
+}
+
+// The CSV files speak the language of the language file, their own titles and the link's words
+// too; with the English file they read as they always have.
+TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
+{
+    test::TempDir dir;
+    test::UnitState unit;
+    unit.state = 5;
+    {
+        const LanguageLines none;
+        Recorder recorder(none);
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), false));
+        recorder.RecordPoll(PollOf(unit, 0));
+        recorder.RecordPoll(PollOf(unit, 2000, LinkStatus::NoPort));
+        recorder.Finish();
+    }
+    const std::filesystem::path delivered = test::DeliveredLanguageFile();
+    const struct {
+        const char* name;
+        std::filesystem::path languageFile;
+        const char* titles;
+        const char* lastTitle;
+        const char* noPortRow;
+        const char* lostEvent;
+        const char* eventTitles;
+    } cases[] = {
+        {"English", delivered, "time,link,state code,state,status text,", ",implausible\r\n",
+            "01:00:02+01:00,no port,,,,", "01:00:02+01:00,link lost,no port,",
+            "time,event,link,from state code,from state,to state code,to state,record,record state code,record "
+            "state,record counter,record voltage (V),record current (uA),record time (min)\r\n"},
+        {"German", delivered.parent_path() / "lang/de/MY.LNG", "Zeit,Verbindung,Zustandscode,Zustand,Statustext,",
+            ",unplausibel\r\n", "01:00:02+01:00,kein Port,,,,", "01:00:02+01:00,Verbindung verloren,kein Port,",
+            "Zeit,Ereignis,Verbindung,Zustandscode vorher,Zustand vorher,Zustandscode nachher,Zustand nachher,Eintrag,"
+            "Zustandscode des Eintrags,Zustand des Eintrags,Zählerstand des Eintrags,Netzspannung des Eintrags (V),"
+            "Flammenstrom des Eintrags (uA),Zeit des Eintrags (min)\r\n"},
+    };
+    for (const auto& c : cases) {
+        LanguageLines language;
+        LoadLanguage(PathText(c.languageFile), language);
+        ASSERT_FALSE(language[FirstStateLine].empty()) << c.name << ": no language file at " << c.languageFile;
+        DecodeRecording(dir.path(), dir.path() / c.name, language);
+        const std::string readings = test::ReadFileBytes(dir.file(std::string(c.name) + "/readings-1970-01-01.csv"));
+        const std::string events = test::ReadFileBytes(dir.file(std::string(c.name) + "/events-1970-01-01.csv"));
+        EXPECT_TRUE(readings.starts_with(c.titles)) << c.name << ": " << readings;
+        EXPECT_NE(readings.find(c.lastTitle), std::string::npos) << c.name << ": " << readings;
+        EXPECT_NE(readings.find(c.noPortRow), std::string::npos) << c.name << ": " << readings;
+        EXPECT_NE(events.find(c.lostEvent), std::string::npos) << c.name << ": " << events;
+        EXPECT_TRUE(events.starts_with(c.eventTitles)) << c.name << ": " << events;
+    }
 }
 
 // Two hours of a steady burner: on a narrow terminal the status line never wraps, and a log shows
@@ -252,6 +303,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         PollInput poll = PollOf(unit, 0);
         poll.statusBlock[26] = 9;   // lockouts
         poll.statusBlock[42] = 40;  // start attempts
+        poll.timingBlock[11] = 100;  // burner run time, minutes
+        poll.timingBlock[37] = 7;    // sequence counter
         return poll;
     }();
     struct Case {
@@ -272,6 +325,15 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         {"a counter that went down", [](PollInput& p) { p.statusBlock[26] = 8; }},
         {"another counter that went down", [](PollInput& p) { p.statusBlock[42] = 0; }},
         {"a counter that leapt", [](PollInput& p) { p.statusBlock[25] = 0x40; }},
+        {"the sequence counter went down", [](PollInput& p) { p.timingBlock[37] = 6; }},
+        {"the sequence counter leapt", [](PollInput& p) { p.timingBlock[36] = 0x12; }},
+        {"the burner run time went down", [](PollInput& p) { p.timingBlock[11] = 99; }},
+        {"noise in the timing block alone",
+            [](PollInput& p) {
+                std::mt19937 rng(21);
+                for (std::size_t i = 0; i < test::TimingData; ++i)
+                    p.timingBlock[i] = static_cast<std::uint8_t>(rng());
+            }},
         {"a record dropped from the history", history({older})},
         {"a record changed in place", history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), older})},
         {"records in another order", history({older, old})},
@@ -291,9 +353,11 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
         recorder.RecordPoll(after);
         EXPECT_TRUE(events.empty()) << c.name << ": " << EventKindText(events.front().kind);
         EXPECT_EQ(recorder.ImplausiblePolls(), 1) << c.name;
-        EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language)).back(), "0") << "decoding alone judges nothing";
+        EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language), NightTexts(language)).back(), "0")
+            << "decoding alone judges nothing";
     }
-    // A real lockout: one new record on top, counters up.
+    // A real lockout: one new record on top, counters up, and the run that ended added to the
+    // burner run time at once.
     std::vector<RecordEvent> events;
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<EventLog>(&events));
@@ -301,6 +365,8 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
     PollInput lockout = baseline;
     lockout.statusBlock[26] = 10;
     lockout.statusBlock[40] = 7;
+    lockout.timingBlock[11] = 100 + 45;
+    lockout.timingBlock[37] = 8;
     history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), old, older})(lockout);
     recorder.RecordPoll(lockout);
     ASSERT_EQ(events.size(), 2u);
@@ -324,7 +390,7 @@ TEST(RecorderTest, AHistoryClearedForGoodBecomesTheNewBaseline)
         explicit Marks(std::vector<std::string>* into) : marks(into) { }
         void OnPoll(const PollInput&, const DecodedPoll& poll) override
         {
-            marks->push_back(ReadingsCsvSink::Row(poll).back());
+            marks->push_back(ReadingsCsvSink::Row(poll, NightTexts(LanguageLines{})).back());
         }
         void OnEvent(const RecordEvent&) override { }
     };
@@ -512,6 +578,56 @@ TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
     EXPECT_GT(polls(3), 0);
 }
 
+// Damage in the middle of a file costs the polls up to the next full record, which the recorder
+// writes every ten minutes; the polls after it are read again.
+TEST(RawRepliesTest, DamageInTheMiddleOfAFileCostsOnlyTheDamagedSpan)
+{
+    constexpr int Polls = 1200;  // 40 minutes
+    constexpr std::int64_t TenMinutes = 600'000;
+    test::TempDir dir;
+    {
+        RawRepliesSink sink(dir.path(), false);
+        test::UnitState unit;
+        for (int i = 0; i < Polls; ++i) {
+            unit.flameTenths = 300 + i % 50;
+            sink.OnPoll(PollOf(unit, 2000LL * i), DecodedPoll{});
+        }
+    }
+    const std::string file = dir.file("replies-1970-01-01.kraw");
+    const std::string bytes = test::ReadFileBytes(file);
+    const std::size_t middle = bytes.size() * 45 / 100;
+    const struct {
+        const char* name;
+        std::function<void(std::string&)> damage;
+    } cases[] = {
+        {"a changed byte", [&](std::string& b) { b[middle] ^= 0x10; }},
+        {"bytes lost", [&](std::string& b) { b.erase(middle, 7); }},
+        {"noise",
+            [&](std::string& b) {
+                b.insert(middle,
+                    "\xA5"
+                    "F\x05zzzzz\xA5"
+                    "D");
+            }},
+    };
+    for (const auto& c : cases) {
+        std::string damaged = bytes;
+        c.damage(damaged);
+        test::WriteFileBytes(file, damaged);
+        std::vector<std::int64_t> times;
+        const std::vector<MissingSpan> missing =
+            ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+        ASSERT_EQ(missing.size(), 1u) << c.name;
+        ASSERT_TRUE(missing[0].from && missing[0].to) << c.name << ": " << MissingSpanText(missing[0]);
+        EXPECT_NE(missing[0].what.find("replies-1970-01-01.kraw: damaged at byte "), std::string::npos) << c.name;
+        const std::int64_t from = missing[0].from->utcMs, to = missing[0].to->utcMs;
+        EXPECT_LE(to - from, TenMinutes + 2000) << c.name;
+        EXPECT_EQ(static_cast<std::int64_t>(times.size()), Polls - ((to - from) / 2000 - 1)) << c.name;
+        EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << c.name;
+        EXPECT_EQ(times.back(), 2000LL * (Polls - 1)) << c.name;
+    }
+}
+
 #ifdef __linux__
 // What the process has read so far, as the kernel counts it.
 std::uint64_t BytesReadByThisProcess()
@@ -564,6 +680,7 @@ TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
                 << error.what();
         }
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / FolderLock::FileName)) << "the lock file stays behind";
     FolderRecorder afterwards(dir.path(), language, "COM8, process 2");
 
     // Recorders of two ports started in the same place do not share a folder unless told to.

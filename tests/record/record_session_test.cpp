@@ -44,7 +44,7 @@ TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
 {
     const long long polls = Record(26h);
     const CsvTable readings = Rows("readings", ReadingsCsvSink::Header(language_));
-    const CsvTable events = Rows("events", EventsCsvSink::Header());
+    const CsvTable events = Rows("events", EventsCsvSink::Header(language_));
 
     ASSERT_EQ(static_cast<long long>(readings.size()), polls);
     EXPECT_GT(polls, 26 * 3600 / 3);
@@ -97,9 +97,9 @@ TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
 
     // The raw replies decode again into exactly the rows of the CSV files.
     CsvTable decoded;
-    ReadRecording(dir_.path(), [&](const PollInput& poll) {
-        decoded.push_back(ReadingsCsvSink::Row(DecodePoll(poll, language_)));
-    });
+    const NightTexts texts(language_);
+    ReadRecording(dir_.path(),
+        [&](const PollInput& poll) { decoded.push_back(ReadingsCsvSink::Row(DecodePoll(poll, language_), texts)); });
     EXPECT_EQ(decoded, readings);
 }
 

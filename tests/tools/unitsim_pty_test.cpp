@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -104,12 +105,20 @@ void ExpectReply(Port& port, std::uint8_t code, std::size_t length)
               (Bytes{0x82, 0x82, static_cast<std::uint8_t>(length), 0x00, 0x01, code}));
 }
 
-TEST(UnitsimProgram, HelpExitsWithUsage)
+TEST(UnitsimProgram, HelpAndVersionExitAtOnce)
 {
-    Unitsim program({"--help"});
-    EXPECT_EQ(program.WaitForExit(), 0);
-    EXPECT_NE(program.Output().find("Usage: unitsim"), std::string::npos);
-    EXPECT_NE(program.Output().find("--settings FILE"), std::string::npos);
+    const struct {
+        const char* argument;
+        const char* output;  // a regular expression for all of it
+    } cases[] = {
+        {"--help", "Usage: unitsim [\\s\\S]*--settings FILE[\\s\\S]*--version [\\s\\S]*"},
+        {"--version", "unitsim [0-9]+(\\.[0-9]+)+\n"},
+    };
+    for (const auto& c : cases) {
+        Unitsim program({c.argument});
+        EXPECT_EQ(program.WaitForExit(), 0) << c.argument;
+        EXPECT_TRUE(std::regex_match(program.Output(), std::regex(c.output))) << program.Output();
+    }
 }
 
 TEST(UnitsimProgram, BadCommandLinesFailWithAMessage)

@@ -212,7 +212,7 @@ long long WriteSimulatedRecording(const NightPlan& plan, const std::string& fold
     kalvo::record::PrepareFolder(folder);
     kalvo::record::Recorder recorder(language);
     recorder.AddSink(std::make_unique<kalvo::record::ReadingsCsvSink>(folder, language, false));
-    recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, false));
+    recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, language, false));
     recorder.AddSink(std::make_unique<kalvo::record::RawRepliesSink>(folder, false));
     SimulateNight(plan, [&](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "record/ProgramVersion.h"
 #include "tools/nightsim/NightSimulation.h"
 
 int main(int argc, char** argv)
@@ -18,7 +19,7 @@ int main(int argc, char** argv)
     using namespace std::chrono;
     const nightsim::CommandLine line = nightsim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (line.help || line.version) {
-        std::cout << (line.help ? nightsim::UsageText : "nightsim " KALVO_VERSION "\n");
+        std::cout << (line.help ? std::string(nightsim::UsageText) : kalvo::record::VersionLine("nightsim"));
         return 0;
     }
     if (!line.error.empty()) {

@@ -79,6 +79,7 @@ const std::map<std::string, bool Options::*>& SwitchOptions()
         {"--log", &Options::log},
         {"--help", &Options::help},
         {"-h", &Options::help},
+        {"--version", &Options::version},
     };
     return switches;
 }
@@ -142,8 +143,9 @@ std::string UsageText()
            "                      1 to 10000 (default 1)\n"
            "  --log               print each request and the length of its answer to stderr\n"
            "  -h, --help          print this help and exit\n"
+           "  --version           print the version and exit\n"
            "\n"
-           "Exit status: 0 after an interrupt or --help, 1 when the terminal or the settings\n"
+           "Exit status: 0 after an interrupt, --help or --version, 1 when the terminal or the settings\n"
            "file fails, 2 for a bad command line.\n";
 }
 

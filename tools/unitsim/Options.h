@@ -25,6 +25,7 @@ struct Options {
     int speed = 1;             // how many times faster than recorded a replay runs
     bool log = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {

@@ -15,7 +15,8 @@ namespace unitsim {
 // whose time, at the chosen speed, lies nearest to the time since the request before it; the
 // timing and error history requests that follow answer from the same poll. Snapping to a recorded
 // poll at every request keeps the playback from drifting, so a poller as fast as the recording's
-// gets every poll once.
+// gets every poll once. Inside a gap of more than two poll periods (a part lost to damage, or a
+// pause of the recorder) the unit is silent, as if unplugged.
 class ReplaySource {
 public:
     using Time = std::chrono::nanoseconds;
@@ -26,7 +27,7 @@ public:
     explicit ReplaySource(std::vector<kalvo::record::PollInput> polls, int speed);
 
     // The data that answers a request arriving at now; nothing when the recorded poll had no good
-    // link (the unit stays silent then) or the recording has ended.
+    // link or none was recorded then (the unit stays silent) or the recording has ended.
     std::optional<Bytes> Answer(std::uint8_t requestCode, Time now);
     bool Finished() const { return finished_; }
     std::size_t PollIndex() const { return index_; }
@@ -40,8 +41,11 @@ private:
     std::vector<kalvo::record::PollInput> polls_;
     std::vector<kalvo::record::MissingSpan> missing_;
     int speed_;
+    std::int64_t pollPeriodMs_ = 0;  // the usual time from one recorded poll to the next
     std::size_t index_ = 0;
     std::optional<Time> lastRequest_;
+    std::int64_t position_ = 0;  // the recording's time, in ms since the epoch, of the last status request
+    bool unrecorded_ = false;    // no poll was recorded near the time of the last status request
     bool finished_ = false;
 };
 

@@ -20,6 +20,7 @@
 
 #include "core/KalvoError.h"
 #include "core/Settings.h"
+#include "record/ProgramVersion.h"
 #include "tools/unitsim/Behaviour.h"
 #include "tools/unitsim/BurnerModel.h"
 #include "tools/unitsim/Options.h"
@@ -263,8 +264,8 @@ int Main(int argc, char** argv)
         std::cerr << "unitsim: " << parsed.error << "\nTry 'unitsim --help'." << std::endl;
         return ExitBadCommandLine;
     }
-    if (parsed.options.help) {
-        std::cout << UsageText();
+    if (parsed.options.help || parsed.options.version) {
+        std::cout << (parsed.options.help ? UsageText() : kalvo::record::VersionLine("unitsim"));
         return 0;
     }
     try {
