@@ -25,16 +25,14 @@
 #include <utility>
 #include <vector>
 
-#include "BurnerModel.h"
 #include "Captions.h"
 #include "FakeSerial.h"
 #include "FormLayout.h"
+#include "HeldUnit.h"
 #include "ProgramState.h"
-#include "Protocol.h"
 #include "RecordingView.h"
 #include "TempDir.h"
 #include "ViewDump.h"
-#include "Wire.h"
 #include "uMainFrm.h"
 
 namespace {
@@ -44,7 +42,6 @@ using kalvo::ComponentImage;
 constexpr ComponentImage ComponentImages[] = {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo,
                                               ComponentImage::ImageMotor,   ComponentImage::ImageFlamme,
                                               ComponentImage::ImageVentil1, ComponentImage::ImageVentil2};
-constexpr std::uint8_t RequestCodes[] = {kalvo::StatusRequest, kalvo::TimingRequest, kalvo::ErrorHistoryRequest};
 
 kalvo::viewdump::ViewDump DumpOf(const kalvo::test::RecordingView& view)
 {
@@ -86,10 +83,7 @@ public:
     // The unit answers every request like unitsim --seed SEED --hold-at HOLD_MS.
     void AnswerAsHeldUnit(std::uint32_t seed, std::chrono::milliseconds holdAt)
     {
-        unitsim::BurnerModel model(seed);
-        model.Advance(holdAt);
-        for (const std::uint8_t code : RequestCodes)
-            serial.AnswerRequest(code, {{0, unitsim::BuildReply(code, model.DataFor(code))}});
+        kalvo::test::AnswerAsHeldUnit(serial, seed, holdAt);
     }
 
     void StartAndPoll()
