@@ -60,8 +60,22 @@ HWND PageControl::AddPage(int id, const std::wstring& caption, RECT bounds)
         bounds.bottom - bounds.top, tabs_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(tabs_, GWLP_HINSTANCE)), nullptr);
     pages_.push_back(page);
+    FitTabRow(bounds.top);
     SelectionChanged();
     return page;
+}
+
+void PageControl::FitTabRow(int pageTop) const
+{
+    RECT tab{};
+    if (!SendMessageW(tabs_, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tab)))
+        return;
+    RECT display;
+    GetClientRect(tabs_, &display);
+    SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    const int height = tab.bottom - tab.top + pageTop - display.top;
+    if (height > 0 && display.top != pageTop)
+        SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(0, height));
 }
 
 void PageControl::SetCaption(int index, const std::wstring& caption)

@@ -19,6 +19,9 @@ public:
 
     // Adds a page with this id and caption at its bounds in the tab control; returns its window.
     HWND AddPage(int id, const std::wstring& caption, RECT bounds);
+    // Makes the tabs as tall as the pages' top leaves room for, so that the tab row's frame meets
+    // the pages at every density and font.
+    void FitTabRow(int pageTop) const;
     void SetCaption(int index, const std::wstring& caption);
     void SetActive(int index);
     int Active() const;

@@ -122,6 +122,8 @@ void Win32MainFrm::Rescale(int dpi, const RECT& suggested)
         SetWindowPos(child, nullptr, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
             SWP_NOZORDER | SWP_NOACTIVATE | (control.bounds.width == 0 ? SWP_NOSIZE : 0));
     }
+    PageControl1->FitTabRow(Control("TabSheet1").bounds.top);
+    PageControl2->FitTabRow(Control("TabSheet3").bounds.top);
     HWND label1 = Child("Label1");
     SizeToText(label1, WindowTextOf(label1), windowFont_);
     CheckListBox1->SetScale(Control("CheckListBox1").itemHeight, dpi_);
