@@ -118,8 +118,6 @@ void PrintLayout(int dpi)
     std::string out = "client " + std::to_string(form.client.width) + " " + std::to_string(form.client.height) + "\n";
     for (const kalvo::layout::Control& control : form.controls) {
         const kalvo::layout::Rect& at = control.bounds;
-        if (control.parent.starts_with("PageControl"))
-            continue;
         out += std::string(control.name) + " " + std::to_string(at.left) + " " + std::to_string(at.top);
         if (at.width != 0 || at.height != 0)
             out += " " + std::to_string(at.width) + " " + std::to_string(at.height);

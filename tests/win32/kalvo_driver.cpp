@@ -311,10 +311,10 @@ void Geometry()
     out += "centre-offset " + std::to_string((outer.left + outer.right) / 2 - screenWidth / 2) + " " +
            std::to_string((outer.top + outer.bottom) / 2 - screenHeight / 2) + "\n";
     out += std::string("maximize-box ") + ((style & WS_MAXIMIZEBOX) ? "1" : "0") + "\n";
-    // Every control of the layout that is a window of its own; pages are placed by their page control.
+    // Every control of the layout that is a window of its own, a page in its page control.
     for (const kalvo::layout::Control& control : kalvo::layout::MainFrm.controls) {
         const std::string name(control.name);
-        if (ControlIdOf(name) != 0 && !control.parent.starts_with("PageControl"))
+        if (ControlIdOf(name) != 0)
             out += name + " " + RectText(PlaceInParent(Control(main, name))) + "\n";
     }
     Print(out);
