@@ -23,8 +23,8 @@ struct Size {
     friend constexpr bool operator==(const Size&, const Size&) = default;
 };
 
-// Left, top, width and height in the client area of the control's parent. A width and height of 0
-// mean the control sizes itself to its text.
+// Left, top, width and height in the client area of the control's parent (for a page, in its page
+// control). A width and height of 0 mean the control sizes itself to its text.
 struct Rect {
     int left = 0;
     int top = 0;
@@ -120,8 +120,9 @@ inline constexpr Form<43> MainFrm{
         {"PageControl1", "", {0, 0, 643, 504}},
         {"StatusBar1", "", {0, 504, 643, 21}},
         {"Panel0", "StatusBar1", {0, 0, 50, 21}},  // the second panel runs to the bar's right end
-        {"TabSheet1", "PageControl1", {}, FontRole::Form, MainFrmCaption::TabSheet1, 0, true},
-        {"TabSheet2", "PageControl1", {}, FontRole::Form, MainFrmCaption::TabSheet2},
+        // A page stands below its page control's tab row, inside the control's 2-pixel frame.
+        {"TabSheet1", "PageControl1", {2, 24, 639, 478}, FontRole::Form, MainFrmCaption::TabSheet1, 0, true},
+        {"TabSheet2", "PageControl1", {2, 24, 639, 478}, FontRole::Form, MainFrmCaption::TabSheet2},
 
         {"ImageMain", "TabSheet1", {1, 5, 640, 480}},
         {"ImageMotor", "TabSheet1", {161, 114, 73, 73}},
@@ -140,14 +141,15 @@ inline constexpr Form<43> MainFrm{
 
         {"Memo1", "TabSheet2", {8, 8, 505, 289}, FontRole::Report, "Memo1", 13},
         {"PageControl2", "TabSheet2", {8, 312, 417, 169}},
-        {"TabSheet3", "PageControl2", {}, FontRole::Form, "TabSheet3"},
-        {"TabSheet4", "PageControl2", {}, FontRole::Form, "TabSheet4"},
-        {"TabSheet5", "PageControl2", {}, FontRole::Form, "TabSheet5"},
-        {"TabSheet6", "PageControl2", {}, FontRole::Form, "TabSheet6"},
-        {"TabSheet7", "PageControl2", {}, FontRole::Form, "TabSheet7"},
-        {"TabSheet8", "PageControl2", {}, FontRole::Form, "TabSheet8"},
-        {"TabSheet9", "PageControl2", {}, FontRole::Form, "TabSheet9", 0, true},
-        {"TabSheet10", "PageControl2", {}, FontRole::Form, "TabSheet10"},
+        // The error tabs are narrower and lower, so all eight fit side by side.
+        {"TabSheet3", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet3"},
+        {"TabSheet4", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet4"},
+        {"TabSheet5", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet5"},
+        {"TabSheet6", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet6"},
+        {"TabSheet7", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet7"},
+        {"TabSheet8", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet8"},
+        {"TabSheet9", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet9", 0, true},
+        {"TabSheet10", "PageControl2", {2, 21, 413, 146}, FontRole::Form, "TabSheet10"},
         {"Memo2", "TabSheet3", {0, 0, 409, 141}, FontRole::Form, "Memo2"},
         {"Memo3", "TabSheet4", {0, 0, 409, 141}, FontRole::Form, "Memo3"},
         {"Memo4", "TabSheet5", {0, 0, 409, 141}, FontRole::Form, "Memo4"},

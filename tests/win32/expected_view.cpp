@@ -30,6 +30,7 @@
 #include "testing/ProgramState.h"
 #include "testing/RecordingView.h"
 #include "testing/TempDir.h"
+#include "tests/win32/HeldUnit.h"
 #include "tests/win32/ViewDump.h"
 #include "tools/unitsim/BurnerModel.h"
 #include "tools/unitsim/Wire.h"
@@ -42,9 +43,8 @@ namespace {
 using kalvo::ComponentImage;
 
 constexpr ComponentImage ComponentImages[] = {ComponentImage::ImageHeizung, ComponentImage::ImageTrafo,
-                                              ComponentImage::ImageMotor,   ComponentImage::ImageFlamme,
-                                              ComponentImage::ImageVentil1, ComponentImage::ImageVentil2};
-constexpr std::uint8_t RequestCodes[] = {kalvo::StatusRequest, kalvo::TimingRequest, kalvo::ErrorHistoryRequest};
+    ComponentImage::ImageMotor, ComponentImage::ImageFlamme, ComponentImage::ImageVentil1,
+    ComponentImage::ImageVentil2};
 
 kalvo::viewdump::ViewDump DumpOf(const kalvo::test::RecordingView& view)
 {
@@ -86,10 +86,7 @@ public:
     // The unit answers every request like unitsim --seed SEED --hold-at HOLD_MS.
     void AnswerAsHeldUnit(std::uint32_t seed, std::chrono::milliseconds holdAt)
     {
-        unitsim::BurnerModel model(seed);
-        model.Advance(holdAt);
-        for (const std::uint8_t code : RequestCodes)
-            serial.AnswerRequest(code, {{0, unitsim::BuildReply(code, model.DataFor(code))}});
+        kalvo::test::AnswerAsHeldUnit(serial, seed, holdAt);
     }
 
     void StartAndPoll()
@@ -124,8 +121,6 @@ void PrintLayout(int dpi)
     std::string out = "client " + std::to_string(form.client.width) + " " + std::to_string(form.client.height) + "\n";
     for (const kalvo::layout::Control& control : form.controls) {
         const kalvo::layout::Rect& at = control.bounds;
-        if (control.parent.starts_with("PageControl"))
-            continue;
         out += std::string(control.name) + " " + std::to_string(at.left) + " " + std::to_string(at.top);
         if (at.width != 0 || at.height != 0)
             out += " " + std::to_string(at.width) + " " + std::to_string(at.height);

@@ -18,7 +18,10 @@ for variable in WINEPREFIX DISPLAY KALVO_NATIVE_BUILD KALVO_TEST_COM_HELD KALVO_
     [ -n "${!variable:-}" ] || { echo "FAIL: $variable is not set (run through scripts/windows-leg)"; exit 1; }
 done
 expected_view="$KALVO_NATIVE_BUILD/tests/win32/expected_view"
-[ -x "$expected_view" ] || { echo "FAIL: no $expected_view"; exit 1; }
+linux_face_shot="$KALVO_NATIVE_BUILD/tests/win32/qt_client_shot"
+for helper in "$expected_view" "$linux_face_shot"; do
+    [ -x "$helper" ] || { echo "FAIL: no $helper"; exit 1; }
+done
 export WINEDEBUG=-all
 
 held=$KALVO_TEST_COM_HELD silent=$KALVO_TEST_COM_SILENT
@@ -90,19 +93,90 @@ screenshot() {
         fail "no screenshot $1"
 }
 
+# The client area as the screen shows it.
+client_shot() {
+    local rect left top width height
+    rect=$(drive client-rect) || return 1
+    read -r left top width height <<<"$rect"
+    import -window root -crop "${width}x${height}+${left}+${top}" +repage "$work/$1"
+}
+
+# "LEFT TOP WIDTH HEIGHT" of the part of the control that shows, on the linux or the windows face.
+place_on() { sed -n "s/^$2 //p" "$work/$1-places.txt"; }
+
+# Both faces show the same part of the control at the same place in the client area.
+placed_alike() {
+    local linux windows
+    linux=$(place_on linux "$1") windows=$(place_on windows "$1")
+    [ -n "$linux" ] && [ "$linux" = "$windows" ] ||
+        fail "$1 shows at $windows (left top width height in the client area), on the Linux face at $linux"
+}
+
+# The client area's part at the control's place on the Linux face, from the face's picture page
+# shot, with the rectangles given as further arguments painted black.
+crop_at() {
+    local face=$1 name=$2 left top width height
+    read -r left top width height <<<"$(place_on linux "$name")"
+    convert "$work/$face-picture-client.png" -alpha off -fill black "${@:3}" \
+        -crop "${width}x${height}+${left}+${top}" +repage "$work/$face-$name.png"
+}
+
+# Prints what differs between the faces' picture pages; nothing when they agree. The schematic with
+# the component pictures over it must be the same to the pixel. The value labels are left out, as
+# the faces write them in fonts of their own; the logo too, a JPEG picture whose colour planes the
+# faces' decoders round differently: up to a quarter of the range at single pixels, well under a
+# percent on average. It must still stand at the same place, which a shift by one pixel (about 3%
+# on average, most of the range at its edges) would break.
+picture_page_difference() {
+    local masks=() face name l t w h differing mean peak
+    for face in linux windows; do
+        for name in Label2 Label3 Label4 Label5 Label6 Image1; do
+            read -r l t w h <<<"$(place_on $face $name)"
+            masks+=(-draw "rectangle $l,$t $((l + w - 1)),$((t + h - 1))")
+        done
+    done
+    for face in linux windows; do
+        crop_at $face ImageMain "${masks[@]}" && crop_at $face Image1 || return 1
+    done
+    differing=$(compare -metric AE "$work/linux-ImageMain.png" "$work/windows-ImageMain.png" \
+        "$work/schematic-difference.png" 2>&1)
+    [ "$differing" = 0 ] || echo "the schematic differs from the Linux face's in $differing pixels, within" \
+        "$(convert "$work/linux-ImageMain.png" "$work/windows-ImageMain.png" -compose difference -composite \
+            -threshold 0 -format %@ info: 2>&1) of it (see $work/schematic-difference.png)"
+    mean=$(compare -metric MAE "$work/linux-Image1.png" "$work/windows-Image1.png" null: 2>&1 | tr -d '()' | cut -d' ' -f2)
+    peak=$(compare -metric PAE "$work/linux-Image1.png" "$work/windows-Image1.png" null: 2>&1 | tr -d '()' | cut -d' ' -f2)
+    awk -v mean="$mean" -v peak="$peak" 'BEGIN { exit !(mean <= 0.01 && peak <= 0.25) }' ||
+        echo "the logo differs from the Linux face's by $mean on average, $peak at most (of the range)"
+}
+
+# The colour of the client area's pixel, in the shot.
+pixel() { convert "$work/$1" -format "%[pixel:p{$2,$3}]" info:; }
+
+# The disabled check list shows greyed: its ground, beside its rows' texts and below its last row,
+# is the system's button face, as the tab row's ground right of the tabs is.
+check_list_greyed() {
+    local shot=$1 left top width height face right below
+    read -r left top width height <<<"$(place_on "$2" CheckListBox1)"
+    face=$(pixel "$shot" $((left + width - 1)) 4)
+    right=$(pixel "$shot" $((left + width - 12)) $((top + 8)))
+    below=$(pixel "$shot" $((left + width / 2)) $((top + height - 5)))
+    [ "$right" = "$face" ] && [ "$below" = "$face" ] && return 0
+    echo "CheckListBox1's ground is $right beside its first row and $below below its last, the button face $face"
+    return 1
+}
+
 # At the given density; "moved" for a window that was moved to another monitor, which need not stay
 # centred.
 geometry_is_the_layout() {
     local dpi=$1 moved=${2:-} geometry
     geometry=$(drive geometry) || { fail "no geometry"; return; }
     # Every control the window has of its own stands where the layout puts it; one sized to its
-    # text starts there. The status panels are no windows, and each error memo fills its page,
-    # whose size the tab control sets.
+    # text starts there. The status panels are no windows.
     local want
     want=$(expected layout "$dpi") || { fail "no layout"; return; }
     grep -q '^maximize-box 0$' <<<"$geometry" || fail "the window can be maximised"
     while read -r name place; do
-        case $name in Panel0 | Memo[2-9]) continue ;; esac
+        [ "$name" = Panel0 ] && continue
         grep -q "^$name $place\( \|$\)" <<<"$geometry" ||
             fail "at $dpi dpi, $name is at $(grep "^$name " <<<"$geometry" | cut -d' ' -f2-), not at $place"
     done <<<"$want"
@@ -151,8 +225,32 @@ report_lines=$(drive shown-lines Memo1) || fail "cannot count Memo1's lines"
 error_tabs=$(drive shown-tabs PageControl2) || fail "cannot count the error tabs"
 echo "At 96 dpi: $report_lines report lines and $error_tabs error tabs show whole"
 screenshot windows-picture-page.png
+
+echo "== Beside the Linux face at the same unit moment"
+"$linux_face_shot" "$language_file" "${held_args[@]}" "$work/linux-picture-client.png" \
+    "$work/linux-text-client.png" >"$work/linux-places.txt" 2>"$work/linux-face.log" ||
+    fail "no shots of the Linux face: $(cat "$work/linux-face.log")"
+drive client-places >"$work/windows-places.txt" || fail "cannot read the controls' places"
+for name in TabSheet1 TabSheet2 ImageMain Image1 PageControl2 TabSheet3 Memo2 CheckListBox1; do
+    placed_alike $name
+done
+# The window may still be painting what the driver read: shot and comparison until they agree.
+deadline=$((SECONDS + patience))
+until client_shot windows-picture-client.png && difference=$(picture_page_difference) && [ -z "$difference" ]; do
+    [ $SECONDS -lt $deadline ] && { sleep 0.2; continue; }
+    fail "${difference:-no comparison of the picture pages}"
+    break
+done
+check_list_greyed linux-text-client.png linux >/dev/null || fail "on the Linux face, $(check_list_greyed linux-text-client.png linux)"
+
 drive tab PageControl1 1
 screenshot windows-text-page.png
+deadline=$((SECONDS + patience))
+until client_shot windows-text-client.png && check_list_greyed windows-text-client.png windows >/dev/null; do
+    [ $SECONDS -lt $deadline ] && { sleep 0.2; continue; }
+    fail "$(check_list_greyed windows-text-client.png windows)"
+    break
+done
 
 echo "== Copy to Clipboard"
 export_text=$(expected export "${held_args[@]}"; echo x)  # keeps the trailing line ends

@@ -23,6 +23,9 @@
 //   close                       closes the main window as its close button does
 //   end-session                 tells the program that Windows logs off or shuts down
 //   window-rect                 the main window's place on the screen: left top width height
+//   client-rect                 its client area's place on the screen: left top width height
+//   client-places               "NAME L T W H" per control of PlacedControls.h: the part of it that
+//                               its parents leave in view, in the client area's coordinates
 //   cut-texts DPI               one line per text of the main window that its control cuts: tab
 //                               captions, status panel texts and labels wider than their tab, panel
 //                               or control, measured in the form font at DPI; nothing when all fit
@@ -48,6 +51,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/PlacedControls.h"
 #include "tests/win32/ViewDump.h"
 #include "ui/win32/ControlIds.h"
 #include "ui/win32/DisplayScale.h"
@@ -239,6 +243,31 @@ std::string RectText(const RECT& rect)
            " " + std::to_string(rect.bottom - rect.top);
 }
 
+// The part of the control that its ancestors up to the main window leave in view, in the main
+// window's client coordinates.
+RECT ShownInClient(HWND control, HWND main)
+{
+    RECT shown;
+    GetWindowRect(control, &shown);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&shown), 2);
+    for (HWND ancestor = GetParent(control); ancestor && ancestor != main; ancestor = GetParent(ancestor)) {
+        RECT area;
+        GetClientRect(ancestor, &area);
+        MapWindowPoints(ancestor, main, reinterpret_cast<POINT*>(&area), 2);
+        IntersectRect(&shown, &shown, &area);
+    }
+    return shown;
+}
+
+void PrintClientPlaces()
+{
+    HWND main = MainWindow();
+    std::string out;
+    for (const std::string_view name : kalvo::test::PlacedControls)
+        out += std::string(name) + " " + RectText(ShownInClient(Control(main, std::string(name)), main)) + "\n";
+    Print(out);
+}
+
 void Dump()
 {
     HWND main = MainWindow();
@@ -282,10 +311,10 @@ void Geometry()
     out += "centre-offset " + std::to_string((outer.left + outer.right) / 2 - screenWidth / 2) + " " +
            std::to_string((outer.top + outer.bottom) / 2 - screenHeight / 2) + "\n";
     out += std::string("maximize-box ") + ((style & WS_MAXIMIZEBOX) ? "1" : "0") + "\n";
-    // Every control of the layout that is a window of its own; pages are placed by their page control.
+    // Every control of the layout that is a window of its own, a page in its page control.
     for (const kalvo::layout::Control& control : kalvo::layout::MainFrm.controls) {
         const std::string name(control.name);
-        if (ControlIdOf(name) != 0 && !control.parent.starts_with("PageControl"))
+        if (ControlIdOf(name) != 0)
             out += name + " " + RectText(PlaceInParent(Control(main, name))) + "\n";
     }
     Print(out);
@@ -726,6 +755,14 @@ void Run(const std::vector<std::string>& args)
         RECT rect;
         GetWindowRect(MainWindow(), &rect);
         Print(RectText(rect) + "\n");
+    } else if (command == "client-rect") {
+        HWND main = MainWindow();
+        RECT client;
+        GetClientRect(main, &client);
+        MapWindowPoints(main, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        Print(RectText(client) + "\n");
+    } else if (command == "client-places") {
+        PrintClientPlaces();
     } else {
         throw Failure("unknown command " + command);
     }

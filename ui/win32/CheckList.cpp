@@ -54,13 +54,18 @@ void CheckList::SetEnabled(bool enabled)
     EnableWindow(list_, enabled ? TRUE : FALSE);
 }
 
+HBRUSH CheckList::Ground() const
+{
+    return GetSysColorBrush(IsWindowEnabled(list_) ? COLOR_WINDOW : COLOR_BTNFACE);
+}
+
 void CheckList::DrawItem(const DRAWITEMSTRUCT& item) const
 {
     if (item.itemID == static_cast<UINT>(-1))
         return;
     const bool enabled = IsWindowEnabled(list_) != FALSE;
     RECT area = item.rcItem;
-    FillRect(item.hDC, &area, GetSysColorBrush(COLOR_WINDOW));
+    FillRect(item.hDC, &area, Ground());
 
     const int boxTop = area.top + (area.bottom - area.top - boxSize_) / 2;
     RECT box{area.left + 1, boxTop, area.left + 1 + boxSize_, boxTop + boxSize_};

@@ -48,22 +48,34 @@ void PageControl::RegisterPageClass(HINSTANCE instance)
     RegisterClassW(&pageClass);
 }
 
-HWND PageControl::AddPage(int id, const std::wstring& caption)
+HWND PageControl::AddPage(int id, const std::wstring& caption, RECT bounds)
 {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(caption.c_str());
     const auto index = static_cast<int>(pages_.size());
     SendMessageW(tabs_, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item));
-    const RECT area = PageArea();
     HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, PageClassName, caption.c_str(),
-                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, area.left, area.top,
-                                area.right - area.left, area.bottom - area.top, tabs_,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(tabs_, GWLP_HINSTANCE)), nullptr);
+        WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, bounds.left, bounds.top, bounds.right - bounds.left,
+        bounds.bottom - bounds.top, tabs_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(tabs_, GWLP_HINSTANCE)), nullptr);
     pages_.push_back(page);
+    FitTabRow(bounds.top);
     SelectionChanged();
     return page;
+}
+
+void PageControl::FitTabRow(int pageTop) const
+{
+    RECT tab{};
+    if (!SendMessageW(tabs_, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tab)))
+        return;
+    RECT display;
+    GetClientRect(tabs_, &display);
+    SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    const int height = tab.bottom - tab.top + pageTop - display.top;
+    if (height > 0 && display.top != pageTop)
+        SendMessageW(tabs_, TCM_SETITEMSIZE, 0, MAKELPARAM(0, height));
 }
 
 void PageControl::SetCaption(int index, const std::wstring& caption)
@@ -91,28 +103,6 @@ void PageControl::SelectionChanged()
     const int active = Active();
     for (std::size_t i = 0; i < pages_.size(); ++i)
         ShowWindow(pages_[i], static_cast<int>(i) == active ? SW_SHOW : SW_HIDE);
-}
-
-SIZE PageControl::PageSize() const
-{
-    const RECT area = PageArea();
-    return {area.right - area.left, area.bottom - area.top};
-}
-
-void PageControl::PlacePages() const
-{
-    const RECT area = PageArea();
-    for (HWND page : pages_)
-        SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-            SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-RECT PageControl::PageArea() const
-{
-    RECT area;
-    GetClientRect(tabs_, &area);
-    SendMessageW(tabs_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
-    return area;
 }
 
 }  // namespace kalvo::win32

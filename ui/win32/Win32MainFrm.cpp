@@ -148,11 +148,10 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
     PageControl2 = std::make_unique<PageControl>(textPage, IdPageControl2, PlaceOf("PageControl2"), windowFont_);
     for (int sheet = layout::FirstErrorSheet; sheet <= layout::TabSheetCount; ++sheet) {
         HWND page = AddPage(*PageControl2, sheet);
-        const SIZE size = PageControl2->PageSize();
         const int memo = sheet - 1;
         memos_[static_cast<std::size_t>(memo)] = AddControl(page, L"EDIT", Numbered(L"Memo", memo).c_str(),
             WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, IdMemo(memo),
-            RECT{0, 0, size.cx, size.cy}, windowFont_);
+            Bounds(form_.At("Memo", memo).bounds), windowFont_);
     }
 }
 
@@ -160,7 +159,7 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
 HWND Win32MainFrm::AddPage(PageControl& pageControl, int tabSheet)
 {
     const layout::Control& control = form_.At("TabSheet", tabSheet);
-    HWND page = pageControl.AddPage(IdTabSheet(tabSheet), Widen(control.caption));
+    HWND page = pageControl.AddPage(IdTabSheet(tabSheet), Widen(control.caption), Bounds(control.bounds));
     if (control.activePage)
         pageControl.SetActive(layout::PageIndexOf(tabSheet));
     return page;
@@ -329,6 +328,10 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             CheckListBox1->DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
         }
+        break;
+    case WM_CTLCOLORLISTBOX:
+        if (CheckListBox1 && reinterpret_cast<HWND>(lParam) == CheckListBox1->Handle())
+            return reinterpret_cast<LRESULT>(CheckListBox1->Ground());
         break;
     case WM_TIMER:
         if (wParam == Timer1Id && behaviour_)

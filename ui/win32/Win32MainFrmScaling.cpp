@@ -115,18 +115,15 @@ void Win32MainFrm::Rescale(int dpi, const RECT& suggested)
     SizeToLayout(&suggested);
     for (const layout::Control& control : form_.controls) {
         HWND child = Child(control.name);
-        if (!child || control.parent.starts_with("PageControl") || pictures_->Holds(child))
+        if (!child || pictures_->Holds(child))
             continue;
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FontOf(control.font)), FALSE);
         const RECT bounds = Bounds(control.bounds);
         SetWindowPos(child, nullptr, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
             SWP_NOZORDER | SWP_NOACTIVATE | (control.bounds.width == 0 ? SWP_NOSIZE : 0));
     }
-    PageControl1->PlacePages();
-    PageControl2->PlacePages();
-    const SIZE errorPage = PageControl2->PageSize();
-    for (int memo = layout::FirstErrorSheet - 1; memo < MemoCount - 1; ++memo)
-        SetWindowPos(Memo(memo), nullptr, 0, 0, errorPage.cx, errorPage.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    PageControl1->FitTabRow(Control("TabSheet1").bounds.top);
+    PageControl2->FitTabRow(Control("TabSheet3").bounds.top);
     HWND label1 = Child("Label1");
     SizeToText(label1, WindowTextOf(label1), windowFont_);
     CheckListBox1->SetScale(Control("CheckListBox1").itemHeight, dpi_);
