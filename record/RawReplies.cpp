@@ -160,6 +160,7 @@ private:
         std::optional<PollInput> previous;
         for (Fill(); pos_ < buffer_.size(); Fill()) {
             ++poll_;
+            const std::size_t recordStart = pos_;
             std::optional<PollInput> poll;
             try {
                 poll = ReadRecord(previous);
@@ -168,6 +169,9 @@ private:
                     throw;
                 onDamage_(error.what());
                 // The records after build on the polls the damage took; a full record does not.
+                // The search starts right after the damaged record's first byte, where the window
+                // still begins (nothing was read in since), so a full record just after it counts.
+                pos_ = recordStart;
                 if (!SkipToFullRecord())
                     return;
                 poll = ReadRecord(std::nullopt);
@@ -214,6 +218,7 @@ private:
     {
         const std::string fullStart{static_cast<char>(RecordMark), FullKind};
         resyncing_ = true;
+        pollsCounted_ = false;  // the records skipped are not counted
         std::size_t from = pos_ + 1;
         for (;;) {
             pos_ = std::min(from, buffer_.size());
@@ -251,8 +256,8 @@ private:
 
     [[noreturn]] void Fail(std::size_t at, const std::string& what) const
     {
-        throw RecordError(name_ + ": damaged at byte " + std::to_string(base_ + at) + " (poll " + std::to_string(poll_)
-            + "): " + what);
+        const std::string poll = pollsCounted_ ? " (poll " + std::to_string(poll_) + ")" : "";
+        throw RecordError(name_ + ": damaged at byte " + std::to_string(base_ + at) + poll + ": " + what);
     }
 
     std::uint8_t Byte(std::size_t recordStart)
@@ -335,7 +340,8 @@ private:
     const std::string& name_;
     bool allowCutTail_;
     DamageCallback onDamage_;
-    bool resyncing_ = false;  // looking for a full record after damage
+    bool resyncing_ = false;    // looking for a full record after damage
+    bool pollsCounted_ = true;  // until damage was skipped, poll_ is the record's number
     std::string buffer_;      // the window of the file being read
     std::uint64_t base_ = 0;  // where in the file the window starts
     std::size_t pos_ = 0;     // in the window

@@ -1,5 +1,7 @@
 #include "record/Recorder.h"
 
+#include <utility>
+
 #include "core/uGlobal.h"
 #include "record/PollDecoding.h"
 
@@ -37,7 +39,11 @@ std::optional<int> Recorder::Judge(DecodedPoll& poll)
         poll.implausible = !plausibility_.NamedState(poll.stateCode);
         return std::nullopt;
     }
-    const std::optional<int> fresh = plausibility_.Follows(*lastGood_, poll);
+    std::optional<int> fresh = plausibility_.Follows(*lastGood_, poll);
+    // Noise can pass for a poll (a counter or the run time a little up); the unit's next poll then
+    // follows the one before the noise, which is the measure again.
+    if (!fresh && goodBefore_ && (fresh = plausibility_.Follows(*goodBefore_, poll)))
+        lastGood_ = std::exchange(goodBefore_, std::nullopt);
     if (fresh) {
         newBaseline_.reset();
         return fresh;
@@ -53,6 +59,7 @@ std::optional<int> Recorder::Judge(DecodedPoll& poll)
     if (!poll.implausible) {
         newBaseline_.reset();
         lastGood_.reset();  // a new start: the poll sets the baseline and raises nothing
+        goodBefore_.reset();
     } else if (newBaseline_) {
         newBaseline_->poll = poll;
     }
@@ -105,8 +112,10 @@ void Recorder::RecordPoll(const PollInput& input)
     if (poll.implausible)
         ++implausiblePolls_;
     lastLink_ = poll.link;
-    if (poll.link == LinkStatus::Ok && !poll.implausible)
+    if (poll.link == LinkStatus::Ok && !poll.implausible) {
+        goodBefore_ = std::move(lastGood_);
         lastGood_ = std::move(poll);
+    }
 }
 
 void Recorder::Finish()

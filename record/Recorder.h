@@ -47,6 +47,7 @@ private:
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
     PlausibilityCheck plausibility_;
     std::optional<DecodedPoll> lastGood_;     // the last plausible poll: the baseline
+    std::optional<DecodedPoll> goodBefore_;   // the plausible poll before it
     std::optional<NewBaseline> newBaseline_;  // polls that follow each other but not the baseline
     long long polls_ = 0;
     long long transferErrors_ = 0;
