@@ -62,31 +62,49 @@ constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
 
 namespace {
 
-// True when the holder before removed the file after this handle was opened.
-bool RemovedSinceOpened(HANDLE handle)
+// True while the path names the file of this handle. The holder before removes the file as it
+// ends; a lock on a file no longer in the folder guards nothing, however Windows reports the removal.
+bool NamesThisFile(const std::filesystem::path& path, HANDLE handle)
 {
-    FILE_STANDARD_INFO info{};
-    return ::GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof info) && info.DeletePending;
+    HANDLE named = ::CreateFileW(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (named == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION mine{}, found{};
+    const bool same = ::GetFileInformationByHandle(handle, &mine) && ::GetFileInformationByHandle(named, &found)
+        && mine.dwVolumeSerialNumber == found.dwVolumeSerialNumber && mine.nFileIndexHigh == found.nFileIndexHigh
+        && mine.nFileIndexLow == found.nFileIndexLow;
+    ::CloseHandle(named);
+    return same;
 }
+
+// A file being removed refuses to be opened until its last handle closes, a moment at most.
+constexpr int OpenAttemptsWhileRemoved = 40;
+constexpr DWORD PauseWhileRemovedMs = 50;
 
 }  // namespace
 
 FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& holder) : path_(folder / FileName)
 {
     for (;;) {
-        handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
-            nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE)
-            Fail(folder, std::system_category().message(static_cast<int>(::GetLastError())));
+        for (int attempt = 1;; ++attempt) {
+            handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
+                nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE)
+                break;
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_ACCESS_DENIED || attempt == OpenAttemptsWhileRemoved)
+                Fail(folder, std::system_category().message(static_cast<int>(error)));
+            ::Sleep(PauseWhileRemovedMs);
+        }
         OVERLAPPED place{};
         place.OffsetHigh = LockOffsetHigh;
         if (!::LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
             ::CloseHandle(handle_);
             Refuse(folder, path_);
         }
-        // A lock on a file on its way out guards nothing: the next recorder makes a new one.
-        if (!RemovedSinceOpened(handle_))
+        if (NamesThisFile(path_, handle_))
             break;
         ::CloseHandle(handle_);
     }
