@@ -3,14 +3,17 @@
 #include <windows.h>
 
 #include <array>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <type_traits>
 
 #include "CheckList.h"
+#include "ControlIds.h"
 #include "FormLayout.h"
 #include "MainView.h"
+#include "MemoTexts.h"
 #include "PageControl.h"
 #include "PictureLayers.h"
 #include "Win32Printer.h"
@@ -95,6 +98,7 @@ private:
     const layout::Control& Control(std::string_view name) const;
     RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
+    HWND ImageLayer(ComponentImage image);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -110,6 +114,8 @@ private:
     std::unique_ptr<CheckList> CheckListBox1;
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
+    std::unique_ptr<MemoTexts> memoTexts_;
+    std::array<HWND, std::size(ComponentImageNames)> images_{};  // the component pictures' layers, once looked up
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
