@@ -312,6 +312,21 @@ drive dialog-select $((index - 1))
 drive dialog-ok
 expect_dump "polling again on the chosen port" comparable "$work/first-poll.txt"
 
+echo "== Another unit and back: what a poll changes and changes back shows each time"
+choose_port() {
+    drive keys alt+s c
+    local index
+    index=$(drive dialog $patience | grep '^item ' | grep -nx "item COM$1" | cut -d: -f1)
+    [ -n "$index" ] || { fail "COM$1 is not listed"; drive dialog-close; return; }
+    drive dialog-select $((index - 1))
+    drive dialog-ok
+}
+expected silent "$silent" >"$work/silent.txt"
+choose_port "$silent"
+expect_dump "the silent unit after the held one" comparable "$work/silent.txt"
+choose_port "$held"
+expect_dump "the held unit again" comparable "$work/first-poll.txt"
+
 echo "== Port dialog closed by its title bar"
 drive keys alt+s c
 drive dialog $patience >/dev/null || fail "the menu opened no port dialog"
@@ -331,7 +346,6 @@ stop_program
 
 echo "== A silent unit (COM$silent); log-off keeps the settings; closed by the close button"
 start_program silent "$silent" || exit 1
-expected silent "$silent" >"$work/silent.txt"
 expect_dump "silent unit" cat "$work/silent.txt"
 drive end-session || fail "no end of session delivered"
 [ "$(setting silent Panel)" = "1" ] || fail "the end of the session kept no settings"

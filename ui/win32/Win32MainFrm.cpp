@@ -22,6 +22,7 @@ namespace kalvo::win32 {
 namespace {
 
 constexpr UINT_PTR Timer1Id = 1;
+constexpr UINT WriteMemosMessage = WM_APP + 1;  // the memos' new texts are to be written
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
@@ -39,6 +40,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
         CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
     dpi_ = DpiOf(window_);
+    memoTexts_ = std::make_unique<MemoTexts>(window_, WriteMemosMessage);
     form_ = layout::Scaled(layout::MainFrm, dpi_);
     CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
@@ -182,31 +184,20 @@ HWND Win32MainFrm::Memo(int memo) const
 
 // ---- MainView ---------------------------------------------------------------------------------
 
+// The report is built line by line; its memo gets the whole text once, when it has changed.
 void Win32MainFrm::SetMemoLines(int memo, const std::vector<std::string>& lines)
 {
-    SetWindowTextW(Memo(memo), JoinMemoLines(lines).c_str());
+    memoTexts_->Set(Memo(memo), lines);
 }
 
-// Appended at the end, so that the box lays out the new line only: setting the whole text again
-// lays out every line once more for each line added, which makes a report of 21 lines cost
-// hundreds of layouts. The view then goes back to the first line, so the report stays in view
-// from its top.
 void Win32MainFrm::AddMemoLine(int memo, const std::string& line)
 {
-    HWND edit = Memo(memo);
-    const WPARAM end = static_cast<WPARAM>(GetWindowTextLengthW(edit));
-    SendMessageW(edit, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(edit, EM_SETSEL, end, static_cast<LPARAM>(end));
-    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(JoinMemoLines({line}).c_str()));
-    SendMessageW(edit, EM_SETSEL, 0, 0);
-    SendMessageW(edit, EM_SCROLLCARET, 0, 0);
-    SendMessageW(edit, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(edit, nullptr, TRUE);
+    memoTexts_->Add(Memo(memo), line);
 }
 
 std::vector<std::string> Win32MainFrm::MemoLines(int memo) const
 {
-    return SplitMemoText(WindowTextOf(Memo(memo)));
+    return memoTexts_->Lines(Memo(memo));
 }
 
 void Win32MainFrm::SetMemoVisible(int memo, bool visible)
@@ -221,7 +212,18 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
 
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
-    pictures_->SetVisible(Child(ComponentImageNames[static_cast<std::size_t>(image)]), visible);
+    pictures_->SetVisible(ImageLayer(image), visible);
+}
+
+// Looked up once: finding a control by its id asks the window system for the children of every
+// window in the form.
+HWND Win32MainFrm::ImageLayer(ComponentImage image)
+{
+    const auto index = static_cast<std::size_t>(image);
+    HWND& layer = images_.at(index);
+    if (!layer)
+        layer = Child(ComponentImageNames[index]);
+    return layer;
 }
 
 void Win32MainFrm::SetCheckListItems(const std::vector<std::string>& items)
@@ -333,6 +335,9 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (CheckListBox1 && reinterpret_cast<HWND>(lParam) == CheckListBox1->Handle())
             return reinterpret_cast<LRESULT>(CheckListBox1->Ground());
         break;
+    case WriteMemosMessage:
+        memoTexts_->WriteChanged();
+        return 0;
     case WM_TIMER:
         if (wParam == Timer1Id && behaviour_)
             behaviour_->Timer1Timer();

@@ -3,12 +3,15 @@
 #include <windows.h>
 
 #include <array>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <type_traits>
 
 #include "ui/win32/CheckList.h"
+#include "ui/win32/ControlIds.h"
+#include "ui/win32/MemoTexts.h"
 #include "ui/win32/PageControl.h"
 #include "ui/win32/PictureLayers.h"
 #include "ui/win32/Win32Printer.h"
@@ -95,6 +98,7 @@ private:
     const layout::Control& Control(std::string_view name) const;
     RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
+    HWND ImageLayer(ComponentImage image);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -110,6 +114,8 @@ private:
     std::unique_ptr<CheckList> CheckListBox1;
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
+    std::unique_ptr<MemoTexts> memoTexts_;
+    std::array<HWND, std::size(ComponentImageNames)> images_{};  // the component pictures' layers, once looked up
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
