@@ -646,6 +646,15 @@ TEST(RawRepliesTest, DamageInTheMiddleOfAFileCostsOnlyTheDamagedSpan)
         EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << c.name;
         EXPECT_EQ(times.back(), 2000LL * (Polls - 1)) << c.name;
     }
+    // The records skipped after damage are not counted, so a later damage is named by its byte alone.
+    std::string twice = bytes;
+    twice[middle] ^= 0x10;
+    twice[bytes.size() * 80 / 100] ^= 0x10;
+    test::WriteFileBytes(file, twice);
+    const std::vector<MissingSpan> spans = ReadRecording(dir.path(), [](const PollInput&) {});
+    ASSERT_EQ(spans.size(), 2u);
+    EXPECT_NE(spans[0].what.find(" (poll "), std::string::npos) << spans[0].what;
+    EXPECT_EQ(spans[1].what.find(" (poll "), std::string::npos) << spans[1].what;
 }
 
 #ifdef __linux__
