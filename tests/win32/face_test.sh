@@ -13,25 +13,16 @@
 set -uo pipefail
 
 kalvo_exe=$1 driver_exe=$2 language_file=$3 work=$4
-for variable in WINEPREFIX DISPLAY KALVO_NATIVE_BUILD KALVO_TEST_COM_HELD KALVO_HELD_SEED KALVO_HELD_AT \
-    KALVO_TEST_COM_SILENT; do
-    [ -n "${!variable:-}" ] || { echo "FAIL: $variable is not set (run through scripts/windows-leg)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+require_environment WINEPREFIX DISPLAY KALVO_NATIVE_BUILD KALVO_TEST_COM_HELD KALVO_HELD_SEED KALVO_HELD_AT \
+    KALVO_TEST_COM_SILENT
 expected_view="$KALVO_NATIVE_BUILD/tests/win32/expected_view"
 linux_face_shot="$KALVO_NATIVE_BUILD/tests/win32/qt_client_shot"
 for helper in "$expected_view" "$linux_face_shot"; do
     [ -x "$helper" ] || { echo "FAIL: no $helper"; exit 1; }
 done
-export WINEDEBUG=-all
 
 held=$KALVO_TEST_COM_HELD silent=$KALVO_TEST_COM_SILENT
-patience=60  # seconds for anything the program or Wine must do; the checks wait for conditions
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-drive() { wine "$driver_exe" "$@"; }
 expected() { "$expected_view" "$1" "$language_file" "${@:2}"; }
 # Dumps without the showing page, which the test itself switches, and without Memo10, the
 # exports' hidden scratch box, which the export checks look at through the exports themselves.
@@ -397,5 +388,4 @@ screenshot windows-picture-page-moved-144dpi.png
 drive close
 drive wait-gone $patience || fail "the close button did not end the program"
 stop_program
-[ $failures -eq 0 ] && echo "win32 face: all checks passed"
-[ $failures -eq 0 ]
+finish "win32 face"

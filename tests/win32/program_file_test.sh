@@ -6,11 +6,7 @@
 set -uo pipefail
 exe=$1 objdump=$2
 max_bytes=$((3 * 1024 * 1024))
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/checks.sh"
 
 # Windows' own DLLs that a plain Win32 program may import; msvcrt.dll is part of every Windows.
 allowed="advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msimg32.dll msvcrt.dll ole32.dll
@@ -32,4 +28,4 @@ strings -el "$exe" | grep -qx "kalvo.exe" || fail "the version information does 
 "$objdump" -h "$exe" | grep -q "\.rsrc" || fail "no resource section"
 
 echo "kalvo.exe: $size bytes, imports: $(tr '\n' ' ' <<<"$imports")"
-[ $failures -eq 0 ]
+finish "kalvo.exe as a file"

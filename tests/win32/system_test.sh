@@ -11,23 +11,14 @@
 set -uo pipefail
 
 kalvo_exe=$1 record_exe=$2 driver_exe=$3 language_file=$4 work=$(realpath -m "$5")
-for variable in WINEPREFIX DISPLAY KALVO_NATIVE_BUILD; do
-    [ -n "${!variable:-}" ] || { echo "FAIL: $variable is not set (run through scripts/windows-leg)"; exit 1; }
-done
+source "$(dirname "$0")/checks.sh"
+require_environment WINEPREFIX DISPLAY KALVO_NATIVE_BUILD
 unitsim="$KALVO_NATIVE_BUILD/tools/unitsim/unitsim"
 [ -x "$unitsim" ] || { echo "FAIL: no $unitsim"; exit 1; }
-export WINEDEBUG=-all
 
 # COM numbers of this test's own links, away from the leg's units (33..39).
 replug_record_port=44 replug_window_port=45 unit_port=46
 transfer_error="1    Transfer error. Check COM-Port."
-patience=60  # seconds for anything the program or Wine must do; the checks wait for conditions
-failures=0
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-drive() { wine "$driver_exe" "$@"; }
 
 unit_pids=()
 links=()
@@ -223,5 +214,4 @@ fi
 kill "$program" 2>/dev/null
 wait "$program" 2>/dev/null
 
-[ $failures -eq 0 ] && echo "windows system test: all checks passed"
-[ $failures -eq 0 ]
+finish "windows system test"
