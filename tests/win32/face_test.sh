@@ -330,7 +330,7 @@ expect_dump "after the dialog closed without OK" comparable "$work/dialog-closed
 
 echo "== Quit"
 drive keys alt+f q
-drive wait-gone $patience || fail "File > Quit did not end the program"
+drive wait-gone $patience || { fail "File > Quit did not end the program"; kill "$program_pid"; }
 stop_program
 [ "$(setting held COM)" = "-1" ] || fail "COM kept as $(setting held COM), not -1"
 [ "$(setting held Panel)" = "2" ] || fail "Panel kept as $(setting held Panel), not 2 (the Text page)"

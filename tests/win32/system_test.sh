@@ -159,11 +159,14 @@ for name in "Łódź-Δ" "Zażółć gęślą jaźń" "Ελληνικός φάκ
         drive answer $patience "Save As" "$(winepath -w "$folder/report")" || fail "$name: no save dialog to answer"
         wait_until test -s "$folder/report.txt" || fail "$name: the report was not saved in the folder"
         drive keys alt+f q
-        drive wait-gone $patience || fail "$name: File > Quit did not end kalvo.exe"
-        box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error at Quit: $box"
-        wait "$program" 2>/dev/null
-        [ "$(setting "$folder" COM)" = "$unit_port" ] && [ -n "$(setting "$folder" Panel)" ] ||
-            fail "$name: kalvo.ini was not written: $(cat "$folder/kalvo.ini")"
+        if drive wait-gone $patience; then
+            box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error at Quit: $box"
+            wait "$program" 2>/dev/null
+            [ "$(setting "$folder" COM)" = "$unit_port" ] && [ -n "$(setting "$folder" Panel)" ] ||
+                fail "$name: kalvo.ini was not written: $(cat "$folder/kalvo.ini")"
+        else
+            fail "$name: File > Quit did not end kalvo.exe"
+        fi
     else
         fail "$name: kalvo.exe did not show the unit's readings"
     fi
