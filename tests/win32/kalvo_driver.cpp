@@ -68,6 +68,8 @@ namespace {
 constexpr wchar_t MainClass[] = L"KalvoMainFrm";
 constexpr wchar_t DialogClass[] = L"#32770";
 constexpr DWORD PollMs = 50;
+// Wine opens a menu a while after its key; a busy machine needs more than a poll period.
+constexpr DWORD MenuOpensMs = 500;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -525,7 +527,7 @@ void Keys(const std::vector<std::string>& keys)
         Key(code, false);
         if (alt)
             Key(VK_MENU, false);
-        Sleep(PollMs);  // lets the menu open before the next key
+        Sleep(MenuOpensMs);  // lets the menu open before the next key
     }
 }
 
