@@ -8,11 +8,14 @@ namespace kalvo::record {
 
 namespace {
 
-// An existing file is continued when it starts with this header and ends after a whole row.
+// An existing file is continued when it starts with this header, after its last whole row: a row
+// that a power cut left half written is cut off.
 ContinueCheck SameHeader(const std::string& header)
 {
-    return [header](const std::filesystem::path& path) {
-        return ReadFileHead(path, header.size()) == header && LastByte(path) == '\n';
+    return [header](const std::filesystem::path& path) -> std::optional<std::uint64_t> {
+        if (ReadFileHead(path, header.size()) != header)
+            return std::nullopt;
+        return std::max<std::uint64_t>(LengthToLastLineEnd(path), header.size());
     };
 }
 
@@ -83,9 +86,9 @@ std::string NumberText(const std::optional<double>& value, Unit unit)
     return text;
 }
 
-ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow)
+ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability)
     : texts_(language),
-      files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
+      files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), durability)
 {
 }
 
@@ -121,12 +124,12 @@ std::vector<std::string> ReadingsCsvSink::Row(const DecodedPoll& poll, const Nig
 
 void ReadingsCsvSink::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
-    files_.Append(DateText(poll.time), CsvRow(Row(poll, texts_)));
+    files_.Append(poll.time, CsvRow(Row(poll, texts_)));
 }
 
-EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow)
+EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability)
     : texts_(language),
-      files_(folder, "events", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), syncEachRow)
+      files_(folder, "events", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), durability)
 {
 }
 
@@ -158,7 +161,7 @@ std::vector<std::string> EventsCsvSink::Row(const RecordEvent& event, const Nigh
 
 void EventsCsvSink::OnEvent(const RecordEvent& event)
 {
-    files_.Append(DateText(event.time), CsvRow(Row(event, texts_)));
+    files_.Append(event.time, CsvRow(Row(event, texts_)));
 }
 
 }  // namespace kalvo::record

@@ -24,7 +24,7 @@ std::string NumberText(const std::optional<double>& value, Unit unit);
 // (PlausibilityCheck).
 class ReadingsCsvSink : public PollSink {
 public:
-    ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);
+    ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability);
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent&) override {}
     const DayFiles& Files() const { return files_; }
@@ -40,8 +40,9 @@ private:
 // events-YYYY-MM-DD.csv: one row per event, its kind and link in the language of the language file.
 class EventsCsvSink : public PollSink {
 public:
-    EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, bool syncEachRow);
-    void OnPoll(const PollInput&, const DecodedPoll&) override {}
+    EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability);
+    // The first poll resumes the day's file: events may not come for hours.
+    void OnPoll(const PollInput& raw, const DecodedPoll&) override { files_.Resume(raw.time); }
     void OnEvent(const RecordEvent& event) override;
     const DayFiles& Files() const { return files_; }
 

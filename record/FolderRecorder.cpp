@@ -6,14 +6,15 @@
 namespace kalvo::record {
 
 FolderRecorder::FolderRecorder(
-    const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder, bool syncEachPoll)
+    const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder, bool durable)
     : recorder_(language)
 {
     PrepareFolder(folder);
     lock_.emplace(folder, holder);
-    auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
-    auto events = std::make_unique<EventsCsvSink>(folder, language, syncEachPoll);
-    auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);
+    const Durability rows = durable ? Durability::Periodic : Durability::None;
+    auto readings = std::make_unique<ReadingsCsvSink>(folder, language, rows);
+    auto events = std::make_unique<EventsCsvSink>(folder, language, durable ? Durability::EachAppend : Durability::None);
+    auto raw = std::make_unique<RawRepliesSink>(folder, rows);
     files_ = {&readings->Files(), &events->Files(), &raw->Files()};
     recorder_.AddSink(std::move(readings));
     recorder_.AddSink(std::move(events));
@@ -54,8 +55,8 @@ DecodedRecording DecodeRecording(
     PrepareFolder(to);
     RefuseRecordingIn(to);
     Recorder recorder(language);
-    recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));
-    recorder.AddSink(std::make_unique<EventsCsvSink>(to, language, false));
+    recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, Durability::None));
+    recorder.AddSink(std::make_unique<EventsCsvSink>(to, language, Durability::None));
     DecodedRecording decoded;
     decoded.missing = ReadRecording(from, [&recorder](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();

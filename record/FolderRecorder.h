@@ -28,11 +28,11 @@ class FolderRecorder {
 public:
     // Checks that files can be made in the folder (creating it if needed) and holds it for this
     // recorder alone; throws RecordError, naming the holder when another recorder has the folder.
-    // holder: who records (RecorderHolder). The language must outlive the recorder. syncEachPoll:
-    // each row reaches the disk before the next poll (off only where durability does not matter,
-    // such as tests in simulated time).
+    // holder: who records (RecorderHolder). The language must outlive the recorder. durable: each
+    // event reaches the disk at once, the rows of the polls within a minute (Durability; off only
+    // where durability does not matter, such as tests in simulated time).
     FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder,
-        bool syncEachPoll = true);
+        bool durable = true);
 
     void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
     // Another sink, such as a broker, fed with the same polls and events.

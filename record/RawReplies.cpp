@@ -150,8 +150,8 @@ private:
     {
         Fill();
         const std::string_view head = std::string_view(buffer_).substr(0, RawFileHeader.size());
-        // A file with nothing or part of the first line in it (a full disk when it was made) holds
-        // no poll: empty, not damaged. It is not continued, though: its first line is not whole.
+        // A file with nothing or part of the first line in it (a full disk or a power cut when it was
+        // made) holds no poll: empty, not damaged. A recorder continuing it writes its first line again.
         if (allowCutTail_ && atEnd_ && head.size() < RawFileHeader.size() && RawFileHeader.starts_with(head))
             return;
         if (head != RawFileHeader)
@@ -349,16 +349,18 @@ private:
     long long poll_ = 0;
 };
 
-// An existing file is continued when it reads to its end without damage.
-bool ReadsCleanly(const std::filesystem::path& path)
+// An existing file is continued, all of it, when it reads to its end without damage; one cut short
+// by a power cut stays as it is, read up to the cut, and the recording goes on in a numbered
+// neighbour.
+std::optional<std::uint64_t> ReadsCleanly(const std::filesystem::path& path)
 {
     try {
         std::ifstream in(path, std::ios::binary);
         const std::string name = PathText(path);
         RawParser(in, name, false).Run([](const PollInput&) {});
-        return true;
+        return std::filesystem::file_size(path);
     } catch (const RecordError&) {
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -394,9 +396,9 @@ std::string EncodeRawRecord(const PollInput& poll, const PollInput* previous)
     return record;
 }
 
-RawRepliesSink::RawRepliesSink(const std::filesystem::path& folder, bool syncEachPoll)
+RawRepliesSink::RawRepliesSink(const std::filesystem::path& folder, Durability durability)
     : files_(folder, std::string(RawFilePrefix), std::string(RawFileExtension), std::string(RawFileHeader),
-             ReadsCleanly, syncEachPoll)
+             ReadsCleanly, durability)
 {
 }
 
@@ -406,7 +408,7 @@ void RawRepliesSink::OnPoll(const PollInput& raw, const DecodedPoll&)
     // A new day's file, or a file continued after a restart, starts with a full record.
     const bool sameFile = files_.Current() && previous_ && DateText(previous_->time) == date;
     const bool full = !sameFile || std::abs(raw.time.utcMs - lastFullMs_) >= FullRecordIntervalMs;
-    files_.Append(date, EncodeRawRecord(raw, full ? nullptr : &*previous_));
+    files_.Append(raw.time, EncodeRawRecord(raw, full ? nullptr : &*previous_));
     if (full)
         lastFullMs_ = raw.time.utcMs;
     previous_ = raw;

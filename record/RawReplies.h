@@ -33,7 +33,7 @@ inline constexpr std::string_view RawFileExtension = ".kraw";
 
 class RawRepliesSink : public PollSink {
 public:
-    RawRepliesSink(const std::filesystem::path& folder, bool syncEachPoll);
+    RawRepliesSink(const std::filesystem::path& folder, Durability durability);
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent&) override {}
     const DayFiles& Files() const { return files_; }

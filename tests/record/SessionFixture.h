@@ -79,9 +79,9 @@ protected:
     long long Record(std::chrono::milliseconds duration)
     {
         Recorder recorder(language_);
-        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir_.path(), language_, false));
-        recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), language_, false));
-        recorder.AddSink(std::make_unique<RawRepliesSink>(dir_.path(), false));
+        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir_.path(), language_, Durability::None));
+        recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), language_, Durability::None));
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir_.path(), Durability::None));
         RecordSession session(recorder, {[this] { return Now(); }, [this](auto span) { Pause(span); },
                                          [] { return false; }});
         session.Run(Port, duration);

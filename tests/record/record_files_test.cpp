@@ -195,7 +195,7 @@ TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
     {
         const LanguageLines none;
         Recorder recorder(none);
-        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), false));
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), Durability::None));
         recorder.RecordPoll(PollOf(unit, 0));
         recorder.RecordPoll(PollOf(unit, 2000, LinkStatus::NoPort));
         recorder.Finish();
@@ -600,7 +600,7 @@ TEST(RawRepliesTest, DamageInTheMiddleOfAFileCostsOnlyTheDamagedSpan)
     constexpr std::int64_t TenMinutes = 600'000;
     test::TempDir dir;
     {
-        RawRepliesSink sink(dir.path(), false);
+        RawRepliesSink sink(dir.path(), Durability::None);
         test::UnitState unit;
         for (int i = 0; i < Polls; ++i) {
             unit.flameTenths = 300 + i % 50;
@@ -763,8 +763,8 @@ TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)
     std::string message;
     {
         Recorder recorder(language);
-        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir.path(), language, false));
-        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), false));
+        recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir.path(), language, Durability::None));
+        recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), Durability::None));
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{};
         ::getrlimit(RLIMIT_FSIZE, &limit);
@@ -788,7 +788,7 @@ TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)
     for (const auto& row : rows)
         EXPECT_EQ(row.size(), rows[0].size());
     // The raw file is whole: a new sink continues it instead of starting a numbered one.
-    RawRepliesSink raw(dir.path(), false);
+    RawRepliesSink raw(dir.path(), Durability::None);
     raw.OnPoll(PollOf(unit, 0), {});
     EXPECT_EQ(raw.Files().Current()->Path(), dir.path() / "replies-1970-01-01.kraw");
 }

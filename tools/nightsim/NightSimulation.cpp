@@ -211,9 +211,9 @@ long long WriteSimulatedRecording(const NightPlan& plan, const std::string& fold
 {
     kalvo::record::PrepareFolder(folder);
     kalvo::record::Recorder recorder(language);
-    recorder.AddSink(std::make_unique<kalvo::record::ReadingsCsvSink>(folder, language, false));
-    recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, language, false));
-    recorder.AddSink(std::make_unique<kalvo::record::RawRepliesSink>(folder, false));
+    recorder.AddSink(std::make_unique<kalvo::record::ReadingsCsvSink>(folder, language, kalvo::record::Durability::None));
+    recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, language, kalvo::record::Durability::None));
+    recorder.AddSink(std::make_unique<kalvo::record::RawRepliesSink>(folder, kalvo::record::Durability::None));
     SimulateNight(plan, [&](const PollInput& poll) { recorder.RecordPoll(poll); });
     recorder.Finish();
     return recorder.Polls();
