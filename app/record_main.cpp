@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -15,6 +16,7 @@
 #include <windows.h>
 #else
 #include <sys/ioctl.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 #endif
 
@@ -23,11 +25,14 @@
 #include "core/Settings.h"
 #include "core/uGlobal.h"
 #include "record/ConsoleStatus.h"
+#include "record/DayFileRetention.h"
 #include "record/FolderRecorder.h"
 #include "record/NightReport.h"
 #include "record/ProgramVersion.h"
+#include "record/RecordConfig.h"
 #include "record/RecordOptions.h"
 #include "record/RecordSession.h"
+#include "record/ServiceStatus.h"
 #ifdef KALVO_WITH_MQTT
 #include "record/mqtt/MqttCommandLine.h"
 #endif
@@ -40,10 +45,18 @@ constexpr int ExitFailure = 1;
 constexpr int ExitBadCommandLine = 2;
 constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
 
+// A device given by its path is opened under a COM number of its own, which no message shows.
+constexpr int DevicePortNumber = 1;
+// Where the service kalvo-record@NAME finds NAME.conf, and its folder (the unit's StateDirectory).
+const ServiceFolders SystemServiceFolders{"/etc/kalvo/record", "/var/lib/kalvo"};
+constexpr auto MegabyteBytes = 1'000'000ULL;
+
 volatile std::sig_atomic_t stopRequested = 0;
 
-// Sinks besides the files, given the recorder and the port (the broker, where built in).
-using AddSinks = std::function<void(Recorder&, int portNumber)>;
+// Whether the broker is connected, for the service status; nothing without a broker.
+using BrokerState = std::function<std::optional<bool>()>;
+// Sinks besides the files (the broker, where built in), given the recorder and the port.
+using AddSinks = std::function<BrokerState(Recorder&, const RecordOptions&, int portNumber)>;
 
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD)
@@ -77,7 +90,15 @@ std::filesystem::path ProgramFolder()
     const DWORD length = ::GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
     return std::filesystem::path(std::wstring(path, length)).parent_path();
 }
+
+void NotifyServiceManager(const std::string&) {}
 #else
+// systemd's notify socket (NOTIFY_SOCKET); nothing happens when the recorder is no such service.
+void NotifyServiceManager(const std::string& assignments)
+{
+    ::sd_notify(0, assignments.c_str());
+}
+
 void OnStopSignal(int)
 {
     stopRequested = 1;
@@ -165,10 +186,9 @@ int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 
 // A port held by another program cannot be recorded: a second recorder would log a lost link at
 // every poll. A port not there yet (an adapter not plugged in) is said, and tried at every poll.
-void CheckPortAtStart(kalvo::SerialSystem& serial, int port)
+void CheckPortAtStart(kalvo::SerialSystem& serial, int port, const std::string& name)
 {
     const kalvo::OpenOutcome tried = serial.Open(port);
-    const std::string name = "COM" + std::to_string(port);
     if (tried.inUse)
         throw RecordError(name + " is in use by another program");
     if (!tried.port)
@@ -177,21 +197,54 @@ void CheckPortAtStart(kalvo::SerialSystem& serial, int port)
                   << "; it is tried again at every poll" << std::endl;
 }
 
+std::unique_ptr<kalvo::SerialSystem> MakeSerialSystem(const RecordOptions& options, const std::string& settings)
+{
+#ifndef _WIN32
+    if (!options.portDevice.empty())
+        return kalvo::MakeDeviceSerialSystem(settings, DevicePortNumber, options.portDevice);
+#endif
+    return kalvo::MakePlatformSerialSystem(settings);
+}
+
+void AddRetention(FolderRecorder& recording, const std::filesystem::path& folder, const RecordOptions& options)
+{
+    RetentionLimits limits;
+    limits.days = options.keepDays;
+    if (options.keepMegabytes)
+        limits.bytes = static_cast<std::uint64_t>(*options.keepMegabytes) * MegabyteBytes;
+    if (limits.Any())
+        recording.AddSink(std::make_unique<RetentionSink>(
+            folder, limits, [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; }));
+}
+
+// The test of the service watchdog has the poll loop stop after this many polls, as a hang would,
+// while the rest of the program (the broker's thread) runs on.
+void HangWhenTestAsks(long long polls)
+{
+    static const char* const hangAfter = std::getenv("KALVO_RECORD_HANG_AFTER_POLLS");
+    if (hangAfter && polls >= std::atoll(hangAfter))
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
-    const int port = options.portNumber ? *options.portNumber
-                                        : kalvo::ReadIniInteger(settings, "Main", "COM", uGlobal::NoPort);
+    const int port = !options.portDevice.empty() ? DevicePortNumber
+        : options.portNumber                     ? *options.portNumber
+                             : kalvo::ReadIniInteger(settings, "Main", "COM", uGlobal::NoPort);
     if (port < 1) {
-        std::cerr << "kalvo-record: no port to record: give --port COMn, or choose one in Kalvo (" << settings
-                  << ")\n";
+        std::cerr << "kalvo-record: no port to record: give --port COMn or a device path, or choose one in Kalvo ("
+                  << settings << ")\n";
         return ExitBadCommandLine;
     }
+    const std::string portText = PortText(options, port);
     const std::filesystem::path folder = RecordFolder(options, port);
-    FolderRecorder recording(folder, language, RecorderHolder(port));
-    const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
+    FolderRecorder recording(folder, language, RecorderHolder(portText));
+    AddRetention(recording, folder, options);
+    const std::unique_ptr<kalvo::SerialSystem> serial = MakeSerialSystem(options, settings);
     uGlobal::Serial = serial.get();
-    CheckPortAtStart(*serial, port);
+    CheckPortAtStart(*serial, port, portText);
 
     Recorder& recorder = recording.GetRecorder();
     const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
@@ -201,15 +254,20 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
         std::cout, mode, recorder, [&recording] { return recording.FileBytes(); },
         PathText(std::filesystem::absolute(folder)), TerminalColumns);
     ConsoleStatus& shown = *status;
-    if (addSinks)
-        addSinks(recorder, port);
+    const BrokerState broker = addSinks ? addSinks(recorder, options, port) : BrokerState();
     recording.AddSink(std::move(status));
 
     if (!options.quiet)
-        std::cout << "Recording COM" << port << " into " << PathText(std::filesystem::absolute(folder))
+        std::cout << "Recording " << portText << " into " << PathText(std::filesystem::absolute(folder))
                   << "; Ctrl-C ends it." << std::endl;
     RecordSession session(recorder, {LocalNow, PauseUnlessStopped, [] { return stopRequested != 0; }});
-    session.afterPoll = [&shown] { shown.ShowPoll(); };
+    ServiceNotifier notifier(NotifyServiceManager);
+    session.afterPoll = [&] {
+        shown.ShowPoll();
+        HangWhenTestAsks(recorder.Polls());
+        notifier.AfterPoll(ServiceStatusLine(
+            portText, recorder.Polls(), recorder.LockoutsSeen(), broker ? broker() : std::optional<bool>()));
+    };
     try {
         session.Run(port, options.duration);
     } catch (...) {
@@ -217,14 +275,40 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
         uGlobal::ResetProgramState();
         throw;
     }
+    notifier.Stopping();
     uGlobal::ResetProgramState();
     if (!options.quiet)
         std::cout << shown.SummaryLine() << std::endl;
     return 0;
 }
 
+// One option's value checked alone, for the line of the configuration file that gives it.
+std::string CheckOption(const std::string& option, const std::string& value)
+{
+    std::vector<std::string> given{option};
+    if (!value.empty())
+        given.push_back(value);
+#ifdef KALVO_WITH_MQTT
+    // The broker's user, password file and CA are checked together once the whole command line is
+    // known; its address and name can be checked alone, with a stand-in address for the name.
+    std::vector<std::string> broker = given;
+    if (option != "--mqtt")
+        broker.insert(broker.begin(), {"--mqtt", "mqtt://localhost"});
+    const kalvo::mqtt::MqttCommandLine parsed = kalvo::mqtt::TakeMqttOptions(broker);
+    if (parsed.rest.empty())
+        return option == "--mqtt" || option == "--name" ? parsed.error : std::string();
+#endif
+    return ParseRecordOptions(given).error;
+}
+
 int Main(std::vector<std::string> arguments)
 {
+    const ConfigArguments configured = ExpandConfigOptions(arguments, SystemServiceFolders, CheckOption);
+    if (!configured.error.empty()) {
+        std::cerr << "kalvo-record: " << configured.error << "\nTry 'kalvo-record --help'." << std::endl;
+        return ExitBadCommandLine;
+    }
+    arguments = configured.arguments;
     AddSinks addSinks;
 #ifdef KALVO_WITH_MQTT
     const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
@@ -234,11 +318,16 @@ int Main(std::vector<std::string> arguments)
     }
     arguments = mqtt.rest;
     if (mqtt.options)
-        addSinks = [&mqtt](Recorder& recorder, int port) {
-            recorder.AddSink(kalvo::mqtt::MakeMqttSink(
-                *mqtt.options, port,
-                [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; },
-                [] { return stopRequested != 0; }));
+        addSinks = [&mqtt](Recorder& recorder, const RecordOptions& options, int port) -> BrokerState {
+            const auto report = [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; };
+            const auto stop = [] { return stopRequested != 0; };
+            std::unique_ptr<kalvo::mqtt::MqttSink> sink = options.portDevice.empty()
+                ? kalvo::mqtt::MakeMqttSink(*mqtt.options, port, report, stop)
+                : kalvo::mqtt::MakeMqttSink(
+                    *mqtt.options, PathText(kalvo::FilePath(options.portDevice).filename()), report, stop);
+            kalvo::mqtt::MqttClient& client = sink->Client();
+            recorder.AddSink(std::move(sink));
+            return [&client] { return std::optional<bool>(client.Status().connected); };
         };
 #endif
     const ParsedRecordOptions parsed = ParseRecordOptions(arguments);

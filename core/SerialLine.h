@@ -83,5 +83,11 @@ inline std::unique_ptr<PortOpener> SerialSystem::StartSearch()
 
 // The serial system of the platform the program runs on.
 std::unique_ptr<SerialSystem> MakePlatformSerialSystem(const std::string& settingsPath);
+#ifndef _WIN32
+// The same, with portNumber leading to the device path (a /dev/serial/by-id/... link, /dev/ttyUSB0),
+// looked up afresh at each open like every other port, so a device that appears later is found.
+std::unique_ptr<SerialSystem> MakeDeviceSerialSystem(
+    const std::string& settingsPath, int portNumber, const std::string& devicePath);
+#endif
 
 }  // namespace kalvo

@@ -46,13 +46,17 @@ std::string HolderIn(const std::filesystem::path& path)
 
 std::string RecorderHolder(int portNumber)
 {
+    return RecorderHolder(portNumber > 0 ? "COM" + std::to_string(portNumber) : std::string("no port"));
+}
+
+std::string RecorderHolder(const std::string& portName)
+{
 #ifdef _WIN32
     const long process = ::_getpid();
 #else
     const long process = ::getpid();
 #endif
-    return (portNumber > 0 ? "COM" + std::to_string(portNumber) : std::string("no port")) + ", process "
-        + std::to_string(process);
+    return portName + ", process " + std::to_string(process);
 }
 
 #ifdef _WIN32

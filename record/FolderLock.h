@@ -32,5 +32,7 @@ private:
 
 // "COM7, process 1234": the holder text of this process recording the port.
 std::string RecorderHolder(int portNumber);
+// "/dev/ttyUSB0, process 1234": the same for a port by its name.
+std::string RecorderHolder(const std::string& portName);
 
 }  // namespace kalvo::record

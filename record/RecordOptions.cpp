@@ -9,6 +9,10 @@ namespace kalvo::record {
 namespace {
 
 constexpr int HighestPort = 255;
+// A hundred years: more is a typing error, not a wish.
+constexpr long long MostKeepDays = 36500;
+// A petabyte.
+constexpr long long MostKeepMegabytes = 1'000'000'000;
 
 std::optional<long long> WholeNumber(const std::string& text)
 {
@@ -66,6 +70,27 @@ std::optional<int> ParsePortName(const std::string& text)
     return static_cast<int>(*number);
 }
 
+bool IsDevicePath(const std::string& text)
+{
+#ifdef _WIN32
+    (void)text;
+    return false;
+#else
+    return text.size() > 1 && text.front() == '/';
+#endif
+}
+
+namespace {
+
+// A whole number from 1 to most, or nothing.
+std::optional<long long> CountUpTo(const std::string& text, long long most)
+{
+    const auto number = WholeNumber(text);
+    return number && *number >= 1 && *number <= most ? number : std::nullopt;
+}
+
+}  // namespace
+
 ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments)
 {
     ParsedRecordOptions parsed;
@@ -86,7 +111,8 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
         }
         const bool takesValue = argument == "--port" || argument == "--duration" || argument == "--out" ||
                                 argument == "--settings" || argument == "--language" || argument == "--report" ||
-                                argument == "--output" || argument == "--decode";
+                                argument == "--output" || argument == "--decode" || argument == "--keep" ||
+                                argument == "--keep-megabytes";
         if (!takesValue) {
             parsed.error = "unknown option '" + argument + "'";
         } else if (i + 1 >= arguments.size()) {
@@ -94,9 +120,26 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
         } else {
             const std::string& value = arguments[++i];
             if (argument == "--port") {
-                options.portNumber = ParsePortName(value);
-                if (!options.portNumber)
+                const bool device = IsDevicePath(value);
+                options.portDevice = device ? value : std::string();
+                options.portNumber = device ? std::nullopt : ParsePortName(value);
+                if (!device && !options.portNumber)
+#ifdef _WIN32
                     parsed.error = "--port wants COM1 .. COM255, not '" + value + "'";
+#else
+                    parsed.error = "--port wants COM1 .. COM255 or a device path such as /dev/ttyUSB0, not '"
+                        + value + "'";
+#endif
+            } else if (argument == "--keep") {
+                const auto days = CountUpTo(value, MostKeepDays);
+                options.keepDays = days ? std::optional<int>(static_cast<int>(*days)) : std::nullopt;
+                if (!days)
+                    parsed.error = "--keep wants a number of days from 1 to " + std::to_string(MostKeepDays)
+                        + ", not '" + value + "'";
+            } else if (argument == "--keep-megabytes") {
+                options.keepMegabytes = CountUpTo(value, MostKeepMegabytes);
+                if (!options.keepMegabytes)
+                    parsed.error = "--keep-megabytes wants a number of megabytes from 1 up, not '" + value + "'";
             } else if (argument == "--duration") {
                 options.duration = ParseDuration(value);
                 if (!options.duration)
@@ -119,13 +162,21 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
 
 std::filesystem::path RecordFolder(const RecordOptions& options, int portNumber)
 {
-    return options.outFolder.empty() ? std::filesystem::path("COM" + std::to_string(portNumber))
-                                     : FilePath(options.outFolder);
+    if (!options.outFolder.empty())
+        return FilePath(options.outFolder);
+    return options.portDevice.empty() ? std::filesystem::path("COM" + std::to_string(portNumber))
+                                      : FilePath(options.portDevice).filename();
+}
+
+std::string PortText(const RecordOptions& options, int portNumber)
+{
+    return options.portDevice.empty() ? "COM" + std::to_string(portNumber) : options.portDevice;
 }
 
 std::string RecordUsageText()
 {
-    return "Usage: kalvo-record [--port COMn] [--out DIR] [--duration TIME] [--quiet]\n"
+    return "Usage: kalvo-record [--config FILE] [--port PORT] [--out DIR] [--duration TIME] [--quiet]\n"
+           "                    [--keep DAYS] [--keep-megabytes N]\n"
            "       kalvo-record --report DIR [--output FILE]\n"
            "       kalvo-record --decode DIR --out DIR2 [--language FILE]\n"
            "       kalvo-record --help | --version\n"
@@ -134,11 +185,21 @@ std::string RecordUsageText()
            "2000 ms after the previous one ends, about 2.3 s apart), into readings-YYYY-MM-DD.csv,\n"
            "events-YYYY-MM-DD.csv and replies-YYYY-MM-DD.kraw.\n"
            "\n"
-           "  --port COMn      the port to record (default: the COM port of the settings file)\n"
+           "  --port PORT      the port to record: COMn, or on Linux a device such as /dev/ttyUSB0\n"
+           "                   or /dev/serial/by-id/... (default: the COM port of the settings file);\n"
+           "                   a port not there yet is tried again at every poll\n"
            "  --out DIR        the folder for the files (default: COMn in the current folder);\n"
            "                   one recorder at a time records into a folder\n"
            "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d (default: until stopped)\n"
            "  --quiet          print nothing but errors\n"
+           "  --keep DAYS      at each day change, remove this recorder's day files older than the\n"
+           "                   last DAYS days (today counts as one)\n"
+           "  --keep-megabytes N  and the oldest days beyond N megabytes of day files (never today's)\n"
+           "  --config FILE    read options from FILE (key = value lines; see the manual page);\n"
+           "                   an option on the command line wins over the file\n"
+           "  --service NAME   run as the service kalvo-record@NAME: the port NAME (when it is\n"
+           "                   a COM port) into /var/lib/kalvo/NAME, with the options of\n"
+           "                   /etc/kalvo/record/NAME.conf when it is there\n"
            "  --settings FILE  the settings file (default: kalvo.ini beside the program)\n"
            "  --language FILE  the language file (default: MY.LNG beside the program)\n"
            "  --report DIR     make the night report of the recording in DIR instead\n"

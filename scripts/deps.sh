@@ -5,6 +5,7 @@ kalvo_packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libcsv-dev
     xvfb xauth x11-apps xdotool imagemagick poppler-utils fonts-dejavu-core fonts-liberation2
     chromium  # the night report, looked at in a real browser
+    libsystemd-dev  # kalvo-record tells systemd how it is (sd_notify)
     libmosquitto-dev libssl-dev nlohmann-json3-dev mosquitto mosquitto-clients openssl python3-jinja2 iproute2  # publishing to a broker, and its tests
     lintian desktop-file-utils appstream file  # the package test
 )

@@ -85,14 +85,17 @@ std::map<int, PortDevice> AssignComNumbers(const std::vector<PortDevice>& device
     return ports;
 }
 
-PortMap::PortMap(std::string devRoot, std::string settingsPath)
-    : devRoot_(std::move(devRoot)), settingsPath_(std::move(settingsPath))
+PortMap::PortMap(std::string devRoot, std::string settingsPath, std::map<int, std::string> pinned)
+    : devRoot_(std::move(devRoot)), settingsPath_(std::move(settingsPath)), pinned_(std::move(pinned))
 {
 }
 
 std::map<int, PortDevice> PortMap::Ports() const
 {
-    return AssignComNumbers(ListSerialDevices(devRoot_), ParsePortOverrides(ReadIniSection(settingsPath_, "Ports")));
+    std::map<int, std::string> overrides = ParsePortOverrides(ReadIniSection(settingsPath_, "Ports"));
+    for (const auto& [number, path] : pinned_)
+        overrides[number] = path;
+    return AssignComNumbers(ListSerialDevices(devRoot_), overrides);
 }
 
 std::optional<PortDevice> PortMap::Resolve(int portNumber) const

@@ -33,9 +33,11 @@ std::map<int, PortDevice> AssignComNumbers(const std::vector<PortDevice>& device
 
 // Resolves COM numbers against a device tree and a settings file. Both are read afresh at each
 // call, so an adapter plugged in or a settings entry rewritten while the program runs counts.
+// pinned: numbers that lead to a device path whatever the settings say (a device given by path
+// on a command line).
 class PortMap {
 public:
-    PortMap(std::string devRoot, std::string settingsPath);
+    PortMap(std::string devRoot, std::string settingsPath, std::map<int, std::string> pinned = {});
 
     std::optional<PortDevice> Resolve(int portNumber) const;
     // Every COM number that leads somewhere right now.
@@ -44,6 +46,7 @@ public:
 private:
     std::string devRoot_;
     std::string settingsPath_;
+    std::map<int, std::string> pinned_;
 };
 
 }  // namespace kalvo::posix

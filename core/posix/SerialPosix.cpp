@@ -330,4 +330,11 @@ std::unique_ptr<SerialSystem> MakePlatformSerialSystem(const std::string& settin
     return std::make_unique<posix::PosixSerialSystem>(posix::PortMap("/dev", settingsPath));
 }
 
+std::unique_ptr<SerialSystem> MakeDeviceSerialSystem(
+    const std::string& settingsPath, int portNumber, const std::string& devicePath)
+{
+    return std::make_unique<posix::PosixSerialSystem>(
+        posix::PortMap("/dev", settingsPath, {{portNumber, devicePath}}));
+}
+
 }  // namespace kalvo

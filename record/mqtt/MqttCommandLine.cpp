@@ -24,6 +24,11 @@ constexpr std::size_t MachineIdDigits = 8;
 // only a little.
 constexpr auto FirstAnswerLimit = std::chrono::seconds(5);
 
+std::string ComLabel(int portNumber)
+{
+    return "com" + std::to_string(portNumber);
+}
+
 std::string HostName()
 {
     std::array<char, HostNameLength + 1> name{};
@@ -118,11 +123,16 @@ std::string MqttUsageText()
 
 std::string DefaultName(const std::string& machineId, const std::string& hostName, int portNumber)
 {
+    return DefaultName(machineId, hostName, ComLabel(portNumber));
+}
+
+std::string DefaultName(const std::string& machineId, const std::string& hostName, const std::string& portLabel)
+{
     const bool idUsable = machineId.size() >= MachineIdDigits
         && std::all_of(
             machineId.begin(), machineId.begin() + MachineIdDigits, [](unsigned char c) { return std::isxdigit(c); });
     std::string name = (idUsable ? machineId.substr(0, MachineIdDigits) : hostName.substr(0, hostName.find('.')))
-        + "-com" + std::to_string(portNumber);
+        + "-" + portLabel;
     std::replace_if(
         name.begin(), name.end(),
         [](unsigned char c) { return !std::isalnum(c) && c != '-' && c != '_'; }, '-');
@@ -132,8 +142,14 @@ std::string DefaultName(const std::string& machineId, const std::string& hostNam
 std::unique_ptr<MqttSink> MakeMqttSink(
     MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested)
 {
+    return MakeMqttSink(std::move(options), ComLabel(portNumber), std::move(report), stopRequested);
+}
+
+std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, const std::string& portLabel,
+    MqttClient::Reporter report, const std::function<bool()>& stopRequested)
+{
     if (options.name.empty())
-        options.name = DefaultName(MachineId(), HostName(), portNumber);
+        options.name = DefaultName(MachineId(), HostName(), portLabel);
     ClientSettings settings = SettingsFor(options);
     settings.firstRefusalEnds = true;
     auto client = std::make_unique<MqttClient>(std::move(settings), std::move(report));

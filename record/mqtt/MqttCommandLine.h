@@ -26,6 +26,9 @@ std::string MqttUsageText();
 // a machine id: the first part of the host name and the port, with anything a topic or an id cannot
 // hold replaced by "-".
 std::string DefaultName(const std::string& machineId, const std::string& hostName, int portNumber);
+// The same for a port given by its device path: the device's file name stands for "com7"
+// ("3f2a9c1b-ttyUSB0").
+std::string DefaultName(const std::string& machineId, const std::string& hostName, const std::string& portLabel);
 
 // The sink for kalvo-record. Waits a few seconds (or until stopRequested) for the broker's first
 // answer, and throws std::runtime_error with the broker's refusal when that answer refuses the
@@ -34,5 +37,8 @@ std::string DefaultName(const std::string& machineId, const std::string& hostNam
 // Throws std::invalid_argument or std::runtime_error with a text for the user.
 std::unique_ptr<MqttSink> MakeMqttSink(
     MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested);
+// The same for a port given by its device path (DefaultName of a port label).
+std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, const std::string& portLabel,
+    MqttClient::Reporter report, const std::function<bool()>& stopRequested);
 
 }  // namespace kalvo::mqtt

@@ -157,9 +157,12 @@ for size in 16 24 32 48 128; do
     expect "the ${size} px icon is ${size} x ${size}" \
         bash -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png' | grep -q 'PNG image data, $size x $size'"
 done
-expect "the recording service runs kalvo-record on its instance's port into /var/lib/kalvo" \
-    grep -qx 'ExecStart=/opt/kalvo/kalvo-record --port %i --out /var/lib/kalvo/%i $KALVO_RECORD_OPTIONS' \
+expect "the recording service runs kalvo-record as its instance, configured by /etc/kalvo/record" \
+    grep -qx 'ExecStart=/opt/kalvo/kalvo-record --service %i $KALVO_RECORD_OPTIONS' \
     "$root/lib/systemd/system/kalvo-record@.service"
+expect "the recording service tells systemd when it is ready and that its poll loop runs" \
+    bash -c "grep -qx 'Type=notify' '$root/lib/systemd/system/kalvo-record@.service' &&
+             grep -qx 'WatchdogSec=30' '$root/lib/systemd/system/kalvo-record@.service'"
 expect "the recording service takes further options from an optional file per port" \
     grep -qx 'EnvironmentFile=-/etc/kalvo/record-%i.conf' "$root/lib/systemd/system/kalvo-record@.service"
 for program in kalvo unitsim kalvo-record; do
