@@ -5,8 +5,10 @@
 //      Also the raw replies file's size, scaled to a day of polls.
 //   2. The night report of a 30-day recording at one poll every 2 s (1.3 million polls, simulated):
 //      wall time and peak memory of `kalvo-record --report`, and the raw files' size per day.
+//   3. What a day costs an SD card: a simulated day (nightsim, two lockouts, a link loss) recorded
+//      into files as kalvo-record keeps them, durable; bytes written per file and data syncs per hour.
 //
-// Usage: record_bench [--record-seconds N] [--days N]
+// Usage: record_bench [--record-seconds N] [--days N]   (0 leaves the part out)
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -18,7 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "record/DayFile.h"
+#include "record/FolderRecorder.h"
 #include "record/RawReplies.h"
+#include "testing/LanguageFixtures.h"
 #include "testing/TempDir.h"
 #include "testing/UnitsimProcess.h"
 #include "tools/nightsim/NightSimulation.h"
@@ -91,7 +96,7 @@ void MonthReport(int days)
         plan.lockouts.push_back(at);
     long long polls = 0;
     {
-        kalvo::record::RawRepliesSink raw(dir.path(), false);
+        kalvo::record::RawRepliesSink raw(dir.path(), kalvo::record::Durability::None);
         nightsim::SimulateNight(plan, [&](const kalvo::record::PollInput& poll) {
             raw.OnPoll(poll, {});
             ++polls;
@@ -104,6 +109,37 @@ void MonthReport(int days)
                 days, polls, run.exitCode, run.wallSeconds, run.peakMegabytes,
                 static_cast<double>(RawBytes(dir.path())) / days / 1e6,
                 static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
+}
+
+void DayOnACard()
+{
+    kalvo::test::TempDir dir;
+    nightsim::NightPlan plan;
+    plan.start = {1'796'598'000'000, 60};  // 2026-12-07T00:00:00+01:00
+    plan.length = hours(24);
+    plan.lockouts = {hours(3), hours(15)};
+    plan.linkLosses = {hours(9)};
+    const kalvo::LanguageLines language = kalvo::test::NumberedLanguage();
+    const std::uint64_t syncsBefore = kalvo::record::DataSyncCount();
+    long long polls = 0;
+    {
+        kalvo::record::FolderRecorder recording(dir.path(), language, "record_bench");
+        nightsim::SimulateNight(plan, [&](const kalvo::record::PollInput& poll) {
+            recording.RecordPoll(poll);
+            ++polls;
+        });
+    }
+    const std::uint64_t syncs = kalvo::record::DataSyncCount() - syncsBefore;
+    std::uintmax_t total = 0;
+    std::printf("a day on an SD card, %lld polls:", polls);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        if (!entry.is_regular_file())
+            continue;
+        total += entry.file_size();
+        std::printf(" %s %.2f MB,", entry.path().filename().string().c_str(), entry.file_size() / 1e6);
+    }
+    std::printf(" %.2f MB in all; %llu data syncs, %.0f an hour\n", total / 1e6,
+                static_cast<unsigned long long>(syncs), syncs / 24.0);
 }
 
 }  // namespace
@@ -119,8 +155,11 @@ int main(int argc, char** argv)
             days = std::stoi(argv[i + 1]);
     }
     try {
-        MonthReport(days);
-        CpuWhileRecording(seconds);
+        DayOnACard();
+        if (days > 0)
+            MonthReport(days);
+        if (seconds > 0)
+            CpuWhileRecording(seconds);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "record_bench: %s\n", error.what());
         return 1;
