@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -100,14 +101,19 @@ TEST_F(RetentionFolder, AFileTheRecorderDidNotWriteStays)
     for (const std::string& name : foreign)
         test::WriteFileBytes(dir_.file(name), "kept");
     std::filesystem::create_directory(dir_.path() / "events-2026-11-02.csv");
+#ifndef _WIN32
     test::WriteFileBytes(dir_.file("elsewhere.csv"), "a file a link points at");
     std::filesystem::create_symlink(dir_.path() / "elsewhere.csv", dir_.path() / "replies-2026-11-02.kraw");
+#endif
 
     const RetentionOutcome outcome = RemoveExpiredDayFiles(dir_.path(), "2026-12-07", {1, 1});
 
     EXPECT_EQ(outcome.removed.size(), 3u);
     std::set<std::string> left = foreign;
-    left.insert({"events-2026-11-02.csv", "elsewhere.csv", "replies-2026-11-02.kraw"});
+    left.insert("events-2026-11-02.csv");
+#ifndef _WIN32
+    left.insert({"elsewhere.csv", "replies-2026-11-02.kraw"});
+#endif
     EXPECT_EQ(Names(), left);
 }
 

@@ -13,6 +13,13 @@ namespace {
 
 using Arguments = std::vector<std::string>;
 
+// Ports are device paths only where the system names them so.
+#ifdef _WIN32
+const std::string PortWanted = "port wants COM1 .. COM255";
+#else
+const std::string PortWanted = "port wants COM1 .. COM255 or a device path such as /dev/ttyUSB0";
+#endif
+
 // The record options' own check; the broker's keys are checked by the program with the broker.
 std::string CheckRecordOption(const std::string& option, const std::string& value)
 {
@@ -24,7 +31,7 @@ std::string CheckRecordOption(const std::string& option, const std::string& valu
 TEST(RecordConfig, EachKeyBecomesItsOptionInTheOrderOfTheFile)
 {
     const ConfigArguments parsed = ParseRecordConfig("\xEF\xBB\xBF# a box at the burner\r\n"
-                                                     "port = /dev/serial/by-id/usb-FTDI_A1-if00-port0\r\n"
+                                                     "port = COM7\r\n"
                                                      "\n"
                                                      "  folder=/srv/burner 7  \n"
                                                      "keep = 30\n"
@@ -39,7 +46,7 @@ TEST(RecordConfig, EachKeyBecomesItsOptionInTheOrderOfTheFile)
 
     EXPECT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.arguments,
-        (Arguments{"--port", "/dev/serial/by-id/usb-FTDI_A1-if00-port0", "--out", "/srv/burner 7", "--keep", "30",
+        (Arguments{"--port", "COM7", "--out", "/srv/burner 7", "--keep", "30",
             "--keep-megabytes", "500", "--mqtt", "mqtt://broker.lan", "--name", "boiler-7", "--mqtt-user", "kalvo",
             "--mqtt-password-file", "/etc/kalvo/record/boiler-7.password", "--ha-discovery", "--language",
             "/opt/kalvo/lang/de/MY.LNG"}));
@@ -50,13 +57,12 @@ TEST(RecordConfig, AFaultIsNamedWithItsFileAndLine)
 {
     const struct {
         const char* text;
-        const char* error;
+        std::string error;
     } cases[] = {
         {"port = COM7\nprot = COM8\n", "a.conf, line 2: unknown key 'prot'; the keys are port, folder, language, "
                                        "settings, keep, keep-megabytes, broker, name, user, password-file, "
                                        "broker-ca, ha-discovery"},
-        {"# comment\nport = COM0\n",
-            "a.conf, line 2: port wants COM1 .. COM255 or a device path such as /dev/ttyUSB0, not 'COM0'"},
+        {"# comment\nport = COM0\n", "a.conf, line 2: " + PortWanted + ", not 'COM0'"},
         {"keep = 30 days\n", "a.conf, line 1: keep wants a number of days from 1 to 36500, not '30 days'"},
         {"keep-megabytes = -5\n", "a.conf, line 1: keep-megabytes wants a number of megabytes from 1 up, not '-5'"},
         {"port =\n", "a.conf, line 1: port has no value"},
@@ -77,17 +83,16 @@ TEST(RecordConfig, AFaultIsNamedWithItsFileAndLine)
 TEST(RecordConfig, TheCommandLineWinsOverTheFile)
 {
     test::TempDir dir;
-    test::WriteFileBytes(dir.file("box.conf"), "port = /dev/ttyUSB0\nfolder = /srv/from-file\nkeep = 30\n");
+    test::WriteFileBytes(dir.file("box.conf"), "port = COM9\nfolder = /srv/from-file\nkeep = 30\n");
     const ConfigArguments expanded = ExpandConfigOptions(
-        {"--out", "/srv/from-line", "--config", dir.file("box.conf"), "--quiet"}, {}, CheckRecordOption);
+        {"--out", "/srv/from-line", "--config", dir.file("box.conf"), "--port", "COM3"}, {}, CheckRecordOption);
     ASSERT_EQ(expanded.error, "");
 
     const ParsedRecordOptions parsed = ParseRecordOptions(expanded.arguments);
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.options.outFolder, "/srv/from-line");
-    EXPECT_EQ(parsed.options.portDevice, "/dev/ttyUSB0");
+    EXPECT_EQ(parsed.options.portNumber, 3);
     EXPECT_EQ(parsed.options.keepDays, 30);
-    EXPECT_TRUE(parsed.options.quiet);
 
     const ConfigArguments missing = ExpandConfigOptions({"--config", dir.file("none.conf")}, {}, CheckRecordOption);
     EXPECT_TRUE(missing.error.starts_with("cannot read the configuration file " + dir.file("none.conf")))
@@ -99,7 +104,7 @@ TEST(RecordConfig, AServiceIsItsPortOrNamesOneInItsFile)
     test::TempDir dir;
     const ServiceFolders folders{dir.path() / "etc", dir.path() / "var"};
     std::filesystem::create_directories(folders.config);
-    test::WriteFileBytes(PathText(folders.config / "boiler-7.conf"), "port = /dev/ttyUSB0\nfolder = /srv/boiler\n");
+    test::WriteFileBytes(PathText(folders.config / "boiler-7.conf"), "port = COM12\nfolder = /srv/boiler\n");
     test::WriteFileBytes(PathText(folders.config / "COM8.conf"), "keep = 7\n");
     test::WriteFileBytes(PathText(folders.config / "loft.conf"), "keep = 7\n");
 
@@ -111,7 +116,7 @@ TEST(RecordConfig, AServiceIsItsPortOrNamesOneInItsFile)
         {{"--service", "COM7"}, {"--port", "COM7", "--out", PathText(folders.state / "COM7")}, ""},
         {{"--service", "COM8", "--keep", "2"}, {"--port", "COM8", "--out", PathText(folders.state / "COM8"), "--keep", "7", "--keep",
                                                    "2"}, ""},
-        {{"--service", "boiler-7"}, {"--out", PathText(folders.state / "boiler-7"), "--port", "/dev/ttyUSB0", "--out", "/srv/boiler"},
+        {{"--service", "boiler-7"}, {"--out", PathText(folders.state / "boiler-7"), "--port", "COM12", "--out", "/srv/boiler"},
             ""},
         {{"--service", "shed"}, {}, "shed is no COM port, and there is no " + PathText(folders.config / "shed.conf")
                                         + " to name one"},
