@@ -197,7 +197,8 @@ void CheckPortAtStart(kalvo::SerialSystem& serial, int port, const std::string& 
                   << "; it is tried again at every poll" << std::endl;
 }
 
-std::unique_ptr<kalvo::SerialSystem> MakeSerialSystem(const RecordOptions& options, const std::string& settings)
+std::unique_ptr<kalvo::SerialSystem> MakeSerialSystem(
+    [[maybe_unused]] const RecordOptions& options, const std::string& settings)
 {
 #ifndef _WIN32
     if (!options.portDevice.empty())
