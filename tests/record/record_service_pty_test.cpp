@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
 #include "record/ServiceStatus.h"
+#include "testing/NotifySocket.h"
 #include "testing/TempDir.h"
 #include "testing/UnitsimProcess.h"
 #include "tests/record/CsvReader.h"
@@ -88,42 +86,13 @@ TEST(RecordService, ADevicePathIsRecordedWheneverTheDeviceIsThere)
     }
 }
 
-// systemd's side of the notify protocol: a datagram socket named by NOTIFY_SOCKET.
-class NotifySocket {
-public:
-    explicit NotifySocket(const std::filesystem::path& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
-    {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const std::string name = path.string();
-        EXPECT_LT(name.size(), sizeof address.sun_path);
-        name.copy(address.sun_path, sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    }
-    ~NotifySocket() { ::close(fd_); }
-
-    // The next datagram, or nothing within the limit.
-    std::string Next(std::chrono::milliseconds limit)
-    {
-        pollfd readable{fd_, POLLIN, 0};
-        if (::poll(&readable, 1, static_cast<int>(limit.count())) != 1)
-            return {};
-        char buffer[4096];
-        const ssize_t count = ::recv(fd_, buffer, sizeof buffer, 0);
-        return count > 0 ? std::string(buffer, static_cast<std::size_t>(count)) : std::string();
-    }
-
-private:
-    int fd_;
-};
-
 TEST(RecordService, SystemdHearsReadyStatusAndWatchdogUntilThePollLoopHangs)
 {
     EXPECT_EQ(ServiceStatusLine("COM7", 1540, 0, true), "COM7: 1,540 polls, 0 lockouts, broker connected");
     test::TempDir dir;
     std::unique_ptr<UnitsimProcess> unit;
     const std::string terminal = StartUnit(unit, dir);
-    NotifySocket systemd(dir.path() / "notify");
+    test::NotifySocket systemd(dir.path() / "notify");
     constexpr int PollsBeforeHang = 4;
     ::setenv("NOTIFY_SOCKET", (dir.path() / "notify").c_str(), 1);
     ::setenv("KALVO_RECORD_HANG_AFTER_POLLS", std::to_string(PollsBeforeHang).c_str(), 1);
