@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -360,6 +361,38 @@ TEST(MqttPayloads, DeviceTriggersFireOnALockoutAndOnALostLinkOnly)
     }
     EXPECT_EQ(fired["locked_out"], (std::vector<bool>{false, false, false, true}));
     EXPECT_EQ(fired["link_lost"], (std::vector<bool>{false, true, false, false}));
+}
+
+// The README's dashboard card and automation name entities and a trigger the discovery documents
+// announce, with the keys of Home Assistant's device trigger schema.
+TEST(MqttPayloads, TheReadmesCardAndAutomationNameWhatDiscoveryAnnounces)
+{
+    std::ifstream file(KALVO_README);
+    const std::string readme{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::set<std::string> entityIds;
+    std::map<std::string, std::string> triggers;  // discovery id ("node object" of the topic): type/subtype
+    for (const Message& document : DiscoveryDocuments("boiler-7")) {
+        const Json config = Json::parse(document.payload);
+        if (config.contains("default_entity_id")) {
+            entityIds.insert(config["default_entity_id"].get<std::string>());
+        } else {
+            const std::string node = document.topic.substr(document.topic.find('/', std::string("homeassistant/").size()) + 1);
+            std::string discoveryId = node.substr(0, node.rfind("/config"));
+            std::replace(discoveryId.begin(), discoveryId.end(), '/', ' ');
+            triggers[discoveryId] = config["type"].get<std::string>() + "/" + config["subtype"].get<std::string>();
+        }
+    }
+    const std::regex cardEntity("\n  - entity: (\\S+)");
+    std::size_t cardEntities = 0;
+    for (auto match = std::sregex_iterator(readme.begin(), readme.end(), cardEntity); match != std::sregex_iterator();
+         ++match, ++cardEntities)
+        EXPECT_TRUE(entityIds.contains((*match)[1])) << (*match)[1];
+    EXPECT_EQ(cardEntities, 7u);
+    std::smatch trigger;
+    ASSERT_TRUE(std::regex_search(readme, trigger,
+        std::regex("- trigger: device\n +domain: mqtt\n +device_id: [0-9a-f]{32}\n +discovery_id: (.+)\n"
+                   " +type: (\\S+)\n +subtype: (\\S+)\n")));
+    EXPECT_EQ(triggers[trigger[1]], trigger[2].str() + "/" + trigger[3].str());
 }
 
 TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
