@@ -1,5 +1,7 @@
 #include "record/RecordSession.h"
 
+#include <algorithm>
+
 #include "core/uGlobal.h"
 
 namespace kalvo::record {
@@ -29,12 +31,17 @@ void RecordSession::Run(int portNumber, std::optional<std::chrono::milliseconds>
     };
     try {
         const std::int64_t startMs = clock_.now().utcMs;
-        const auto timeUp = [&] { return duration && clock_.now().utcMs - startMs >= duration->count(); };
-        while (!clock_.stopRequested() && !timeUp()) {
+        const auto left = [&] {
+            return duration ? std::chrono::milliseconds(duration->count() - (clock_.now().utcMs - startMs))
+                            : PollInterval;
+        };
+        while (!clock_.stopRequested() && left().count() > 0) {
             PollOnce();
-            if (clock_.stopRequested() || timeUp())
+            // The last pause ends with the duration, not a poll interval after it.
+            const std::chrono::milliseconds pause = std::min(PollInterval, left());
+            if (clock_.stopRequested() || pause.count() <= 0)
                 break;
-            clock_.pause(PollInterval);
+            clock_.pause(pause);
         }
         recorder_.Finish();
     } catch (...) {
