@@ -123,9 +123,8 @@ FolderLock::~FolderLock()
     // Removed while still locked, so no one locks a file that is about to go; one that opened it
     // just before sees it on its way out. Removed through the handle, so it is this lock's file
     // that goes wherever it is now, never another recorder's of the same name.
-    FILE_DISPOSITION_INFO remove{};
-    remove.DeleteFile = TRUE;
-    ::SetFileInformationByHandle(handle_, FileDispositionInfo, &remove, sizeof remove);
+    FILE_DISPOSITION_INFO disposition{TRUE};  // delete it once the handle closes
+    ::SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition);
     ::CloseHandle(handle_);
 }
 

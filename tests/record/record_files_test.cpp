@@ -666,8 +666,8 @@ TEST(RawRepliesTest, AChangedFirstLineOrACutLastFileIsSaidWhereItCostsPolls)
     missing = ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
     ASSERT_EQ(missing.size(), 1u);
     EXPECT_FALSE(missing[0].from);
+    ASSERT_EQ(times.size(), 99u);             // to the end, the last one cut off
     EXPECT_EQ(times.front(), Day + 600'000);  // from the full record ten minutes in
-    EXPECT_EQ(times.size(), 99u);             // to the end, the last one cut off
 
     // The readings file went on for an hour after the raw file's last poll.
     const std::string readingsEnd = IsoText({Day + 3'600'000, 60});
