@@ -92,7 +92,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
 {
     for (;;) {
         for (int attempt = 1;; ++attempt) {
-            handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+            handle_ = ::CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE,
                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
                 nullptr);
             if (handle_ != INVALID_HANDLE_VALUE)
@@ -121,10 +121,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
 FolderLock::~FolderLock()
 {
     // Removed while still locked, so no one locks a file that is about to go; one that opened it
-    // just before sees it on its way out. Removed through the handle, so it is this lock's file
-    // that goes wherever it is now, never another recorder's of the same name.
-    FILE_DISPOSITION_INFO disposition{TRUE};  // delete it once the handle closes
-    ::SetFileInformationByHandle(handle_, FileDispositionInfo, &disposition, sizeof disposition);
+    // just before sees it on its way out. Only while the path still names it: another recorder's
+    // of the same name is left alone. (Removing through the handle would need delete access, which
+    // keeps the refused ones from reading who holds the folder.)
+    if (NamesThisFile(path_, handle_))
+        ::DeleteFileW(path_.c_str());
     ::CloseHandle(handle_);
 }
 

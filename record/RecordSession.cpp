@@ -8,7 +8,7 @@ namespace kalvo::record {
 
 RecordSession::RecordSession(Recorder& recorder, SessionClock clock) : recorder_(recorder), clock_(std::move(clock)) {}
 
-void RecordSession::PollOnce()
+LocalTime RecordSession::PollOnce()
 {
     if (!uGlobal::PortHandle)
         uGlobal::OpenPort();
@@ -17,6 +17,7 @@ void RecordSession::PollOnce()
     recorder_.RecordPoll(CaptureFinishedPoll(started));
     if (afterPoll)
         afterPoll();
+    return started;
 }
 
 void RecordSession::Run(int portNumber, std::optional<std::chrono::milliseconds> duration)
@@ -30,13 +31,16 @@ void RecordSession::Run(int portNumber, std::optional<std::chrono::milliseconds>
         uGlobal::Window = previousWindow;
     };
     try {
-        const std::int64_t startMs = clock_.now().utcMs;
+        // The duration counts from the first poll's start, as the recording's time does.
+        std::int64_t startMs = clock_.now().utcMs;
         const auto left = [&] {
             return duration ? std::chrono::milliseconds(duration->count() - (clock_.now().utcMs - startMs))
                             : PollInterval;
         };
-        while (!clock_.stopRequested() && left().count() > 0) {
-            PollOnce();
+        for (bool first = true; !clock_.stopRequested() && left().count() > 0; first = false) {
+            const LocalTime started = PollOnce();
+            if (first)
+                startMs = started.utcMs;
             // The last pause ends with the duration, not a poll interval after it.
             const std::chrono::milliseconds pause = std::min(PollInterval, left());
             if (clock_.stopRequested() || pause.count() <= 0)
