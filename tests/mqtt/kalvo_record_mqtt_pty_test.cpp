@@ -19,6 +19,7 @@
 #include "testing/UnitsimProcess.h"
 #include "tests/mqtt/support/MosquittoBroker.h"
 #include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/TemplateRenderer.h"
 #include "tests/mqtt/support/WaitUntil.h"
 
 namespace {
@@ -33,10 +34,11 @@ constexpr int Com = 20;
 
 class KalvoRecordWithBroker : public ::testing::Test {
 protected:
-    void StartUnit()
+    void StartUnit(const std::vector<std::string>& more = {})
     {
-        unit_ = std::make_unique<UnitsimProcess>(
-            UNITSIM_PROGRAM, std::vector<std::string>{"--settings", Settings(), "--com", std::to_string(Com)});
+        std::vector<std::string> arguments{"--settings", Settings(), "--com", std::to_string(Com)};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        unit_ = std::make_unique<UnitsimProcess>(UNITSIM_PROGRAM, arguments);
         ASSERT_FALSE(unit_->NextLine(Patience).empty()) << "unitsim did not start";
     }
 
@@ -211,6 +213,38 @@ TEST_F(KalvoRecordWithBroker, RetiresAUnitByRemovingEveryRetainedDocumentOfItsNa
             topics.insert(message.topic);
     const std::vector<std::string> expected = kalvo::mqtt::RetainedTopics("boiler-8");
     EXPECT_EQ(topics, std::set<std::string>(expected.begin(), expected.end()));
+}
+
+// A unit that answers garbage: what Home Assistant renders from what the recorder published is
+// unknown, never a lockout or a value; the device is the burner, the triggers are there.
+TEST_F(KalvoRecordWithBroker, HomeAssistantFindsEveryValueOfANoisyUnitUnknown)
+{
+    MosquittoBroker broker;
+    MqttSubscriber subscriber(broker.Port(), {"kalvo-test-subscriber", "#", "", "", ""});
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    StartUnit({"--mode", "garbage"});
+    EXPECT_EQ(StartRecorder(broker, {"--ha-discovery", "--duration", "5s"})->WaitForExit(Patience), 0);
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return kalvo::test::LastPayload(messages, "kalvo/boiler-7/availability") == "offline";
+    }));
+    std::vector<std::string> templates, noise;
+    std::size_t triggers = 0;
+    for (const auto& message : subscriber.Messages()) {
+        if (message.topic == "kalvo/boiler-7/state" && Json::parse(message.payload)["implausible"] == true)
+            noise.push_back(message.payload);
+        if (!message.topic.starts_with("homeassistant/"))
+            continue;
+        const Json config = Json::parse(message.payload);
+        EXPECT_EQ(config["device"]["manufacturer"], "Ombrel");
+        triggers += config.contains("automation_type");
+        if (config.contains("state_topic") && !message.topic.ends_with("/link/config"))
+            templates.push_back(config["value_template"]);
+    }
+    EXPECT_EQ(triggers, 2u);
+    ASSERT_EQ(templates.size(), 13u);
+    ASSERT_FALSE(noise.empty());
+    for (const std::vector<std::string>& renderings : kalvo::test::Rendered(templates, noise))
+        EXPECT_EQ(renderings, std::vector<std::string>(noise.size(), "None"));
 }
 
 }  // namespace

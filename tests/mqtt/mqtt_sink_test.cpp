@@ -25,6 +25,7 @@
 #include "testing/TempDir.h"
 #include "tests/mqtt/support/MosquittoBroker.h"
 #include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/TemplateRenderer.h"
 #include "tests/mqtt/support/WaitUntil.h"
 #include "tests/record/UnitData.h"
 
@@ -235,17 +236,6 @@ TEST(MqttPayloads, DiscoveryDocumentsFollowHomeAssistantsRules)
     EXPECT_EQ(hours["device_class"], "duration");
 }
 
-// Each template rendered by Jinja against each payload: rendered[template][payload].
-std::vector<std::vector<std::string>> Rendered(
-    const std::vector<std::string>& templates, const std::vector<std::string>& payloads)
-{
-    const test::TempDir folder;
-    test::WriteFileBytes(folder.file("job.json"), Json{{"templates", templates}, {"payloads", payloads}}.dump());
-    test::RunProgram({"python3", KALVO_TEMPLATE_RENDERER, folder.file("job.json"), folder.file("result.json")});
-    std::ifstream result(folder.file("result.json"));
-    return Json::parse(result).get<std::vector<std::vector<std::string>>>();
-}
-
 std::size_t Characters(const std::string& utf8)
 {
     return std::count_if(utf8.begin(), utf8.end(), [](unsigned char c) { return (c & 0xC0) != 0x80; });
@@ -302,7 +292,7 @@ TEST(MqttPayloads, ValueTemplatesRenderAValueOnlyOfAGoodLinkAndAPlausiblePollWha
             binary.push_back(ComponentOf(document.topic) == "binary_sensor");
         }
     }
-    const auto rendered = Rendered(templates, payloads);
+    const auto rendered = test::Rendered(templates, payloads);
     std::map<std::string, std::size_t> byKey;
     for (std::size_t t = 0; t < configs.size(); ++t) {
         const std::string key = std::string(configs[t]["unique_id"]).substr(std::string("kalvo_boiler-7_").size());
@@ -354,7 +344,7 @@ TEST(MqttPayloads, DeviceTriggersFireOnALockoutAndOnALostLinkOnly)
         if (config.contains("automation_type")) {
             std::vector<bool>& firedBy = fired[config["type"]];
             const std::vector<std::string> templates{config["value_template"].get<std::string>()};
-            const auto rendered = Rendered(templates, events);
+            const auto rendered = test::Rendered(templates, events);
             for (const std::string& text : rendered[0])
                 firedBy.push_back(text == config["payload"]);  // as Home Assistant's MQTT trigger matches
         }
