@@ -32,7 +32,7 @@ private:
 
 // "COM7, process 1234": the holder text of this process recording the port.
 std::string RecorderHolder(int portNumber);
-// "/dev/ttyUSB0, process 1234": the same for a port by its name.
-std::string RecorderHolder(const std::string& portName);
+// "decoding night, process 1234": the holder text of this process doing something else.
+std::string ProcessHolder(const std::string& doing);
 
 }  // namespace kalvo::record

@@ -17,7 +17,7 @@ struct MqttCommandLine {
 };
 
 // Takes the broker options out of kalvo-record's arguments: --mqtt URL, --mqtt-user NAME,
-// --mqtt-password-file FILE, --mqtt-ca FILE, --name NAME, --ha-discovery.
+// --mqtt-password-file FILE, --mqtt-ca FILE, --name NAME, --ha-discovery, --ha-retire.
 MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments);
 std::string MqttUsageText();
 
@@ -40,5 +40,11 @@ std::unique_ptr<MqttSink> MakeMqttSink(
 // The same for a port given by its device path (DefaultName of a port label).
 std::unique_ptr<MqttSink> MakeMqttSink(MqttOptions options, const std::string& portLabel,
     MqttClient::Reporter report, const std::function<bool()>& stopRequested);
+
+// --ha-retire: empty retained documents on every topic where a recorder under options.name leaves
+// one (RetainedTopics), so that Home Assistant removes the device and a dashboard finds no stale
+// state. Returns how many topics were cleared. Throws std::runtime_error with a text for the user
+// when the broker refuses the login or does not take them in time.
+std::size_t RetireUnit(const MqttOptions& options, MqttClient::Reporter report, const std::function<bool()>& stop);
 
 }  // namespace kalvo::mqtt
