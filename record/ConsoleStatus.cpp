@@ -97,6 +97,8 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event)
         line += ": " + std::string(LinkStatusText(event.link));
         break;
     case EventKind::LinkBack:
+    case EventKind::CountersWentBack:
+    case EventKind::CountersLeapt:
         break;
     case EventKind::NewErrorRecord:
         if (event.record)

@@ -21,7 +21,8 @@ std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes, bool withOffs
 std::string DurationText(std::int64_t ms);
 // The language's name of a state, or "state 23" for a code it has none for.
 std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, const NightTexts& texts);
-// What a lockout or link loss marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...".
+// What a marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...", "Link lost: no port",
+// "the unit's counters went back: another unit?".
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts);
 
 }  // namespace kalvo::record

@@ -78,6 +78,8 @@ enum class NightWord {
     EventLinkLost,
     EventLinkBack,
     EventNewErrorRecord,
+    EventCountersWentBack,
+    EventCountersLeapt,
     Count
 };
 
