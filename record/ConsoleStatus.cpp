@@ -120,10 +120,15 @@ std::string ConsoleStatus::CountsText(const std::string& separator) const
     std::string counts = Counted(recorder_.Polls(), "poll", "polls") + separator
         + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator
         + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
-    // Rare on a sound line, so said only when there are some.
-    if (recorder_.ImplausiblePolls() > 0)
-        counts += separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
-    return counts;
+    return counts + ImplausibleText(separator);
+}
+
+// Rare on a sound line, so said only when there are some.
+std::string ConsoleStatus::ImplausibleText(const std::string& separator) const
+{
+    if (recorder_.ImplausiblePolls() == 0)
+        return "";
+    return separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
 }
 
 std::string ConsoleStatus::SummaryLine() const
@@ -132,7 +137,7 @@ std::string ConsoleStatus::SummaryLine() const
     return "Recorded " + Counted(recorder_.Polls(), "poll", "polls") + " in " + SpanText(span) + " into " + folder_
         + ": " + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + ", "
         + Counted(noPortPolls_, "poll", "polls") + " without a port, "
-        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ".";
+        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ImplausibleText(", ") + ".";
 }
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)

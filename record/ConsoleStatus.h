@@ -32,7 +32,7 @@ public:
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
     // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
-    // 0 lockouts." and, when there were any, ", 2 implausible polls".
+    // 0 lockouts." with ", 2 implausible polls" before the stop when there were any.
     std::string SummaryLine() const;
 
     static constexpr std::int64_t AliveLineEveryMs = 3'600'000;
@@ -40,6 +40,7 @@ public:
 private:
     void ClearStatus();
     std::string CountsText(const std::string& separator) const;
+    std::string ImplausibleText(const std::string& separator) const;
 
     std::ostream& out_;
     Mode mode_;
