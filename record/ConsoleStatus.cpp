@@ -142,7 +142,11 @@ std::string ConsoleStatus::SummaryLine() const
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
-    state_ = poll.link == LinkStatus::Ok ? StateName(poll.stateCode, poll.stateText) : std::string(LinkStatusText(poll.link));
+    // The state of noise is no state of the burner.
+    if (poll.link != LinkStatus::Ok)
+        state_ = LinkStatusText(poll.link);
+    else
+        state_ = poll.implausible ? "implausible" : StateName(poll.stateCode, poll.stateText);
     if (poll.link == LinkStatus::NoPort)
         ++noPortPolls_;
     if (!firstPoll_) {

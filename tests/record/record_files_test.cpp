@@ -453,10 +453,20 @@ TEST(RecorderTest, APollWithoutAReferenceIsJudgedOnItsOwn)
     long long garbage = 0, passed = 0;
     for (int run = 0; run < 400; ++run) {
         Recorder recorder(language);
+        std::ostringstream out;
+        auto console = std::make_unique<ConsoleStatus>(
+            out, ConsoleStatus::Mode::Quiet, recorder, [] { return std::uint64_t{0}; }, "night");
+        const ConsoleStatus& status = *console;
+        recorder.AddSink(std::move(console));
         for (int i = 0; i < 45; ++i)
             recorder.RecordPoll(GarbagePoll(model, rng, 2000LL * i));
         garbage += recorder.Polls();
         passed += recorder.Polls() - recorder.ImplausiblePolls();
+        if (run == 0) {  // what the recorder says of it
+            EXPECT_EQ(status.StatusLine(), "implausible | 45 polls | 0 transfer errors | 0 lockouts | 45 implausible polls | files 0 B");
+            EXPECT_EQ(status.SummaryLine(), "Recorded 45 polls in 1 min 28 s into night: 0 transfer errors, 0 polls "
+                                            "without a port, 0 lockouts, 45 implausible polls.");
+        }
     }
     std::cout << garbage << " garbage polls of a named state, " << passed << " passed for the unit's\n";
     EXPECT_EQ(passed, 0);
