@@ -33,6 +33,7 @@ std::vector<RecordEvent> Changes(const DecodedPoll& before, const DecodedPoll& n
     for (int n = 0; n < newRecords; ++n) {
         RecordEvent added = EventAt(now, EventKind::NewErrorRecord);
         added.record = now.errorRecords[static_cast<std::size_t>(n)];
+        added.since = before.time;
         events.push_back(std::move(added));
     }
     return events;
@@ -162,6 +163,11 @@ void Recorder::Finish()
 {
     for (const auto& sink : sinks_)
         sink->Finish();
+}
+
+void Recorder::StartCounting()
+{
+    polls_ = transferErrors_ = lockoutsSeen_ = implausiblePolls_ = 0;
 }
 
 PollInput CaptureFinishedPoll(LocalTime time)
