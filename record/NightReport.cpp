@@ -42,8 +42,8 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
         ++implausiblePolls_;
         return;
     }
-    Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), poll.link, NoState, NoNumber,
-                  NoNumber, false, false};
+    Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), NoNumber, NoNumber, NoState,
+        poll.link, false, false};
     if (poll.link == LinkStatus::Ok) {
         if (poll.stateCode) {
             sample.state = static_cast<std::uint8_t>(*poll.stateCode);
