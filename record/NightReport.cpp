@@ -106,9 +106,11 @@ std::string NightReportHtml(const NightSummary& summary, const LanguageLines& la
     if (summary.Samples().empty())
         return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n" + MissingLines(summary, texts));
     const NightStatistics night = ComputeNightStatistics(summary, NightChartColumns);
+    const std::string narrowChart = NightChartSvg(ComputeNightStatistics(summary, NarrowNightChartColumns), texts);
     return Page(texts,
-        SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>" + EscapeHtml(texts[NightWord::Timeline])
-            + "</h2>\n<div class=\"chart\">" + NightChartSvg(night, texts) + "</div>\n" + ChartLegend(night, texts)
+        SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>"
+            + EscapeHtml(texts[NightWord::Timeline]) + "</h2>\n<div class=\"chart wide\">" + NightChartSvg(night, texts)
+            + "</div>\n<div class=\"chart narrow\">" + narrowChart + "</div>\n" + ChartLegend(night, texts)
             + MarkerTable(night, texts) + PeriodTable(night, texts));
 }
 
