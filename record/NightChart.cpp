@@ -169,13 +169,8 @@ private:
              << "\" class=\"plot\"/>\n";
         if (all.Empty())
             return;
-        const double low = fromZero ? 0 : all.low;
-        const double pad = std::max((all.high - low) * 0.1, 1.0);
-        const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(all.high + pad);
+        const auto [bottom, ceiling, decimals] = ScaleOf(all, fromZero);
         const auto y = [&](double v) { return top + height - (v - bottom) * height / (ceiling - bottom); };
-        // A scale of a few units whose middle is no whole number shows the tenth, so that middle
-        // does not read like one of its ends.
-        const int decimals = ceiling - bottom < 10 && std::fmod(ceiling - bottom, 2) != 0 ? 1 : 0;
         for (double tick : {bottom, (bottom + ceiling) / 2, ceiling})
             svg_ << "<text x=\"" << Left - 4 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
                  << Fixed(tick, decimals) << "</text>\n";
@@ -260,6 +255,16 @@ private:
 const char* StateSlotColour(int slot)
 {
     return SlotColours[static_cast<std::size_t>(std::clamp(slot, 0, StateSlotCount - 1))];
+}
+
+CurveScale ScaleOf(const ValueRange& values, bool fromZero)
+{
+    const double low = fromZero ? 0 : values.low;
+    const double pad = std::max((values.high - low) * 0.1, 1.0);
+    const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(values.high + pad);
+    // A scale of a few units whose middle is no whole number shows the tenth, so that middle does
+    // not read like one of its ends.
+    return {bottom, ceiling, ceiling - bottom < 10 && std::fmod(ceiling - bottom, 2) != 0 ? 1 : 0};
 }
 
 std::string NightChartSvg(const NightStatistics& night, const NightTexts& texts)

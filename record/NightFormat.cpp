@@ -77,14 +77,17 @@ std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, c
     return text.empty() ? texts[NightWord::State] + " " + std::to_string(code) : text;
 }
 
+std::string RecordStateText(const ErrorRecordFields& record, const NightTexts& texts)
+{
+    return record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode) : record.stateText;
+}
+
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts)
 {
     if (marker.kind != EventKind::NewErrorRecord || !marker.record)
         return texts[NightWord::LinkLost] + ": " + texts[LinkWord(marker.link)];
     const ErrorRecordFields& record = *marker.record;
-    std::string text = texts[NightWord::Lockout] + ": "
-        + (record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)
-                                    : record.stateText);
+    std::string text = texts[NightWord::Lockout] + ": " + RecordStateText(record, texts);
     if (record.volts)
         text += ", " + texts[NightWord::RecordVolts] + ": " + NumberText(record.volts, Unit::Volts) + " V";
     if (record.microamps)

@@ -28,6 +28,8 @@ inline constexpr std::string_view MicroampsText = "\u00B5A";
 std::string DurationText(std::int64_t ms);
 // The language's name of a state, or "state 23" for a code it has none for.
 std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, const NightTexts& texts);
+// The state an error record was stored in: its language text, or "state 23".
+std::string RecordStateText(const ErrorRecordFields& record, const NightTexts& texts);
 // What a lockout or link loss marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...".
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts);
 

@@ -6,6 +6,7 @@
 #include "record/DayFile.h"
 #include "record/NightChart.h"
 #include "record/NightFormat.h"
+#include "record/NightLockoutPanels.h"
 #include "record/NightStatistics.h"
 #include "record/NightStyle.h"
 #include "record/NightTables.h"
@@ -111,7 +112,7 @@ std::string NightReportHtml(const NightSummary& summary, const LanguageLines& la
         SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>"
             + EscapeHtml(texts[NightWord::Timeline]) + "</h2>\n<div class=\"chart wide\">" + NightChartSvg(night, texts)
             + "</div>\n<div class=\"chart narrow\">" + narrowChart + "</div>\n" + ChartLegend(night, texts)
-            + MarkerTable(night, texts) + PeriodTable(night, texts));
+            + MarkerTable(night, texts) + LockoutPanels(summary, night, texts) + PeriodTable(night, texts));
 }
 
 void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,

@@ -26,6 +26,11 @@ std::string_view NightReportStyle()
            ".legend i{display:inline-block;width:.9em;height:.9em;margin-right:.3em;vertical-align:-1px}\n"
            ".legend i.mark{width:3px;margin-left:.2em}.legend i.lockout{background:#b00020}"
            ".legend i.linkloss{background:#f08c00}\n"
+           // A lockout panel beside its record; on a phone the record goes below.
+           "div.panel{display:flex;flex-wrap:wrap;gap:.5em 1.5em;align-items:flex-start;margin:1em 0}"
+           "svg.panel{flex:1 1 300px;max-width:620px;height:auto}svg.panel .label{font-size:11px}"
+           "path.moment{stroke:#b00020;stroke-width:1.5;stroke-dasharray:4 2}"
+           "table.record caption{text-align:left;font-weight:bold;color:#b00020;padding:.2em .8em}\n"
            "td.when{white-space:nowrap}"
            "tr.lockout td:first-child{color:#b00020;font-weight:bold}"
            "tr.linkloss td:first-child{color:#c06c00;font-weight:bold}\n";

@@ -9,8 +9,6 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr std::size_t MarkerTableLimit = 100;
-
 const char* MarkerClass(const RecordEvent& marker)
 {
     return marker.kind == EventKind::NewErrorRecord ? "lockout" : "linkloss";

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The night report as Chromium sees it: a simulated night parses into the chart with its bands,
-# curves and three markers and renders to a picture; on a phone (390 px) the narrow chart shows
+# curves and three markers and a panel up close for each lockout, and renders to a picture; on a phone (390 px) the narrow chart shows
 # every marker without scrolling and every text stays
 # readable and the page keeps the screen's width; the 55 lockout numbers of a month touch neither
 # each other nor the chart's titles, nor do the time labels touch; with the German language file
@@ -41,12 +41,14 @@ browse report.html 1100 --dump-dom >"$scratch/dom.html" || { echo "FAIL: chromiu
 check "two charts" "$(count '<svg class="chart"' "$scratch/dom.html")" 2
 check "two lockout markers" "$(count '<g class="lockout">' "$scratch/dom.html")" 4
 check "one link loss marker" "$(count '<g class="linkloss">' "$scratch/dom.html")" 2
-check "a curve and a spread for flame current and mains voltage" "$(count '<path stroke=' "$scratch/dom.html")" 8
+check "a curve and a spread for flame current and mains voltage, and the two curves of each panel" \
+    "$(count '<path stroke=' "$scratch/dom.html")" 12
+check "a panel up close for each lockout" "$(count '<div class="panel">' "$scratch/dom.html")" 2
 check "a row per hour" "$(count '<tr><td>2026-12-0[67] [0-9][0-9]:00</td>' "$scratch/dom.html")" 12
 
 browse german.html 1100 --dump-dom >"$scratch/german-dom.html"
 check "a German page" "$(count '<html lang="de">' "$scratch/german-dom.html")" 1
-check "the German chart titles" "$(count 'class="label">\(Brennerzustand\|Flammenstrom (µA)\|Netzspannung (V)\)<' "$scratch/german-dom.html")" 6
+check "the German chart titles (two charts, two lockout panels)" "$(count 'class="label">\(Brennerzustand\|Flammenstrom (µA)\|Netzspannung (V)\)<' "$scratch/german-dom.html")" 12
 
 # measure PAGE WIDTH: what the page's own layout gives at that width, measured by a script in a
 # copy of the page (the report itself holds none).

@@ -13,6 +13,7 @@
 #include "record/NightReport.h"
 #include "record/NightStatistics.h"
 #include "record/NightFormat.h"
+#include "record/NightLockoutPanels.h"
 #include "record/NightTimeAxis.h"
 #include "testing/TempDir.h"
 #include "tools/nightsim/NightSimulation.h"
@@ -253,6 +254,36 @@ TEST(NightReportTest, ASinglePollShowsItsValuesAndEverySpanReadsInFittingUnits)
         {47 * 3'600'000 + 60'000, "47 h 01 min"}, {720LL * 3'600'000, "30 d 00 h"}, {749LL * 3'600'000, "31 d 05 h"}};
     for (const auto& span : spans)
         EXPECT_EQ(DurationText(span.ms), span.text);
+}
+
+TEST(NightReportTest, EachLockoutIsShownUpCloseWithEveryPollBesideItsRecord)
+{
+    test::TempDir dir;
+    const std::string html = ReportOf(Night(hours(12)), dir);
+    const NightSummary summary = SummarizeRecording(dir.path(), LanguageLines{});
+    std::vector<std::int64_t> lockouts;
+    for (const RecordEvent& marker : summary.Markers())
+        if (marker.kind == EventKind::NewErrorRecord)
+            lockouts.push_back(marker.time.utcMs);
+    ASSERT_EQ(lockouts.size(), 2u);
+    const auto panels = Matches(html, "<div class=\"panel\">([\\s\\S]*?)</div>");
+    ASSERT_EQ(panels.size(), lockouts.size()) << "a panel per lockout, none for the link loss";
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string panel = panels[i][1];
+        const auto polls = std::count_if(summary.Samples().begin(), summary.Samples().end(), [&](const auto& s) {
+            return s.utcMs >= lockouts[i] - PanelBeforeMs && s.utcMs <= lockouts[i] + PanelAfterMs;
+        });
+        EXPECT_GT(polls, 100);
+        // Flame current and mains voltage: a point per poll, in one piece.
+        for (const auto& path : Matches(panel, "stroke-width=\"1.5\" fill=\"none\" d=\"([^\"]*)\"")) {
+            EXPECT_EQ(Count(path[1], "M") + Count(path[1], "L"), static_cast<std::size_t>(polls));
+            EXPECT_EQ(Count(path[1], "M"), 1u);
+        }
+        EXPECT_NE(panel.find("<caption>" + std::to_string(i + 1) + ". The unit's new error record</caption>"),
+            std::string::npos);
+        EXPECT_NE(panel.find(i == 0 ? "<td>state 3</td>" : "<td>state 5</td>"), std::string::npos);
+    }
 }
 
 // A summary of made-up polls 2 s apart: 'o' fuel valve BV 1 open, 'c' closed, '-' no port.
