@@ -40,6 +40,7 @@ enum class NightWord {
     Time,
     What,
     And,
+    Between,
     More,
     PerDay,
     PerHour,
