@@ -46,6 +46,15 @@ volatile std::sig_atomic_t stopRequested = 0;
 // Sinks besides the files, given the recorder and the port (the broker, where built in).
 using AddSinks = std::function<void(Recorder&, int portNumber)>;
 
+// One line with a single write: the broker's network thread says its lines on standard error while
+// the main thread writes its own, and on one terminal or log two lines must never run together.
+void SayLine(std::ostream& out, const std::string& line)
+{
+    const std::string whole = line + '\n';
+    out.write(whole.data(), static_cast<std::streamsize>(whole.size()));
+    out.flush();
+}
+
 #ifdef _WIN32
 BOOL WINAPI OnConsoleControl(DWORD)
 {
@@ -256,8 +265,8 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     recording.AddSink(std::move(status));
 
     if (!options.quiet)
-        std::cout << "Recording COM" << port << " into " << PathText(std::filesystem::absolute(folder))
-                  << "; Ctrl-C ends it." << std::endl;
+        SayLine(std::cout, "Recording COM" + std::to_string(port) + " into "
+                + PathText(std::filesystem::absolute(folder)) + "; Ctrl-C ends it.");
     RecordSession session(recorder, {LocalNow, PauseUnlessStopped, [] { return stopRequested != 0; }});
     session.afterPoll = [&shown] { shown.ShowPoll(); };
     try {
@@ -274,11 +283,28 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     return 0;
 }
 
+#ifdef KALVO_WITH_MQTT
+void SayBrokerLine(const std::string& line)
+{
+    SayLine(std::cerr, "kalvo-record: " + line);
+}
+
+// --ha-retire: the unit's retained documents removed from the broker; nothing is recorded.
+int Retire(const kalvo::mqtt::MqttOptions& options)
+{
+    const std::size_t topics = kalvo::mqtt::RetireUnit(options, SayBrokerLine, [] { return stopRequested != 0; });
+    if (!options.quiet)
+        SayLine(std::cout, "Removed the retained documents of " + options.name + " (" + std::to_string(topics)
+                + " topics) from " + kalvo::mqtt::ParseBrokerUrl(options.url).Url());
+    return 0;
+}
+#endif
+
 int Main(std::vector<std::string> arguments)
 {
     AddSinks addSinks;
 #ifdef KALVO_WITH_MQTT
-    const kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
+    kalvo::mqtt::MqttCommandLine mqtt = kalvo::mqtt::TakeMqttOptions(arguments);
     if (!mqtt.error.empty()) {
         std::cerr << "kalvo-record: " << mqtt.error << "\nTry 'kalvo-record --help'." << std::endl;
         return ExitBadCommandLine;
@@ -286,10 +312,8 @@ int Main(std::vector<std::string> arguments)
     arguments = mqtt.rest;
     if (mqtt.options)
         addSinks = [&mqtt](Recorder& recorder, int port) {
-            recorder.AddSink(kalvo::mqtt::MakeMqttSink(
-                *mqtt.options, port,
-                [](const std::string& line) { std::cerr << "kalvo-record: " << line << std::endl; },
-                [] { return stopRequested != 0; }));
+            recorder.AddSink(
+                kalvo::mqtt::MakeMqttSink(*mqtt.options, port, SayBrokerLine, [] { return stopRequested != 0; }));
         };
 #endif
     const ParsedRecordOptions parsed = ParseRecordOptions(arguments);
@@ -309,8 +333,16 @@ int Main(std::vector<std::string> arguments)
 #endif
         return 0;
     }
+#ifdef KALVO_WITH_MQTT
+    if (mqtt.options)
+        mqtt.options->quiet = options.quiet;
+#endif
     InstallStopHandlers();
     try {
+#ifdef KALVO_WITH_MQTT
+        if (mqtt.options && mqtt.options->haRetire)
+            return Retire(*mqtt.options);
+#endif
         const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
         if (!options.reportFolder.empty())
             return MakeReport(options, language);

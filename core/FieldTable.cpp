@@ -31,25 +31,6 @@ std::string Characters(std::span<const std::uint8_t> bytes)
 
 }  // namespace
 
-std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field)
-{
-    const auto bytes = FieldBytes(block, field);
-    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const std::uint8_t byte : bytes)
-        value = value << 8 | byte;
-    return value;
-}
-
-std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
-{
-    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
-    if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
-        return std::nullopt;
-    return KeepsTenth(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
-}
-
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language)
 {
     const auto bytes = FieldBytes(block, field);

@@ -278,11 +278,29 @@ constexpr std::uint8_t StatusFlagMask(StatusFlag flag)
     return StatusFlagBits[flag].mask;
 }
 
-// The field's bytes as one unsigned big-endian number; nothing when they are all 0xFF.
-std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field);
+// The field's bytes as one unsigned big-endian number; nothing when they are all 0xFF. Inline, as
+// decoding a month's recording calls it some 20 times a poll.
+inline std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const auto bytes = block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
+    std::uint32_t value = 0;
+    bool allSet = true;
+    for (const std::uint8_t byte : bytes) {
+        value = value << 8 | byte;
+        allSet = allSet && byte == 0xFF;
+    }
+    return allSet ? std::nullopt : std::optional<std::uint32_t>(value);
+}
+
 // The field as a number in its unit (tenths divided out); nothing when the unit sent no value,
 // which for a duration includes zero.
-std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field);
+inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
+    if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
+        return std::nullopt;
+    return KeepsTenth(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
+}
 // The field's display text.
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language);
 // Writes value big-endian into the field's bytes, capped below the no-value pattern.

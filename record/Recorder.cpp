@@ -24,7 +24,7 @@ RecordEvent EventAt(const DecodedPoll& poll, EventKind kind)
 
 }  // namespace
 
-Recorder::Recorder(const LanguageLines& language) : language_(language), plausibility_(language) { }
+Recorder::Recorder(const LanguageLines& language) : decoder_(language), plausibility_(language) { }
 
 void Recorder::AddSink(std::unique_ptr<PollSink> sink)
 {
@@ -96,7 +96,7 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll, std::optio
 
 void Recorder::RecordPoll(const PollInput& input)
 {
-    DecodedPoll poll = DecodePoll(input, language_);
+    DecodedPoll poll = decoder_.Decode(input);
     const std::optional<int> newRecords = Judge(poll);
     const std::vector<RecordEvent> events = EventsFor(poll, newRecords);
     for (const auto& sink : sinks_)

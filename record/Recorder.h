@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Language.h"
+#include "record/PollDecoding.h"
 #include "record/PollPlausibility.h"
 #include "record/PollRecord.h"
 
@@ -45,9 +46,9 @@ private:
     std::optional<int> Judge(DecodedPoll& poll);
     std::vector<RecordEvent> EventsFor(const DecodedPoll& poll, std::optional<int> newRecords) const;
 
-    const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
+    PollDecoder decoder_;
     PlausibilityCheck plausibility_;
     std::optional<DecodedPoll> lastGood_;     // the last plausible poll: the baseline
     std::optional<DecodedPoll> goodBefore_;   // the plausible poll before it
