@@ -2,9 +2,14 @@
 
 namespace kalvo::record {
 
+std::string_view ProgramVersion()
+{
+    return KALVO_VERSION;
+}
+
 std::string VersionLine(std::string_view program)
 {
-    return std::string(program) + " " KALVO_VERSION "\n";
+    return std::string(program) + " " + std::string(ProgramVersion()) + "\n";
 }
 
 }  // namespace kalvo::record

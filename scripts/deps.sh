@@ -64,3 +64,15 @@ kalvo_apt_update() {
         sleep "$kalvo_apt_retry_pause"
     done
 }
+
+# kalvo_install_test_broker FOLDER: the npm packages of the broker tests' MQTT 3.1.1 broker (aedes),
+# exactly as its package-lock.json pins them, into FOLDER/node_modules; nothing when they are
+# there already. Debian's nodejs and npm where no npm is on the path.
+kalvo_install_test_broker() {
+    local folder="$1"
+    cmp -s "$folder/package-lock.json" "$folder/node_modules/.kalvo-installed" && return 0
+    command -v npm >/dev/null || kalvo_install_deps nodejs npm || return 1
+    echo "Installing the test broker's npm packages into $folder/node_modules"
+    (cd "$folder" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) &&
+        cp "$folder/package-lock.json" "$folder/node_modules/.kalvo-installed"
+}

@@ -12,9 +12,17 @@ namespace {
 constexpr int PlainPort = 1883;
 constexpr int TlsPort = 8883;
 
+// The URL as an error may quote it: a query or fragment may hold a secret ("?password=..."), and
+// is left out as a user part is.
+std::string Quotable(const std::string& url)
+{
+    const std::size_t hidden = url.find_first_of("?#");
+    return Printable(url.substr(0, hidden)) + (hidden == std::string::npos ? "" : "?...");
+}
+
 [[noreturn]] void Reject(const std::string& url, const std::string& why)
 {
-    throw std::invalid_argument("not a broker address: \"" + Printable(url) + "\" (" + why
+    throw std::invalid_argument("not a broker address: \"" + Quotable(url) + "\" (" + why
         + "); use mqtt://host[:port] or mqtts://host[:port]");
 }
 

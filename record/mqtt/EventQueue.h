@@ -10,6 +10,7 @@ namespace kalvo::mqtt {
 struct Message {
     std::string topic;
     std::string payload;
+    bool retain = false;
 };
 
 // Events waiting for the broker. Bounded: when it is full the oldest event goes, and is counted,

@@ -2,6 +2,7 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
@@ -13,6 +14,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/RegularFile.h"
+
 namespace kalvo::mqtt {
 
 namespace {
@@ -23,7 +26,9 @@ constexpr std::size_t EventWindow = 20;
 constexpr int EventQos = 1;
 constexpr int RetainedQos = 0;   // sent again after every reconnect, so nothing is lost
 constexpr int AvailabilityQos = 1;
-constexpr int ClaimQos = 1;
+// QoS 0: libmosquitto sends such a message at once, in order with the subscription before it and a
+// DISCONNECT after it; a QoS 1 one may wait for its turn and overwrite a later claim.
+constexpr int ClaimQos = 0;
 constexpr int AvailabilityInFlight = 2;  // "online" and "offline"
 const std::string Online = "online";
 const std::string Offline = "offline";
@@ -58,14 +63,30 @@ bool HandedOver(int rc)
     return rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST;
 }
 
+// A file that is no certificate would fail every TLS handshake; it is refused at the start instead.
+void CheckCaFile(const std::string& path)
+{
+    const std::string where = "the CA file \"" + Printable(path) + "\"";
+    const OpenedFile opened = OpenRegularFile(path);
+    if (!opened.file)
+        throw std::runtime_error("cannot read " + where + " (" + std::strerror(opened.error) + ")");
+    X509* certificate = PEM_read_X509(opened.file.get(), nullptr, nullptr, nullptr);
+    if (!certificate)
+        throw std::runtime_error(where + " holds no PEM certificate");
+    X509_free(certificate);
+}
+
 }  // namespace
 
 MqttClient::MqttClient(ClientSettings settings, Reporter report)
     : settings_(std::move(settings)),
       report_(std::move(report)),
+      protocol_(MQTT_PROTOCOL_V5),
       refusalEnds_(settings_.firstRefusalEnds),
       events_(settings_.eventCapacity)
 {
+    if (settings_.broker.tls && !settings_.caFile.empty())
+        CheckCaFile(settings_.caFile);
     InitialiseLibrary();
     client_ = mosquitto_new(settings_.clientId.c_str(), true, this);
     if (!client_)
@@ -85,8 +106,9 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
     mosquitto_threaded_set(client_, true);
     // MQTT 5: the broker says why it drops a connection (another client took the id) and how large a
     // message it takes, so that such a message is refused here with a reason instead of costing
-    // the connection.
-    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    // the connection. With a broker that speaks only 3.1.1 the client speaks that (FallBackTo311):
+    // the claim topic still tells a taken id, a message too large then costs the connection.
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, protocol_);
     if (!settings_.user.empty() &&
         mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str()) != MOSQ_ERR_SUCCESS)
         fail("cannot use the MQTT user name \"" + settings_.user + "\"");
@@ -96,8 +118,9 @@ MqttClient::MqttClient(ClientSettings settings, Reporter report)
         if (mosquitto_tls_set(client_, caFile, caPath, nullptr, nullptr, nullptr) != MOSQ_ERR_SUCCESS)
             fail("cannot read the CA file \"" + settings_.caFile + "\"");
     }
-    if (mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
-                           Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
+    if (!settings_.availabilityTopic.empty()
+        && mosquitto_will_set(client_, settings_.availabilityTopic.c_str(), static_cast<int>(Offline.size()),
+               Offline.data(), AvailabilityQos, true) != MOSQ_ERR_SUCCESS)
         fail("cannot use the topic \"" + settings_.availabilityTopic + "\"");
     network_ = std::thread([this] {
         NetworkLoop();
@@ -131,10 +154,18 @@ void MqttClient::PublishEvent(const std::string& topic, const std::string& paylo
     PumpEvents();
 }
 
+void MqttClient::ClearRetained(const std::string& topic)
+{
+    std::lock_guard lock(mutex_);
+    retained_.erase(topic);
+    events_.Push({topic, "", true});
+    PumpEvents();
+}
+
 ClientStatus MqttClient::Status() const
 {
     std::lock_guard lock(mutex_);
-    return {connected_, refused_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped(),
+    return {connected_, refused_, idTaken_, refusal_, events_.Size() + eventsInFlight_.size(), delivered_, events_.Dropped(),
         retryDelay_};
 }
 
@@ -155,8 +186,8 @@ bool MqttClient::Flush(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [this] {
-        return refused_ || (events_.Empty() && eventsInFlight_.empty());
-    }) && !refused_;
+        return refused_ || idTaken_ || (events_.Empty() && eventsInFlight_.empty());
+    }) && !refused_ && !idTaken_;
 }
 
 bool MqttClient::Stop(std::chrono::milliseconds limit)
@@ -166,7 +197,7 @@ bool MqttClient::Stop(std::chrono::milliseconds limit)
         std::unique_lock lock(mutex_);
         if (stopping_)
             return networkEnded_;
-        if (connected_) {
+        if (connected_ && !settings_.availabilityTopic.empty()) {
             changed_.wait_until(
                 lock, deadline, [this] { return !connected_ || (events_.Empty() && eventsInFlight_.empty()); });
             mosquitto_publish(client_, &offlineMid_, settings_.availabilityTopic.c_str(),
@@ -197,12 +228,15 @@ void MqttClient::NetworkLoop()
     const auto shortest = std::chrono::seconds(settings_.retryMinSeconds);
     auto delay = shortest;
     bool first = true;
+    bool refusedBefore = false;
     while (true) {
         {
             std::lock_guard lock(mutex_);
-            if (stopping_ || refused_)
+            if (stopping_ || refused_ || idTaken_)
                 break;
         }
+        if (refusedBefore)
+            RereadPassword();
         // The name lookup may block this thread for a while; the TCP connection and the TLS
         // handshake go on inside mosquitto_loop.
         int rc = first ? mosquitto_connect_async(client_, settings_.broker.host.c_str(), settings_.broker.port,
@@ -210,7 +244,7 @@ void MqttClient::NetworkLoop()
                        : mosquitto_reconnect_async(client_);
         first = false;
         while (rc == MOSQ_ERR_SUCCESS) {
-            if (Stopping()) {
+            if (Stopping() || (IdTaken() && !mosquitto_want_write(client_))) {
                 mosquitto_disconnect(client_);
                 mosquitto_loop(client_, 100, 1);  // sends the DISCONNECT
                 break;
@@ -221,8 +255,10 @@ void MqttClient::NetworkLoop()
         bool wasRefused = false;
         {
             std::lock_guard lock(mutex_);
+            if (std::exchange(fellBack_, false) && !stopping_)
+                continue;  // at once, in MQTT 3.1.1; the broker has not answered the login yet
             firstAnswered_ = true;
-            if (stopping_ || refused_)
+            if (stopping_ || refused_ || idTaken_)
                 break;
             wasConnected = connectedSincePause_;
             connectedSincePause_ = false;
@@ -232,6 +268,7 @@ void MqttClient::NetworkLoop()
             retryDelay_ = delay;
         }
         changed_.notify_all();
+        refusedBefore = wasRefused;
         if (!wasConnected && !wasRefused) {  // a loss or a refusal was reported as it came
             const std::string why = ErrorText(rc);
             Report("MQTT: cannot reach broker " + broker + " (" + why + "); trying again");
@@ -250,6 +287,12 @@ bool MqttClient::Stopping() const
 {
     std::lock_guard lock(mutex_);
     return stopping_;
+}
+
+bool MqttClient::IdTaken() const
+{
+    std::lock_guard lock(mutex_);
+    return idTaken_;
 }
 
 bool MqttClient::Pause(std::chrono::seconds delay)
@@ -273,16 +316,69 @@ void MqttClient::ClaimSeen(const std::string& runId)
     bool taken = false;
     {
         std::lock_guard lock(mutex_);
-        taken = lostBefore_ && runId != settings_.runId;
+        taken = lostBefore_ && runId != settings_.runId && !idTaken_;
     }
-    if (taken)
-        ReportTakenId();
+    if (!taken)
+        return;
+    // This connection has just pushed the other client off (the broker need not say why) and
+    // claimed the id: the claim goes back to the other one, which keeps publishing when it returns.
+    mosquitto_publish(client_, nullptr, settings_.claimTopic.c_str(), static_cast<int>(runId.size()), runId.data(),
+        ClaimQos, true);
+    GiveUpTakenId();  // the network loop disconnects once that is sent
 }
 
-void MqttClient::ReportTakenId()
+void MqttClient::GiveUpTakenId()
 {
+    {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(idTaken_, true))
+            return;
+    }
+    changed_.notify_all();
     Report("MQTT: another client took the id \"" + settings_.clientId + "\" at broker " + settings_.broker.Url()
-        + " (two recorders under one --name?); trying again");
+        + " (two recorders under one --name?); this recorder publishes no more until it is restarted, and its "
+          "files go on");
+}
+
+bool MqttClient::FallBackTo311(int rc)
+{
+    if (protocol_ != MQTT_PROTOCOL_V5
+        || (rc != MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && rc != CONNACK_REFUSED_PROTOCOL_VERSION))
+        return false;
+    protocol_ = MQTT_PROTOCOL_V311;
+    mosquitto_int_option(client_, MOSQ_OPT_PROTOCOL_VERSION, protocol_);
+    {
+        std::lock_guard lock(mutex_);
+        fellBack_ = true;
+    }
+    Report("MQTT: broker " + settings_.broker.Url() + " does not speak MQTT 5; using MQTT 3.1.1", false);
+    return true;
+}
+
+// The connection's answer codes are MQTT 5 reason codes, or MQTT 3.1.1 return codes after a fall back.
+bool MqttClient::LoginRefused(int rc) const
+{
+    return protocol_ == MQTT_PROTOCOL_V5
+        ? rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_NOT_AUTHORIZED
+        : rc == CONNACK_REFUSED_BAD_USERNAME_PASSWORD || rc == CONNACK_REFUSED_NOT_AUTHORIZED;
+}
+
+std::string MqttClient::ConnackText(int rc) const
+{
+    return protocol_ == MQTT_PROTOCOL_V5 ? mosquitto_reason_string(rc) : mosquitto_connack_string(rc);
+}
+
+void MqttClient::RereadPassword()
+{
+    if (!settings_.rereadPassword)
+        return;
+    try {
+        settings_.password = settings_.rereadPassword();
+    } catch (const std::runtime_error& error) {
+        Report(std::string("MQTT: ") + error.what() + "; the last password is tried again");
+        return;
+    }
+    mosquitto_username_pw_set(client_, settings_.user.c_str(), settings_.password.c_str());
 }
 
 void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
@@ -296,7 +392,8 @@ void MqttClient::OnLog(mosquitto*, void* self, int level, const char* text)
     // the handshake's verification result does.
     const auto* tls = static_cast<const SSL*>(mosquitto_ssl_get(client->client_));
     if (tls && line.find("certificate verify failed") != std::string::npos) {
-        if (const long result = SSL_get_verify_result(tls); result != X509_V_OK)
+        // Not OpenSSL's "unspecified" error, which is all it knows of a host name that does not match.
+        if (const long result = SSL_get_verify_result(tls); result != X509_V_OK && result != X509_V_ERR_UNSPECIFIED)
             line += std::string(" (") + X509_verify_cert_error_string(result) + ")";
     }
     client->Report(line);
@@ -306,8 +403,10 @@ void MqttClient::Connected(int rc)
 {
     const std::string broker = settings_.broker.Url();
     if (rc != 0) {
-        const std::string why = mosquitto_reason_string(rc);
-        if (rc == MQTT_RC_BAD_USERNAME_OR_PASSWORD || rc == MQTT_RC_NOT_AUTHORIZED) {
+        if (FallBackTo311(rc))
+            return;
+        const std::string why = ConnackText(rc);
+        if (LoginRefused(rc)) {
             const std::string refusal = "MQTT broker " + broker + " refused the login" +
                                         (settings_.user.empty() ? std::string() : " of user \"" + settings_.user + "\"") +
                                         ": " + why;
@@ -345,8 +444,9 @@ void MqttClient::Connected(int rc)
         newlyDropped = events_.Dropped() - droppedReported_;
         droppedReported_ = events_.Dropped();
         if (!stopping_) {
-            mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(), static_cast<int>(Online.size()),
-                              Online.data(), AvailabilityQos, true);
+            if (!settings_.availabilityTopic.empty())
+                mosquitto_publish(client_, nullptr, settings_.availabilityTopic.c_str(),
+                    static_cast<int>(Online.size()), Online.data(), AvailabilityQos, true);
             for (const auto& [topic, payload] : retained_)
                 SendRetained(topic, payload);
             if (!settings_.claimTopic.empty()) {
@@ -389,7 +489,7 @@ void MqttClient::Disconnected(int rc)
         return;
     const std::string broker = settings_.broker.Url();
     if (rc == MQTT_RC_SESSION_TAKEN_OVER)
-        ReportTakenId();
+        GiveUpTakenId();
     else if (rc >= MQTT_RC_UNSPECIFIED)  // the broker's own reason
         Report("MQTT: broker " + broker + " dropped the connection: " + mosquitto_reason_string(rc) + "; trying again");
     else
@@ -433,7 +533,7 @@ void MqttClient::PumpEvents()
         const Message& event = events_.Front();
         int mid = 0;
         const int rc = mosquitto_publish(client_, &mid, event.topic.c_str(), static_cast<int>(event.payload.size()),
-                                         event.payload.data(), EventQos, false);
+                                         event.payload.data(), EventQos, event.retain);
         if (HandedOver(rc))
             eventsInFlight_.insert(mid);
         ReportUnsent(rc, event.topic, event.payload.size());
@@ -443,8 +543,8 @@ void MqttClient::PumpEvents()
 
 void MqttClient::Report(const std::string& line, bool trouble)
 {
-    if (quiet_)
-        return;  // the owner has gone on without the network thread
+    if (quiet_ || (settings_.quiet && !trouble))
+        return;  // the owner has gone on without the network thread, or wants to hear only of trouble
     {
         std::lock_guard lock(reportMutex_);
         // The same failure on every retry, or two failures taking turns, are said once.

@@ -28,7 +28,9 @@ struct ClientSettings {
     std::string user;      // empty: no login
     std::string password;
     std::string caFile;    // mqtts:// only; empty: the system's certificate store
-    std::string availabilityTopic;  // "online" while connected, "offline" as last will and at the end
+    // "online" while connected, "offline" as last will and at the end; empty: none (a client that
+    // only clears documents)
+    std::string availabilityTopic;
     // Where the client leaves its run id, retained, at each connect; another run id found there
     // after a lost connection means that another client took the client id meanwhile. Empty: none.
     std::string claimTopic;
@@ -40,11 +42,17 @@ struct ClientSettings {
     // A refusal of the login at the first answer of the broker ends the client (see
     // AwaitFirstAnswer); otherwise, and after that, a refusal is reported and tried again.
     bool firstRefusalEnds = false;
+    // Where set, gives the password anew before each attempt after a refused login, so that a
+    // password rotated on the broker and in its file is taken up; throws std::runtime_error with a
+    // text for the user when it cannot (the last password is then tried again).
+    std::function<std::string()> rereadPassword;
+    bool quiet = false;  // says only trouble, not that it connected
 };
 
 struct ClientStatus {
     bool connected = false;
     bool refused = false;         // the broker turned the login down at its first answer; no more attempts
+    bool idTaken = false;         // another client took the client id; no more attempts
     std::string refusal;          // why, for the user
     std::size_t waiting = 0;      // events not yet acknowledged by the broker
     std::uint64_t delivered = 0;  // events the broker acknowledged
@@ -82,6 +90,9 @@ public:
     void PublishRetained(const std::string& topic, const std::string& payload);
     // Queued and sent with QoS 1, in order, when the broker is there.
     void PublishEvent(const std::string& topic, const std::string& payload);
+    // Removes the topic's retained document from the broker: an empty retained payload, queued and
+    // acknowledged like an event.
+    void ClearRetained(const std::string& topic);
 
     ClientStatus Status() const;
     const std::string& RunId() const { return settings_.runId; }
@@ -108,11 +119,18 @@ private:
     // Waits on the network thread until the delay passed or Stop() began; false when stopping.
     bool Pause(std::chrono::seconds delay);
     bool Stopping() const;
+    bool IdTaken() const;
     void Connected(int rc);
     void Disconnected(int rc);
     void Acknowledged(int mid);
     void ClaimSeen(const std::string& runId);
-    void ReportTakenId();
+    // Another client took the id: this one backs off for good rather than take it back.
+    void GiveUpTakenId();
+    // The broker refused MQTT 5: true when the next attempt is to speak MQTT 3.1.1 instead.
+    bool FallBackTo311(int rc);
+    bool LoginRefused(int rc) const;
+    std::string ConnackText(int rc) const;
+    void RereadPassword();
     void SendRetained(const std::string& topic, const std::string& payload);
     void PumpEvents();  // mutex held
     // Said when libmosquitto refuses to send a message at all.
@@ -130,6 +148,9 @@ private:
     bool connected_ = false;
     bool refused_ = false;
     std::string refusal_;
+    bool idTaken_ = false;
+    bool fellBack_ = false;  // the current attempt was refused for MQTT 5: the next one goes at once
+    int protocol_;           // MQTT_PROTOCOL_V5, or V311 after a broker refused 5; network thread only
     bool stopping_ = false;  // no more publishing; the network thread is to end
     bool networkEnded_ = false;
     std::atomic<bool> quiet_ = false;  // no more reports: the network thread was left running

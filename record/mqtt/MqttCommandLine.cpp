@@ -23,6 +23,8 @@ constexpr std::size_t MachineIdDigits = 8;
 // enough for a broker on the LAN, short enough that a broker away at boot delays the first poll
 // only a little.
 constexpr auto FirstAnswerLimit = std::chrono::seconds(5);
+// How long retiring a unit waits for the broker to take the empty documents.
+constexpr auto RetireLimit = std::chrono::seconds(30);
 
 std::string HostName()
 {
@@ -62,8 +64,8 @@ MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments)
     std::string givenWithoutUrl;
     for (std::size_t i = 0; i < arguments.size() && parsed.error.empty(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "--ha-discovery") {
-            options.haDiscovery = true;
+        if (argument == "--ha-discovery" || argument == "--ha-retire") {
+            (argument == "--ha-discovery" ? options.haDiscovery : options.haRetire) = true;
             givenWithoutUrl = argument;
             continue;
         }
@@ -113,7 +115,9 @@ std::string MqttUsageText()
         + std::string(PasswordVariable)
         + "\n"
           "  --mqtt-ca FILE             the CA certificate of an mqtts:// broker (default: the system's)\n"
-          "  --ha-discovery             announce the burner to Home Assistant\n";
+          "  --ha-discovery             announce the burner to Home Assistant\n"
+          "  --ha-retire                record nothing: remove the retained documents of unit --name\n"
+          "                             from the broker, so that Home Assistant forgets the burner\n";
 }
 
 std::string DefaultName(const std::string& machineId, const std::string& hostName, int portNumber)
@@ -140,6 +144,27 @@ std::unique_ptr<MqttSink> MakeMqttSink(
     if (const auto refusal = client->AwaitFirstAnswer(FirstAnswerLimit, stopRequested))
         throw std::runtime_error(*refusal);
     return std::make_unique<MqttSink>(std::move(client), options.name, options.haDiscovery);
+}
+
+std::size_t RetireUnit(const MqttOptions& options, MqttClient::Reporter report, const std::function<bool()>& stop)
+{
+    ClientSettings settings = SettingsFor(options);
+    // An id of its own, and no availability or claim: a recorder still running under the name keeps
+    // its connection, and nothing is left behind.
+    settings.clientId = "kalvo-retire-" + options.name;
+    settings.availabilityTopic.clear();
+    settings.claimTopic.clear();
+    settings.firstRefusalEnds = true;
+    MqttClient client(std::move(settings), std::move(report));
+    if (const auto refusal = client.AwaitFirstAnswer(FirstAnswerLimit, stop))
+        throw std::runtime_error(*refusal);
+    const std::vector<std::string> topics = RetainedTopics(options.name);
+    for (const std::string& topic : topics)
+        client.ClearRetained(topic);
+    if (!client.Flush(RetireLimit))
+        throw std::runtime_error("MQTT broker " + ParseBrokerUrl(options.url).Url() + " did not take the removal of "
+            + "unit " + options.name + "'s documents within " + std::to_string(RetireLimit.count()) + " s");
+    return topics.size();
 }
 
 }  // namespace kalvo::mqtt

@@ -17,7 +17,7 @@ struct MqttCommandLine {
 };
 
 // Takes the broker options out of kalvo-record's arguments: --mqtt URL, --mqtt-user NAME,
-// --mqtt-password-file FILE, --mqtt-ca FILE, --name NAME, --ha-discovery.
+// --mqtt-password-file FILE, --mqtt-ca FILE, --name NAME, --ha-discovery, --ha-retire.
 MqttCommandLine TakeMqttOptions(const std::vector<std::string>& arguments);
 std::string MqttUsageText();
 
@@ -34,5 +34,11 @@ std::string DefaultName(const std::string& machineId, const std::string& hostNam
 // Throws std::invalid_argument or std::runtime_error with a text for the user.
 std::unique_ptr<MqttSink> MakeMqttSink(
     MqttOptions options, int portNumber, MqttClient::Reporter report, const std::function<bool()>& stopRequested);
+
+// --ha-retire: empty retained documents on every topic where a recorder under options.name leaves
+// one (RetainedTopics), so that Home Assistant removes the device and a dashboard finds no stale
+// state. Returns how many topics were cleared. Throws std::runtime_error with a text for the user
+// when the broker refuses the login or does not take them in time.
+std::size_t RetireUnit(const MqttOptions& options, MqttClient::Reporter report, const std::function<bool()>& stop);
 
 }  // namespace kalvo::mqtt

@@ -1,5 +1,6 @@
 #include "record/mqtt/MqttPayloads.h"
 
+#include "record/ProgramVersion.h"
 #include "record/mqtt/BrokerAddress.h"
 
 #include <nlohmann/json.hpp>
@@ -16,8 +17,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 using record::Unit;
-
-constexpr const char* Version = "2.3";
 
 // Units whose values are whole numbers go out as integers.
 bool Integral(Unit unit)
@@ -73,39 +72,60 @@ bool ValidName(const std::string& name)
 struct Entity {
     const char* component;  // sensor, binary_sensor
     std::string key;
-    std::string title;
+    std::string title;  // short: Home Assistant puts the device's name before it
     std::string valueTemplate;
     Json extra;  // unit, device class, state class, ...
 };
 
-std::string ValueTemplate(std::string_view key)
+// Every template but the link's starts with this: `d` is the document (empty when the payload is
+// no JSON object), `ok` whether its values are the unit's own, which needs a good link and a poll
+// the recorder found plausible. A member missing or null, in whatever shape, is not ok.
+const std::string TrustedPoll = "{% set d = value_json if value_json is mapping else {} %}"
+                                "{% set ok = d.get('link') == 'ok' and d.get('implausible') is false %}";
+
+// `x` := d[part][key], none where either is missing or no object. Calls of get, not subscripts or
+// dots: "values" is also a method of the template engine's dictionaries, and a subscript of
+// something missing fails the whole template.
+std::string MemberOf(std::string_view part, std::string_view key)
 {
-    // Subscripts, not dots: "values" is also a method of the template engine's dictionaries.
-    return "{{ value_json['values']['" + std::string(key) + "']['value'] }}";
+    return "{% set p = d.get('" + std::string(part) + "') %}{% set x = p.get('" + std::string(key)
+        + "') if p is mapping else none %}";
 }
 
-// A flag of the unit as ON or OFF; None (unknown to Home Assistant) while the link has no flags,
-// so that a lost link never reads as "no problem".
+// A number of the unit; None (unknown to Home Assistant) unless the poll is trusted.
+std::string ValueTemplate(std::string_view key)
+{
+    return TrustedPoll + MemberOf("values", key)
+        + "{% set x = x.get('value') if x is mapping else none %}"
+          "{{ x if ok and x is number and x is not boolean else 'None' }}";
+}
+
+// A flag of the unit as ON or OFF; None (unknown) unless the poll is trusted, so that neither a
+// lost link nor noise ever reads as "no problem" or as a lockout.
 std::string FlagTemplate(std::string_view flag)
 {
-    return "{{ ('ON' if value_json['flags']['" + std::string(flag)
-        + "'] else 'OFF') if value_json['flags'] else 'None' }}";
+    return TrustedPoll + MemberOf("flags", flag) + "{{ ('ON' if x else 'OFF') if ok and x is boolean else 'None' }}";
 }
 
 // The state text within Home Assistant's 255 characters; the code where the language file has no
-// text for it; None (unknown) without a good link.
-const char* const StateTemplate = "{% set s = value_json['state'] %}"
-                                  "{% if value_json['link'] != 'ok' or s['code'] is none %}None"
-                                  "{% elif s['text'] %}{{ s['text'][:255] }}"
-                                  "{% else %}{{ s['code'] }}{% endif %}";
+// text for it; None (unknown) unless the poll is trusted.
+const std::string StateTemplate = TrustedPoll + MemberOf("state", "code")
+    + "{% set code = x %}{% set text = p.get('text') if p is mapping else none %}"
+      "{% if not ok or code is not number %}None"
+      "{% elif text is string and text %}{{ text[:255] }}"
+      "{% else %}{{ code }}{% endif %}";
+
+// Whether the recorder hears the unit: known whenever the document says anything about the link.
+const std::string LinkTemplate = "{% set l = value_json.get('link') if value_json is mapping else none %}"
+                                 "{{ ('ON' if l == 'ok' else 'OFF') if l is string else 'None' }}";
 
 std::vector<Entity> Entities()
 {
     std::vector<Entity> entities{
-        {"sensor", "state", "Burner state", StateTemplate, Json::object()},
+        {"sensor", "state", "State", StateTemplate, Json::object()},
         {"binary_sensor", "lockout", "Lockout", FlagTemplate("alarm"), {{"device_class", "problem"}}},
         {"binary_sensor", "flame", "Flame", FlagTemplate("flame"), Json::object()},
-        {"binary_sensor", "link", "Unit link", "{{ 'ON' if value_json['link'] == 'ok' else 'OFF' }}",
+        {"binary_sensor", "link", "Unit link", LinkTemplate,
             {{"device_class", "connectivity"}, {"entity_category", "diagnostic"}}},
         // Home Assistant's current class knows no µA: a plain measurement.
         {"sensor", "flame_current", "Flame current", ValueTemplate("flame_current"),
@@ -127,6 +147,23 @@ std::vector<Entity> Entities()
     return entities;
 }
 
+// An event of the event topic that Home Assistant offers as a device trigger of the burner.
+struct Trigger {
+    std::string key;
+    std::string type;     // what happened, the trigger's name in Home Assistant
+    std::string subtype;  // to whom
+    std::string event;    // the "event" of the event document
+};
+
+std::vector<Trigger> Triggers()
+{
+    return {{"lockout", "locked_out", "burner", std::string(record::EventKindText(record::EventKind::NewErrorRecord))},
+        {"link_lost", "link_lost", "unit", std::string(record::EventKindText(record::EventKind::LinkLost))}};
+}
+
+// The event's kind, matched against each trigger's payload.
+const char* const EventKindTemplate = "{{ value_json.get('event') if value_json is mapping else '' }}";
+
 // Home Assistant's entity ids hold at most 255 characters: lower-case letters, digits and single
 // "_" between them.
 constexpr std::size_t EntityIdLength = 255;
@@ -146,25 +183,49 @@ std::string Slug(const std::string& text)
     return slug;
 }
 
-// "sensor.kalvo_boiler_7_flame_current". A name too long for the limit is cut, and a hash of the
-// whole name keeps two long names that begin alike apart.
+// "_3f2a9c1b": FNV-1a of the name.
+std::string HashSuffix(const std::string& name)
+{
+    std::uint32_t hash = 2166136261u;
+    for (const unsigned char c : name)
+        hash = (hash ^ c) * 16777619u;
+    char text[10];
+    std::snprintf(text, sizeof text, "_%08x", hash);
+    return text;
+}
+
+// Lower-case letters and digits with single "-" between them: the one name of all that make a slug
+// whose entity ids go without a hash.
+bool PlainName(const std::string& name)
+{
+    std::string dashed = Slug(name);
+    std::replace(dashed.begin(), dashed.end(), '_', '-');
+    return dashed == name;
+}
+
+// "sensor.kalvo_boiler_7_flame_current". Names that Home Assistant would turn into one id
+// ("Boiler_7" and "boiler-7", "-" and "_") are told apart by a hash of the name, added to all but
+// the plain one; a name too long for the limit is cut, and the hash keeps two long names that begin
+// alike apart.
 std::string DefaultEntityId(const std::string& component, const std::string& name, const std::string& key)
 {
-    const std::string start = component + ".kalvo_";
+    const std::string start = component + ".kalvo";
     const std::string end = "_" + key;
-    std::string middle = Slug(name);
-    if (start.size() + middle.size() + end.size() > EntityIdLength) {
-        std::uint32_t hash = 2166136261u;  // FNV-1a
-        for (const unsigned char c : name)
-            hash = (hash ^ c) * 16777619u;
-        char hashText[10];
-        std::snprintf(hashText, sizeof hashText, "_%08x", hash);
-        middle.resize(EntityIdLength - start.size() - end.size() - std::strlen(hashText));
+    std::string middle = "_" + Slug(name);
+    const std::size_t room = EntityIdLength - start.size() - end.size();
+    if (!PlainName(name) || middle.size() > room) {
+        const std::string hash = HashSuffix(name);
+        middle.resize(std::min(middle.size(), room - hash.size()));
         while (!middle.empty() && middle.back() == '_')
             middle.pop_back();
-        middle += hashText;
+        middle += hash;
     }
     return start + middle + end;
+}
+
+std::string DiscoveryTopic(const std::string& component, const std::string& name, const std::string& key)
+{
+    return "homeassistant/" + component + "/kalvo_" + name + "/" + key + "/config";
 }
 
 }  // namespace
@@ -223,9 +284,11 @@ std::vector<Message> DiscoveryDocuments(const std::string& name)
 {
     const Topics topics = TopicsFor(name);
     const std::string device = "kalvo_" + name;
-    const Json deviceInfo{{"identifiers", Json::array({device})}, {"name", "Burner " + name}, {"model", "Ombrel RZ"},
-        {"sw_version", "Kalvo " + std::string(Version)}};
-    const Json origin{{"name", "Kalvo"}, {"sw_version", Version}};
+    // The program's version belongs to the origin: Home Assistant shows a device's sw_version as the
+    // burner's firmware.
+    const Json deviceInfo{{"identifiers", Json::array({device})}, {"name", "Burner " + name},
+        {"manufacturer", "Ombrel"}, {"model", "Ombrel RZ"}};
+    const Json origin{{"name", "Kalvo"}, {"sw_version", record::ProgramVersion()}};
     std::vector<Message> documents;
     for (const Entity& entity : Entities()) {
         Json document{{"name", entity.title}, {"unique_id", device + "_" + entity.key},
@@ -233,11 +296,24 @@ std::vector<Message> DiscoveryDocuments(const std::string& name)
             {"value_template", entity.valueTemplate}, {"availability_topic", topics.availability},
             {"device", deviceInfo}, {"origin", origin}};
         document.update(entity.extra);
-        documents.push_back({"homeassistant/" + std::string(entity.component) + "/" + device + "/" + entity.key +
-                                 "/config",
-                             document.dump()});
+        documents.push_back({DiscoveryTopic(entity.component, name, entity.key), document.dump()});
+    }
+    for (const Trigger& trigger : Triggers()) {
+        const Json document{{"automation_type", "trigger"}, {"topic", topics.event}, {"type", trigger.type},
+            {"subtype", trigger.subtype}, {"payload", trigger.event}, {"value_template", EventKindTemplate},
+            {"qos", 1}, {"device", deviceInfo}, {"origin", origin}};
+        documents.push_back({DiscoveryTopic("device_automation", name, trigger.key), document.dump()});
     }
     return documents;
+}
+
+std::vector<std::string> RetainedTopics(const std::string& name)
+{
+    const Topics topics = TopicsFor(name);
+    std::vector<std::string> retained{topics.state, topics.availability, topics.recorder};
+    for (const Message& document : DiscoveryDocuments(name))
+        retained.push_back(document.topic);
+    return retained;
 }
 
 }  // namespace kalvo::mqtt

@@ -31,7 +31,12 @@ std::string StatePayload(const record::DecodedPoll& poll, bool withTime = true);
 std::string EventPayload(const record::RecordEvent& event, std::uint64_t seq, const std::string& runId);
 
 // Home Assistant MQTT discovery: the burner as a device with its state, flame current, mains
-// voltage, counters, lockout and link, all read from the state topic.
+// voltage, counters, lockout and link, all read from the state topic, and a lockout and a lost link
+// as device triggers, from the event topic.
 std::vector<Message> DiscoveryDocuments(const std::string& name);
+
+// Every topic where a recorder under the name leaves a retained document: state, availability,
+// recorder and the discovery documents. Empty retained documents there retire the unit.
+std::vector<std::string> RetainedTopics(const std::string& name);
 
 }  // namespace kalvo::mqtt

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -35,6 +36,10 @@ std::string ReadPassword(const MqttOptions& options)
     // memory.
     const OpenedFile opened = OpenRegularFile(options.passwordFile);
     const std::string where = "the password file \"" + Printable(options.passwordFile) + "\"";
+    std::error_code error;
+    if (!opened.file && std::filesystem::exists(options.passwordFile, error)
+        && !std::filesystem::is_regular_file(options.passwordFile, error))
+        throw std::runtime_error("cannot read " + where + " (not a regular file)");
     if (!opened.file)
         throw std::runtime_error("cannot read " + where + " (" + std::strerror(opened.error) + ")");
     std::string line(PasswordLength + 2, '\0');
@@ -74,6 +79,8 @@ void CheckMqttOptions(const MqttOptions& options)
             + std::string(PasswordVariable));
     if (!options.caFile.empty() && !ParseBrokerUrl(options.url).tls)
         throw std::invalid_argument("--mqtt-ca needs an mqtts:// broker address");
+    if (options.haRetire && options.name.empty())
+        throw std::invalid_argument("--ha-retire needs the --name of the unit to retire");
 }
 
 ClientSettings SettingsFor(const MqttOptions& options)
@@ -89,7 +96,10 @@ ClientSettings SettingsFor(const MqttOptions& options)
     settings.user = options.user;
     if (!options.user.empty())
         settings.password = ReadPassword(options);
+    if (!options.passwordFile.empty())
+        settings.rereadPassword = [options] { return ReadPassword(options); };
     settings.caFile = options.caFile;
+    settings.quiet = options.quiet;
     return settings;
 }
 

@@ -19,6 +19,8 @@ struct MqttOptions {
     std::string caFile;        // --mqtt-ca
     std::string name;          // --name
     bool haDiscovery = false;  // --ha-discovery
+    bool haRetire = false;     // --ha-retire: remove the unit's retained documents instead of recording
+    bool quiet = false;        // say only trouble (the recorder's --quiet)
 };
 
 // The password never comes from the command line, where every user of the machine can read it.
@@ -30,7 +32,7 @@ inline constexpr const char* PasswordVariable = "KALVO_MQTT_PASSWORD";
 void CheckMqttOptions(const MqttOptions& options);
 
 // The client's settings for the options: the URL parsed, the password read from its file (first
-// line) or the environment. Throws std::invalid_argument or std::runtime_error with a text for
+// line, read again before each attempt after a refused login) or the environment. Throws std::invalid_argument or std::runtime_error with a text for
 // the user.
 ClientSettings SettingsFor(const MqttOptions& options);
 

@@ -4,18 +4,22 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <unistd.h>
 
+#include "record/mqtt/MqttPayloads.h"
 #include "testing/TempDir.h"
 #include "testing/UnitsimProcess.h"
 #include "tests/mqtt/support/MosquittoBroker.h"
 #include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/TemplateRenderer.h"
 #include "tests/mqtt/support/WaitUntil.h"
 
 namespace {
@@ -30,10 +34,11 @@ constexpr int Com = 20;
 
 class KalvoRecordWithBroker : public ::testing::Test {
 protected:
-    void StartUnit()
+    void StartUnit(const std::vector<std::string>& more = {})
     {
-        unit_ = std::make_unique<UnitsimProcess>(
-            UNITSIM_PROGRAM, std::vector<std::string>{"--settings", Settings(), "--com", std::to_string(Com)});
+        std::vector<std::string> arguments{"--settings", Settings(), "--com", std::to_string(Com)};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        unit_ = std::make_unique<UnitsimProcess>(UNITSIM_PROGRAM, arguments);
         ASSERT_FALSE(unit_->NextLine(Patience).empty()) << "unitsim did not start";
     }
 
@@ -123,7 +128,9 @@ TEST_F(KalvoRecordWithBroker, TurnsABadCommandLineDownWithExitTwoNeverEchoingASe
              Case{{"--mqtt", "mqtt://broker", "--name", ""}, "--name wants a value"},
              Case{{"--mqtt", ""}, "--mqtt wants a value"},
              Case{{"--mqtt", "mqtt://broker "}, "spaces or control characters"},
-             Case{{"--mqtt", "mqtt://broker", "--name", "boiler\x1b[2J"}, "boiler\\x1b[2J"}}) {
+             Case{{"--mqtt", "mqtt://broker", "--name", "boiler\x1b[2J"}, "boiler\\x1b[2J"},
+             Case{{"--mqtt", "mqtt://broker/?password=burner-secret"}, "\"mqtt://broker/?...\" (a path or query"},
+             Case{{"--mqtt", "mqtt://broker", "--ha-retire"}, "--ha-retire needs the --name of the unit"}}) {
         std::vector<std::string> arguments{"--settings", Settings(), "--port", "COM" + std::to_string(Com), "--out",
             folder_.file("out"), "--duration", "5s"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
@@ -145,13 +152,99 @@ TEST_F(KalvoRecordWithBroker, StopsBeforeOpeningAnyFileWhenTheFirstLoginIsRefuse
     ::unsetenv("KALVO_MQTT_PASSWORD");
     EXPECT_EQ(recorder->WaitForExit(Patience), 1);
     const std::string output = recorder->ErrorOutput();
-    EXPECT_EQ(output,
-        "kalvo-record: MQTT broker " + broker.Url()
-            + " refused the login of user \"kalvo\": Not authorized. "
-              "Recording stopped.\n");
+    EXPECT_EQ(
+        output, "kalvo-record: MQTT broker " + broker.Url() + " refused the login of user \"kalvo\": Not authorized\n");
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder_.file("out"), error))
         ADD_FAILURE() << "a file was opened: " << entry.path();
+}
+
+// Standard output and error in one pipe, as on a terminal or in the journal.
+std::vector<std::string> LinesOfTogether(const std::vector<std::string>& recorderArguments)
+{
+    std::vector<std::string> arguments{"-c", "exec \"$0\" \"$@\" 2>&1", KALVO_RECORD_PROGRAM};
+    arguments.insert(arguments.end(), recorderArguments.begin(), recorderArguments.end());
+    UnitsimProcess recorder("/bin/sh", arguments);
+    std::vector<std::string> lines;
+    for (std::string line = recorder.NextLine(Patience); !line.empty(); line = recorder.NextLine(Patience))
+        lines.push_back(line);
+    EXPECT_EQ(recorder.WaitForExit(Patience), 0);
+    return lines;
+}
+
+TEST_F(KalvoRecordWithBroker, WritesEachLineWholeAndWhenQuietSaysOnlyTrouble)
+{
+    MosquittoBroker broker;
+    StartUnit();
+    const std::vector<std::string> common{"--settings", Settings(), "--port", "COM" + std::to_string(Com), "--mqtt",
+        broker.Url(), "--name", "boiler-7", "--duration", "3s"};
+    std::vector<std::string> arguments = common;
+    arguments.insert(arguments.end(), {"--out", folder_.file("out")});
+    const std::vector<std::string> lines = LinesOfTogether(arguments);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "kalvo-record: MQTT: connected to " + broker.Url()), lines.end());
+    for (const std::string& line : lines) {
+        EXPECT_TRUE(line.find("MQTT:") == std::string::npos || line.starts_with("kalvo-record: MQTT:")) << line;
+        EXPECT_TRUE(line.find("Recording COM") == std::string::npos || line.starts_with("Recording COM")) << line;
+    }
+    arguments = common;
+    arguments.insert(arguments.end(), {"--out", folder_.file("quiet"), "--quiet"});
+    EXPECT_EQ(LinesOfTogether(arguments), std::vector<std::string>{});
+}
+
+TEST_F(KalvoRecordWithBroker, RetiresAUnitByRemovingEveryRetainedDocumentOfItsNameAndNoOther)
+{
+    MosquittoBroker broker;
+    StartUnit();
+    for (const char* name : {"boiler-7", "boiler-8"})
+        EXPECT_EQ(StartRecorder(broker, {"--name", name, "--ha-discovery", "--duration", "3s"})->WaitForExit(Patience), 0);
+    UnitsimProcess retire(KALVO_RECORD_PROGRAM, {"--mqtt", broker.Url(), "--name", "boiler-7", "--ha-retire"}, true);
+    EXPECT_EQ(retire.NextLine(Patience), "Removed the retained documents of boiler-7 (19 topics) from " + broker.Url())
+        << retire.ErrorOutputWith("", std::chrono::milliseconds(0));
+    EXPECT_EQ(retire.WaitForExit(Patience), 0);
+
+    // A reader that comes now finds only the other unit's documents.
+    MqttSubscriber late(broker.Port(), {"late-reader", "#", "", "", ""});
+    const std::size_t left = kalvo::mqtt::RetainedTopics("boiler-8").size();
+    ASSERT_TRUE(late.WaitFor([&](const auto& messages) { return messages.size() >= left; }));
+    ASSERT_TRUE(late.Sync());
+    std::set<std::string> topics;
+    for (const auto& message : late.Messages())
+        if (message.retained)
+            topics.insert(message.topic);
+    const std::vector<std::string> expected = kalvo::mqtt::RetainedTopics("boiler-8");
+    EXPECT_EQ(topics, std::set<std::string>(expected.begin(), expected.end()));
+}
+
+// A unit that answers garbage: what Home Assistant renders from what the recorder published is
+// unknown, never a lockout or a value; the device is the burner, the triggers are there.
+TEST_F(KalvoRecordWithBroker, HomeAssistantFindsEveryValueOfANoisyUnitUnknown)
+{
+    MosquittoBroker broker;
+    MqttSubscriber subscriber(broker.Port(), {"kalvo-test-subscriber", "#", "", "", ""});
+    ASSERT_TRUE(subscriber.WaitSubscribed());
+    StartUnit({"--mode", "garbage"});
+    EXPECT_EQ(StartRecorder(broker, {"--ha-discovery", "--duration", "5s"})->WaitForExit(Patience), 0);
+    ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+        return kalvo::test::LastPayload(messages, "kalvo/boiler-7/availability") == "offline";
+    }));
+    std::vector<std::string> templates, noise;
+    std::size_t triggers = 0;
+    for (const auto& message : subscriber.Messages()) {
+        if (message.topic == "kalvo/boiler-7/state" && Json::parse(message.payload)["implausible"] == true)
+            noise.push_back(message.payload);
+        if (!message.topic.starts_with("homeassistant/"))
+            continue;
+        const Json config = Json::parse(message.payload);
+        EXPECT_EQ(config["device"]["manufacturer"], "Ombrel");
+        triggers += config.contains("automation_type");
+        if (config.contains("state_topic") && !message.topic.ends_with("/link/config"))
+            templates.push_back(config["value_template"]);
+    }
+    EXPECT_EQ(triggers, 2u);
+    ASSERT_EQ(templates.size(), 13u);
+    ASSERT_FALSE(noise.empty());
+    for (const std::vector<std::string>& renderings : kalvo::test::Rendered(templates, noise))
+        EXPECT_EQ(renderings, std::vector<std::string>(noise.size(), "None"));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -15,6 +17,7 @@
 #include <stdexcept>
 
 #include "record/PollDecoding.h"
+#include "record/ProgramVersion.h"
 #include "record/Recorder.h"
 #include "record/mqtt/MqttCommandLine.h"
 #include "record/mqtt/MqttSink.h"
@@ -22,6 +25,7 @@
 #include "testing/TempDir.h"
 #include "tests/mqtt/support/MosquittoBroker.h"
 #include "tests/mqtt/support/MqttSubscriber.h"
+#include "tests/mqtt/support/TemplateRenderer.h"
 #include "tests/mqtt/support/WaitUntil.h"
 #include "tests/record/UnitData.h"
 
@@ -109,14 +113,15 @@ TEST(MqttPayloads, TopicsAndIdsTakeOnlyPlainNames)
     EXPECT_EQ(DefaultName("not an id", "héizung", 12), "h--izung-com12");
 }
 
-// "flame" for part "flags" in "... value_json['flags']['flame'] ..."; empty when not there.
+// "flame" for part "flags" in "... d.get('flags') ... p.get('flame') ..."; empty when not there.
 std::string KeyIn(const std::string& tmpl, const std::string& part)
 {
-    const std::string opening = "['" + part + "']['";
-    const std::size_t start = tmpl.find(opening);
-    if (start == std::string::npos)
+    const std::size_t start = tmpl.find("d.get('" + part + "')");
+    const std::string opening = "p.get('";
+    const std::size_t key = tmpl.find(opening, start);
+    if (start == std::string::npos || key == std::string::npos)
         return {};
-    const std::size_t from = start + opening.size();
+    const std::size_t from = key + opening.size();
     return tmpl.substr(from, tmpl.find('\'', from) - from);
 }
 
@@ -129,9 +134,11 @@ TEST(MqttPayloads, DiscoveryDocumentsReadFieldsTheStateHas)
     const std::vector<Message> documents = DiscoveryDocuments("boiler-7");
     for (const Message& document : documents) {
         SCOPED_TRACE(document.topic);
+        EXPECT_TRUE(document.topic.ends_with("/config"));
+        if (document.topic.starts_with("homeassistant/device_automation/kalvo_boiler-7/"))
+            continue;
         EXPECT_TRUE(document.topic.starts_with("homeassistant/sensor/kalvo_boiler-7/") ||
                     document.topic.starts_with("homeassistant/binary_sensor/kalvo_boiler-7/"));
-        EXPECT_TRUE(document.topic.ends_with("/config"));
         const Json config = Json::parse(document.payload);
         EXPECT_EQ(config["state_topic"], "kalvo/boiler-7/state");
         EXPECT_EQ(config["availability_topic"], "kalvo/boiler-7/availability");
@@ -178,19 +185,32 @@ std::string ComponentOf(const std::string& topic)
 TEST(MqttPayloads, DiscoveryDocumentsFollowHomeAssistantsRules)
 {
     std::set<std::string> entityIds;
-    for (const std::string& name : {std::string("boiler-7"), std::string(300, 'a'), std::string(300, 'a') + "b"}) {
+    // Names that Home Assistant would turn into one slug still get entity ids of their own.
+    for (const std::string& name : {std::string("boiler-7"), std::string("Boiler_7"), std::string("boiler_7"),
+             std::string("-"), std::string("_"), std::string(300, 'a'), std::string(300, 'a') + "b"}) {
         for (const Message& document : DiscoveryDocuments(name)) {
             SCOPED_TRACE(document.topic.substr(0, 80));
             const Json config = Json::parse(document.payload);
             const std::string component = ComponentOf(document.topic);
+            // The device is the burner; the program's version is the origin's, not the burner's firmware.
+            EXPECT_EQ(config["device"]["manufacturer"], "Ombrel");
+            EXPECT_FALSE(config["device"].contains("sw_version"));
+            EXPECT_EQ(config["origin"], Json({{"name", "Kalvo"}, {"sw_version", record::ProgramVersion()}}));
+            if (component == "device_automation") {  // its discovery schema's required keys
+                EXPECT_EQ(config["automation_type"], "trigger");
+                EXPECT_EQ(config["topic"], TopicsFor(name).event);
+                for (const char* key : {"type", "subtype", "payload", "value_template"})
+                    EXPECT_FALSE(config[key].get<std::string>().empty()) << key;
+                continue;
+            }
+            // Short: Home Assistant puts the device's name, "Burner boiler-7", before it.
+            EXPECT_EQ(config["name"].get<std::string>().find(std::string(config["device"]["name"])), std::string::npos);
             EXPECT_FALSE(config.contains("object_id"));
             const std::string entityId = config["default_entity_id"];
             EXPECT_TRUE(std::regex_match(entityId, EntityId)) << entityId;
             EXPECT_LE(entityId.size(), EntityIdLength);
             EXPECT_TRUE(entityId.starts_with(component + "."));
             EXPECT_TRUE(entityIds.insert(entityId).second) << entityId;
-            EXPECT_EQ(config["origin"]["name"], "Kalvo");
-            EXPECT_FALSE(config["origin"]["sw_version"].get<std::string>().empty());
             const std::string deviceClass = config.value("device_class", "");
             if (component == "binary_sensor") {
                 EXPECT_TRUE(deviceClass.empty() || BinarySensorClasses.contains(deviceClass)) << deviceClass;
@@ -209,21 +229,11 @@ TEST(MqttPayloads, DiscoveryDocumentsFollowHomeAssistantsRules)
             EXPECT_TRUE(stateClass.empty() || rule.stateClasses.contains(stateClass)) << deviceClass;
         }
     }
+    EXPECT_TRUE(entityIds.contains("sensor.kalvo_boiler_7_state"));  // the plain name has no hash
     const Json hours = Json::parse(DiscoveryDocuments("boiler-7")[6].payload);
     EXPECT_EQ(hours["name"], "Operating hours");
     EXPECT_EQ(hours["unit_of_measurement"], "h");
     EXPECT_EQ(hours["device_class"], "duration");
-}
-
-// Each template rendered by Jinja against each payload: rendered[template][payload].
-std::vector<std::vector<std::string>> Rendered(
-    const std::vector<std::string>& templates, const std::vector<std::string>& payloads)
-{
-    const test::TempDir folder;
-    test::WriteFileBytes(folder.file("job.json"), Json{{"templates", templates}, {"payloads", payloads}}.dump());
-    test::RunProgram({"python3", KALVO_TEMPLATE_RENDERER, folder.file("job.json"), folder.file("result.json")});
-    std::ifstream result(folder.file("result.json"));
-    return Json::parse(result).get<std::vector<std::vector<std::string>>>();
 }
 
 std::size_t Characters(const std::string& utf8)
@@ -238,56 +248,141 @@ bool IsNumber(const std::string& text)
     return (in >> number) && in.eof();
 }
 
-TEST(MqttPayloads, ValueTemplatesRenderWhatHomeAssistantTakesAlsoWithoutALink)
+TEST(MqttPayloads, ValueTemplatesRenderAValueOnlyOfAGoodLinkAndAPlausiblePollWhateverTheShape)
 {
     LanguageLines language = test::NumberedLanguage();
     language[17] = std::string(300, 'x');  // the running state's line, beyond the state limit
     UnitState unknownCode = Running();
     unknownCode.state = 99;
-    const auto payload = [&](const UnitState& unit, record::LinkStatus link = record::LinkStatus::Ok) {
-        return StatePayload(record::DecodePoll(PollOf(unit, 0, link), language));
+    const auto poll = [&](const UnitState& unit, record::LinkStatus link = record::LinkStatus::Ok) {
+        return record::DecodePoll(PollOf(unit, 0, link), language);
     };
-    enum { Run, Locked, Unknown, NoPort, TransferError };
-    const std::vector<std::string> payloads{payload(Running()), payload(LockedOut()), payload(unknownCode),
-        payload(Running(), record::LinkStatus::NoPort), payload(Running(), record::LinkStatus::TransferError)};
-    const std::vector<Message> documents = DiscoveryDocuments("boiler-7");
+    record::DecodedPoll noise = poll(LockedOut());  // noise that reads as a lockout, as from a garbage unit
+    noise.implausible = true;
+    const Json locked = Json::parse(StatePayload(poll(LockedOut())));
+    const Json implausible = Json::parse(StatePayload(noise));
+    const auto changed = [](Json document, const std::function<void(Json&)>& change) {
+        change(document);
+        return document.dump();
+    };
+    const auto eachMemberNull = [](Json& document) {
+        for (auto& flag : document["flags"])
+            flag = nullptr;
+        for (auto& value : document["values"])
+            value = nullptr;
+    };
+    enum { Run, Locked, Unknown, NoPort, TransferError, Noise };
+    // The recorder's documents of each kind, then shapes of a damaged or another version's document.
+    const std::vector<std::string> payloads{StatePayload(poll(Running())), locked.dump(), StatePayload(poll(unknownCode)),
+        StatePayload(poll(Running(), record::LinkStatus::NoPort)),
+        StatePayload(poll(Running(), record::LinkStatus::TransferError)), implausible.dump(),
+        changed(implausible, [](Json& d) { d["flags"] = nullptr; }), changed(implausible, eachMemberNull),
+        changed(implausible, [](Json& d) { d["flags"] = d["values"] = Json::object(); }),
+        changed(locked, [](Json& d) { d.erase("implausible"); }),
+        changed(locked, [](Json& d) { d["implausible"] = nullptr; }), changed(locked, [](Json& d) { d.erase("link"); }),
+        changed(locked, [](Json& d) { d["flags"] = d["values"] = d["state"] = nullptr; }), "not a document"};
+    std::vector<Json> configs;
     std::vector<std::string> templates;
-    std::map<std::string, std::size_t> byKey;
-    for (const Message& document : documents) {
+    std::vector<bool> binary;
+    for (const Message& document : DiscoveryDocuments("boiler-7")) {
         const Json config = Json::parse(document.payload);
-        byKey[std::string(config["unique_id"]).substr(std::string("kalvo_boiler-7_").size())] = templates.size();
-        templates.push_back(config["value_template"]);
+        if (config.contains("state_topic")) {  // an entity, not a trigger
+            configs.push_back(config);
+            templates.push_back(config["value_template"]);
+            binary.push_back(ComponentOf(document.topic) == "binary_sensor");
+        }
     }
-    const auto rendered = Rendered(templates, payloads);
-    for (std::size_t t = 0; t < documents.size(); ++t) {
-        const Json config = Json::parse(documents[t].payload);
-        const bool binary = ComponentOf(documents[t].topic) == "binary_sensor";
-        const bool numeric = config.contains("unit_of_measurement") || config.contains("state_class");
+    const auto rendered = test::Rendered(templates, payloads);
+    std::map<std::string, std::size_t> byKey;
+    for (std::size_t t = 0; t < configs.size(); ++t) {
+        const std::string key = std::string(configs[t]["unique_id"]).substr(std::string("kalvo_boiler-7_").size());
+        byKey[key] = t;
+        const bool numeric = configs[t].contains("unit_of_measurement") || configs[t].contains("state_class");
         for (std::size_t p = 0; p < payloads.size(); ++p) {
             const std::string& text = rendered[t][p];
-            SCOPED_TRACE(std::string(config["name"]) + " with payload " + std::to_string(p) + ": " + text);
-            if (binary)
+            SCOPED_TRACE(key + " with payload " + std::to_string(p) + ": " + text);
+            if (binary[t])
                 EXPECT_TRUE(text == "ON" || text == "OFF" || text == "None");
             else if (numeric)
                 EXPECT_TRUE(text == "None" || IsNumber(text));
             else
                 EXPECT_TRUE(!text.empty() && Characters(text) <= 255);
-            if ((p == NoPort || p == TransferError) && config["unique_id"] != "kalvo_boiler-7_link") {
-                EXPECT_EQ(text, "None") << "a lost link is unknown, not a value";
+            if (p >= NoPort && key != "link") {
+                EXPECT_EQ(text, "None") << "only a good link's plausible poll has values";
             }
         }
     }
-    const auto at = [&](const char* key, int p) { return rendered[byKey.at(key)][p]; };
+    const auto at = [&](const char* key, std::size_t p) { return rendered[byKey.at(key)][p]; };
     EXPECT_EQ(at("state", Run), std::string(255, 'x'));
     EXPECT_EQ(at("state", Locked), "L19");
     EXPECT_EQ(at("state", Unknown), "99");
     EXPECT_EQ(at("lockout", Run), "OFF");
     EXPECT_EQ(at("lockout", Locked), "ON");
     EXPECT_EQ(at("flame", Run), "ON");
-    EXPECT_EQ(at("link", Run), "ON");
-    EXPECT_EQ(at("link", NoPort), "OFF");
     EXPECT_EQ(at("mains_voltage", Run), "230.5");
     EXPECT_TRUE(IsNumber(at("operating_hours", Run)));
+    // The link is known whenever the document names it, noise or not.
+    const std::vector<std::string> link(rendered[byKey.at("link")].begin(), rendered[byKey.at("link")].end());
+    EXPECT_EQ(link, (std::vector<std::string>{"ON", "ON", "ON", "OFF", "OFF", "ON", "ON", "ON", "ON", "ON", "ON",
+                        "None", "ON", "None"}));
+}
+
+TEST(MqttPayloads, DeviceTriggersFireOnALockoutAndOnALostLinkOnly)
+{
+    std::vector<std::string> events;
+    std::vector<record::EventKind> kinds{record::EventKind::StateChange, record::EventKind::LinkLost,
+        record::EventKind::LinkBack, record::EventKind::NewErrorRecord};
+    for (const record::EventKind kind : kinds) {
+        record::RecordEvent event;
+        event.time = {Start, 60};
+        event.kind = kind;
+        events.push_back(EventPayload(event, events.size() + 1, "5f0c2e7a91d34b68"));
+    }
+    std::map<std::string, std::vector<bool>> fired;
+    for (const Message& document : DiscoveryDocuments("boiler-7")) {
+        const Json config = Json::parse(document.payload);
+        if (config.contains("automation_type")) {
+            std::vector<bool>& firedBy = fired[config["type"]];
+            const std::vector<std::string> templates{config["value_template"].get<std::string>()};
+            const auto rendered = test::Rendered(templates, events);
+            for (const std::string& text : rendered[0])
+                firedBy.push_back(text == config["payload"]);  // as Home Assistant's MQTT trigger matches
+        }
+    }
+    EXPECT_EQ(fired["locked_out"], (std::vector<bool>{false, false, false, true}));
+    EXPECT_EQ(fired["link_lost"], (std::vector<bool>{false, true, false, false}));
+}
+
+// The README's dashboard card and automation name entities and a trigger the discovery documents
+// announce, with the keys of Home Assistant's device trigger schema.
+TEST(MqttPayloads, TheReadmesCardAndAutomationNameWhatDiscoveryAnnounces)
+{
+    std::ifstream file(KALVO_README);
+    const std::string readme{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::set<std::string> entityIds;
+    std::map<std::string, std::string> triggers;  // discovery id ("node object" of the topic): type/subtype
+    for (const Message& document : DiscoveryDocuments("boiler-7")) {
+        const Json config = Json::parse(document.payload);
+        if (config.contains("default_entity_id")) {
+            entityIds.insert(config["default_entity_id"].get<std::string>());
+        } else {
+            const std::string node = document.topic.substr(document.topic.find('/', std::string("homeassistant/").size()) + 1);
+            std::string discoveryId = node.substr(0, node.rfind("/config"));
+            std::replace(discoveryId.begin(), discoveryId.end(), '/', ' ');
+            triggers[discoveryId] = config["type"].get<std::string>() + "/" + config["subtype"].get<std::string>();
+        }
+    }
+    const std::regex cardEntity("\n  - entity: (\\S+)");
+    std::size_t cardEntities = 0;
+    for (auto match = std::sregex_iterator(readme.begin(), readme.end(), cardEntity); match != std::sregex_iterator();
+         ++match, ++cardEntities)
+        EXPECT_TRUE(entityIds.contains((*match)[1])) << (*match)[1];
+    EXPECT_EQ(cardEntities, 7u);
+    std::smatch trigger;
+    ASSERT_TRUE(std::regex_search(readme, trigger,
+        std::regex("- trigger: device\n +domain: mqtt\n +device_id: [0-9a-f]{32}\n +discovery_id: (.+)\n"
+                   " +type: (\\S+)\n +subtype: (\\S+)\n")));
+    EXPECT_EQ(triggers[trigger[1]], trigger[2].str() + "/" + trigger[3].str());
 }
 
 TEST(MqttCommandLine, TakesTheBrokerOptionsAndLeavesTheRest)
@@ -332,8 +427,30 @@ TEST(MqttCommandLine, ReadsThePasswordOnlyFromARegularFileAndOnlyAsMuchAsAPasswo
     ASSERT_EQ(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
     for (const std::string& file : {folder.file("fifo"), std::string("/dev/zero"), folder.path().string()}) {
         options.passwordFile = file;
-        EXPECT_THROW(SettingsFor(options), std::runtime_error) << file;
+        try {
+            SettingsFor(options);
+            ADD_FAILURE() << file;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(error.what(), "cannot read the password file \"" + file + "\" (not a regular file)");
+        }
     }
+}
+
+TEST(MqttSink, TakesUpAPasswordRotatedInItsFileAfterTheBrokerRefusedTheOldOne)
+{
+    test::MosquittoBroker broker({.passwords = true});
+    const test::TempDir folder;
+    MqttOptions options{broker.Url(), test::MosquittoBroker::User, folder.file("password"), "", "boiler-7", false};
+    test::WriteFileBytes(options.passwordFile, std::string(test::MosquittoBroker::Password) + "\n");
+    const auto sink = MakeMqttSink(options, 7, nullptr, nullptr);
+    ASSERT_TRUE(test::WaitUntil([&] { return sink->Client().Status().connected; }));
+    broker.Stop();
+    broker.SetPassword("rotated");
+    broker.Start();
+    ASSERT_TRUE(test::WaitUntil([&] { return broker.Log().find("not authorised") != std::string::npos; }));
+    test::WriteFileBytes(options.passwordFile, "rotated\n");
+    sink->Client().PublishEvent("kalvo/boiler-7/event", "after the rotation");
+    EXPECT_TRUE(sink->Client().Flush(test::Patience));
 }
 
 // The recorder with the broker sink, fed polls in simulated time.

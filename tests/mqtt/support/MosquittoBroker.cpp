@@ -114,7 +114,8 @@ MosquittoBroker::MosquittoBroker(Options options) : options_(options)
         if (Launch())
             return;
     }
-    throw std::runtime_error("mosquitto did not start; see " + folder_.file("mosquitto.log"));
+    throw std::runtime_error(options_.only311 ? "aedes did not start: are its npm packages there (scripts/test installs them)?"
+                                              : "mosquitto did not start; see " + folder_.file("mosquitto.log"));
 }
 
 MosquittoBroker::~MosquittoBroker()
@@ -178,7 +179,9 @@ void MosquittoBroker::SignExpired()
 
 void MosquittoBroker::SetPassword(const std::string& password)
 {
-    RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, password});
+    password_ = password;
+    if (!options_.only311)
+        RunProgram({"mosquitto_passwd", "-b", "-c", folder_.file("passwords"), User, password});
 }
 
 std::string MosquittoBroker::Log() const
@@ -212,7 +215,13 @@ void MosquittoBroker::WriteConfiguration()
 
 bool MosquittoBroker::Launch()
 {
-    pid_ = Spawn({"mosquitto", "-c", folder_.file("mosquitto.conf")});
+    std::vector<std::string> command{"mosquitto", "-c", folder_.file("mosquitto.conf")};
+    if (options_.only311) {
+        command = {"node", KALVO_AEDES_BROKER, std::to_string(port_)};
+        if (options_.passwords)
+            command.insert(command.end(), {User, password_});
+    }
+    pid_ = Spawn(command);
     const auto deadline = Clock::now() + StartLimit;
     while (Clock::now() < deadline) {
         if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {

@@ -11,7 +11,9 @@ namespace kalvo::test {
 
 // Debian's mosquitto as a child process on a free loopback port, with a configuration of its own
 // in a temporary folder: never the system's service. Persistent, so sessions and retained
-// documents survive Stop() and Start().
+// documents survive Stop() and Start(). Or, with Options::only311, aedes (npm, installed by
+// scripts/deps.sh's kalvo_install_test_broker), a broker that refuses MQTT 5: with passwords, but
+// neither TLS nor persistence nor a log.
 class MosquittoBroker {
 public:
     struct Options {
@@ -20,6 +22,7 @@ public:
         bool saveEachChange = false;  // sessions survive even Kill()
         int maxPacketSize = 0;        // the largest packet the broker takes; 0: its default
         bool expiredCertificate = false;  // with tls: the server's certificate ran out in 2020
+        bool only311 = false;             // aedes, not mosquitto
     };
     static constexpr const char* User = "kalvo";
     static constexpr const char* Password = "burner-7-secret";
@@ -59,6 +62,7 @@ private:
     TempDir folder_;
     int port_ = 0;
     pid_t pid_ = -1;
+    std::string password_ = Password;
 };
 
 // Runs a program to its end with its output on this process's error output; throws
