@@ -8,9 +8,8 @@ namespace kalvo {
 
 namespace {
 
-constexpr std::uint8_t DroppedStatusCharacter = 0x80;
-
-std::span<const std::uint8_t> FieldBytes(std::span<const std::uint8_t> block, const UnitField& field)
+template <typename Byte>
+std::span<Byte> FieldBytes(std::span<Byte> block, const UnitField& field)
 {
     return block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
 }
@@ -25,7 +24,7 @@ std::string Characters(std::span<const std::uint8_t> bytes)
 {
     std::string text;
     for (const std::uint8_t byte : bytes)
-        if (byte != DroppedStatusCharacter)
+        if (byte != StatusTextPadding)
             text += static_cast<char>(byte);
     return text;
 }
@@ -66,6 +65,13 @@ void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32
     value = std::min(value, noValue - 1);
     for (int i = field.width - 1; i >= 0; --i, value >>= 8)
         block[static_cast<std::size_t>(field.offset + i)] = static_cast<std::uint8_t>(value);
+}
+
+void PutText(std::span<std::uint8_t> block, const UnitField& field, std::string_view text)
+{
+    const std::span<std::uint8_t> bytes = FieldBytes(block, field);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPadding;
 }
 
 }  // namespace kalvo

@@ -48,7 +48,7 @@ enum class FieldBlock : std::uint8_t {
 // How a field's bytes become its display text (the formatters of Fields.h; those that need them
 // take their unit words from the language).
 enum class FieldFormat : std::uint8_t {
-    Characters,    // the unit's own text, 0x80 bytes dropped
+    Characters,    // the unit's own text, its padding bytes (StatusTextPadding) dropped
     Triple,        // FormatTriple
     Word,          // FormatWord on the raw pair
     Current,       // FormatMicroamps of the decoded word
@@ -70,6 +70,15 @@ enum class Unit : std::uint8_t {
     Minutes,    // min, an integer
     Number,     // a plain integer the unit reports
 };
+
+// Whether the unit sends the value in tenths, so that its number keeps one decimal.
+constexpr bool KeepsTenth(Unit unit)
+{
+    return unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
+}
+
+// The byte the unit fills the rest of its status text with; the text never shows it.
+inline constexpr std::uint8_t StatusTextPadding = 0x80;
 
 struct UnitField {
     std::string_view key;  // the CSV column's fallback title and the JSON key: "flame_current"
@@ -283,11 +292,6 @@ inline std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> 
     return allSet ? std::nullopt : std::optional<std::uint32_t>(value);
 }
 
-constexpr bool HasTenths(Unit unit)
-{
-    return unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
-}
-
 // The field as a number in its unit (tenths divided out); nothing when the unit sent no value,
 // which for a duration includes zero.
 inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
@@ -295,11 +299,14 @@ inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, co
     const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
     if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
         return std::nullopt;
-    return HasTenths(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
+    return KeepsTenth(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
 }
 // The field's display text.
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language);
 // Writes value big-endian into the field's bytes, capped below the no-value pattern.
 void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32_t value);
+// Writes text into a Characters field as the unit does: cut to the field's width, the rest
+// filled with StatusTextPadding.
+void PutText(std::span<std::uint8_t> block, const UnitField& field, std::string_view text);
 
 }  // namespace kalvo

@@ -18,7 +18,8 @@ std::string StateText(std::uint8_t code, const LanguageLines& language)
     return Utf8FromWindows1252(FormatState(code, language));
 }
 
-// The unit pads with 0x80 (dropped, as in the window) or NUL, which no text file wants.
+// The unit pads its text with StatusTextPadding (dropped, as in the window) or NUL, which no text
+// file wants.
 std::string StatusText(const Block& statusBlock, const LanguageLines& language)
 {
     std::string text = FieldText(statusBlock, StatusTextField, language);

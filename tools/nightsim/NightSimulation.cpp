@@ -170,11 +170,8 @@ private:
 
     void Status(kalvo::Block& block, std::int64_t ms) const
     {
-        const std::string_view text = phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY";
-        const kalvo::UnitField& textField = kalvo::ReportField("status_text");
-        for (std::size_t i = 0; i < static_cast<std::size_t>(textField.width); ++i)
-            block[static_cast<std::size_t>(textField.offset) + i] =
-                i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0x80;
+        kalvo::PutText(block, kalvo::ReportField("status_text"),
+            phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY");
         Put(block, ReportField("operating_hours"), operatingHours_ + ms / 3'600'000);
         Put(block, ReportField("burner_starts"), starts_);
         Put(block, ReportField("lockouts"), lockouts_);

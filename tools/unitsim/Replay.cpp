@@ -139,11 +139,11 @@ std::optional<Bytes> ReplaySource::Answer(std::uint8_t requestCode, Time now)
     };
     switch (requestCode) {
     case kalvo::StatusRequest:
-        return data(poll.statusBlock, StatusDataLength);
+        return data(poll.statusBlock, kalvo::StatusDataLength);
     case kalvo::TimingRequest:
-        return data(poll.timingBlock, TimingDataLength);
+        return data(poll.timingBlock, kalvo::TimingDataLength);
     case kalvo::ErrorHistoryRequest:
-        return data(poll.errorHistoryBlock, ErrorHistoryDataLength);
+        return data(poll.errorHistoryBlock, kalvo::ErrorHistoryDataLength);
     default:
         return std::nullopt;
     }
