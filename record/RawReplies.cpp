@@ -7,6 +7,8 @@
 #include <map>
 #include <sstream>
 
+#include "core/LongPaths.h"
+
 namespace kalvo::record {
 
 namespace {
@@ -432,9 +434,9 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
 {
     std::error_code error;
     std::multimap<std::int64_t, std::filesystem::path> byStart;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = PathText(entry.path().filename());
-        if (!entry.is_regular_file() || !name.starts_with(RawFilePrefix) || !name.ends_with(RawFileExtension))
+    for (const std::filesystem::path& file : RegularFilesIn(folder, error)) {
+        const std::string name = PathText(file.filename());
+        if (!name.starts_with(RawFilePrefix) || !name.ends_with(RawFileExtension))
             continue;
         // The first record says when the file starts; reading stops right after it. A file without
         // a readable first poll goes first: no poll of it will be read anyway.
@@ -442,7 +444,7 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
         struct FirstPoll {};
         try {
             ReadRawFile(
-                entry.path(),
+                file,
                 [&](const PollInput& poll) {
                     start = poll.time.utcMs;
                     throw FirstPoll{};
@@ -451,7 +453,7 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
         } catch (const FirstPoll&) {
         } catch (const RecordError&) {
         }
-        byStart.emplace(start, entry.path());
+        byStart.emplace(start, file);
     }
     if (error)
         throw RecordError("Cannot read the folder " + PathText(folder) + ": " + error.message());
