@@ -291,7 +291,7 @@ drive remove-printer "$test_printer" || fail "the test printer stays"
 
 echo "== Port dialog"
 label_caption=$(expected captions | sed -n 's/^label //p')
-drive keys alt+s c
+drive keys alt+s c || fail "the Setup menu did not open"
 dialog=$(drive dialog $patience) || fail "the menu opened no port dialog"
 grep -qx "item COM$held" <<<"$dialog" || fail "COM$held is not listed: $dialog"
 grep -qx "selected 0" <<<"$dialog" || fail "the first listed port is not preselected: $dialog"
@@ -305,7 +305,7 @@ expect_dump "polling again on the chosen port" comparable "$work/first-poll.txt"
 
 echo "== Another unit and back: what a poll changes and changes back shows each time"
 choose_port() {
-    drive keys alt+s c
+    drive menu COMPort1
     local index
     index=$(drive dialog $patience | grep '^item ' | grep -nx "item COM$1" | cut -d: -f1)
     [ -n "$index" ] || { fail "COM$1 is not listed"; drive dialog-close; return; }
@@ -319,17 +319,17 @@ choose_port "$held"
 expect_dump "the held unit again" comparable "$work/first-poll.txt"
 
 echo "== Port dialog closed by its title bar"
-drive keys alt+s c
-drive dialog $patience >/dev/null || fail "the menu opened no port dialog"
+drive menu COMPort1
+drive dialog $patience >/dev/null || fail "the menu command opened no port dialog"
 drive dialog-close
-# The menu may be chosen between two polls or inside one that waits for the unit (the menu's own
-# message loop lets the timer start a poll); the waiting poll then ends without its data.
+# The command may come between two polls or inside one that waits for the unit (the wait lets
+# messages through); the waiting poll then ends without its data.
 expected dialog-closed "${held_args[@]}" >"$work/dialog-closed.txt"
 expected dialog-closed-in-poll "${held_args[@]}" >"$work/dialog-closed-in-poll.txt"
 expect_dump "after the dialog closed without OK" comparable "$work/dialog-closed.txt" "$work/dialog-closed-in-poll.txt"
 
 echo "== Quit"
-drive keys alt+f q
+drive keys alt+f q || fail "the File menu did not open"
 drive wait-gone $patience || { fail "File > Quit did not end the program"; kill "$program_pid"; }
 stop_program
 [ "$(setting held COM)" = "-1" ] || fail "COM kept as $(setting held COM), not -1"
@@ -364,8 +364,8 @@ for dpi in 144 192; do
     screenshot "windows-picture-page-${dpi}dpi.png"
     drive tab PageControl1 1
     screenshot "windows-text-page-${dpi}dpi.png"
-    drive keys alt+s c
-    dialog=$(drive dialog $patience) || fail "the menu opened no port dialog at $dpi dpi"
+    drive menu COMPort1
+    dialog=$(drive dialog $patience) || fail "the menu command opened no port dialog at $dpi dpi"
     client="client $(scaled 140 $dpi) $(scaled 112 $dpi)"
     grep -qx "$client" <<<"$dialog" || fail "at $dpi dpi, the dialog's client area is not $client: $dialog"
     texts_are_whole dialog-cut-texts $dpi
