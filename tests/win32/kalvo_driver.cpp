@@ -14,6 +14,7 @@
 //   keys KEY...                 real key input to the main window: alt+f, q, enter, space, tab,
 //                               shift+tab, ...; after a key that opens a menu the next waits until
 //                               the menu shows, after Tab until the focus has moved
+//   focus                       the name of the control that has the keyboard focus, or "none"
 //   menu NAME                   the command of MainMenu1's item NAME (Quit1, COMPort1, ...), as
 //                               the menu gives it, for steps that do not test the menu itself
 //   dialog SECONDS              waits for the port dialog, prints its items and selection once searched
@@ -22,6 +23,7 @@
 //                               (TEXT is a file name: every letter of it arrives, whatever the code page)
 //   message-box SECONDS         waits for the error box, prints title and text, presses OK
 //   clipboard                   the CF_TEXT bytes
+//   clear-clipboard             empties the clipboard
 //   add-printer NAME            a PostScript printer on FILE: becomes the default printer
 //   remove-printer NAME         removes that printer, if it is there
 //   close                       closes the main window as its close button does
@@ -36,6 +38,8 @@
 //   shown-lines NAME            how many lines of the memo show whole, from its first
 //   shown-tabs NAME             how many tabs of the page control show whole, from its first
 //   dialog-cut-texts DPI        the same for the port dialog's label
+//   label-cut LABEL TEXT DPI    gives a value label of the "Picture" page the text (as a poll
+//                               does) and prints it as cut-texts would when it does not show whole
 //   dpi-changed DPI             tells the main window, as Windows does when it moves to a monitor of
 //                               that density, suggesting its rectangle scaled about its centre
 
@@ -426,6 +430,24 @@ void SendDpiChanged(int dpi)
     SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(buffer.Address()));
 }
 
+// The value label with a text of the test's: its window must grow to it. A poll that sets the
+// label's own text in between is waited out: the text is given again until it is the one measured.
+void PrintLabelCut(const std::string& name, const std::string& text, int dpi)
+{
+    HWND label = Control(MainWindow(), name);
+    const FormFont font(kalvo::win32::CreateScaledFont(
+        kalvo::layout::MainFrm.FontPixels(kalvo::layout::FontRole::ValueText), dpi));
+    std::string cut;
+    const std::wstring wide = Widen(text);
+    if (!WaitFor(StepSeconds, [&] {
+            SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+            cut = CutLabel(label, name, font.handle);
+            return TextOf(label) == text;
+        }))
+        throw Failure(name + " never kept the text");
+    Print(cut);
+}
+
 void PrintCutTexts(int dpi)
 {
     HWND main = MainWindow();
@@ -539,6 +561,18 @@ HWND FocusOf(DWORD thread)
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// The name of the main window's control that has the focus.
+std::string FocusedName()
+{
+    HWND main = MainWindow();
+    HWND focus = FocusOf(GetWindowThreadProcessId(main, nullptr));
+    for (const std::string_view name : kalvo::layout::MainFrmTabOrder) {
+        if (focus && IsChild(main, focus) && GetDlgCtrlID(focus) == ControlIdOf(name))
+            return std::string(name);
+    }
+    return "none";
 }
 
 // Real input, as from the keyboard: the program's menus answer only to that. A key typed before
@@ -786,6 +820,13 @@ void Run(const std::vector<std::string>& args)
         RemoveTestPrinter(args.at(1));
     } else if (command == "clipboard") {
         Clipboard();
+    } else if (command == "clear-clipboard") {
+        if (!WaitFor(5, [] { return OpenClipboard(nullptr) != FALSE; }))
+            throw Failure("the clipboard stays busy");
+        EmptyClipboard();
+        CloseClipboard();
+    } else if (command == "focus") {
+        Print(FocusedName() + "\n");
     } else if (command == "end-session") {
         HWND main = MainWindow();
         if (!SendMessageW(main, WM_QUERYENDSESSION, 0, 0))
@@ -795,6 +836,8 @@ void Run(const std::vector<std::string>& args)
         PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
     } else if (command == "cut-texts") {
         PrintCutTexts(std::atoi(args.at(1).c_str()));
+    } else if (command == "label-cut") {
+        PrintLabelCut(args.at(1), args.at(2), std::atoi(args.at(3).c_str()));
     } else if (command == "dialog-cut-texts") {
         // The dialog's font is fitted to its label.
         const auto form = kalvo::layout::Scaled(kalvo::layout::ComPortFrm, std::atoi(args.at(1).c_str()));
