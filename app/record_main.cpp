@@ -38,6 +38,7 @@ using namespace kalvo::record;
 
 constexpr int ExitFailure = 1;
 constexpr int ExitBadCommandLine = 2;
+constexpr int ExitDataLost = 3;  // the report or decoding was made, but parts of the recording were unreadable
 constexpr auto StopCheckSlice = std::chrono::milliseconds(100);
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -141,26 +142,48 @@ kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
     return language;
 }
 
+// A link is written through to the file it names: renaming the new report over the link itself
+// would cut the link.
+std::filesystem::path ThroughLinks(std::filesystem::path path)
+{
+    constexpr int MostLinksFollowed = 40;  // as the system does before it gives up on a loop
+    std::error_code error;
+    for (int hop = 0; hop < MostLinksFollowed && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error)
+            break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path;
+}
+
+// Each part of the recording that could not be read, on standard error; the exit status says
+// whether any was.
+int TellMissing(const std::vector<MissingSpan>& missing)
+{
+    for (const MissingSpan& span : missing)
+        std::cerr << "kalvo-record: missing: " << MissingSpanText(span) << std::endl;
+    return missing.empty() ? 0 : ExitDataLost;
+}
+
 int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
-    const std::filesystem::path output = options.reportFile.empty()
-        ? kalvo::FilePath(options.reportFolder) / "night-report.html"
-        : kalvo::FilePath(options.reportFile);
-    WriteNightReport(kalvo::FilePath(options.reportFolder), language, output);
+    const std::filesystem::path output =
+        ThroughLinks(options.reportFile.empty() ? kalvo::FilePath(options.reportFolder) / "night-report.html"
+                                                : kalvo::FilePath(options.reportFile));
+    const std::vector<MissingSpan> missing = WriteNightReport(kalvo::FilePath(options.reportFolder), language, output);
     if (!options.quiet)
         std::cout << PathText(output) << '\n';
-    return 0;
+    return TellMissing(missing);
 }
 
 int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
 {
     const DecodedRecording decoded =
         DecodeRecording(kalvo::FilePath(options.decodeFolder), kalvo::FilePath(options.outFolder), language);
-    for (const MissingSpan& span : decoded.missing)
-        std::cerr << "kalvo-record: " << MissingSpanText(span) << std::endl;
     if (!options.quiet)
         std::cout << "Decoded " << decoded.polls << " polls into " << options.outFolder << std::endl;
-    return 0;
+    return TellMissing(decoded.missing);
 }
 
 // A port held by another program cannot be recorded: a second recorder would log a lost link at
@@ -177,6 +200,32 @@ void CheckPortAtStart(kalvo::SerialSystem& serial, int port)
                   << "; it is tried again at every poll" << std::endl;
 }
 
+// The folders a start is about to make; those still empty when it ends (a start refused after the
+// folder was made, or stopped before its first poll) are taken away again.
+class FoldersLeftEmpty {
+public:
+    explicit FoldersLeftEmpty(const std::filesystem::path& folder)
+    {
+        std::error_code error;
+        for (std::filesystem::path missing = std::filesystem::absolute(folder, error);
+             !missing.empty() && !std::filesystem::exists(missing, error) && missing != missing.parent_path();
+             missing = missing.parent_path())
+            made_.push_back(missing);
+    }
+    ~FoldersLeftEmpty()
+    {
+        std::error_code error;
+        for (const std::filesystem::path& made : made_)  // the deepest first; one not empty stays
+            if (!std::filesystem::remove(made, error))
+                break;
+    }
+    FoldersLeftEmpty(const FoldersLeftEmpty&) = delete;
+    FoldersLeftEmpty& operator=(const FoldersLeftEmpty&) = delete;
+
+private:
+    std::vector<std::filesystem::path> made_;
+};
+
 int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
@@ -188,10 +237,11 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
         return ExitBadCommandLine;
     }
     const std::filesystem::path folder = RecordFolder(options, port);
-    FolderRecorder recording(folder, language, RecorderHolder(port));
     const std::unique_ptr<kalvo::SerialSystem> serial = kalvo::MakePlatformSerialSystem(settings);
     uGlobal::Serial = serial.get();
-    CheckPortAtStart(*serial, port);
+    CheckPortAtStart(*serial, port);  // before the folder is made: a refused start leaves nothing
+    const FoldersLeftEmpty madeForThisStart(folder);
+    FolderRecorder recording(folder, language, RecorderHolder(port));
 
     Recorder& recorder = recording.GetRecorder();
     const auto mode = options.quiet         ? ConsoleStatus::Mode::Quiet
@@ -212,14 +262,15 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
     session.afterPoll = [&shown] { shown.ShowPoll(); };
     try {
         session.Run(port, options.duration);
-    } catch (...) {
+    } catch (const std::exception& error) {
         shown.Finish();
         uGlobal::ResetProgramState();
-        throw;
+        // Only what had started can stop; a refusal at start says its reason alone.
+        throw RecordError(std::string(error.what()) + ". Recording stopped.");
     }
     uGlobal::ResetProgramState();
     if (!options.quiet)
-        std::cout << shown.SummaryLine() << std::endl;
+        std::cout << shown.SummaryLine(LocalNow()) << std::endl;
     return 0;
 }
 
@@ -265,9 +316,7 @@ int Main(std::vector<std::string> arguments)
             return MakeReport(options, language);
         return options.decodeFolder.empty() ? Record(options, language, addSinks) : Decode(options, language);
     } catch (const std::exception& error) {
-        std::cerr << "kalvo-record: " << error.what()
-                  << (options.reportFolder.empty() && options.decodeFolder.empty() ? ". Recording stopped." : "")
-                  << std::endl;
+        std::cerr << "kalvo-record: " << error.what() << std::endl;
         return ExitFailure;
     }
 }

@@ -124,9 +124,9 @@ std::string ConsoleStatus::CountsText(const std::string& separator) const
     return counts;
 }
 
-std::string ConsoleStatus::SummaryLine() const
+std::string ConsoleStatus::SummaryLine(LocalTime end) const
 {
-    const std::int64_t span = firstPoll_ ? lastPoll_->utcMs - firstPoll_->utcMs : 0;
+    const std::int64_t span = firstPoll_ ? end.utcMs - firstPoll_->utcMs : 0;
     return "Recorded " + Counted(recorder_.Polls(), "poll", "polls") + " in " + SpanText(span) + " into " + folder_
         + ": " + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + ", "
         + Counted(noPortPolls_, "poll", "polls") + " without a port, "
@@ -171,11 +171,14 @@ void ConsoleStatus::ShowPoll()
     }
     if (mode_ != Mode::Terminal)
         return;
-    const std::string line = FitToColumns(StatusLine(), columns_ ? columns_() : 0);
-    // Blanks over the rest of a longer line before it; no escape sequences, which not every
-    // Windows console understands.
+    const std::size_t columns = columns_ ? columns_() : 0;
+    const std::string line = FitToColumns(StatusLine(), columns);
+    // Blanks over the rest of a longer line before it, but never past the last column but one: on
+    // a terminal made narrower since, they would wrap and push the status line down a row at
+    // every poll. No escape sequences, which not every Windows console understands.
     const std::size_t length = CharacterCount(line);
-    out_ << '\r' << line << std::string(shownLength_ > length ? shownLength_ - length : 0, ' ');
+    const std::size_t blankTo = columns > 0 ? std::min(shownLength_, columns - 1) : shownLength_;
+    out_ << '\r' << line << std::string(blankTo > length ? blankTo - length : 0, ' ');
     shownLength_ = length;
     out_.flush();
 }
@@ -184,7 +187,8 @@ void ConsoleStatus::ClearStatus()
 {
     if (shownLength_ == 0)
         return;
-    out_ << '\r' << std::string(shownLength_, ' ') << '\r';
+    const std::size_t columns = columns_ ? columns_() : 0;
+    out_ << '\r' << std::string(columns > 0 ? std::min(shownLength_, columns - 1) : shownLength_, ' ') << '\r';
     shownLength_ = 0;
 }
 

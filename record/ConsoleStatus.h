@@ -32,8 +32,9 @@ public:
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
     // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
-    // 0 lockouts." and, when there were any, ", 2 implausible polls".
-    std::string SummaryLine() const;
+    // 0 lockouts." and, when there were any, ", 2 implausible polls". The time is from the first
+    // poll to end, when the recording ended.
+    std::string SummaryLine(LocalTime end) const;
 
     static constexpr std::int64_t AliveLineEveryMs = 3'600'000;
 

@@ -44,15 +44,19 @@ std::string HolderIn(const std::filesystem::path& path)
 
 }  // namespace
 
-std::string RecorderHolder(int portNumber)
+std::string ProcessHolder(const std::string& doing)
 {
 #ifdef _WIN32
     const long process = ::_getpid();
 #else
     const long process = ::getpid();
 #endif
-    return (portNumber > 0 ? "COM" + std::to_string(portNumber) : std::string("no port")) + ", process "
-        + std::to_string(process);
+    return doing + ", process " + std::to_string(process);
+}
+
+std::string RecorderHolder(int portNumber)
+{
+    return ProcessHolder(portNumber > 0 ? "COM" + std::to_string(portNumber) : std::string("no port"));
 }
 
 #ifdef _WIN32
@@ -117,8 +121,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
 FolderLock::~FolderLock()
 {
     // Removed while still locked, so no one locks a file that is about to go; one that opened it
-    // just before sees it on its way out.
-    ::DeleteFileW(path_.c_str());
+    // just before sees it on its way out. Only while the path still names it: another recorder's
+    // of the same name is left alone. (Removing through the handle would need delete access, which
+    // keeps the refused ones from reading who holds the folder.)
+    if (NamesThisFile(path_, handle_))
+        ::DeleteFileW(path_.c_str());
     ::CloseHandle(handle_);
 }
 
@@ -154,8 +161,11 @@ FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& h
 
 FolderLock::~FolderLock()
 {
-    // Removed while still locked, so no one locks a file that is about to go.
-    ::unlink(path_.c_str());
+    // Removed while still locked, so no one locks a file that is about to go; but only while the
+    // path still names it: a folder moved away may have a new one of its name, whose lock file
+    // belongs to another recorder.
+    if (IsStillNamed(fd_, path_))
+        ::unlink(path_.c_str());
     ::close(fd_);
 }
 

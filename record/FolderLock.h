@@ -32,5 +32,7 @@ private:
 
 // "COM7, process 1234": the holder text of this process recording the port.
 std::string RecorderHolder(int portNumber);
+// "decoding night, process 1234": the holder text of this process doing something else.
+std::string ProcessHolder(const std::string& doing);
 
 }  // namespace kalvo::record

@@ -11,6 +11,7 @@ FolderRecorder::FolderRecorder(
 {
     PrepareFolder(folder);
     lock_.emplace(folder, holder);
+    GoOnFromLastRun(folder);
     auto readings = std::make_unique<ReadingsCsvSink>(folder, language, syncEachPoll);
     auto events = std::make_unique<EventsCsvSink>(folder, language, syncEachPoll);
     auto raw = std::make_unique<RawRepliesSink>(folder, syncEachPoll);
@@ -18,6 +19,22 @@ FolderRecorder::FolderRecorder(
     recorder_.AddSink(std::move(readings));
     recorder_.AddSink(std::move(events));
     recorder_.AddSink(std::move(raw));
+}
+
+void FolderRecorder::GoOnFromLastRun(const std::filesystem::path& folder)
+{
+    // A recorder started again judges its first poll against the last one recorded in the folder,
+    // as the report and a decoding of the folder do, which read the runs as one: a lockout while
+    // it was stopped is then new to all of them. The newest raw file is enough to know where the
+    // unit stood; it is read before any sink is added, so nothing is written twice.
+    try {
+        ReadRawFile(
+            RawFilesIn(folder).back(), [this](const PollInput& poll) { recorder_.RecordPoll(poll); },
+            [](const std::string&) {});
+    } catch (const RecordError&) {
+        // A new folder, or one whose last raw file is not one: nothing to go on from.
+    }
+    recorder_.StartCounting();
 }
 
 std::uint64_t FolderRecorder::FileBytes() const
@@ -52,6 +69,8 @@ DecodedRecording DecodeRecording(
     if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
         throw RecordError("Decode " + PathText(from) + " into another folder, not into itself");
     PrepareFolder(to);
+    // Two decodings started together would both find the folder empty and write every row twice.
+    const FolderLock lock(to, ProcessHolder("decoding " + PathText(from)));
     RefuseRecordingIn(to);
     Recorder recorder(language);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, false));

@@ -42,6 +42,8 @@ public:
     Recorder& GetRecorder() { return recorder_; }
 
 private:
+    void GoOnFromLastRun(const std::filesystem::path& folder);
+
     std::optional<FolderLock> lock_;  // released only after the files are closed
     Recorder recorder_;
     std::array<const DayFiles*, 3> files_{};

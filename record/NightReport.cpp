@@ -112,13 +112,15 @@ std::string NightReportHtml(const NightSummary& summary, const LanguageLines& la
             + MarkerTable(night, texts) + PeriodTable(night, texts));
 }
 
-void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,
-                      const std::filesystem::path& output)
+std::vector<MissingSpan> WriteNightReport(
+    const std::filesystem::path& folder, const LanguageLines& language, const std::filesystem::path& output)
 {
+    NightSummary summary = SummarizeRecording(folder, language);
     // Written beside and renamed over, so a full disk leaves the previous report whole.
     std::error_code reason;
-    if (!ReplaceFileContent(output.string(), NightReportHtml(SummarizeRecording(folder, language), language), &reason))
+    if (!ReplaceFileContent(output.string(), NightReportHtml(summary, language), &reason))
         throw RecordError("Cannot write the report to " + PathText(output) + ": " + reason.message());
+    return std::move(summary.missing);
 }
 
 }  // namespace kalvo::record

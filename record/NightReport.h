@@ -62,8 +62,9 @@ NightSummary SummarizeRecording(const std::filesystem::path& folder, const Langu
 // the language of the language file.
 std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language);
 
-// Summarises the recording in folder and writes its report to output.
-void WriteNightReport(const std::filesystem::path& folder, const LanguageLines& language,
-                      const std::filesystem::path& output);
+// Summarises the recording in folder and writes its report to output; returns the parts of the
+// recording that could not be read (the report says them too).
+std::vector<MissingSpan> WriteNightReport(
+    const std::filesystem::path& folder, const LanguageLines& language, const std::filesystem::path& output);
 
 }  // namespace kalvo::record

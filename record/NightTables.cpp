@@ -16,6 +16,19 @@ const char* MarkerClass(const RecordEvent& marker)
     return marker.kind == EventKind::NewErrorRecord ? "lockout" : "linkloss";
 }
 
+// When the marker happened: a record that came into the history while polls were missing (a gap
+// in the recording, a lost link) is said between the last good poll and the one that found it.
+std::string MarkerTime(const RecordEvent& marker, const NightStatistics& night, const NightTexts& texts)
+{
+    const bool offsets = night.SeveralOffsets();
+    const std::string found = DateTimeText(marker.time.utcMs, marker.time.utcOffsetMinutes, offsets);
+    if (!marker.since || marker.time.utcMs - marker.since->utcMs <= 2 * night.pollPeriodMs)
+        return found;
+    return EscapeHtml(texts[NightWord::Between]) + " "
+        + DateTimeText(marker.since->utcMs, marker.since->utcOffsetMinutes, offsets) + " "
+        + EscapeHtml(texts[NightWord::And]) + " " + found;
+}
+
 }  // namespace
 
 std::string SpanParagraph(const NightStatistics& night, const NightTexts& texts)
@@ -91,8 +104,8 @@ std::string MarkerTable(const NightStatistics& night, const NightTexts& texts)
         << EscapeHtml(texts[NightWord::What]) << "</th></tr>\n";
     for (std::size_t i = 0; i < markers.size() && i < MarkerTableLimit; ++i)
         out << "<tr class=\"" << MarkerClass(markers[i]) << "\"><td>" << i + 1 << "</td><td class=\"when\">"
-            << DateTimeText(markers[i].time.utcMs, markers[i].time.utcOffsetMinutes, night.SeveralOffsets())
-            << "</td><td>" << EscapeHtml(MarkerText(markers[i], texts)) << "</td></tr>\n";
+            << MarkerTime(markers[i], night, texts) << "</td><td>" << EscapeHtml(MarkerText(markers[i], texts))
+            << "</td></tr>\n";
     out << "</table>\n";
     if (markers.size() > MarkerTableLimit)
         out << "<p>... " << EscapeHtml(texts[NightWord::And]) << ' ' << markers.size() - MarkerTableLimit << ' '

@@ -48,6 +48,7 @@ constexpr Translation Translations[] = {
     {NightWord::Time, 0, {"Time", "Zeit"}},
     {NightWord::What, 0, {"What", "Ereignis"}},
     {NightWord::And, 0, {"and", "und"}},
+    {NightWord::Between, 0, {"between", "zwischen"}},
     {NightWord::More, 0, {"more (see the events files)", "weitere (siehe die Ereignisdateien)"}},
     {NightWord::PerDay, 0, {"Per day", "Pro Tag"}},
     {NightWord::PerHour, 0, {"Per hour", "Pro Stunde"}},

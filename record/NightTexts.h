@@ -38,6 +38,7 @@ enum class NightWord {
     Time,
     What,
     And,
+    Between,
     More,
     PerDay,
     PerHour,

@@ -104,6 +104,9 @@ struct RecordEvent {
     std::optional<int> fromState, toState;     // StateChange
     std::string fromText, toText;              // StateChange, UTF-8
     std::optional<ErrorRecordFields> record;   // NewErrorRecord
+    // NewErrorRecord: the last good poll before, whose history did not have the record yet; after
+    // a gap in the polls the record came in at some moment between that poll and this one.
+    std::optional<LocalTime> since;
 };
 
 // Where polls and events go. The recorder calls OnPoll once per poll, then OnEvent for each event

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
+
+#include "core/RegularFile.h"
+#include "record/CivilTime.h"
 
 namespace kalvo::record {
 
@@ -98,6 +102,18 @@ void PutChangedRuns(std::string& out, const Block& block, const Block& previous)
     }
 }
 
+// The first line as damage leaves it: a few bytes changed, none lost or added.
+bool FewBytesDiffer(std::string_view head, std::string_view expected)
+{
+    constexpr std::size_t MostChangedBytes = 3;
+    if (head.size() != expected.size())
+        return false;
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < head.size(); ++i)
+        changed += head[i] != expected[i] ? 1 : 0;
+    return changed <= MostChangedBytes;
+}
+
 // Reads the records of one file as a stream, a window of some records at a time, so a huge file
 // that is not a raw file is refused after its first line; every failure names the place.
 class RawParser {
@@ -154,8 +170,12 @@ private:
         // no poll: empty, not damaged. It is not continued, though: its first line is not whole.
         if (allowCutTail_ && atEnd_ && head.size() < RawFileHeader.size() && RawFileHeader.starts_with(head))
             return;
-        if (head != RawFileHeader)
+        if (head != RawFileHeader && !FewBytesDiffer(head, RawFileHeader))
             Fail(0, "not a Kalvo raw replies file (its first line is not \"KALVO RAW REPLIES 1\")");
+        // A first line with a changed byte or two is damage, not another kind of file: the records
+        // after it, each with its checksum, are read as ever.
+        if (head != RawFileHeader && !onDamage_)
+            Fail(0, "its first line is damaged");
         pos_ = RawFileHeader.size();
         std::optional<PollInput> previous;
         for (Fill(); pos_ < buffer_.size(); Fill()) {
@@ -428,38 +448,102 @@ bool ReadRawFile(const std::filesystem::path& path, const std::function<void(con
     return RawParser(in, PathText(path.filename()), true, onDamage).Run(onPoll);
 }
 
+namespace {
+
+// Where a raw file stands in the recording: its day and number from the name
+// ("replies-2026-12-07-2.kraw": 2026-12-07, 2), then the time of its first poll. The name orders
+// files that hold no readable poll too (an empty one, one damaged throughout).
+struct FilePlace {
+    std::string date;  // empty for a name without one: such a file goes first
+    int number = 1;
+    std::int64_t firstPollMs = 0;
+    auto operator<=>(const FilePlace&) const = default;
+};
+
+FilePlace PlaceOf(const std::filesystem::path& path)
+{
+    FilePlace place;
+    const std::string name = PathText(path.filename());
+    const std::string stem =
+        name.substr(RawFilePrefix.size(), name.size() - RawFilePrefix.size() - RawFileExtension.size());
+    int year = 0, month = 0, day = 0, number = 0;
+    const int fields = std::sscanf(stem.c_str(), "-%4d-%2d-%2d-%d", &year, &month, &day, &number);
+    if (fields >= 3 && stem.size() >= 11) {
+        place.date = stem.substr(1, 10);
+        place.number = fields == 4 ? number : 1;
+    }
+    // The first record says when the file starts; reading stops right after it.
+    struct FirstPoll { };
+    try {
+        ReadRawFile(
+            path,
+            [&](const PollInput& poll) {
+                place.firstPollMs = poll.time.utcMs;
+                throw FirstPoll{};
+            },
+            [](const std::string&) {});
+    } catch (const FirstPoll&) {
+    } catch (const RecordError&) {
+    }
+    return place;
+}
+
+// "2026-12-07T03:12:00+01:00" as the CSV files write it.
+std::optional<LocalTime> ParseIsoText(const std::string& text)
+{
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, offsetHours = 0, offsetMinutes = 0;
+    char sign = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%2d:%2d", &year, &month, &day, &hour, &minute, &second,
+            &sign, &offsetHours, &offsetMinutes)
+            != 9
+        || (sign != '+' && sign != '-'))
+        return std::nullopt;
+    const int offset = (sign == '-' ? -1 : 1) * (offsetHours * 60 + offsetMinutes);
+    const std::int64_t local = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    return LocalTime{(local - offset * 60LL) * 1000, offset};
+}
+
+// The time of the last row of the readings file written beside a raw file
+// (replies-2026-12-07.kraw: readings-2026-12-07.csv), when there is one.
+std::optional<LocalTime> ReadingsEnd(const std::filesystem::path& rawFile)
+{
+    constexpr std::size_t TailBytes = 4096;  // far more than a row
+    const std::string name = PathText(rawFile.filename());
+    const std::filesystem::path readings = rawFile.parent_path()
+        / FilePath("readings"
+            + name.substr(RawFilePrefix.size(), name.size() - RawFilePrefix.size() - RawFileExtension.size()) + ".csv");
+    std::ifstream in(readings, std::ios::binary);
+    if (!in || !in.seekg(0, std::ios::end))
+        return std::nullopt;
+    const std::streamoff size = in.tellg();
+    in.seekg(std::max<std::streamoff>(size - static_cast<std::streamoff>(TailBytes), 0));
+    std::string tail(TailBytes, '\0');
+    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+    tail.resize(static_cast<std::size_t>(in.gcount()));
+    if (tail.size() < 2 || !tail.ends_with("\r\n"))
+        return std::nullopt;
+    const std::size_t rowStart = tail.rfind('\n', tail.size() - 3);
+    return rowStart == std::string::npos ? std::nullopt : ParseIsoText(tail.substr(rowStart + 1));
+}
+
+}  // namespace
+
 std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folder)
 {
     std::error_code error;
-    std::multimap<std::int64_t, std::filesystem::path> byStart;
+    std::multimap<FilePlace, std::filesystem::path> byPlace;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::string name = PathText(entry.path().filename());
-        if (!entry.is_regular_file() || !name.starts_with(RawFilePrefix) || !name.ends_with(RawFileExtension))
-            continue;
-        // The first record says when the file starts; reading stops right after it. A file without
-        // a readable first poll goes first: no poll of it will be read anyway.
-        std::int64_t start = 0;
-        struct FirstPoll {};
-        try {
-            ReadRawFile(
-                entry.path(),
-                [&](const PollInput& poll) {
-                    start = poll.time.utcMs;
-                    throw FirstPoll{};
-                },
-                [](const std::string&) {});
-        } catch (const FirstPoll&) {
-        } catch (const RecordError&) {
-        }
-        byStart.emplace(start, entry.path());
+        if (entry.is_regular_file() && name.starts_with(RawFilePrefix) && name.ends_with(RawFileExtension))
+            byPlace.emplace(PlaceOf(entry.path()), entry.path());
     }
     if (error)
         throw RecordError("Cannot read the folder " + PathText(folder) + ": " + error.message());
-    if (byStart.empty())
+    if (byPlace.empty())
         throw RecordError("No raw replies files (" + std::string(RawFilePrefix) + "-*" + std::string(RawFileExtension) +
                           ") in " + PathText(folder));
     std::vector<std::filesystem::path> files;
-    for (auto& [start, path] : byStart)
+    for (auto& [place, path] : byPlace)
         files.push_back(path);
     return files;
 }
@@ -467,44 +551,57 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
 std::vector<MissingSpan> ReadRecording(
     const std::filesystem::path& folder, const std::function<void(const PollInput&)>& onPoll)
 {
+    // The readings file went on this long after its raw file's last poll: more than a poll or two
+    // written to one file and not the other as the power went.
+    constexpr std::int64_t ReadingsAheadMs = 10'000;
     std::vector<MissingSpan> missing;
-    bool awaitingNext = false;  // the last span ends at the next poll read
-    bool lastCutShort = false;
+    std::optional<LocalTime> last;  // the last poll read, of any file
+    std::size_t awaiting = 0;       // the spans from here on end at the next poll read
+    // The last span, when it ends the recording: a power cut ends a recording so, unless the
+    // readings file tells that polls went on, and to when.
+    bool endIsPowerCut = false;
+    std::optional<LocalTime> readingsEnd;
+    const auto open = [&](std::string what) { missing.push_back({std::move(what), last, std::nullopt}); };
     for (const auto& path : RawFilesIn(folder)) {
-        std::optional<LocalTime> last;
+        const std::string name = PathText(path.filename());
         long long polls = 0;
-        MissingSpan span;
-        const auto onDamage = [&](const std::string& what) {
-            missing.push_back({what, last, std::nullopt});
-            awaitingNext = true;
-        };
+        endIsPowerCut = false;
+        readingsEnd.reset();
+        bool whole = true;
         try {
-            const bool whole = ReadRawFile(
+            whole = ReadRawFile(
                 path,
                 [&](const PollInput& poll) {
-                    if (awaitingNext)
-                        missing.back().to = poll.time;
-                    awaitingNext = false;
+                    for (; awaiting < missing.size(); ++awaiting)
+                        missing[awaiting].to = poll.time;
                     last = poll.time;
                     ++polls;
                     onPoll(poll);
                 },
-                onDamage);
-            lastCutShort = !whole;
-            if (whole)
-                continue;
-            span.what = PathText(path.filename()) + ": cut short after poll " + std::to_string(polls);
+                open);
         } catch (const RecordError& error) {
-            lastCutShort = false;
-            span.what = error.what();
+            open(error.what());
+            continue;
         }
-        span.from = last;
-        missing.push_back(span);
-        awaitingNext = last.has_value();
+        std::error_code error;
+        if (polls == 0 && std::filesystem::file_size(path, error) < RawFileHeader.size()) {
+            open(name + ": empty (nothing of it reached the disk)");
+            continue;
+        }
+        const std::optional<LocalTime> readings = ReadingsEnd(path);
+        if (readings && last && polls > 0 && readings->utcMs - last->utcMs > ReadingsAheadMs)
+            readingsEnd = readings;
+        if (!whole) {
+            open(name + ": cut short after poll " + std::to_string(polls));
+            endIsPowerCut = !readingsEnd;
+        } else if (readingsEnd) {
+            open(name + ": its polls end at poll " + std::to_string(polls) + ", its readings file goes on");
+        }
     }
-    // A last record cut off at the very end is how a power cut ends a recording: nothing to say.
-    if (awaitingNext && lastCutShort)
+    if (awaiting < missing.size() && endIsPowerCut)
         missing.pop_back();
+    else if (awaiting < missing.size() && readingsEnd)
+        missing.back().to = readingsEnd;
     return missing;
 }
 

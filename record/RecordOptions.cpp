@@ -1,6 +1,7 @@
 #include "record/RecordOptions.h"
 
 #include <cctype>
+#include <utility>
 
 #include "core/RegularFile.h"
 
@@ -21,6 +22,25 @@ std::optional<long long> WholeNumber(const std::string& text)
         value = value * 10 + (c - '0');
     }
     return value;
+}
+
+// The report and the decoding each write what --out names: a report into that file, a decoding
+// into that folder. Either is one job of its own; run together, one of them would be lost.
+std::string CheckJobs(RecordOptions& options)
+{
+    const bool report = !options.reportFolder.empty(), decode = !options.decodeFolder.empty();
+    if (report && decode)
+        return "--report and --decode are two jobs: run them one after the other";
+    if (decode && options.outFolder.empty())
+        return "--decode wants --out DIR2, a new folder for the files it writes";
+    if (!report && !options.reportFile.empty())
+        return "--output names the report's file: give it with --report DIR";
+    if (report && !options.outFolder.empty()) {
+        if (!options.reportFile.empty())
+            return "--report writes one file: give --out FILE or --output FILE, not both";
+        options.reportFile = std::exchange(options.outFolder, {});
+    }
+    return {};
 }
 
 }  // namespace
@@ -112,8 +132,8 @@ ParsedRecordOptions ParseRecordOptions(const std::vector<std::string>& arguments
             }
         }
     }
-    if (parsed.error.empty() && !options.decodeFolder.empty() && options.outFolder.empty())
-        parsed.error = "--decode wants --out DIR2, a new folder for the files it writes";
+    if (parsed.error.empty())
+        parsed.error = CheckJobs(options);
     return parsed;
 }
 
@@ -137,17 +157,23 @@ std::string RecordUsageText()
            "  --port COMn      the port to record (default: the COM port of the settings file)\n"
            "  --out DIR        the folder for the files (default: COMn in the current folder);\n"
            "                   one recorder at a time records into a folder\n"
-           "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d (default: until stopped)\n"
+           "  --duration TIME  stop after this long: 12h, 90m, 30s, 2d; a bare number is seconds\n"
+           "                   (default: until stopped)\n"
            "  --quiet          print nothing but errors\n"
            "  --settings FILE  the settings file (default: kalvo.ini beside the program)\n"
            "  --language FILE  the language file (default: MY.LNG beside the program)\n"
            "  --report DIR     make the night report of the recording in DIR instead\n"
-           "  --output FILE    where the report goes (default: DIR/night-report.html)\n"
+           "  --output FILE    where the report goes (default: DIR/night-report.html; --out FILE\n"
+           "                   too); a link there is written through to the file it names\n"
            "  --decode DIR     write the CSV files of the recording in DIR anew into --out DIR2,\n"
            "                   a new or empty folder, for example with another --language\n"
            "\n"
            "Ctrl-C (Ctrl-Break on Windows), SIGTERM or SIGHUP (the terminal closed; not under nohup)\n"
-           "ends recording after the current poll.\n";
+           "ends recording after the current poll.\n"
+           "\n"
+           "Exit status: 0 done; 1 failed (nothing or not all recorded, reported or decoded);\n"
+           "2 a command line it cannot use; 3 the report or the decoding was made, but parts of the\n"
+           "recording could not be read (each is said on standard error).\n";
 }
 
 }  // namespace kalvo::record

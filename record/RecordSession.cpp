@@ -1,12 +1,14 @@
 #include "record/RecordSession.h"
 
+#include <algorithm>
+
 #include "core/uGlobal.h"
 
 namespace kalvo::record {
 
 RecordSession::RecordSession(Recorder& recorder, SessionClock clock) : recorder_(recorder), clock_(std::move(clock)) {}
 
-void RecordSession::PollOnce()
+LocalTime RecordSession::PollOnce()
 {
     if (!uGlobal::PortHandle)
         uGlobal::OpenPort();
@@ -15,6 +17,7 @@ void RecordSession::PollOnce()
     recorder_.RecordPoll(CaptureFinishedPoll(started));
     if (afterPoll)
         afterPoll();
+    return started;
 }
 
 void RecordSession::Run(int portNumber, std::optional<std::chrono::milliseconds> duration)
@@ -28,13 +31,21 @@ void RecordSession::Run(int portNumber, std::optional<std::chrono::milliseconds>
         uGlobal::Window = previousWindow;
     };
     try {
-        const std::int64_t startMs = clock_.now().utcMs;
-        const auto timeUp = [&] { return duration && clock_.now().utcMs - startMs >= duration->count(); };
-        while (!clock_.stopRequested() && !timeUp()) {
-            PollOnce();
-            if (clock_.stopRequested() || timeUp())
+        // The duration counts from the first poll's start, as the recording's time does.
+        std::int64_t startMs = clock_.now().utcMs;
+        const auto left = [&] {
+            return duration ? std::chrono::milliseconds(duration->count() - (clock_.now().utcMs - startMs))
+                            : PollInterval;
+        };
+        for (bool first = true; !clock_.stopRequested() && left().count() > 0; first = false) {
+            const LocalTime started = PollOnce();
+            if (first)
+                startMs = started.utcMs;
+            // The last pause ends with the duration, not a poll interval after it.
+            const std::chrono::milliseconds pause = std::min(PollInterval, left());
+            if (clock_.stopRequested() || pause.count() <= 0)
                 break;
-            clock_.pause(PollInterval);
+            clock_.pause(pause);
         }
         recorder_.Finish();
     } catch (...) {

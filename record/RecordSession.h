@@ -44,7 +44,8 @@ private:
         void ClearReadings() override {}
     };
 
-    void PollOnce();
+    // Returns when the poll started.
+    LocalTime PollOnce();
 
     Recorder& recorder_;
     SessionClock clock_;

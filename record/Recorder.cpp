@@ -88,6 +88,7 @@ std::vector<RecordEvent> Recorder::EventsFor(const DecodedPoll& poll, std::optio
     for (int n = 0; n < newRecords.value_or(0); ++n) {
         RecordEvent added = EventAt(poll, EventKind::NewErrorRecord);
         added.record = poll.errorRecords[static_cast<std::size_t>(n)];
+        added.since = lastGood_->time;
         events.push_back(std::move(added));
     }
     return events;
@@ -122,6 +123,11 @@ void Recorder::Finish()
 {
     for (const auto& sink : sinks_)
         sink->Finish();
+}
+
+void Recorder::StartCounting()
+{
+    polls_ = transferErrors_ = lockoutsSeen_ = implausiblePolls_ = 0;
 }
 
 PollInput CaptureFinishedPoll(LocalTime time)

@@ -25,6 +25,9 @@ public:
     void RecordPoll(const PollInput& input);
     // Flushes every sink.
     void Finish();
+    // The figures below count from here on: polls fed before (with no sink yet, an earlier run's
+    // polls) only told the recorder where the unit stood.
+    void StartCounting();
 
     // Figures for a status line.
     long long Polls() const { return polls_; }

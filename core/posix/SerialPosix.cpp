@@ -1,5 +1,7 @@
 #include "core/posix/SerialPosix.h"
 
+#include "core/posix/DeviceOpeners.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -269,8 +271,10 @@ OpenOutcome OpenExclusive(const PortDevice& device, const UartCheck& hasUart)
     }
     if (!::isatty(fd.get()))
         return {};
-    // Exclusive like a Windows port: another holder's lock or exclusive mark refuses the open.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || HeldExclusivelyElsewhere(fd.get())) {
+    // Exclusive like a Windows port: another holder's lock or exclusive mark refuses the open, and
+    // so does another program that merely has it open.
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || HeldExclusivelyElsewhere(fd.get())
+        || OpenedByAnotherProgram(fd.get())) {
         OpenOutcome held;
         held.inUse = true;
         return held;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <numeric>
@@ -12,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -145,6 +147,35 @@ TEST_F(PtyPort, PortLockedByAnotherProgramIsRefused)
     EXPECT_FALSE(outcome.port);
     EXPECT_FALSE(outcome.accessDenied);
 }
+
+#ifdef __linux__
+// Another program that merely opened the port (no lock, no exclusive mark, as socat does) would take
+// the unit's replies: it is refused as well, and the port opens again once that program is gone.
+TEST_F(PtyPort, PortOpenedPlainlyByAnotherProgramIsRefused)
+{
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        const int fd = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+        if (fd < 0 || dup2(fd, STDIN_FILENO) < 0)
+            _exit(1);
+        closefrom(STDERR_FILENO + 1);  // neither the device's end nor anything else of the test
+        execl("/bin/sleep", "sleep", "600", static_cast<char*>(nullptr));
+        _exit(1);
+    }
+    const std::string otherInput = "/proc/" + std::to_string(other) + "/fd/0";
+    EXPECT_TRUE(WaitUntil([&] {
+        std::error_code error;
+        return std::filesystem::read_symlink(otherInput, error) == pty.SlavePath();
+    }));
+    OpenOutcome outcome = system.Open(1);
+    EXPECT_FALSE(outcome.port);
+    EXPECT_TRUE(outcome.inUse);
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    EXPECT_TRUE(system.Open(1).port);
+}
+#endif
 
 TEST_F(PtyPort, UnknownNumbersAndNonTerminalsDoNotOpen)
 {

@@ -19,6 +19,8 @@
 #include "record/ConsoleStatus.h"
 #include "record/CsvFiles.h"
 #include "record/FolderRecorder.h"
+#include "record/NightFormat.h"
+#include "record/NightReport.h"
 #include "record/PollDecoding.h"
 #include "record/RawReplies.h"
 #include "record/RecordOptions.h"
@@ -86,6 +88,15 @@ TEST(RecordOptionsTest, DurationsPortsAndMistakes)
     EXPECT_NE(ParseRecordOptions({"--port", "COM0"}).error, "");
     EXPECT_NE(ParseRecordOptions({"--decode", "night"}).error, "");  // a decode writes into a folder named
     EXPECT_EQ(ParseRecordOptions({"--decode", "night", "--out", "again"}).error, "");
+    // --out names the report's file too; two jobs, or two names for one file, are refused.
+    const ParsedRecordOptions report = ParseRecordOptions({"--report", "night", "--out", "night.html"});
+    EXPECT_EQ(report.error, "");
+    EXPECT_EQ(report.options.reportFile, "night.html");
+    EXPECT_EQ(report.options.outFolder, "");
+    for (const std::vector<std::string>& refused :
+        {std::vector<std::string>{"--report", "a", "--decode", "b", "--out", "c"},
+            {"--report", "a", "--out", "b.html", "--output", "c.html"}, {"--output", "a.html"}})
+        EXPECT_NE(ParseRecordOptions(refused).error, "") << refused[0] << " " << refused[2];
 }
 
 TEST(CsvRowTest, QuotesOnlyWhatNeedsIt)
@@ -271,8 +282,34 @@ TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
         "1970-01-01T01:00:16+01:00 link back\n"
         "1970-01-01T02:00:16+01:00 still recording: Betrieb \xC3\xA9 | 1809 polls | 0 transfer "
         "errors | 0 lockouts | files 120 KB\n");
-    EXPECT_EQ(shownInLog->SummaryLine(),
+    EXPECT_EQ(shownInLog->SummaryLine({2000LL * 3601, 60}),
         "Recorded 3601 polls in 2 h 00 min into night: 0 transfer errors, 1 poll without a port, 0 lockouts.");
+}
+
+// A terminal made narrower while recording: no status line is written past its last column, where
+// it would wrap and leave a line behind at every poll.
+TEST(ConsoleStatusTest, ANarrowedTerminalGetsNoLineWiderThanItself)
+{
+    Recorder recorder(test::NumberedLanguage());
+    std::ostringstream terminal;
+    std::size_t columns = 100;
+    auto status = std::make_unique<ConsoleStatus>(
+        terminal, ConsoleStatus::Mode::Terminal, recorder, [] { return std::uint64_t{123'456}; }, "night",
+        [&columns] { return columns; });
+    ConsoleStatus* const shown = status.get();
+    recorder.AddSink(std::move(status));
+    for (int i = 0; i < 4; ++i) {
+        recorder.RecordPoll(PollOf({}, 2000LL * i, i == 3 ? LinkStatus::NoPort : LinkStatus::Ok));
+        shown->ShowPoll();
+        const std::size_t before = terminal.str().size();
+        columns = 20;
+        recorder.RecordPoll(PollOf({}, 2000LL * i + 1000));
+        shown->ShowPoll();
+        std::istringstream written(terminal.str().substr(before));
+        for (std::string line; std::getline(written, line, '\r');)
+            EXPECT_LT(line.substr(line.find_last_of('\n') + 1).size(), columns) << i << ": \"" << line << '"';
+        columns = 100;
+    }
 }
 
 TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
@@ -514,15 +551,19 @@ TEST(RawRepliesTest, DamageIsNamedWithItsPlace)
     };
     const std::string second = std::to_string(starts[1]);
     const std::vector<Case> cases{
-        {"another file", [](std::string& b) { b[0] = 'X'; }, "night.kraw: damaged at byte 0 (poll 0): not a Kalvo raw"},
+        {"another file", [](std::string& b) { b.replace(0, 5, "JUNK!"); },
+            "night.kraw: damaged at byte 0 (poll 0): not a Kalvo raw"},
+        {"a changed first line", [](std::string& b) { b[3] ^= 0x04; },
+            "night.kraw: damaged at byte 0 (poll 0): its first line is damaged"},
         {"a changed byte", [&](std::string& b) { b[starts[1] + 5] ^= 0x01; },
-         "damaged at byte " + second + " (poll 2): its checksum does not match"},
+            "damaged at byte " + second + " (poll 2): its checksum does not match"},
         {"bytes lost in the middle", [&](std::string& b) { b.erase(starts[1] + 3, 2); },
-         "damaged at byte " + second + " (poll 2)"},
+            "damaged at byte " + second + " (poll 2)"},
         {"noise between records", [&](std::string& b) { b.insert(starts[2], "zz"); },
-         "damaged at byte " + std::to_string(starts[2]) + " (poll 3): no record starts here"},
-        {"a huge length in a full record", [&](std::string& b) { b.replace(2 + RawFileHeader.size(), 1, "\xFF\xFF\x7F"); },
-         "damaged at byte " + std::to_string(RawFileHeader.size()) + " (poll 1)"},
+            "damaged at byte " + std::to_string(starts[2]) + " (poll 3): no record starts here"},
+        {"a huge length in a full record",
+            [&](std::string& b) { b.replace(2 + RawFileHeader.size(), 1, "\xFF\xFF\x7F"); },
+            "damaged at byte " + std::to_string(RawFileHeader.size()) + " (poll 1)"},
     };
     for (const Case& c : cases) {
         std::string damaged = bytes;
@@ -559,7 +600,7 @@ TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
     test::TempDir dir;
     const std::string cut = RawDay(2 * Day, 60), damaged = RawDay(3 * Day, 60);
     test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), RawDay(Day, 60));
-    test::WriteFileBytes(dir.file("replies-1970-01-02-2.kraw"), "");  // a full disk when it was made
+    test::WriteFileBytes(dir.file("replies-1970-01-02-2.kraw"), "");  // lost, or a full disk when it was made
     test::WriteFileBytes(dir.file("replies-1970-01-03.kraw"), cut.substr(0, cut.size() / 2));
     std::string changed = damaged;
     changed[changed.size() / 2] ^= 0x10;
@@ -572,24 +613,77 @@ TEST(RawRepliesTest, ADamagedFileCostsOnlyItsOwnPolls)
         ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
     EXPECT_EQ(std::count_if(times.begin(), times.end(), [](auto t) { return t / Day == 1 || t / Day == 5; }), 120);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
-    ASSERT_EQ(missing.size(), 3u);
-    EXPECT_EQ(MissingSpanText(missing[0]),
-        "replies-1970-01-06.kraw: damaged at byte 0 (poll 0): not a Kalvo raw replies file (its first line is "
-        "not \"KALVO RAW REPLIES 1\"); none of its polls could be read");
     const auto polls = [&](std::int64_t day) {
         return std::count_if(times.begin(), times.end(), [&](auto t) { return t / Day == day; });
     };
+    const auto lastOf = [&](std::int64_t day) { return IsoText({day * Day + 2000 * (polls(day) - 1), 60}); };
+    ASSERT_EQ(missing.size(), 4u);
+    EXPECT_EQ(MissingSpanText(missing[0]),
+        "replies-1970-01-02-2.kraw: empty (nothing of it reached the disk); no polls from " + lastOf(1) + " to "
+            + IsoText({2 * Day, 60}));
     EXPECT_EQ(MissingSpanText(missing[1]),
-        "replies-1970-01-03.kraw: cut short after poll " + std::to_string(polls(2)) + "; no polls from "
-            + IsoText({2 * Day + 2000 * (polls(2) - 1), 60}) + " to " + IsoText({3 * Day, 60}));
+        "replies-1970-01-03.kraw: cut short after poll " + std::to_string(polls(2)) + "; no polls from " + lastOf(2)
+            + " to " + IsoText({3 * Day, 60}));
     EXPECT_NE(MissingSpanText(missing[2]).find("replies-1970-01-04.kraw: damaged at byte "), std::string::npos);
-    EXPECT_NE(MissingSpanText(missing[2])
-                  .find("; no polls from " + IsoText({3 * Day + 2000 * (polls(3) - 1), 60}) + " to "
-                      + IsoText({5 * Day, 60})),
+    EXPECT_NE(MissingSpanText(missing[2]).find("; no polls from " + lastOf(3) + " to " + IsoText({5 * Day, 60})),
         std::string::npos)
         << MissingSpanText(missing[2]);
+    EXPECT_EQ(MissingSpanText(missing[3]),
+        "replies-1970-01-06.kraw: damaged at byte 0 (poll 0): not a Kalvo raw replies file (its first line is "
+        "not \"KALVO RAW REPLIES 1\"); no polls after "
+            + lastOf(5));
     EXPECT_GT(polls(2), 0);
     EXPECT_GT(polls(3), 0);
+}
+
+// A changed byte in a file's first line costs no poll: the records after it carry their own
+// checksums. A last file cut short is a power cut, unless its readings file goes on after it.
+TEST(RawRepliesTest, AChangedFirstLineOrACutLastFileIsSaidWhereItCostsPolls)
+{
+    constexpr std::int64_t Day = 86'400'000;
+    test::TempDir dir;
+    {
+        RawRepliesSink sink(dir.path(), false);  // a full record at the start and ten minutes in
+        test::UnitState unit;
+        for (int i = 0; i < 400; ++i) {
+            unit.flameTenths = 300 + i % 50;
+            sink.OnPoll(PollOf(unit, Day + 2000LL * i), DecodedPoll{});
+        }
+    }
+    const std::string whole = test::ReadFileBytes(dir.file("replies-1970-01-02.kraw"));
+    std::string flipped = whole;
+    flipped[7] ^= 0x01;
+    test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), flipped);
+    std::vector<std::int64_t> times;
+    std::vector<MissingSpan> missing =
+        ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+    EXPECT_EQ(times.size(), 400u);
+    EXPECT_TRUE(missing.empty()) << MissingSpanText(missing.front());
+    // The first record damaged too: the reading goes on at the next full record.
+    flipped[RawFileHeader.size() + 3] ^= 0x01;
+    test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), flipped.substr(0, flipped.size() - 5));
+    times.clear();
+    missing = ReadRecording(dir.path(), [&](const PollInput& poll) { times.push_back(poll.time.utcMs); });
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_FALSE(missing[0].from);
+    ASSERT_EQ(times.size(), 99u);             // to the end, the last one cut off
+    EXPECT_EQ(times.front(), Day + 600'000);  // from the full record ten minutes in
+
+    // The readings file went on for an hour after the raw file's last poll.
+    const std::string readingsEnd = IsoText({Day + 3'600'000, 60});
+    test::WriteFileBytes(dir.file("readings-1970-01-02.csv"), "Time,Link\r\n" + readingsEnd + ",ok\r\n");
+    missing = ReadRecording(dir.path(), [](const PollInput&) {});
+    ASSERT_EQ(missing.size(), 2u);
+    EXPECT_EQ(MissingSpanText(missing[1]),
+        "replies-1970-01-02.kraw: cut short after poll " + std::to_string(times.size()) + "; no polls from "
+            + IsoText({times.back(), 60}) + " to " + readingsEnd);
+    test::WriteFileBytes(dir.file("replies-1970-01-02.kraw"), whole);  // whole, yet ends early
+    missing = ReadRecording(dir.path(), [](const PollInput&) {});
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_EQ(MissingSpanText(missing[0]),
+        "replies-1970-01-02.kraw: its polls end at poll 400, its readings file goes "
+        "on; no polls from "
+            + IsoText({Day + 2000 * 399, 60}) + " to " + readingsEnd);
 }
 
 // Damage in the middle of a file costs the polls up to the next full record, which the recorder
@@ -720,7 +814,91 @@ TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
     EXPECT_EQ(RecordFolder(options, 8), std::filesystem::path("night"));
 }
 
+// Two decodings into one folder would write every row twice: the second is refused while the first
+// holds the folder.
+TEST(RecordFolderTest, ADecodingHoldsTheFolderItWritesInto)
+{
+    test::TempDir recorded, decoded;
+    const LanguageLines language = test::NumberedLanguage();
+    {
+        FolderRecorder recording(recorded.path(), language, "COM7, process 1", false);
+        recording.RecordPoll(PollOf({}, 0));
+    }
+    {
+        const FolderLock first(decoded.path(), ProcessHolder("decoding night"));
+        try {
+            DecodeRecording(recorded.path(), decoded.path(), language);
+            ADD_FAILURE() << "a second decoding was let into the folder";
+        } catch (const RecordError& error) {
+            EXPECT_NE(std::string(error.what()).find("another recorder records into it (decoding night, process "),
+                std::string::npos)
+                << error.what();
+        }
+        EXPECT_FALSE(std::filesystem::exists(decoded.path() / "readings-1970-01-01.csv"));
+    }
+    EXPECT_EQ(DecodeRecording(recorded.path(), decoded.path(), language).polls, 1);
+    EXPECT_FALSE(std::filesystem::exists(decoded.path() / FolderLock::FileName));
+}
+
+// A recorder started again goes on from the last poll in the folder: a lockout while it was
+// stopped is one lockout in its events, in the report and in a decoding alike, said between the
+// last poll before and the first after.
+TEST(RecordFolderTest, ALockoutWhileTheRecorderWasStoppedCountsOnceEverywhere)
+{
+    test::TempDir dir, decoded;
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    const auto run = [&](std::int64_t fromMs) {
+        FolderRecorder recording(dir.path(), language, "COM7, process 1", false);
+        for (int i = 0; i < 5; ++i)
+            recording.RecordPoll(PollOf(unit, fromMs + 2000LL * i));
+        EXPECT_EQ(recording.GetRecorder().Polls(), 5);
+        return recording.GetRecorder().LockoutsSeen();
+    };
+    EXPECT_EQ(run(0), 0);
+    unit.state = 7;
+    unit.flags = 0x80;
+    unit.records = {test::ErrorRecordBytes(7, 1234, 2215, 123, 4321)};
+    EXPECT_EQ(run(3'600'000), 1);
+
+    const NightTexts texts(language);
+    const auto lockoutRows = [&](const std::filesystem::path& folder) {
+        const std::string events = test::ReadFileBytes((folder / "events-1970-01-01.csv").string());
+        const std::string word = "," + texts[EventWord(EventKind::NewErrorRecord)] + ",";
+        std::size_t rows = 0;
+        for (auto at = events.find(word); at != std::string::npos; at = events.find(word, at + 1))
+            ++rows;
+        return rows;
+    };
+    EXPECT_EQ(lockoutRows(dir.path()), 1u);
+    DecodeRecording(dir.path(), decoded.path(), language);
+    EXPECT_EQ(lockoutRows(decoded.path()), 1u);
+    const NightSummary summary = SummarizeRecording(dir.path(), language);
+    ASSERT_EQ(summary.Markers().size(), 1u);
+    ASSERT_TRUE(summary.Markers()[0].since);
+    EXPECT_EQ(summary.Markers()[0].since->utcMs, 8000);
+    EXPECT_NE(NightReportHtml(summary, language)
+                  .find("between " + DateTimeText(8000, 60) + " and " + DateTimeText(3'600'000, 60)),
+        std::string::npos);
+}
+
 #ifndef _WIN32
+// A recorder whose folder was moved away, and a new folder of that name made meanwhile: as it ends
+// it leaves the new recorder's lock file alone.
+TEST(RecordFolderTest, ALockFileIsRemovedOnlyWhereItStillLies)
+{
+    test::TempDir dir;
+    const std::filesystem::path folder = dir.path() / "night";
+    std::filesystem::create_directory(folder);
+    std::optional<FolderLock> movedAway(std::in_place, folder, "COM7, process 1");
+    std::filesystem::rename(folder, dir.path() / "elsewhere");
+    std::filesystem::create_directory(folder);
+    const FolderLock second(folder, "COM8, process 2");
+    movedAway.reset();
+    EXPECT_TRUE(std::filesystem::exists(folder / FolderLock::FileName));
+    EXPECT_THROW(FolderLock(folder, "COM9, process 3"), RecordError);
+}
+
 // The folder removed or moved away while recording: recording stops with the file's name, rather
 // than writing on where no one finds it; a folder moved away keeps whole rows.
 TEST(RecordFolderTest, AFolderRemovedOrMovedAwayStopsRecording)

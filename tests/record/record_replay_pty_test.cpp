@@ -141,14 +141,30 @@ TEST_F(RecordReplayTest, ADamagedOrEmptyRawFileCostsOnlyItsOwnPolls)
         std::string(RawFileHeader) + std::string("\xA5Q\x01x\0\0\0\0", 8));
     const std::string place = "replies-2026-12-08.kraw: damaged at byte 20 (poll 1)";
 
-    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), 0) << errors_;
+    // Done, but with parts lost: each said on the terminal too, and the exit status tells.
+    constexpr int DoneWithDataLost = 3;
+    const std::string empty = "kalvo-record: missing: replies-2026-12-07.kraw: empty (nothing of it reached the disk); "
+                              "no polls after 2026-12-06T22:00:02+01:00";
+    EXPECT_EQ(Record({"--report", dir_.file("damaged")}), DoneWithDataLost) << errors_;
+    EXPECT_NE(errors_.find("kalvo-record: missing: " + place), std::string::npos) << errors_;
+    EXPECT_NE(errors_.find(empty), std::string::npos) << errors_;
     const std::string report = test::ReadFileBytes(dir_.file("damaged/night-report.html"));
     EXPECT_NE(report.find("Missing: " + place), std::string::npos);
+    EXPECT_NE(report.find("Missing: replies-2026-12-07.kraw: empty"), std::string::npos);
     EXPECT_NE(report.find("22:00"), std::string::npos) << "the polls of the good file are not in the report";
 
-    EXPECT_EQ(Record({"--decode", dir_.file("damaged"), "--out", dir_.file("decoded")}), 0) << errors_;
-    EXPECT_NE(errors_.find(place), std::string::npos) << errors_;
+    EXPECT_EQ(Record({"--decode", dir_.file("damaged"), "--out", dir_.file("decoded")}), DoneWithDataLost) << errors_;
+    EXPECT_NE(errors_.find("kalvo-record: missing: " + place), std::string::npos) << errors_;
+    EXPECT_NE(errors_.find(empty), std::string::npos) << errors_;
     EXPECT_EQ(Readings("decoded").size(), 2u);
+    EXPECT_EQ(
+        Record({"--decode", dir_.file("damaged"), "--out", dir_.file("both"), "--report", dir_.file("damaged")}), 2);
+
+    // --out names the report's file; one reached through a link is written at the link's target.
+    std::filesystem::create_symlink("target.html", dir_.path() / "link.html");
+    EXPECT_EQ(Record({"--report", dir_.file("damaged"), "--out", dir_.file("link.html")}), DoneWithDataLost);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_.path() / "link.html"));
+    EXPECT_EQ(test::ReadFileBytes(dir_.file("target.html")), report);
 
     UnitsimProcess unit(UNITSIM_PROGRAM, {"--replay", dir_.file("damaged")}, true);
     EXPECT_FALSE(unit.NextLine(StartLimit).empty()) << "the replay did not start: " << unit.ErrorOutput();
@@ -164,11 +180,24 @@ TEST_F(RecordReplayTest, APortInUseIsRefusedAndAnAbsentOneSaidAtStart)
     const std::string settings = StartUnit(unit, 24, {"--seed", "5"});
     UnitsimProcess first(KALVO_RECORD_PROGRAM, {"--settings", settings, "--out", dir_.file("first"), "--quiet"}, true);
     WaitForRows("first", 2);
-    EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("second")}), 1);
-    EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program. Recording stopped."), std::string::npos)
-        << errors_;
+    // A refusal at start never recorded: it says its reason alone and leaves no folder behind.
+    EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("second/night")}), 1);
+    EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program\n"), std::string::npos) << errors_;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "second"));
     first.Signal(SIGINT);
     EXPECT_EQ(first.WaitForExit(RunLimit), 0) << first.ErrorOutput();
+
+    // A program that merely opened the port (socat, a terminal program) is another holder too.
+    const std::string ports = test::ReadFileBytes(settings);
+    const std::size_t device = ports.find("COM24=") + 6;
+    const std::string path = ports.substr(device, ports.find_first_of("\r\n", device) - device);
+    {
+        UnitsimProcess plain("/bin/sh", {"-c", "exec <" + path + " && echo opened && exec sleep 600"}, true);
+        ASSERT_EQ(plain.NextLine(StartLimit), "opened") << plain.ErrorOutput();
+        EXPECT_EQ(Record({"--settings", settings, "--out", dir_.file("plain")}), 1);
+        EXPECT_NE(errors_.find("kalvo-record: COM24 is in use by another program\n"), std::string::npos) << errors_;
+        EXPECT_FALSE(std::filesystem::exists(dir_.path() / "plain"));
+    }
 
     UnitsimProcess absent(KALVO_RECORD_PROGRAM,
         {"--settings", settings, "--port", "COM200", "--out", dir_.file("absent"), "--duration", "3s"}, true);

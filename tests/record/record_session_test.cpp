@@ -39,6 +39,13 @@ protected:
 
 };
 
+// The last pause ends with the duration: a 20-second recording is 20 seconds long, not a poll
+// interval more.
+TEST_F(RecordSessionTest, ADurationEndsTheRecordingOnTime)
+{
+    EXPECT_GE(Record(20s), 9);
+    EXPECT_EQ(static_cast<long long>(serial_.NowMs()), 20'000);
+}
 
 TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
 {
