@@ -159,7 +159,7 @@ for name in "Łódź-Δ" "Zażółć gęślą jaźń" "Ελληνικός φάκ
         drive click BitBtn3
         drive answer $patience "Save As" "$(winepath -w "$folder/report")" || fail "$name: no save dialog to answer"
         wait_until test -s "$folder/report.txt" || fail "$name: the report was not saved in the folder"
-        drive keys alt+f q
+        drive menu Quit1
         if drive wait-gone $patience; then
             box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error at Quit: $box"
             wait "$program" 2>/dev/null
@@ -205,7 +205,7 @@ program=$!
 program_pids+=("$program")
 if drive wait-window $patience && drive wait-memo 1 $patience; then
     drive tab PageControl1 1
-    drive keys alt+f q
+    drive menu Quit1
     box=$(drive message-box $patience) || fail "Quit showed no error"
     [ "$box" = "title Kalvo
 text Unable to write to $settings_path." ] || fail "the error box reads: $box"
