@@ -18,13 +18,6 @@ constexpr std::int64_t DefaultPollMs = 2'000;
 // Recordings longer than this are tabled per day instead of per hour.
 constexpr std::int64_t HourlyTableLimitMs = 48 * HourMs;
 
-int StateSlot(const Sample& sample)
-{
-    if (sample.link != LinkStatus::Ok || sample.state == NightSummary::NoState)
-        return NoDataSlot;
-    return sample.state < OtherStateSlot ? sample.state : OtherStateSlot;
-}
-
 // The median time between consecutive polls: the recorder's pace, whatever pauses it had.
 std::int64_t PollPeriod(const std::vector<Sample>& samples)
 {
@@ -100,6 +93,13 @@ NightStatistics::Period& PeriodOf(NightStatistics& night, const Sample& s)
 }
 
 }  // namespace
+
+int StateSlot(const NightSummary::Sample& sample)
+{
+    if (sample.link != LinkStatus::Ok || sample.state == NightSummary::NoState)
+        return NoDataSlot;
+    return sample.state < OtherStateSlot ? sample.state : OtherStateSlot;
+}
 
 void ValueRange::Add(double value)
 {

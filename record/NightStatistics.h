@@ -28,6 +28,7 @@ struct ValueRange {
 inline constexpr int StateSlotCount = 18;
 inline constexpr int OtherStateSlot = 16;
 inline constexpr int NoDataSlot = 17;
+int StateSlot(const NightSummary::Sample& sample);
 
 // Everything the night report shows, worked out once from a recording's summary; the page only
 // renders it.

@@ -34,6 +34,8 @@ enum class NightWord {
     LinkLost,
     Lockout,
     MarkersHeading,
+    LockoutsUpClose,
+    Record,
     None,
     Time,
     What,

@@ -62,7 +62,7 @@ std::vector<RecordEvent> Replacement(const DecodedPoll& before, const DecodedPol
 
 }  // namespace
 
-Recorder::Recorder(const LanguageLines& language) : language_(language), plausibility_(language) { }
+Recorder::Recorder(const LanguageLines& language) : decoder_(language), plausibility_(language) { }
 
 void Recorder::AddSink(std::unique_ptr<PollSink> sink)
 {
@@ -127,7 +127,7 @@ std::vector<RecordEvent> Recorder::LinkEvents(const DecodedPoll& poll) const
 
 void Recorder::RecordPoll(const PollInput& input)
 {
-    DecodedPoll poll = DecodePoll(input, language_);
+    DecodedPoll poll = decoder_.Decode(input);
     Judged judged = Judge(poll);
     std::vector<RecordEvent> events = LinkEvents(poll);
     events.insert(events.end(), judged.events.begin(), judged.events.end());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Language.h"
+#include "record/PollDecoding.h"
 #include "record/PollPlausibility.h"
 #include "record/PollRecord.h"
 
@@ -53,10 +54,10 @@ private:
     Judged Advance(const DecodedPoll& poll, int newRecords);
     std::vector<RecordEvent> LinkEvents(const DecodedPoll& poll) const;
 
-    const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
     bool linkWasUp_ = false;                    // a poll had an ok link
+    PollDecoder decoder_;
     PlausibilityCheck plausibility_;
     std::optional<DecodedPoll> reference_;   // the unit's last poll that a second one confirmed
     std::optional<DecodedPoll> goodBefore_;  // the reference before it

@@ -5,8 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "core/Protocol.h"
-
 namespace kalvo {
 
 namespace {
@@ -242,20 +240,6 @@ void FakeSerialSystem::DeliverDue()
     }
 }
 
-std::size_t ReplyLengthFor(std::uint8_t requestCode)
-{
-    switch (requestCode) {
-    case StatusRequest:
-        return StatusReplyLength;
-    case TimingRequest:
-        return TimingReplyLength;
-    case ErrorHistoryRequest:
-        return ErrorHistoryReplyLength;
-    default:
-        return 0;
-    }
-}
-
 Bytes MakeReply(std::uint8_t requestCode, const Bytes& data)
 {
     const std::size_t length = ReplyLengthFor(requestCode);
@@ -265,17 +249,9 @@ Bytes MakeReply(std::uint8_t requestCode, const Bytes& data)
     if (data.size() > dataLength)
         throw std::invalid_argument("reply data longer than " + std::to_string(dataLength) + " bytes");
 
-    Bytes reply(length, 0);
-    const std::uint8_t lead[ReplyLeadBytes] = {0x81, 0x81, static_cast<std::uint8_t>(length), 0x00, 0x01,
-                                               requestCode};
-    std::copy(std::begin(lead), std::end(lead), reply.begin());
-    std::copy(data.begin(), data.end(), reply.begin() + ReplyLeadBytes);
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < length - ReplyTrailBytes; ++i)
-        sum += reply[i];
-    reply[length - 2] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
-    reply[length - 1] = static_cast<std::uint8_t>(sum & 0xFF);
-    return reply;
+    Bytes padded = data;
+    padded.resize(dataLength, 0);
+    return BuildReply(requestCode, padded);
 }
 
 }  // namespace kalvo

@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "core/Protocol.h"
 #include "core/SerialLine.h"
 
 namespace kalvo {
@@ -140,12 +141,8 @@ private:
     std::multimap<std::uint64_t, Delivery> deliveries_;  // by due time, in scripted order
 };
 
-// The reply length the unit uses for a request code; 0 for a code it does not know.
-std::size_t ReplyLengthFor(std::uint8_t requestCode);
-
-// A well-formed reply to a request: six lead bytes (0x81 0x81, the length, 0x00 0x01, the code),
-// the data (zero-padded to the reply's data length) and the 16-bit sum of all bytes before the
-// trail, high byte first. Throws std::invalid_argument for an unknown code or too much data.
+// A well-formed reply to a request (BuildReply) with the data zero-padded to the reply's data
+// length. Throws std::invalid_argument for an unknown code or too much data.
 Bytes MakeReply(std::uint8_t requestCode, const Bytes& data);
 
 }  // namespace kalvo

@@ -137,6 +137,42 @@ TEST(DecodePollTest, AbsentValuesTextsAndFlags)
     EXPECT_EQ(ColumnTitle("", "burner_starts", Unit::Count), "burner_starts");
 }
 
+TEST(DecodePollTest, ADecoderOfARunDecodesEachPollAsOnItsOwn)
+{
+    // The run decoder takes over what did not change; a history or status text that did, or came
+    // back to an earlier one, must never keep the earlier poll's decoding.
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    unit.records = {test::ErrorRecordBytes(7, 11, 2291, 0, 60)};
+    std::vector<PollInput> run{PollOf(unit, 0)};
+    unit.records.insert(unit.records.begin(), test::ErrorRecordBytes(3, 12, 2140, 12, 61));
+    unit.state = 7;
+    run.push_back(PollOf(unit, 2000));
+    run.push_back(PollOf(unit, 4000, LinkStatus::TransferError));
+    run.back().errorHistoryBlock.fill(0);
+    run.push_back(PollOf(unit, 6000));
+    run.back().statusBlock[5] = 'X';
+    unit.records.erase(unit.records.begin());
+    run.push_back(PollOf(unit, 8000));
+    PollDecoder decoder(language);
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        const DecodedPoll fromRun = decoder.Decode(run[i]), alone = DecodePoll(run[i], language);
+        EXPECT_EQ(fromRun.stateText, alone.stateText) << "poll " << i;
+        EXPECT_EQ(fromRun.statusText, alone.statusText) << "poll " << i;
+        EXPECT_EQ(fromRun.values, alone.values) << "poll " << i;
+        for (std::size_t n = 0; n < alone.errorRecords.size(); ++n) {
+            const auto &a = fromRun.errorRecords[n], &b = alone.errorRecords[n];
+            EXPECT_EQ(a.has_value(), b.has_value()) << "poll " << i << " record " << n;
+            if (a && b) {
+                EXPECT_TRUE(a->bytes == b->bytes && a->stateText == b->stateText && a->volts == b->volts)
+                    << "poll " << i << " record " << n;
+            }
+        }
+    }
+    EXPECT_EQ(decoder.Decode(run[3]).statusText.substr(0, 4), "RUNX");
+    EXPECT_EQ(decoder.Decode(run[4]).errorRecords[1].has_value(), false);
+}
+
 // Collects what the recorder hands its sinks.
 struct EventLog : PollSink {
     std::vector<RecordEvent>* events;
