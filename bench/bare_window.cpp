@@ -36,7 +36,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     if (!RegisterClassW(&windowClass))
         return 1;
     HWND window = CreateWindowW(windowClass.lpszClassName, L"Bare window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
+        CW_USEDEFAULT, 400, 300, nullptr, nullptr, instance, nullptr);
     if (!window)
         return 1;
     ShowWindow(window, show);

@@ -134,9 +134,12 @@ struct CycleSample {
 bool EndedAs(Outcome outcome, const kalvo::test::RecordingWindow& window)
 {
     switch (outcome) {
-    case Outcome::Answered: return window.panels[1].empty() && !uGlobal::ReplyTimedOut;
-    case Outcome::Overlong: return window.panels[1].empty() && uGlobal::ReplyTimedOut;
-    case Outcome::Unanswered: break;
+    case Outcome::Answered:
+        return window.panels[1].empty() && !uGlobal::ReplyTimedOut;
+    case Outcome::Overlong:
+        return window.panels[1].empty() && uGlobal::ReplyTimedOut;
+    case Outcome::Unanswered:
+        break;
     }
     return window.panels[1] == TransferErrorText && uGlobal::ReplyTimedOut;
 }
@@ -223,7 +226,7 @@ ScenarioResult RunScenario(const Scenario& scenario)
     kalvo::test::TempDir folder;
     const std::string settings = folder.file("Kalvo.ini");
     std::vector<std::string> arguments{"--reply-delay", std::to_string(ReplyDelayMs), "--seed", "1", "--settings",
-                                       settings, "--com", std::to_string(ComNumber), "--mode", scenario.unitMode};
+        settings, "--com", std::to_string(ComNumber), "--mode", scenario.unitMode};
     if (scenario.paced)
         arguments.push_back("--pace");
     kalvo::test::UnitsimProcess unit(UNITSIM_PROGRAM, arguments);
@@ -266,7 +269,7 @@ void PrintRow(const char* way, const Summary& summary)
 void PrintTable(const Scenario& scenario, const ScenarioResult& result)
 {
     std::printf("\n%s (unitsim%s --reply-delay %d --mode %s)\n", scenario.name, scenario.paced ? " --pace" : "",
-                ReplyDelayMs, scenario.unitMode);
+        ReplyDelayMs, scenario.unitMode);
     std::printf("  %-9s %4s %12s  %18s %13s %12s %9s\n", "wait", "runs", "wall median", "[min .. max]",
                 "CPU mean", "CPU max", "blocks");
     PrintRow("blocking", result.waiting);
@@ -282,8 +285,8 @@ void PrintCpuTargets(const Scenario& scenario, const ScenarioResult& result)
 {
     const double ratio = result.spinning.meanCpuMs / std::max(result.waiting.meanCpuMs, 1e-9);
     std::printf("  CPU:   %.3f ms per cycle, target < %.0f ms: %s; spinning / blocking = %.0fx, target >= 100x: %s\n",
-                result.waiting.meanCpuMs, scenario.cpuTargetMs, Verdict(result.waiting.meanCpuMs < scenario.cpuTargetMs),
-                ratio, Verdict(ratio >= 100));
+        result.waiting.meanCpuMs, scenario.cpuTargetMs, Verdict(result.waiting.meanCpuMs < scenario.cpuTargetMs), ratio,
+        Verdict(ratio >= 100));
 }
 
 double CoreSharePercent(const Summary& summary)
@@ -333,12 +336,12 @@ void PrintCoreShares(const std::vector<std::pair<Scenario, ScenarioResult>>& res
 {
     std::printf("\nShare of a core while polling (CPU per cycle / (cycle + %.0f ms to the next poll)), "
                 "target < %.1f%%\n",
-                PollIntervalMs, CoreShareTargetPercent);
+        PollIntervalMs, CoreShareTargetPercent);
     std::printf("  %-8s %14s %12s %10s\n", "unit", "CPU per poll", "poll period", "share");
     for (const auto& [scenario, result] : results) {
         const double share = CoreSharePercent(result.waiting);
         std::printf("  %-8s %11.3f ms %9.0f ms %9.3f%%  %s\n", scenario.unitMode, result.waiting.meanCpuMs,
-                    result.waiting.medianWallMs + PollIntervalMs, share, Verdict(share < CoreShareTargetPercent));
+            result.waiting.medianWallMs + PollIntervalMs, share, Verdict(share < CoreShareTargetPercent));
     }
 }
 

@@ -18,11 +18,11 @@
 
 #include <chrono>
 #include <csignal>
-#include <functional>
-#include <thread>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/Language.h"
@@ -124,16 +124,16 @@ void MonthReport(int days)
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.path().extension() == ".csv")
             csvFiles += " '" + entry.path().string() + "'";
-    const auto [report, gzip] = BestOfThree(
-        {KALVO_RECORD_PROGRAM, "--report", folder.string(), "--output", dir.file("report.html"), "--quiet"},
-        {"/bin/sh", "-c", "exec gzip -c" + csvFiles + " >/dev/null"});
+    const auto [report, gzip] =
+        BestOfThree({KALVO_RECORD_PROGRAM, "--report", folder.string(), "--output", dir.file("report.html"), "--quiet"},
+            {"/bin/sh", "-c", "exec gzip -c" + csvFiles + " >/dev/null"});
     std::printf("night report of %d days, %lld polls: exit %d, %.2f s wall, %.2f s CPU (goal < 1 s), peak memory "
                 "%.0f MB (goal < 64 MB); gzip -c of the CSV files: exit %d, %.2f s wall, %.2f s CPU; report/gzip "
                 "%.2f wall, %.2f CPU (goal < 1); raw replies %.2f MB per day, page %.0f KB\n",
-                days, polls, report.exitCode, report.wallSeconds, report.cpuSeconds, report.peakMegabytes,
-                gzip.exitCode, gzip.wallSeconds, gzip.cpuSeconds, report.wallSeconds / gzip.wallSeconds,
-                report.cpuSeconds / gzip.cpuSeconds, static_cast<double>(RawBytes(folder)) / days / 1e6,
-                static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
+        days, polls, report.exitCode, report.wallSeconds, report.cpuSeconds, report.peakMegabytes, gzip.exitCode,
+        gzip.wallSeconds, gzip.cpuSeconds, report.wallSeconds / gzip.wallSeconds, report.cpuSeconds / gzip.cpuSeconds,
+        static_cast<double>(RawBytes(folder)) / days / 1e6,
+        static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
     // The recording played 10,000 times as fast to kalvo-record for 30 s: some 3 days of it, across
     // the day files' borders.
     const std::string settings = dir.file("kalvo.ini");

@@ -8,8 +8,7 @@ namespace kalvo {
 
 namespace {
 
-template <typename Byte>
-std::span<Byte> FieldBytes(std::span<Byte> block, const UnitField& field)
+template <typename Byte> std::span<Byte> FieldBytes(std::span<Byte> block, const UnitField& field)
 {
     return block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
 }

@@ -26,16 +26,16 @@ std::string PathFailureText(const std::filesystem::path& path, std::error_code f
     for (const std::filesystem::path& name : path.relative_path())
         longestName = std::max(longestName, name.native().size());
     if (longestName > LongestName)
-        return "path too long: a name in it has " + std::to_string(longestName) + " characters, more than the " +
-               std::to_string(LongestName) + " a folder or file name may have";
+        return "path too long: a name in it has " + std::to_string(longestName) + " characters, more than the "
+            + std::to_string(LongestName) + " a folder or file name may have";
 #ifdef _WIN32
     std::error_code error;
     const std::size_t length = std::filesystem::absolute(path, error).native().size();
-    const bool refusedAsMissing = failure == std::errc::no_such_file_or_directory ||
-                                  failure == std::errc::filename_too_long || failure == std::errc::invalid_argument;
+    const bool refusedAsMissing = failure == std::errc::no_such_file_or_directory
+        || failure == std::errc::filename_too_long || failure == std::errc::invalid_argument;
     if (!error && length > LongestClassicPath && refusedAsMissing)
-        return "path too long: " + std::to_string(length) + " characters, more than the " +
-               std::to_string(LongestClassicPath) + " Windows takes unless long paths are enabled";
+        return "path too long: " + std::to_string(length) + " characters, more than the "
+            + std::to_string(LongestClassicPath) + " Windows takes unless long paths are enabled";
 #endif
     return failure.message();
 }

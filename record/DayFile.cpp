@@ -47,7 +47,8 @@ long long FileSize(int fd) { return ::lseek(fd, 0, SEEK_END); }
 
 [[noreturn]] void Fail(const std::string& what, const std::filesystem::path& path, int error)
 {
-    throw RecordError(what + " " + PathText(path) + ": " + PathFailureText(path, std::error_code(error, std::generic_category())));
+    throw RecordError(
+        what + " " + PathText(path) + ": " + PathFailureText(path, std::error_code(error, std::generic_category())));
 }
 
 std::string DayFileName(const std::string& prefix, const std::string& date, int number, const std::string& extension)

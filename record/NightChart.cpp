@@ -99,7 +99,8 @@ public:
         Title(layout_.bandTop, texts_[NightWord::BurnerState]);
         StateBand();
         Curve(&NightStatistics::Column::flame, &NightStatistics::Column::flameGapBefore, layout_.flameTop,
-            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828", true);
+            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828",
+            true);
         Curve(&NightStatistics::Column::volts, &NightStatistics::Column::voltsGapBefore, layout_.voltsTop,
             Layout::VoltsHeight, texts_[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
         TimeAxis();
@@ -191,15 +192,17 @@ private:
                 points.emplace_back(column, !points.empty() && !(c.*gapBefore));
         }
         std::string lone;
-        const auto mean = [&](int column) { return y((night_.columns[static_cast<std::size_t>(column)].*value).Mean()); };
+        const auto mean = [&](int column) {
+            return y((night_.columns[static_cast<std::size_t>(column)].*value).Mean());
+        };
         for (std::size_t i = 0; i < points.size(); ++i) {
             const auto [column, joined] = points[i];
             svg_ << (joined ? 'L' : 'M') << Left + column + 0.5 << ' ' << Fixed(mean(column), 1);
             // A value joined to neither neighbour (a single poll, or one between missing polls)
             // would be an invisible line of no length.
             if (!joined && (i + 1 == points.size() || !points[i + 1].second))
-                lone += "<circle cx=\"" + Fixed(Left + column + 0.5, 1) + "\" cy=\"" + Fixed(mean(column), 1) + "\" r=\""
-                    + Fixed(LoneValueRadius, 1) + "\" fill=\"" + colour + "\"/>\n";
+                lone += "<circle cx=\"" + Fixed(Left + column + 0.5, 1) + "\" cy=\"" + Fixed(mean(column), 1)
+                    + "\" r=\"" + Fixed(LoneValueRadius, 1) + "\" fill=\"" + colour + "\"/>\n";
         }
         svg_ << "\"/>\n" << lone;
     }
@@ -228,9 +231,9 @@ private:
             svg_ << "<g class=\"" << (lockout ? "lockout" : "linkloss") << "\"><title>"
                  << EscapeHtml(MarkerText(marker, texts_)) << "</title><path d=\"";
             // From its number down to the band's title, then through the band and each plot.
-            const std::array<std::pair<int, int>, 4> segments{{{lineTop, layout_.bandTop - TitleClearance},
-                {layout_.bandTop, layout_.bandTop + Layout::BandHeight},
-                {layout_.flameTop, layout_.flameTop + Layout::FlameHeight}, {layout_.voltsTop, layout_.axisTop}}};
+            const std::array<std::pair<int, int>, 4> segments{
+                {{lineTop, layout_.bandTop - TitleClearance}, {layout_.bandTop, layout_.bandTop + Layout::BandHeight},
+                    {layout_.flameTop, layout_.flameTop + Layout::FlameHeight}, {layout_.voltsTop, layout_.axisTop}}};
             for (const auto& [from, to] : segments)
                 if (to > from)
                     svg_ << 'M' << x << ' ' << from << 'V' << to;

@@ -79,13 +79,16 @@ std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, c
 
 std::string RecordStateText(const ErrorRecordFields& record, const NightTexts& texts)
 {
-    return record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode) : record.stateText;
+    return record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)
+                                    : record.stateText;
 }
 
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts)
 {
-    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+    if (marker.kind == EventKind::LinkLost)
         return texts[NightWord::LinkLost] + ": " + texts[LinkWord(marker.link)];
+    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+        return texts[EventWord(marker.kind)];
     const ErrorRecordFields& record = *marker.record;
     std::string text = texts[NightWord::Lockout] + ": " + RecordStateText(record, texts);
     if (record.volts)

@@ -30,7 +30,8 @@ std::string DurationText(std::int64_t ms);
 std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, const NightTexts& texts);
 // The state an error record was stored in: its language text, or "state 23".
 std::string RecordStateText(const ErrorRecordFields& record, const NightTexts& texts);
-// What a lockout or link loss marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...".
+// What a marker says: "Lockout: Safety time, Mains voltage: 229.1 V, ...", "Link lost: no port",
+// "the unit's counters went back: another unit?".
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts);
 
 }  // namespace kalvo::record

@@ -20,7 +20,8 @@ using Sample = NightSummary::Sample;
 // Geometry in SVG units: four minutes over 360 units, a band and two plots.
 constexpr int Left = 44, PlotWidth = 360, Right = 30, Width = Left + PlotWidth + Right;
 constexpr int BandTop = 20, BandHeight = 16, FlameTop = BandTop + BandHeight + 22, FlameHeight = 80,
-              VoltsTop = FlameTop + FlameHeight + 22, VoltsHeight = 60, AxisTop = VoltsTop + VoltsHeight, Height = AxisTop + 18;
+              VoltsTop = FlameTop + FlameHeight + 22, VoltsHeight = 60, AxisTop = VoltsTop + VoltsHeight,
+              Height = AxisTop + 18;
 constexpr double FontSize = 11;
 
 class PanelWriter {
@@ -41,8 +42,8 @@ public:
              << "\" xmlns=\"http://www.w3.org/2000/svg\">\n";
         Title(BandTop, texts[NightWord::BurnerState]);
         Band();
-        Curve(&Sample::flame, FlameTop, FlameHeight, texts[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")",
-            "#d62828", true);
+        Curve(&Sample::flame, FlameTop, FlameHeight,
+            texts[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828", true);
         Curve(&Sample::volts, VoltsTop, VoltsHeight, texts[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
         Axis();
         svg_ << "<path class=\"moment\" d=\"M" << Fixed(X(atMs_), 1) << ' ' << BandTop << 'V' << AxisTop << "\"/>\n"
@@ -79,15 +80,15 @@ private:
             while (end + 1 != to_ && StateSlot(*(end + 1)) == StateSlot(*s) && EndOf(end) == (end + 1)->utcMs)
                 ++end;
             svg_ << "<rect x=\"" << Fixed(X(s->utcMs), 1) << "\" y=\"" << BandTop << "\" width=\""
-                 << Fixed(std::max(X(EndOf(end)) - X(s->utcMs), 0.0), 1) << "\" height=\"" << BandHeight
-                 << "\" fill=\"" << StateSlotColour(StateSlot(*s)) << "\"/>\n";
+                 << Fixed(std::max(X(EndOf(end)) - X(s->utcMs), 0.0), 1) << "\" height=\"" << BandHeight << "\" fill=\""
+                 << StateSlotColour(StateSlot(*s)) << "\"/>\n";
             s = end + 1;
         }
     }
 
     // A point per poll; missing polls and polls without a value break the line.
-    void Curve(std::uint16_t Sample::*tenths, int top, int height, const std::string& title, const char* colour,
-        bool fromZero)
+    void Curve(
+        std::uint16_t Sample::*tenths, int top, int height, const std::string& title, const char* colour, bool fromZero)
     {
         Title(top, title);
         svg_ << "<rect x=\"" << Left << "\" y=\"" << top << "\" width=\"" << PlotWidth << "\" height=\"" << height
@@ -125,8 +126,8 @@ private:
     {
         for (int minute = -3; minute <= 1; ++minute) {
             const std::int64_t ms = atMs_ + minute * 60'000LL;
-            const std::string label = minute == 0 ? ClockText()
-                                                  : (minute > 0 ? "+" : "") + std::to_string(minute) + " min";
+            const std::string label =
+                minute == 0 ? ClockText() : (minute > 0 ? "+" : "") + std::to_string(minute) + " min";
             svg_ << "<text x=\"" << Fixed(X(ms), 1) << "\" y=\"" << AxisTop + 13 << "\" class=\"time\">" << label
                  << "</text>\n";
         }
@@ -156,13 +157,15 @@ std::string RecordTable(std::size_t number, const RecordEvent& marker, const Nig
     const auto row = [&out](const std::string& name, const std::string& value) {
         out << "<tr><th>" << EscapeHtml(name) << "</th><td>" << EscapeHtml(value) << "</td></tr>\n";
     };
-    out << "<table class=\"record\">\n<caption>" << number << ". " << EscapeHtml(texts[NightWord::Record]) << "</caption>\n";
+    out << "<table class=\"record\">\n<caption>" << number << ". " << EscapeHtml(texts[NightWord::Record])
+        << "</caption>\n";
     row(texts[NightWord::Time], DateTimeText(marker.time.utcMs, marker.time.utcOffsetMinutes, withOffset));
     row(texts[NightWord::Lockout], RecordStateText(record, texts));
     if (record.volts)
         row(texts[NightWord::RecordVolts], NumberText(record.volts, Unit::Volts) + " V");
     if (record.microamps)
-        row(texts[NightWord::RecordFlame], NumberText(record.microamps, Unit::Microamps) + " " + std::string(MicroampsText));
+        row(texts[NightWord::RecordFlame],
+            NumberText(record.microamps, Unit::Microamps) + " " + std::string(MicroampsText));
     if (record.counter)
         row(texts[NightWord::CounterReading], NumberText(record.counter, Unit::Count));
     out << "</table>\n";

@@ -60,7 +60,7 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
 
 void NightSummary::OnEvent(const RecordEvent& event)
 {
-    if (event.kind == EventKind::NewErrorRecord || event.kind == EventKind::LinkLost)
+    if (event.kind != EventKind::StateChange && event.kind != EventKind::LinkBack)
         markers_.push_back(event);
 }
 

@@ -36,7 +36,7 @@ public:
     void OnEvent(const RecordEvent& event) override;
 
     const std::vector<Sample>& Samples() const { return samples_; }
-    // Lockouts (new error records) and link losses, in order.
+    // Lockouts (new error records), link losses and units that do not continue the one before, in order.
     const std::vector<RecordEvent>& Markers() const { return markers_; }
     // The language's text of each state code seen.
     const std::map<int, std::string>& StateTexts() const { return stateTexts_; }

@@ -125,8 +125,10 @@ NightStatistics ComputeNightStatistics(const NightSummary& summary, int columnCo
     NightStatistics night;
     night.markers = summary.Markers();
     night.stateTexts = summary.StateTexts();
-    for (const RecordEvent& marker : night.markers)
-        (marker.kind == EventKind::NewErrorRecord ? night.lockouts : night.linkLosses) += 1;
+    for (const RecordEvent& marker : night.markers) {
+        night.lockouts += marker.kind == EventKind::NewErrorRecord ? 1 : 0;
+        night.linkLosses += marker.kind == EventKind::LinkLost ? 1 : 0;
+    }
     const auto& samples = summary.Samples();
     night.polls = static_cast<std::int64_t>(samples.size());
     night.implausiblePolls = summary.ImplausiblePolls();

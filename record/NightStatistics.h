@@ -69,7 +69,7 @@ struct NightStatistics {
 
     // The timeline cut into equal columns, from first over spanMs.
     std::vector<Column> columns;
-    // Lockouts (new error records) and link losses, in order.
+    // Lockouts (new error records), link losses and changed units, in order.
     std::vector<RecordEvent> markers;
     // The language's text of each state code seen.
     std::map<int, std::string> stateTexts;

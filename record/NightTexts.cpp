@@ -94,6 +94,11 @@ constexpr Translation Translations[] = {
     {NightWord::EventLinkLost, 0, {"link lost", "Verbindung verloren"}},
     {NightWord::EventLinkBack, 0, {"link back", "Verbindung wieder da"}},
     {NightWord::EventNewErrorRecord, 0, {"new error record", "neuer Fehlereintrag"}},
+    {NightWord::EventCountersWentBack, 0,
+        {"the unit's counters went back: another unit?",
+            "die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?"}},
+    {NightWord::EventCountersLeapt, 0,
+        {"the unit's counters leapt: another unit?", "die Zähler des Geräts sind gesprungen: ein anderes Gerät?"}},
 };
 static_assert(std::size(Translations) == static_cast<std::size_t>(NightWord::Count));
 
@@ -144,6 +149,10 @@ NightWord EventWord(EventKind kind)
         return NightWord::EventLinkLost;
     case EventKind::LinkBack:
         return NightWord::EventLinkBack;
+    case EventKind::CountersWentBack:
+        return NightWord::EventCountersWentBack;
+    case EventKind::CountersLeapt:
+        return NightWord::EventCountersLeapt;
     case EventKind::NewErrorRecord:
         break;
     }

@@ -81,6 +81,8 @@ enum class NightWord {
     EventLinkLost,
     EventLinkBack,
     EventNewErrorRecord,
+    EventCountersWentBack,
+    EventCountersLeapt,
     Count
 };
 

@@ -31,7 +31,7 @@ private:
 
     const LanguageLines& language_;
     std::array<std::optional<std::string>, 256> stateTexts_;  // by code, once looked up
-    std::optional<Block> history_;  // the last error history decoded, and its records
+    std::optional<Block> history_;                            // the last error history decoded, and its records
     std::array<std::optional<ErrorRecordFields>, ErrorRecordCount> records_{};
     std::optional<std::string> statusBytes_;  // the last status text's bytes as they came, and the text
     std::string statusText_;

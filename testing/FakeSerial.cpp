@@ -108,6 +108,11 @@ void FakeSerialSystem::AnswerRequest(std::uint8_t requestCode, ReplyScript scrip
     standingAnswers_[requestCode] = std::move(script);
 }
 
+void FakeSerialSystem::AnswerWith(std::function<ReplyScript(const Bytes& written)> unit)
+{
+    unit_ = std::move(unit);
+}
+
 void FakeSerialSystem::RefuseOpen(int portNumber)
 {
     refused_.insert(portNumber);
@@ -207,6 +212,8 @@ ReplyScript FakeSerialSystem::AnswerFor(const Bytes& written)
         queuedAnswers_.pop_front();
         return script;
     }
+    if (unit_)
+        return unit_(written);
     if (written.size() > RequestCodeIndex) {
         const auto standing = standingAnswers_.find(written[RequestCodeIndex]);
         if (standing != standingAnswers_.end())

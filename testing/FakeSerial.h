@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -87,6 +88,9 @@ public:
     void AnswerNextWrite(ReplyScript script);
     // Answers every request frame with this code once the queued answers are used up.
     void AnswerRequest(std::uint8_t requestCode, ReplyScript script);
+    // A unit that answers every write itself once the queued answers are used up; it may look at
+    // NowMs(), the time of the write.
+    void AnswerWith(std::function<ReplyScript(const Bytes& written)> unit);
     void RefuseOpen(int portNumber);    // as if the port did not exist
     void DenyAccess(int portNumber);    // exists, but the user may not open it
     // The device hangs up: it reports itself gone, delivers nothing more, cannot be reopened, and
@@ -133,6 +137,7 @@ private:
     std::vector<WriteRecord> writes_;
     std::deque<ReplyScript> queuedAnswers_;
     std::map<std::uint8_t, ReplyScript> standingAnswers_;
+    std::function<ReplyScript(const Bytes&)> unit_;
     std::multimap<std::uint64_t, Delivery> deliveries_;  // by due time, in scripted order
 };
 

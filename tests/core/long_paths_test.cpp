@@ -59,7 +59,8 @@ TEST(LongPaths, FilesOfAFolderAreListedAndOpenAtAnyLength)
         }
         std::sort(contents.begin(), contents.end());
         EXPECT_FALSE(error) << error.message();
-        EXPECT_EQ(contents, (std::vector<std::string>{"readings-b.csv: readings-b.csv", "replies-a.kraw: replies-a.kraw"}));
+        EXPECT_EQ(
+            contents, (std::vector<std::string>{"readings-b.csv: readings-b.csv", "replies-a.kraw: replies-a.kraw"}));
     }
 }
 

@@ -10,10 +10,10 @@
 #include <regex>
 
 #include "record/CivilTime.h"
-#include "record/NightReport.h"
-#include "record/NightStatistics.h"
 #include "record/NightFormat.h"
 #include "record/NightLockoutPanels.h"
+#include "record/NightReport.h"
+#include "record/NightStatistics.h"
 #include "record/NightTimeAxis.h"
 #include "testing/TempDir.h"
 #include "tools/nightsim/NightSimulation.h"

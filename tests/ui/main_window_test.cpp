@@ -437,8 +437,9 @@ TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
         Names order;
     } cases[] = {
         {true, {"BitBtn1", "BitBtn2", "BitBtn3", "PageControl2", "Memo2", "PageControl1", "Memo1"}},
-        {false, {"BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl2", "Memo8", "CheckListBox1", "PageControl1",
-                 "Memo1"}},
+        {false,
+            {"BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl2", "Memo8", "CheckListBox1", "PageControl1",
+                "Memo1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.startedUp ? "after start-up" : "start-up stopped at the missing language file");

@@ -435,8 +435,8 @@ void SendDpiChanged(int dpi)
 void PrintLabelCut(const std::string& name, const std::string& text, int dpi)
 {
     HWND label = Control(MainWindow(), name);
-    const FormFont font(kalvo::win32::CreateScaledFont(
-        kalvo::layout::MainFrm.FontPixels(kalvo::layout::FontRole::ValueText), dpi));
+    const FormFont font(
+        kalvo::win32::CreateScaledFont(kalvo::layout::MainFrm.FontPixels(kalvo::layout::FontRole::ValueText), dpi));
     std::string cut;
     const std::wstring wide = Widen(text);
     if (!WaitFor(StepSeconds, [&] {

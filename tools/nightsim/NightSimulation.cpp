@@ -152,7 +152,9 @@ private:
         // lockout in operation it dips deep.
         const bool dip = approaching_ && NextLockoutInRun() && now >= plan_.lockouts[nextLockout_].count() - DipMs;
         volts_ = 2300 + Noise(12) - (Outputs(phase_, flame) & Motor ? 25 : 0)
-            - (dip ? 440 : Random(0, 400) == 0 ? 180 : 0);
+            - (dip                        ? 440
+                    : Random(0, 400) == 0 ? 180
+                                          : 0);
     }
 
     void LockOut(std::int64_t at)
@@ -171,7 +173,9 @@ private:
     void Status(kalvo::Block& block, std::int64_t ms) const
     {
         kalvo::PutText(block, kalvo::ReportField("status_text"),
-            phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY");
+            phase_ == Lockout   ? "LOCKOUT"
+                : phase_ == Run ? "OPERATION"
+                                : "STANDBY");
         Put(block, ReportField("operating_hours"), operatingHours_ + ms / 3'600'000);
         Put(block, ReportField("burner_starts"), starts_);
         Put(block, ReportField("lockouts"), lockouts_);

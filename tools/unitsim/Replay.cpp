@@ -108,7 +108,8 @@ void ReplaySource::MoveTo(Time now)
     // Inside a gap of more than two periods and well away from both its ends: nothing was
     // recorded then. The playback runs on by the clock until the gap's end.
     const bool inGap = after && after->time.utcMs - at->time.utcMs > 2 * pollPeriodMs_;
-    unrecorded_ = inGap && target - at->time.utcMs > pollPeriodMs_ / 2 && after->time.utcMs - target > pollPeriodMs_ / 2;
+    unrecorded_ =
+        inGap && target - at->time.utcMs > pollPeriodMs_ / 2 && after->time.utcMs - target > pollPeriodMs_ / 2;
     if (!unrecorded_) {
         // The nearer of the polls just before and just after the target; on a tie the later, so
         // the playback moves on.
