@@ -53,7 +53,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         portDialog.Bind(ComPortFrm);
         MainFrm.FormCreate();
         mainWindow.Show(showCommand);
-        exitCode = kalvo::win32::RunMessageLoop();
+        exitCode =
+            kalvo::win32::RunMessageLoop([&mainWindow](const MSG& message) { return mainWindow.HandleKey(message); });
     }
 
     // A port left open (the settings could not be written at shutdown) goes before the system that opened it.

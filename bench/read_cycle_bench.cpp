@@ -1,13 +1,15 @@
 // Whole read cycles through the POSIX serial backend against the unitsim program on a
-// pseudo-terminal, paced like the unit's 9600-baud line: wall time against what the line allows,
-// and the CPU time this process spends per cycle (the simulated unit runs in its own process and
-// is not counted).
+// pseudo-terminal: a proper unit paced like its 9600-baud line, one whose replies carry stray bytes,
+// one that floods the line at full speed and a silent one. Wall time against what the line allows,
+// and the CPU time this process spends per cycle and as a share of a core while polling (the
+// simulated unit runs in its own process and is not counted).
 //
 // Each scenario runs its cycles twice over, interleaved, against the same simulated unit: with the
 // program's wait, which blocks on the port between passes, and with a wait that returns at once,
 // the spinning loop that blocking wait replaces. The CPU saving is the ratio of the two.
 //
 // Usage: read_cycle_bench [--cycles N] [--silent-cycles N]
+// (--silent-cycles: for each unit whose waits run to their limit, the long, flooding and silent one)
 
 #include <sys/resource.h>
 #include <time.h>
@@ -19,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/Protocol.h"
@@ -42,8 +45,17 @@ constexpr double ReplyTimeLimitMs = 1000;
 constexpr int ExchangesPerCycle = 3;
 constexpr int RequestBytes = 8;
 constexpr auto UnitStartLimit = 20s;
+constexpr double PollIntervalMs = 2000;  // from the end of one poll to the start of the next
+constexpr double CoreShareTargetPercent = 0.3;
 
 const std::string TransferErrorText = "1    Transfer error. Check COM-Port.";
+
+// How a cycle with the scenario's unit ends.
+enum class Outcome {
+    Answered,    // every wait ended on its exact reply length, the blocks filled
+    Overlong,    // data copied, but the waits ran to their limit: more bytes came than a reply has
+    Unanswered,  // nothing copied, every wait ran to its limit
+};
 
 // How the reply waits let their time pass: the program's way (blocking on the port, or pausing
 // without one), or not at all, which turns every wait into a spinning loop.
@@ -119,7 +131,20 @@ struct CycleSample {
     bool asExpected;  // the outcome the scenario's unit should give
 };
 
-CycleSample MeasureCycle(const kalvo::test::RecordingWindow& window, bool answered)
+bool EndedAs(Outcome outcome, const kalvo::test::RecordingWindow& window)
+{
+    switch (outcome) {
+    case Outcome::Answered:
+        return window.panels[1].empty() && !uGlobal::ReplyTimedOut;
+    case Outcome::Overlong:
+        return window.panels[1].empty() && uGlobal::ReplyTimedOut;
+    case Outcome::Unanswered:
+        break;
+    }
+    return window.panels[1] == TransferErrorText && uGlobal::ReplyTimedOut;
+}
+
+CycleSample MeasureCycle(const kalvo::test::RecordingWindow& window, Outcome outcome)
 {
     const long blocksBefore = VoluntarySwitches();
     const double cpuBefore = ProcessCpuMs();
@@ -129,9 +154,7 @@ CycleSample MeasureCycle(const kalvo::test::RecordingWindow& window, bool answer
     const double cpuMs = ProcessCpuMs() - cpuBefore;
     const long blocks = VoluntarySwitches() - blocksBefore;
 
-    const bool asExpected = answered ? window.panels[1].empty() && !uGlobal::ReplyTimedOut
-                                     : window.panels[1] == TransferErrorText && uGlobal::ReplyTimedOut;
-    return {wallMs, cpuMs, blocks, asExpected};
+    return {wallMs, cpuMs, blocks, EndedAs(outcome, window)};
 }
 
 struct Summary {
@@ -185,7 +208,8 @@ private:
 struct Scenario {
     const char* name;
     const char* unitMode;  // unitsim --mode
-    bool answered;
+    bool paced;            // each byte takes its time on the line, else each answer comes in one piece
+    Outcome outcome;
     int cycles;            // each way
     double cpuTargetMs;
 };
@@ -201,10 +225,11 @@ ScenarioResult RunScenario(const Scenario& scenario)
 {
     kalvo::test::TempDir folder;
     const std::string settings = folder.file("Kalvo.ini");
-    kalvo::test::UnitsimProcess unit(UNITSIM_PROGRAM,
-                                     {"--pace", "--reply-delay", std::to_string(ReplyDelayMs), "--seed", "1",
-                                      "--settings", settings, "--com", std::to_string(ComNumber), "--mode",
-                                      scenario.unitMode});
+    std::vector<std::string> arguments{"--reply-delay", std::to_string(ReplyDelayMs), "--seed", "1", "--settings",
+        settings, "--com", std::to_string(ComNumber), "--mode", scenario.unitMode};
+    if (scenario.paced)
+        arguments.push_back("--pace");
+    kalvo::test::UnitsimProcess unit(UNITSIM_PROGRAM, arguments);
     if (unit.NextLine(UnitStartLimit).empty())
         throw std::runtime_error("unitsim announced no terminal");
 
@@ -218,12 +243,12 @@ ScenarioResult RunScenario(const Scenario& scenario)
         throw std::runtime_error("the unit's port COM" + std::to_string(ComNumber) + " does not open");
     uGlobal::PortHandle = std::make_unique<SwitchableWaitPort>(std::move(uGlobal::PortHandle), mode);
 
-    MeasureCycle(window, scenario.answered);  // warm-up: first use of the line and the unit
+    MeasureCycle(window, scenario.outcome);  // warm-up: first use of the line and the unit
     std::vector<CycleSample> waiting, spinning;
     for (int i = 0; i < 2 * scenario.cycles; ++i) {
         // Interleaved, so both ways see the same load on the machine.
         mode.spinning = i % 2 == 1;
-        (mode.spinning ? spinning : waiting).push_back(MeasureCycle(window, scenario.answered));
+        (mode.spinning ? spinning : waiting).push_back(MeasureCycle(window, scenario.outcome));
     }
 
     return {Summarise(waiting), Summarise(spinning)};
@@ -243,7 +268,8 @@ void PrintRow(const char* way, const Summary& summary)
 
 void PrintTable(const Scenario& scenario, const ScenarioResult& result)
 {
-    std::printf("\n%s (unitsim --pace --reply-delay %d --mode %s)\n", scenario.name, ReplyDelayMs, scenario.unitMode);
+    std::printf("\n%s (unitsim%s --reply-delay %d --mode %s)\n", scenario.name, scenario.paced ? " --pace" : "",
+        ReplyDelayMs, scenario.unitMode);
     std::printf("  %-9s %4s %12s  %18s %13s %12s %9s\n", "wait", "runs", "wall median", "[min .. max]",
                 "CPU mean", "CPU max", "blocks");
     PrintRow("blocking", result.waiting);
@@ -251,6 +277,21 @@ void PrintTable(const Scenario& scenario, const ScenarioResult& result)
     for (const Summary* summary : {&result.waiting, &result.spinning})
         if (summary->unexpected)
             std::printf("  WARNING: %zu cycles did not end as this unit should make them end\n", summary->unexpected);
+}
+
+// The CPU of a cycle, alone and spread over the time from the start of one poll to the start of the
+// next, which is the share of a core the program takes while it polls this unit.
+void PrintCpuTargets(const Scenario& scenario, const ScenarioResult& result)
+{
+    const double ratio = result.spinning.meanCpuMs / std::max(result.waiting.meanCpuMs, 1e-9);
+    std::printf("  CPU:   %.3f ms per cycle, target < %.0f ms: %s; spinning / blocking = %.0fx, target >= 100x: %s\n",
+        result.waiting.meanCpuMs, scenario.cpuTargetMs, Verdict(result.waiting.meanCpuMs < scenario.cpuTargetMs), ratio,
+        Verdict(ratio >= 100));
+}
+
+double CoreSharePercent(const Summary& summary)
+{
+    return 100 * summary.meanCpuMs / (summary.medianWallMs + PollIntervalMs);
 }
 
 // What the line itself allows for an answered cycle: every byte of the three requests and the three
@@ -266,7 +307,6 @@ void PrintAnsweredTargets(const Scenario& scenario, const ScenarioResult& result
     // The pseudo-terminal hands the requests over at once; only the replies are paced.
     const double ptyFloorMs = replyBytes * byteMs + delaysMs;
     const double wallMs = result.waiting.medianWallMs;
-    const double ratio = result.spinning.meanCpuMs / std::max(result.waiting.meanCpuMs, 1e-9);
 
     std::printf("  line limit: (%d request + %d reply) bytes x %.0f bits / %.0f baud + %d x %d ms delay = %.1f ms\n",
                 requestBytes, replyBytes, BitsPerByte, BaudRate, ExchangesPerCycle, ReplyDelayMs, lineLimitMs);
@@ -277,22 +317,32 @@ void PrintAnsweredTargets(const Scenario& scenario, const ScenarioResult& result
                 " of the line limit: %s\n",
                 wallMs, (wallMs / lineLimitMs - 1) * 100, wallMs - ptyFloorMs,
                 Verdict(wallMs <= lineLimitMs * 1.05));
-    std::printf("  CPU:   %.3f ms per cycle, target < %.0f ms: %s; spinning / blocking = %.0fx, target >= 100x: %s\n",
-                result.waiting.meanCpuMs, scenario.cpuTargetMs, Verdict(result.waiting.meanCpuMs < scenario.cpuTargetMs),
-                ratio, Verdict(ratio >= 100));
+    PrintCpuTargets(scenario, result);
 }
 
-// An unanswered cycle is three waits that each end on their first look after more than 1000 ms.
-void PrintUnansweredTargets(const Scenario& scenario, const ScenarioResult& result)
+// A cycle whose waits run to their limit is three waits that each end on their first look after
+// more than 1000 ms.
+void PrintTimedOutTargets(const Scenario& scenario, const ScenarioResult& result)
 {
     const double floorMs = ExchangesPerCycle * ReplyTimeLimitMs;
     const double wallMs = result.waiting.medianWallMs;
-    const double ratio = result.spinning.meanCpuMs / std::max(result.waiting.meanCpuMs, 1e-9);
     std::printf("  floor: %d waits x %.0f ms = %.0f ms; wall %.1f ms, %+.1f ms over it\n", ExchangesPerCycle,
                 ReplyTimeLimitMs, floorMs, wallMs, wallMs - floorMs);
-    std::printf("  CPU:   %.3f ms per cycle, target < %.0f ms: %s; spinning / blocking = %.0fx, target >= 100x: %s\n",
-                result.waiting.meanCpuMs, scenario.cpuTargetMs, Verdict(result.waiting.meanCpuMs < scenario.cpuTargetMs),
-                ratio, Verdict(ratio >= 100));
+    PrintCpuTargets(scenario, result);
+}
+
+// One line per unit: the share of a core while polling it, the figure the units are compared by.
+void PrintCoreShares(const std::vector<std::pair<Scenario, ScenarioResult>>& results)
+{
+    std::printf("\nShare of a core while polling (CPU per cycle / (cycle + %.0f ms to the next poll)), "
+                "target < %.1f%%\n",
+        PollIntervalMs, CoreShareTargetPercent);
+    std::printf("  %-8s %14s %12s %10s\n", "unit", "CPU per poll", "poll period", "share");
+    for (const auto& [scenario, result] : results) {
+        const double share = CoreSharePercent(result.waiting);
+        std::printf("  %-8s %11.3f ms %9.0f ms %9.3f%%  %s\n", scenario.unitMode, result.waiting.meanCpuMs,
+            result.waiting.medianWallMs + PollIntervalMs, share, Verdict(share < CoreShareTargetPercent));
+    }
 }
 
 int CountOption(int argc, char** argv, const std::string& name, int fallback)
@@ -310,22 +360,32 @@ int CountOption(int argc, char** argv, const std::string& name, int fallback)
 
 int main(int argc, char** argv)
 {
-    const Scenario answered{"Answered cycles", "normal", true, CountOption(argc, argv, "--cycles", 20), 2};
-    const Scenario unanswered{"Unanswered cycles", "silent", false, CountOption(argc, argv, "--silent-cycles", 3), 5};
+    const int answeredCycles = CountOption(argc, argv, "--cycles", 20);
+    const int timedOutCycles = CountOption(argc, argv, "--silent-cycles", 3);
+    const Scenario scenarios[] = {
+        {"Answered cycles", "normal", true, Outcome::Answered, answeredCycles, 2},
+        {"Replies with stray bytes", "long", false, Outcome::Overlong, timedOutCycles, 5},
+        {"A unit flooding the line", "flood", true, Outcome::Overlong, timedOutCycles, 5},
+        {"Unanswered cycles", "silent", false, Outcome::Unanswered, timedOutCycles, 5},
+    };
 
     std::printf("Read cycle through the POSIX backend against unitsim on a pseudo-terminal\n");
     std::printf("wall: per cycle; CPU: this process only; blocks: voluntary context switches per cycle\n");
     try {
-        const ScenarioResult answeredResult = RunScenario(answered);
-        PrintTable(answered, answeredResult);
-        PrintAnsweredTargets(answered, answeredResult);
-        const ScenarioResult unansweredResult = RunScenario(unanswered);
-        PrintTable(unanswered, unansweredResult);
-        PrintUnansweredTargets(unanswered, unansweredResult);
-        const bool allAsExpected = answeredResult.waiting.unexpected + answeredResult.spinning.unexpected +
-                                       unansweredResult.waiting.unexpected + unansweredResult.spinning.unexpected ==
-                                   0;
-        return allAsExpected ? 0 : 1;
+        std::vector<std::pair<Scenario, ScenarioResult>> results;
+        std::size_t unexpected = 0;
+        for (const Scenario& scenario : scenarios) {
+            const ScenarioResult result = RunScenario(scenario);
+            PrintTable(scenario, result);
+            if (scenario.outcome == Outcome::Answered)
+                PrintAnsweredTargets(scenario, result);
+            else
+                PrintTimedOutTargets(scenario, result);
+            unexpected += result.waiting.unexpected + result.spinning.unexpected;
+            results.emplace_back(scenario, result);
+        }
+        PrintCoreShares(results);
+        return unexpected == 0 ? 0 : 1;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "read_cycle_bench: %s\n", error.what());
         return 1;

@@ -4,8 +4,12 @@
 //      line, for a while; its user and system time against the wall time, in percent of one core.
 //      Also the raw replies file's size, scaled to a day of polls.
 //   2. The night report of a 30-day recording at one poll every 2 s (1.3 million polls, simulated):
-//      wall time and peak memory of `kalvo-record --report`, and the raw files' size per day.
-//   3. What a day costs an SD card: a simulated day (nightsim, two lockouts, a link loss) recorded
+//      time and peak memory of `kalvo-record --report` against `gzip -c` over the same recording's
+//      CSV files, each the best of three runs taken in turn (goals: faster than gzip, under 1 s,
+//      under 64 MB), and the raw files' size per day.
+//   3. The peak memory of `unitsim --replay` of that recording over its first 20 seconds, where it
+//      reads the recording.
+//   4. What a day costs an SD card: a simulated day (nightsim, two lockouts, a link loss) recorded
 //      into files as kalvo-record keeps them, durable; bytes written per file and data syncs per hour.
 //
 // Usage: record_bench [--record-seconds N] [--days N]   (0 leaves the part out)
@@ -15,11 +19,15 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/Language.h"
 #include "record/DayFile.h"
 #include "record/FolderRecorder.h"
 #include "record/RawReplies.h"
@@ -40,8 +48,9 @@ struct Run {
     double wallSeconds, cpuSeconds, peakMegabytes;
 };
 
-// Runs a program to its end and takes its resource use from the kernel.
-Run RunProgram(const std::vector<std::string>& command)
+// Runs a program to its end, or, given whileRunning, until that returns (then SIGTERM), and takes
+// its resource use from the kernel.
+Run RunProgram(const std::vector<std::string>& command, const std::function<void()>& whileRunning = {})
 {
     std::vector<char*> argv;
     for (const std::string& part : command)
@@ -51,6 +60,10 @@ Run RunProgram(const std::vector<std::string>& command)
     pid_t pid = 0;
     if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         throw std::runtime_error("cannot start " + command[0]);
+    if (whileRunning) {
+        whileRunning();
+        kill(pid, SIGTERM);
+    }
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
@@ -85,6 +98,20 @@ void CpuWhileRecording(int seconds)
                 rawPerDay / 1e6);
 }
 
+// The best of three runs of each command, taken in turn so that both see the same load.
+std::pair<Run, Run> BestOfThree(const std::vector<std::string>& first, const std::vector<std::string>& second)
+{
+    std::pair<Run, Run> best{RunProgram(first), RunProgram(second)};
+    for (int round = 1; round < 3; ++round) {
+        const Run a = RunProgram(first), b = RunProgram(second);
+        if (a.wallSeconds < best.first.wallSeconds)
+            best.first = a;
+        if (b.wallSeconds < best.second.wallSeconds)
+            best.second = b;
+    }
+    return best;
+}
+
 void MonthReport(int days)
 {
     kalvo::test::TempDir dir;
@@ -94,21 +121,38 @@ void MonthReport(int days)
     plan.pollEvery = milliseconds(2'000);
     for (hours at{13}; at < plan.length; at += hours(13))
         plan.lockouts.push_back(at);
-    long long polls = 0;
-    {
-        kalvo::record::RawRepliesSink raw(dir.path(), kalvo::record::Durability::None);
-        nightsim::SimulateNight(plan, [&](const kalvo::record::PollInput& poll) {
-            raw.OnPoll(poll, {});
-            ++polls;
+    kalvo::LanguageLines language;
+    kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
+    const std::filesystem::path folder = dir.path() / "month";
+    const long long polls = nightsim::WriteSimulatedRecording(plan, folder.string(), language);
+    std::string csvFiles;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".csv")
+            csvFiles += " '" + entry.path().string() + "'";
+    const auto [report, gzip] =
+        BestOfThree({KALVO_RECORD_PROGRAM, "--report", folder.string(), "--output", dir.file("report.html"), "--quiet"},
+            {"/bin/sh", "-c", "exec gzip -c" + csvFiles + " >/dev/null"});
+    std::printf("night report of %d days, %lld polls: exit %d, %.2f s wall, %.2f s CPU (goal < 1 s), peak memory "
+                "%.0f MB (goal < 64 MB); gzip -c of the CSV files: exit %d, %.2f s wall, %.2f s CPU; report/gzip "
+                "%.2f wall, %.2f CPU (goal < 1); raw replies %.2f MB per day, page %.0f KB\n",
+        days, polls, report.exitCode, report.wallSeconds, report.cpuSeconds, report.peakMegabytes, gzip.exitCode,
+        gzip.wallSeconds, gzip.cpuSeconds, report.wallSeconds / gzip.wallSeconds, report.cpuSeconds / gzip.cpuSeconds,
+        static_cast<double>(RawBytes(folder)) / days / 1e6,
+        static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
+    // The recording played 10,000 times as fast to kalvo-record for 30 s: some 3 days of it, across
+    // the day files' borders.
+    const std::string settings = dir.file("kalvo.ini");
+    const Run replay = RunProgram(
+        {UNITSIM_PROGRAM, "--replay", folder.string(), "--speed", "10000", "--settings", settings, "--com", "20"}, [&] {
+            for (auto deadline = Clock::now() + 120s; !std::filesystem::exists(settings) && Clock::now() < deadline;)
+                std::this_thread::sleep_for(100ms);
+            RunProgram({KALVO_RECORD_PROGRAM, "--settings", settings, "--out", dir.file("played"), "--duration", "30s",
+                "--quiet"});
         });
-    }
-    const Run run = RunProgram(
-        {KALVO_RECORD_PROGRAM, "--report", dir.path().string(), "--output", dir.file("report.html"), "--quiet"});
-    std::printf("night report of %d days, %lld polls: exit %d, %.2f s wall (target < 5 s), peak memory %.0f MB "
-                "(target < 200 MB); raw replies %.2f MB per day, page %.0f KB\n",
-                days, polls, run.exitCode, run.wallSeconds, run.peakMegabytes,
-                static_cast<double>(RawBytes(dir.path())) / days / 1e6,
-                static_cast<double>(std::filesystem::file_size(dir.path() / "report.html")) / 1024);
+    long long played = 0;
+    kalvo::record::ReadRecording(dir.path() / "played", [&](const kalvo::record::PollInput&) { ++played; });
+    std::printf("unitsim --replay of the %d days at 10000 times the speed, polled %lld times: peak memory %.0f MB\n",
+        days, played, replay.peakMegabytes);
 }
 
 void DayOnACard()

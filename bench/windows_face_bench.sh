@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Figures of the Windows program beside the Linux one, on this machine in one run: kalvo.exe's size,
 # the time from start to the window shown (Wine cold, with its server and services starting too,
-# and warm), and memory and CPU while polling the held unit. Measured and printed, never asserted.
-# scripts/windows-leg runs it last (--bench), in its Wine prefix and on its display.
+# and warm), memory and CPU while polling the held unit, and the CPU of both programs while they
+# poll a unit whose replies are too long, one that floods the line and a silent one, beside a bare
+# window with a 2 s timer. Measured and printed, never asserted. scripts/windows-leg runs it last
+# (--bench), in its Wine prefix and on its display.
 #
-#   windows_face_bench.sh KALVO_EXE DRIVER_EXE LINUX_KALVO LANGUAGE_FILE WORK_DIR
+#   windows_face_bench.sh KALVO_EXE DRIVER_EXE LINUX_KALVO LANGUAGE_FILE WORK_DIR BARE_WINDOW_EXE UNITSIM
 #
 # Needs WINEPREFIX, DISPLAY, KALVO_TEST_COM_HELD and KALVO_HELD_PATH (the held unit's terminal).
 set -euo pipefail
-kalvo_exe=$1 driver_exe=$2 linux_kalvo=$3 language_file=$4 work=$5
-port=$KALVO_TEST_COM_HELD
+kalvo_exe=$1 driver_exe=$2 linux_kalvo=$3 language_file=$4 work=$5 bare_window_exe=$6 unitsim=$7
+port=$KALVO_TEST_COM_HELD unit_path=$KALVO_HELD_PATH
 poll_seconds=30  # fifteen polls
 settle_seconds=4  # the first poll and the first painting of its results are start-up, not polling
 export WINEDEBUG=-all
@@ -23,7 +25,7 @@ folder() {
     rm -rf "$work/$1"
     mkdir -p "$work/$1"
     cp "$language_file" "$work/$1/"
-    printf '[Main]\r\nCOM=%s\r\n[Ports]\r\nCOM%s=%s\r\n' "$port" "$port" "$KALVO_HELD_PATH" >"$work/$1/kalvo.ini"
+    printf '[Main]\r\nCOM=%s\r\n[Ports]\r\nCOM%s=%s\r\n' "$port" "$port" "$unit_path" >"$work/$1/kalvo.ini"
 }
 
 # The Wine server of this prefix, which does the window system's work for every Windows program in it.
@@ -75,6 +77,49 @@ stop_windows() {
     wait "$1" 2>/dev/null || true
 }
 
+run_linux() {
+    folder linux
+    cp "$linux_kalvo" "$work/linux/kalvo"
+    local started pid
+    started=$(now)
+    (cd "$work/linux" && QT_QPA_PLATFORM=xcb exec ./kalvo) </dev/null >/dev/null 2>&1 &
+    pid=$!
+    xdotool search --sync --onlyvisible --name "^Kalvo V2.03$" >/dev/null
+    echo "$(elapsed_ms "$started" "$(now)") $pid"
+}
+
+stop_linux() {
+    kill "$1"
+    wait "$1" 2>/dev/null || true
+}
+
+# A unit in the given way of misbehaving on a terminal of its own, which both programs reach as
+# COM<n>: a link in the prefix for Wine, the settings' "Ports" entry for Linux. Sets port and
+# unit_path. Replies that are too long come in one piece, so every wait sees more than it expects;
+# a flood is paced, so it fills the line for as long as it lasts.
+unit_pids=()
+links=()
+stop_units() {
+    for pid in "${unit_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for link in "${links[@]}"; do rm -f "$link"; done
+}
+trap stop_units EXIT
+start_unit() {
+    local mode=$1 out="$work/unit-$1.out" pace=()
+    [ "$mode" = flood ] && pace=(--pace)
+    rm -f "$out"
+    "$unitsim" --mode "$mode" "${pace[@]}" --seed 7 </dev/null >"$out" 2>"$work/unit-$mode.log" &
+    unit_pids+=($!)
+    until [ -s "$out" ]; do
+        kill -0 $! 2>/dev/null || { echo "windows_face_bench: unitsim --mode $mode ended" >&2; exit 1; }
+        sleep 0.1
+    done
+    port=$2 unit_path=$(head -n 1 "$out")
+    ln -sfn "$unit_path" "$WINEPREFIX/dosdevices/com$port"
+    links+=("$WINEPREFIX/dosdevices/com$port")
+}
+
+mkdir -p "$work"
 exe_bytes=$(stat -c %s "$kalvo_exe")
 
 # Cold: no Wine server, no services running.
@@ -93,16 +138,30 @@ read -r _ desktop_pid < <(XENVIRONMENT="$work/Xresources" run_windows)
 read -r _ desktop_cpu desktop_poll_ms _ < <(measure_polling "$desktop_pid")
 stop_windows "$desktop_pid"
 
-folder linux
-cp "$linux_kalvo" "$work/linux/kalvo"
-started=$(now)
-(cd "$work/linux" && QT_QPA_PLATFORM=xcb exec ./kalvo) </dev/null >/dev/null 2>&1 &
-linux_pid=$!
-xdotool search --sync --onlyvisible --name "^Kalvo V2.03$" >/dev/null
-linux_ms=$(elapsed_ms "$started" "$(now)")
+read -r linux_ms linux_pid < <(run_linux)
 read -r linux_rss linux_cpu linux_poll_ms _ < <(measure_polling "$linux_pid")
-kill "$linux_pid"
-wait "$linux_pid" 2>/dev/null || true
+stop_linux "$linux_pid"
+
+# Both programs with each unit that makes every wait run to its limit, then the bare window.
+declare -A mode_figures=([normal]="$wine_cpu $wine_poll_ms $server_cpu $server_poll_ms $linux_cpu $linux_poll_ms")
+mode_port=47
+for mode in long flood silent; do
+    start_unit "$mode" $mode_port
+    mode_port=$((mode_port + 1))
+    read -r _ pid < <(run_windows)
+    read -r _ cpu poll_ms s_cpu s_poll_ms < <(measure_polling "$pid" "$(wine_server_pid)")
+    stop_windows "$pid"
+    read -r _ pid < <(run_linux)
+    read -r _ l_cpu l_poll_ms _ < <(measure_polling "$pid")
+    stop_linux "$pid"
+    mode_figures[$mode]="$cpu $poll_ms $s_cpu $s_poll_ms $l_cpu $l_poll_ms"
+done
+(cd "$work" && exec wine "$bare_window_exe") </dev/null >/dev/null 2>&1 &
+bare_pid=$!
+xdotool search --sync --onlyvisible --name "^Bare window$" >/dev/null
+read -r _ bare_cpu bare_poll_ms bare_s_cpu bare_s_poll_ms < <(measure_polling "$bare_pid" "$(wine_server_pid)")
+kill "$bare_pid"
+wait "$bare_pid" 2>/dev/null || true
 
 printf '\n%-40s %14s %14s\n' "Kalvo on this machine" "Win32 (Wine)" "Qt (Linux)"
 printf '%-40s %14s %14s\n' "program file (bytes)" "$exe_bytes" "$(stat -c %s "$linux_kalvo")"
@@ -114,3 +173,11 @@ printf '%-40s %14s %14s\n' "CPU per poll (ms)" "$wine_poll_ms" "$linux_poll_ms"
 printf '%-40s %14s %14s\n' "Wine server meanwhile (%, ms per poll)" "$server_cpu $server_poll_ms" "-"
 printf '%-40s %14s %14s\n' "same, display with resources (%, ms)" "$desktop_cpu $desktop_poll_ms" "-"
 echo "(Wine: the kalvo.exe process alone, the Wine server on its own line; Linux: dynamically linked to Qt.)"
+
+printf '\nCPU while polling, %s s from a few seconds after the window shows: %% of one core (ms per 2 s)\n' "$poll_seconds"
+printf '%-26s %20s %20s %20s\n' "unit" "kalvo.exe (Wine)" "Wine server" "kalvo (Linux)"
+for mode in normal long flood silent; do
+    read -r cpu poll_ms s_cpu s_poll_ms l_cpu l_poll_ms <<<"${mode_figures[$mode]}"
+    printf '%-26s %20s %20s %20s\n' "$mode" "$cpu ($poll_ms)" "$s_cpu ($s_poll_ms)" "$l_cpu ($l_poll_ms)"
+done
+printf '%-26s %20s %20s %20s\n' "bare window, 2 s timer" "$bare_cpu ($bare_poll_ms)" "$bare_s_cpu ($bare_s_poll_ms)" "-"

@@ -8,9 +8,7 @@ namespace kalvo {
 
 namespace {
 
-constexpr std::uint8_t DroppedStatusCharacter = 0x80;
-
-std::span<const std::uint8_t> FieldBytes(std::span<const std::uint8_t> block, const UnitField& field)
+template <typename Byte> std::span<Byte> FieldBytes(std::span<Byte> block, const UnitField& field)
 {
     return block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
 }
@@ -21,40 +19,16 @@ int Word(std::span<const std::uint8_t> bytes)
     return DecodeWord(bytes[0], bytes[1]);
 }
 
-bool HasTenths(Unit unit)
-{
-    return unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
-}
-
 std::string Characters(std::span<const std::uint8_t> bytes)
 {
     std::string text;
     for (const std::uint8_t byte : bytes)
-        if (byte != DroppedStatusCharacter)
+        if (byte != StatusTextPadding)
             text += static_cast<char>(byte);
     return text;
 }
 
 }  // namespace
-
-std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field)
-{
-    const auto bytes = FieldBytes(block, field);
-    if (std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; }))
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const std::uint8_t byte : bytes)
-        value = value << 8 | byte;
-    return value;
-}
-
-std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
-{
-    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
-    if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
-        return std::nullopt;
-    return HasTenths(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
-}
 
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language)
 {
@@ -90,6 +64,13 @@ void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32
     value = std::min(value, noValue - 1);
     for (int i = field.width - 1; i >= 0; --i, value >>= 8)
         block[static_cast<std::size_t>(field.offset + i)] = static_cast<std::uint8_t>(value);
+}
+
+void PutText(std::span<std::uint8_t> block, const UnitField& field, std::string_view text)
+{
+    const std::span<std::uint8_t> bytes = FieldBytes(block, field);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPadding;
 }
 
 }  // namespace kalvo

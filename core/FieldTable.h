@@ -48,7 +48,7 @@ enum class FieldBlock : std::uint8_t {
 // How a field's bytes become its display text (the formatters of Fields.h; those that need them
 // take their unit words from the language).
 enum class FieldFormat : std::uint8_t {
-    Characters,    // the unit's own text, 0x80 bytes dropped
+    Characters,    // the unit's own text, its padding bytes (StatusTextPadding) dropped
     Triple,        // FormatTriple
     Word,          // FormatWord on the raw pair
     Current,       // FormatMicroamps of the decoded word
@@ -70,6 +70,15 @@ enum class Unit : std::uint8_t {
     Minutes,    // min, an integer
     Number,     // a plain integer the unit reports
 };
+
+// Whether the unit sends the value in tenths, so that its number keeps one decimal.
+constexpr bool KeepsTenth(Unit unit)
+{
+    return unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
+}
+
+// The byte the unit fills the rest of its status text with; the text never shows it.
+inline constexpr std::uint8_t StatusTextPadding = 0x80;
 
 struct UnitField {
     std::string_view key;  // the CSV column's fallback title and the JSON key: "flame_current"
@@ -269,14 +278,35 @@ constexpr std::uint8_t StatusFlagMask(StatusFlag flag)
     return StatusFlagBits[flag].mask;
 }
 
-// The field's bytes as one unsigned big-endian number; nothing when they are all 0xFF.
-std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field);
+// The field's bytes as one unsigned big-endian number; nothing when they are all 0xFF. Inline, as
+// decoding a month's recording calls it some 20 times a poll.
+inline std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const auto bytes = block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
+    std::uint32_t value = 0;
+    bool allSet = true;
+    for (const std::uint8_t byte : bytes) {
+        value = value << 8 | byte;
+        allSet = allSet && byte == 0xFF;
+    }
+    return allSet ? std::nullopt : std::optional<std::uint32_t>(value);
+}
+
 // The field as a number in its unit (tenths divided out); nothing when the unit sent no value,
 // which for a duration includes zero.
-std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field);
+inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
+    if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
+        return std::nullopt;
+    return KeepsTenth(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
+}
 // The field's display text.
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language);
 // Writes value big-endian into the field's bytes, capped below the no-value pattern.
 void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32_t value);
+// Writes text into a Characters field as the unit does: cut to the field's width, the rest
+// filled with StatusTextPadding.
+void PutText(std::span<std::uint8_t> block, const UnitField& field, std::string_view text);
 
 }  // namespace kalvo

@@ -67,8 +67,10 @@ std::string TenthsText(int tenths)
     const long long magnitude = std::llabs(static_cast<long long>(tenths));
     std::string text = tenths < 0 ? "-" : "";
     text += std::to_string(magnitude / 10);
-    if (magnitude % 10 != 0)
-        text += "." + std::to_string(magnitude % 10);
+    if (magnitude % 10 != 0) {
+        text += '.';
+        text += static_cast<char>('0' + magnitude % 10);
+    }
     return text;
 }
 

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "core/LongPaths.h"
 #include "core/RegularFile.h"
 #else
 #include <cerrno>
@@ -45,12 +46,13 @@ bool ReplaceFileContent(const std::string& target, const std::string& content, s
             *reason = std::error_code(static_cast<int>(GetLastError()), std::system_category());
         return false;
     };
-    const std::filesystem::path targetName = FilePath(target);
+    // The long form, so that a file deep in a tree is written whatever the system's path limit.
+    const std::filesystem::path targetName = UnlimitedPath(FilePath(target));
     if (IsReadOnly(targetName)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return fail();
     }
-    const std::filesystem::path temporary = FilePath(target + ".new");
+    const std::filesystem::path temporary = UnlimitedPath(FilePath(target + ".new"));
     const HANDLE file =
         CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

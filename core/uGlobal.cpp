@@ -93,17 +93,24 @@ std::size_t ReadInto(ReceiveBuffer& buffer, std::size_t count)
 // While several bytes of the reply are still missing they cannot arrive sooner than the line
 // carries them, so the wait sleeps through all but the last of them instead of waking for each
 // byte; it watches the port for the last one, so the complete reply is seen the moment it is
-// there. A port that is gone or closed can deliver nothing, so the time is let pass without it.
+// there. A queue holding more than the reply never shrinks back to its exact length (nothing is
+// read during a wait), so only the time limit can end the wait: then, as for a port that is gone
+// or closed, the time is let pass without watching the line, which a unit that floods it would
+// otherwise wake at every byte.
 void AwaitInput(std::size_t expectedLength, std::size_t queued, std::uint32_t msLeft)
 {
     const std::uint32_t sliceMs = std::min(InputWaitSliceMs, msLeft + 1);
-    const std::size_t missing = expectedLength > queued ? expectedLength - queued : 0;
-    const std::uint32_t lineMs = missing > 1 ? static_cast<std::uint32_t>((missing - 1) * ByteTimeUs / 1000) : 0;
     const bool portCanDeliver = PortHandle && !PortHandle->DeviceGone();
-    if (portCanDeliver && lineMs == 0)
+    if (!portCanDeliver || queued > expectedLength) {
+        Serial->Pause(std::chrono::milliseconds(sliceMs));
+        return;
+    }
+    const std::size_t missing = expectedLength - queued;
+    const std::uint32_t lineMs = missing > 1 ? static_cast<std::uint32_t>((missing - 1) * ByteTimeUs / 1000) : 0;
+    if (lineMs == 0)
         PortHandle->WaitForInput(queued, std::chrono::milliseconds(sliceMs));
     else
-        Serial->Pause(std::chrono::milliseconds(portCanDeliver ? std::min(lineMs, sliceMs) : sliceMs));
+        Serial->Pause(std::chrono::milliseconds(std::min(lineMs, sliceMs)));
 }
 
 // Closes a port that has reported itself gone. PortNumber stays, so that a later poll can open

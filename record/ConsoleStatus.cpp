@@ -97,6 +97,8 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event)
         line += ": " + std::string(LinkStatusText(event.link));
         break;
     case EventKind::LinkBack:
+    case EventKind::CountersWentBack:
+    case EventKind::CountersLeapt:
         break;
     case EventKind::NewErrorRecord:
         if (event.record)
@@ -118,10 +120,15 @@ std::string ConsoleStatus::CountsText(const std::string& separator) const
     std::string counts = Counted(recorder_.Polls(), "poll", "polls") + separator
         + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator
         + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
-    // Rare on a sound line, so said only when there are some.
-    if (recorder_.ImplausiblePolls() > 0)
-        counts += separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
-    return counts;
+    return counts + ImplausibleText(separator);
+}
+
+// Rare on a sound line, so said only when there are some.
+std::string ConsoleStatus::ImplausibleText(const std::string& separator) const
+{
+    if (recorder_.ImplausiblePolls() == 0)
+        return "";
+    return separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
 }
 
 std::string ConsoleStatus::SummaryLine(LocalTime end) const
@@ -130,12 +137,16 @@ std::string ConsoleStatus::SummaryLine(LocalTime end) const
     return "Recorded " + Counted(recorder_.Polls(), "poll", "polls") + " in " + SpanText(span) + " into " + folder_
         + ": " + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + ", "
         + Counted(noPortPolls_, "poll", "polls") + " without a port, "
-        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ".";
+        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ImplausibleText(", ") + ".";
 }
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
-    state_ = poll.link == LinkStatus::Ok ? StateName(poll.stateCode, poll.stateText) : std::string(LinkStatusText(poll.link));
+    // The state of noise is no state of the burner.
+    if (poll.link != LinkStatus::Ok)
+        state_ = LinkStatusText(poll.link);
+    else
+        state_ = poll.implausible ? "implausible" : StateName(poll.stateCode, poll.stateText);
     if (poll.link == LinkStatus::NoPort)
         ++noPortPolls_;
     if (!firstPoll_) {

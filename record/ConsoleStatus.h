@@ -32,8 +32,8 @@ public:
     static std::string EventLine(const RecordEvent& event);
     std::string StatusLine() const;
     // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
-    // 0 lockouts." and, when there were any, ", 2 implausible polls". The time is from the first
-    // poll to end, when the recording ended.
+    // 0 lockouts." with ", 2 implausible polls" before the stop when there were any. The time is
+    // from the first poll to end, when the recording ended.
     std::string SummaryLine(LocalTime end) const;
 
     static constexpr std::int64_t AliveLineEveryMs = 3'600'000;
@@ -41,6 +41,7 @@ public:
 private:
     void ClearStatus();
     std::string CountsText(const std::string& separator) const;
+    std::string ImplausibleText(const std::string& separator) const;
 
     std::ostream& out_;
     Mode mode_;

@@ -80,9 +80,8 @@ std::string NumberText(const std::optional<double>& value, Unit unit)
 {
     if (!value)
         return {};
-    const bool tenths = unit == Unit::Microamps || unit == Unit::Volts || unit == Unit::Seconds;
     char text[32];
-    std::snprintf(text, sizeof text, tenths ? "%.1f" : "%.0f", *value);
+    std::snprintf(text, sizeof text, KeepsTenth(unit) ? "%.1f" : "%.0f", *value);
     return text;
 }
 

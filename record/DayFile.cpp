@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "core/LongPaths.h"
 #include "record/PollRecord.h"
 
 namespace kalvo::record {
@@ -23,7 +24,7 @@ namespace {
 #ifdef _WIN32
 int OpenForAppend(const std::filesystem::path& path)
 {
-    return ::_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return ::_wopen(UnlimitedPath(path).c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 long long WriteSome(int fd, const char* data, std::size_t count)
 {
@@ -64,7 +65,8 @@ int CountedSync(int fd)
 
 [[noreturn]] void Fail(const std::string& what, const std::filesystem::path& path, int error)
 {
-    throw RecordError(what + " " + PathText(path) + ": " + std::strerror(error));
+    throw RecordError(
+        what + " " + PathText(path) + ": " + PathFailureText(path, std::error_code(error, std::generic_category())));
 }
 
 std::string DayFileName(const std::string& prefix, const std::string& date, int number, const std::string& extension)
@@ -228,12 +230,12 @@ void PrepareFolder(const std::filesystem::path& folder)
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (!std::filesystem::is_directory(folder))
-        refuse(error ? error.message() : std::string("it is not a folder"));
+        refuse(error ? PathFailureText(folder, error) : std::string("it is not a folder"));
     // A probe file tells whether files can be made there before the first poll needs one.
     const std::filesystem::path probe = folder / ".kalvo-record-probe";
     const int fd = OpenForAppend(probe);
     if (fd < 0)
-        refuse(std::strerror(errno));
+        refuse(PathFailureText(probe, std::error_code(errno, std::generic_category())));
     CloseFile(fd);
     std::filesystem::remove(probe, error);
 }

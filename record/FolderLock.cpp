@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "core/LongPaths.h"
 #include "record/DayFile.h"
 #include "record/PollRecord.h"
 
@@ -88,7 +89,9 @@ constexpr DWORD PauseWhileRemovedMs = 50;
 
 }  // namespace
 
-FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& holder) : path_(folder / FileName)
+// The lock file in the long form, so that it is made in a folder of any length.
+FolderLock::FolderLock(const std::filesystem::path& folder, const std::string& holder)
+    : path_(UnlimitedPath(folder / FileName))
 {
     for (;;) {
         for (int attempt = 1;; ++attempt) {

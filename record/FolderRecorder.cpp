@@ -1,5 +1,6 @@
 #include "record/FolderRecorder.h"
 
+#include "core/LongPaths.h"
 #include "record/CsvFiles.h"
 #include "record/RawReplies.h"
 
@@ -52,13 +53,16 @@ namespace {
 // earlier decoding, its rows and events would count twice.
 void RefuseRecordingIn(const std::filesystem::path& folder)
 {
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const std::string name = PathText(entry.path().filename());
+    std::error_code error;
+    for (const std::filesystem::path& file : RegularFilesIn(folder, error)) {
+        const std::string name = PathText(file.filename());
         for (const char* prefix : {"readings-", "events-", "replies-"})
             if (name.starts_with(prefix))
                 throw RecordError("Cannot decode into " + PathText(folder) + ": it holds recorded files already ("
                     + name + "); give a new or empty folder");
     }
+    if (error)
+        throw RecordError("Cannot read the folder " + PathText(folder) + ": " + error.message());
 }
 
 }  // namespace

@@ -14,9 +14,12 @@ namespace {
 
 // Drawing geometry, in SVG units. The font size is that of every text in the chart; on a narrow
 // screen the chart keeps a width at which it stays readable (see the style sheet).
-constexpr int Left = 56, PlotWidth = NightChartColumns, Right = 24;
-constexpr int SvgWidth = Left + PlotWidth + Right;
+constexpr int Left = 56, Right = 24;
 constexpr double FontSize = 13;
+// A value with no neighbour to join is drawn as a dot this big.
+constexpr double LoneValueRadius = 2.5;
+// Marker lines leave the titles above the band and the plots free: a title's text lies this far up.
+constexpr int TitleClearance = 20;
 // Marker numbers sit in rows above the chart, each row holding numbers that do not touch.
 constexpr int MarkerRowHeight = 16, MaxMarkerRows = 4;
 constexpr double MarkerNumberGap = 4;
@@ -80,13 +83,15 @@ public:
     ChartWriter(const NightStatistics& night, const NightTexts& texts)
         : night_(night),
           texts_(texts),
+          plotWidth_(static_cast<int>(night.columns.size())),
+          svgWidth_(Left + plotWidth_ + Right),
           layout_(MarkerLayout())
     {
     }
 
     std::string Svg()
     {
-        svg_ << "<svg class=\"chart\" viewBox=\"0 0 " << SvgWidth << ' ' << layout_.height << "\" font-size=\""
+        svg_ << "<svg class=\"chart\" viewBox=\"0 0 " << svgWidth_ << ' ' << layout_.height << "\" font-size=\""
              << FontSize << "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\""
              << EscapeHtml(texts_[NightWord::BurnerState] + ", " + texts_[NightWord::FlameCurrent] + ", "
                     + texts_[NightWord::MainsVoltage])
@@ -94,7 +99,8 @@ public:
         Title(layout_.bandTop, texts_[NightWord::BurnerState]);
         StateBand();
         Curve(&NightStatistics::Column::flame, &NightStatistics::Column::flameGapBefore, layout_.flameTop,
-            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (uA)", "#d62828", true);
+            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828",
+            true);
         Curve(&NightStatistics::Column::volts, &NightStatistics::Column::voltsGapBefore, layout_.voltsTop,
             Layout::VoltsHeight, texts_[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
         TimeAxis();
@@ -106,7 +112,7 @@ public:
 private:
     double X(std::int64_t utcMs) const
     {
-        return Left + static_cast<double>(utcMs - night_.first.utcMs) * PlotWidth / static_cast<double>(night_.spanMs);
+        return Left + static_cast<double>(utcMs - night_.first.utcMs) * plotWidth_ / static_cast<double>(night_.spanMs);
     }
 
     Layout MarkerLayout()
@@ -137,7 +143,7 @@ private:
                      << end - runStart << "\" height=\"" << Layout::BandHeight << "\" fill=\""
                      << StateSlotColour(runSlot) << "\"/>\n";
         };
-        for (int column = 0; column < PlotWidth; ++column) {
+        for (int column = 0; column < plotWidth_; ++column) {
             const auto& time = night_.columns[static_cast<std::size_t>(column)].stateMs;
             const auto most = std::max_element(time.begin(), time.end());
             const int slot = *most == 0 ? -1 : static_cast<int>(most - time.begin());
@@ -147,7 +153,7 @@ private:
                 runSlot = slot;
             }
         }
-        flush(PlotWidth);
+        flush(plotWidth_);
     }
 
     void Curve(ValueRange NightStatistics::Column::*value, bool NightStatistics::Column::*gapBefore, int top,
@@ -160,47 +166,53 @@ private:
                 all.Add((column.*value).high);
             }
         Title(top, title);
-        svg_ << "<rect x=\"" << Left << "\" y=\"" << top << "\" width=\"" << PlotWidth << "\" height=\"" << height
+        svg_ << "<rect x=\"" << Left << "\" y=\"" << top << "\" width=\"" << plotWidth_ << "\" height=\"" << height
              << "\" class=\"plot\"/>\n";
         if (all.Empty())
             return;
-        const double low = fromZero ? 0 : all.low;
-        const double pad = std::max((all.high - low) * 0.1, 1.0);
-        const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(all.high + pad);
+        const auto [bottom, ceiling, decimals] = ScaleOf(all, fromZero);
         const auto y = [&](double v) { return top + height - (v - bottom) * height / (ceiling - bottom); };
-        // A scale of a few units whose middle is no whole number shows the tenth, so that middle
-        // does not read like one of its ends.
-        const int decimals = ceiling - bottom < 10 && std::fmod(ceiling - bottom, 2) != 0 ? 1 : 0;
         for (double tick : {bottom, (bottom + ceiling) / 2, ceiling})
             svg_ << "<text x=\"" << Left - 4 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
                  << Fixed(tick, decimals) << "</text>\n";
         // The spread within each column, then the mean through them; missing polls break the line.
         svg_ << "<path stroke=\"" << colour << "\" stroke-opacity=\"0.3\" fill=\"none\" d=\"";
-        for (int column = 0; column < PlotWidth; ++column) {
+        for (int column = 0; column < plotWidth_; ++column) {
             const ValueRange& c = night_.columns[static_cast<std::size_t>(column)].*value;
             if (!c.Empty() && c.high > c.low)
                 svg_ << 'M' << Left + column + 0.5 << ' ' << Fixed(y(c.high) - 0.5, 1) << 'V'
                      << Fixed(y(c.low) + 0.5, 1);
         }
         svg_ << "\"/>\n<path stroke=\"" << colour << "\" stroke-width=\"1.5\" fill=\"none\" d=\"";
-        bool drawing = false;
-        for (int column = 0; column < PlotWidth; ++column) {
+        // Each column's mean and whether a line joins it to the previous one with a value.
+        std::vector<std::pair<int, bool>> points;
+        for (int column = 0; column < plotWidth_; ++column) {
             const NightStatistics::Column& c = night_.columns[static_cast<std::size_t>(column)];
-            if ((c.*value).Empty())
-                continue;
-            svg_ << (drawing && !(c.*gapBefore) ? 'L' : 'M') << Left + column + 0.5 << ' '
-                 << Fixed(y((c.*value).Mean()), 1);
-            drawing = true;
+            if (!(c.*value).Empty())
+                points.emplace_back(column, !points.empty() && !(c.*gapBefore));
         }
-        svg_ << "\"/>\n";
+        std::string lone;
+        const auto mean = [&](int column) {
+            return y((night_.columns[static_cast<std::size_t>(column)].*value).Mean());
+        };
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const auto [column, joined] = points[i];
+            svg_ << (joined ? 'L' : 'M') << Left + column + 0.5 << ' ' << Fixed(mean(column), 1);
+            // A value joined to neither neighbour (a single poll, or one between missing polls)
+            // would be an invisible line of no length.
+            if (!joined && (i + 1 == points.size() || !points[i + 1].second))
+                lone += "<circle cx=\"" + Fixed(Left + column + 0.5, 1) + "\" cy=\"" + Fixed(mean(column), 1)
+                    + "\" r=\"" + Fixed(LoneValueRadius, 1) + "\" fill=\"" + colour + "\"/>\n";
+        }
+        svg_ << "\"/>\n" << lone;
     }
 
     void TimeAxis()
     {
-        for (const TimeTick& tick : NightTimeTicks(night_, PlotWidth, FontSize)) {
+        for (const TimeTick& tick : NightTimeTicks(night_, plotWidth_, FontSize)) {
             const double x = X(tick.utcMs);
             const double half = LabelWidth(tick.label, FontSize) / 2;
-            if (x - half < 0 || x + half > SvgWidth)
+            if (x - half < 0 || x + half > svgWidth_)
                 continue;
             svg_ << "<line x1=\"" << Fixed(x, 1) << "\" x2=\"" << Fixed(x, 1) << "\" y1=\"" << layout_.bandTop
                  << "\" y2=\"" << layout_.axisTop << "\" class=\"grid\"/>\n<text x=\"" << Fixed(x, 1) << "\" y=\""
@@ -217,8 +229,15 @@ private:
             const int row = markerRows_[i];
             const int lineTop = row < 0 ? layout_.markerRows * MarkerRowHeight : (row + 1) * MarkerRowHeight;
             svg_ << "<g class=\"" << (lockout ? "lockout" : "linkloss") << "\"><title>"
-                 << EscapeHtml(MarkerText(marker, texts_)) << "</title><line x1=\"" << x << "\" x2=\"" << x
-                 << "\" y1=\"" << lineTop << "\" y2=\"" << layout_.axisTop << "\"/>";
+                 << EscapeHtml(MarkerText(marker, texts_)) << "</title><path d=\"";
+            // From its number down to the band's title, then through the band and each plot.
+            const std::array<std::pair<int, int>, 4> segments{
+                {{lineTop, layout_.bandTop - TitleClearance}, {layout_.bandTop, layout_.bandTop + Layout::BandHeight},
+                    {layout_.flameTop, layout_.flameTop + Layout::FlameHeight}, {layout_.voltsTop, layout_.axisTop}}};
+            for (const auto& [from, to] : segments)
+                if (to > from)
+                    svg_ << 'M' << x << ' ' << from << 'V' << to;
+            svg_ << "\"/>";
             if (row >= 0)
                 svg_ << "<text x=\"" << x << "\" y=\"" << row * MarkerRowHeight + 13 << "\">" << i + 1 << "</text>";
             svg_ << "</g>\n";
@@ -227,6 +246,7 @@ private:
 
     const NightStatistics& night_;
     const NightTexts& texts_;
+    int plotWidth_, svgWidth_;
     std::vector<int> markerRows_;
     Layout layout_;
     std::ostringstream svg_;
@@ -238,6 +258,16 @@ private:
 const char* StateSlotColour(int slot)
 {
     return SlotColours[static_cast<std::size_t>(std::clamp(slot, 0, StateSlotCount - 1))];
+}
+
+CurveScale ScaleOf(const ValueRange& values, bool fromZero)
+{
+    const double low = fromZero ? 0 : values.low;
+    const double pad = std::max((values.high - low) * 0.1, 1.0);
+    const double bottom = fromZero ? 0 : std::floor(low - pad), ceiling = std::ceil(values.high + pad);
+    // A scale of a few units whose middle is no whole number shows the tenth, so that middle does
+    // not read like one of its ends.
+    return {bottom, ceiling, ceiling - bottom < 10 && std::fmod(ceiling - bottom, 2) != 0 ? 1 : 0};
 }
 
 std::string NightChartSvg(const NightStatistics& night, const NightTexts& texts)

@@ -7,14 +7,23 @@
 
 namespace kalvo::record {
 
-// The timeline is drawn a column per SVG unit of its plot.
+// The timeline is drawn a column per SVG unit of its plot: this wide on a screen, and narrower on
+// a phone, where the whole span stays in view with its texts readable.
 inline constexpr int NightChartColumns = 900;
+inline constexpr int NarrowNightChartColumns = 300;
 
 // The colour of a state slot in the band and the legend.
 const char* StateSlotColour(int slot);
 
-// The timeline as inline SVG: the burner state band, flame current, mains voltage, the time axis
-// and the numbered lockout and link loss markers.
+// The span a curve's scale covers: its values with some room, from zero for a current.
+struct CurveScale {
+    double bottom, ceiling;
+    int decimals;  // of its labels
+};
+CurveScale ScaleOf(const ValueRange& values, bool fromZero);
+
+// The timeline as inline SVG, a plot unit per column of the statistics: the burner state band,
+// flame current, mains voltage, the time axis and the numbered lockout and link loss markers.
 std::string NightChartSvg(const NightStatistics& night, const NightTexts& texts);
 
 }  // namespace kalvo::record

@@ -39,28 +39,34 @@ std::string Fixed(double value, int decimals)
     return text;
 }
 
+std::string OffsetText(int utcOffsetMinutes)
+{
+    char text[16];
+    const int offset = std::abs(utcOffsetMinutes);
+    std::snprintf(text, sizeof text, "%c%02d:%02d", utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+    return text;
+}
+
 std::string DateTimeText(std::int64_t utcMs, int utcOffsetMinutes, bool withOffset)
 {
     const CivilTime t = ToCivil(LocalSeconds({utcMs, utcOffsetMinutes}));
-    char text[48];
-    const int offset = std::abs(utcOffsetMinutes);
-    if (withOffset)
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d %c%02d:%02d", t.year, t.month, t.day, t.hour,
-            t.minute, utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-    else
-        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
-    return text;
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+    return withOffset ? text + (" " + OffsetText(utcOffsetMinutes)) : text;
 }
 
 std::string DurationText(std::int64_t ms)
 {
-    const std::int64_t minutes = ms / 60'000;
+    const auto seconds = static_cast<long long>(ms / 1000), minutes = seconds / 60, hours = minutes / 60;
     char text[40];
-    if (minutes >= 60)
-        std::snprintf(text, sizeof text, "%lld h %02lld min", static_cast<long long>(minutes / 60),
-            static_cast<long long>(minutes % 60));
+    if (minutes == 0)
+        std::snprintf(text, sizeof text, "%lld s", seconds);
+    else if (hours == 0)
+        std::snprintf(text, sizeof text, "%lld min", minutes);
+    else if (hours < 48)
+        std::snprintf(text, sizeof text, "%lld h %02lld min", hours, minutes % 60);
     else
-        std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(minutes));
+        std::snprintf(text, sizeof text, "%lld d %02lld h", hours / 24, hours % 24);
     return text;
 }
 
@@ -71,18 +77,25 @@ std::string StateLabel(int code, const std::map<int, std::string>& stateTexts, c
     return text.empty() ? texts[NightWord::State] + " " + std::to_string(code) : text;
 }
 
+std::string RecordStateText(const ErrorRecordFields& record, const NightTexts& texts)
+{
+    return record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)
+                                    : record.stateText;
+}
+
 std::string MarkerText(const RecordEvent& marker, const NightTexts& texts)
 {
-    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+    if (marker.kind == EventKind::LinkLost)
         return texts[NightWord::LinkLost] + ": " + texts[LinkWord(marker.link)];
+    if (marker.kind != EventKind::NewErrorRecord || !marker.record)
+        return texts[EventWord(marker.kind)];
     const ErrorRecordFields& record = *marker.record;
-    std::string text = texts[NightWord::Lockout] + ": "
-        + (record.stateText.empty() ? texts[NightWord::State] + " " + std::to_string(record.stateCode)
-                                    : record.stateText);
+    std::string text = texts[NightWord::Lockout] + ": " + RecordStateText(record, texts);
     if (record.volts)
         text += ", " + texts[NightWord::RecordVolts] + ": " + NumberText(record.volts, Unit::Volts) + " V";
     if (record.microamps)
-        text += ", " + texts[NightWord::RecordFlame] + ": " + NumberText(record.microamps, Unit::Microamps) + " uA";
+        text += ", " + texts[NightWord::RecordFlame] + ": " + NumberText(record.microamps, Unit::Microamps) + " "
+            + std::string(MicroampsText);
     if (record.counter)
         text += ", " + texts[NightWord::CounterReading] + ": " + NumberText(record.counter, Unit::Count);
     return text;

@@ -6,6 +6,7 @@
 #include "record/DayFile.h"
 #include "record/NightChart.h"
 #include "record/NightFormat.h"
+#include "record/NightLockoutPanels.h"
 #include "record/NightStatistics.h"
 #include "record/NightStyle.h"
 #include "record/NightTables.h"
@@ -42,8 +43,8 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
         ++implausiblePolls_;
         return;
     }
-    Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), poll.link, NoState, NoNumber,
-                  NoNumber, false, false};
+    Sample sample{poll.time.utcMs, static_cast<std::int16_t>(poll.time.utcOffsetMinutes), NoNumber, NoNumber, NoState,
+        poll.link, false, false};
     if (poll.link == LinkStatus::Ok) {
         if (poll.stateCode) {
             sample.state = static_cast<std::uint8_t>(*poll.stateCode);
@@ -59,7 +60,7 @@ void NightSummary::OnPoll(const PollInput&, const DecodedPoll& poll)
 
 void NightSummary::OnEvent(const RecordEvent& event)
 {
-    if (event.kind == EventKind::NewErrorRecord || event.kind == EventKind::LinkLost)
+    if (event.kind != EventKind::StateChange && event.kind != EventKind::LinkBack)
         markers_.push_back(event);
 }
 
@@ -106,10 +107,12 @@ std::string NightReportHtml(const NightSummary& summary, const LanguageLines& la
     if (summary.Samples().empty())
         return Page(texts, "<p>" + EscapeHtml(texts[NightWord::NoPolls]) + "</p>\n" + MissingLines(summary, texts));
     const NightStatistics night = ComputeNightStatistics(summary, NightChartColumns);
+    const std::string narrowChart = NightChartSvg(ComputeNightStatistics(summary, NarrowNightChartColumns), texts);
     return Page(texts,
-        SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>" + EscapeHtml(texts[NightWord::Timeline])
-            + "</h2>\n<div class=\"chart\">" + NightChartSvg(night, texts) + "</div>\n" + ChartLegend(night, texts)
-            + MarkerTable(night, texts) + PeriodTable(night, texts));
+        SpanParagraph(night, texts) + MissingLines(summary, texts) + TotalsTable(night, texts) + "<h2>"
+            + EscapeHtml(texts[NightWord::Timeline]) + "</h2>\n<div class=\"chart wide\">" + NightChartSvg(night, texts)
+            + "</div>\n<div class=\"chart narrow\">" + narrowChart + "</div>\n" + ChartLegend(night, texts)
+            + MarkerTable(night, texts) + LockoutPanels(summary, night, texts) + PeriodTable(night, texts));
 }
 
 std::vector<MissingSpan> WriteNightReport(

@@ -20,22 +20,23 @@ public:
     static constexpr std::uint8_t NoState = 0xFF;
     static constexpr std::uint16_t NoNumber = 0xFFFF;
 
-    // What the report keeps of a poll.
+    // What the report keeps of a poll: 16 bytes, so a month's 1.1 million polls take 18 MB.
     struct Sample {
         std::int64_t utcMs;
         std::int16_t utcOffsetMinutes;
-        LinkStatus link;
-        std::uint8_t state;       // 0xFF: none
         std::uint16_t flame;      // tenths of uA; 0xFFFF: none
         std::uint16_t volts;      // tenths of V; 0xFFFF: none
-        bool flameOn, valve1Open;
+        std::uint8_t state;       // 0xFF: none
+        LinkStatus link : 2;
+        bool flameOn : 1, valve1Open : 1;
     };
+    static_assert(sizeof(Sample) == 16);
 
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent& event) override;
 
     const std::vector<Sample>& Samples() const { return samples_; }
-    // Lockouts (new error records) and link losses, in order.
+    // Lockouts (new error records), link losses and units that do not continue the one before, in order.
     const std::vector<RecordEvent>& Markers() const { return markers_; }
     // The language's text of each state code seen.
     const std::map<int, std::string>& StateTexts() const { return stateTexts_; }

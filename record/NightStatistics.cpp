@@ -18,13 +18,6 @@ constexpr std::int64_t DefaultPollMs = 2'000;
 // Recordings longer than this are tabled per day instead of per hour.
 constexpr std::int64_t HourlyTableLimitMs = 48 * HourMs;
 
-int StateSlot(const Sample& sample)
-{
-    if (sample.link != LinkStatus::Ok || sample.state == NightSummary::NoState)
-        return NoDataSlot;
-    return sample.state < OtherStateSlot ? sample.state : OtherStateSlot;
-}
-
 // The median time between consecutive polls: the recorder's pace, whatever pauses it had.
 std::int64_t PollPeriod(const std::vector<Sample>& samples)
 {
@@ -101,6 +94,13 @@ NightStatistics::Period& PeriodOf(NightStatistics& night, const Sample& s)
 
 }  // namespace
 
+int StateSlot(const NightSummary::Sample& sample)
+{
+    if (sample.link != LinkStatus::Ok || sample.state == NightSummary::NoState)
+        return NoDataSlot;
+    return sample.state < OtherStateSlot ? sample.state : OtherStateSlot;
+}
+
 void ValueRange::Add(double value)
 {
     low = std::min(low, value);
@@ -125,8 +125,10 @@ NightStatistics ComputeNightStatistics(const NightSummary& summary, int columnCo
     NightStatistics night;
     night.markers = summary.Markers();
     night.stateTexts = summary.StateTexts();
-    for (const RecordEvent& marker : night.markers)
-        (marker.kind == EventKind::NewErrorRecord ? night.lockouts : night.linkLosses) += 1;
+    for (const RecordEvent& marker : night.markers) {
+        night.lockouts += marker.kind == EventKind::NewErrorRecord ? 1 : 0;
+        night.linkLosses += marker.kind == EventKind::LinkLost ? 1 : 0;
+    }
     const auto& samples = summary.Samples();
     night.polls = static_cast<std::int64_t>(samples.size());
     night.implausiblePolls = summary.ImplausiblePolls();

@@ -28,6 +28,7 @@ struct ValueRange {
 inline constexpr int StateSlotCount = 18;
 inline constexpr int OtherStateSlot = 16;
 inline constexpr int NoDataSlot = 17;
+int StateSlot(const NightSummary::Sample& sample);
 
 // Everything the night report shows, worked out once from a recording's summary; the page only
 // renders it.
@@ -68,7 +69,7 @@ struct NightStatistics {
 
     // The timeline cut into equal columns, from first over spanMs.
     std::vector<Column> columns;
-    // Lockouts (new error records) and link losses, in order.
+    // Lockouts (new error records), link losses and changed units, in order.
     std::vector<RecordEvent> markers;
     // The language's text of each state code seen.
     std::map<int, std::string> stateTexts;

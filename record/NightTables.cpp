@@ -9,8 +9,6 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr std::size_t MarkerTableLimit = 100;
-
 const char* MarkerClass(const RecordEvent& marker)
 {
     return marker.kind == EventKind::NewErrorRecord ? "lockout" : "linkloss";
@@ -45,8 +43,9 @@ std::string TotalsTable(const NightStatistics& night, const NightTexts& texts)
     const auto row = [&out](const std::string& name, const std::string& value) {
         out << "<tr><th>" << EscapeHtml(name) << "</th><td>" << EscapeHtml(value) << "</td></tr>\n";
     };
-    const auto range = [&texts](const ValueRange& values, const char* unit) {
-        return Fixed(values.low, 1) + " " + texts[NightWord::To] + " " + Fixed(values.high, 1) + " " + unit;
+    const auto range = [&texts](const ValueRange& values, std::string_view unit) {
+        return Fixed(values.low, 1) + " " + texts[NightWord::To] + " " + Fixed(values.high, 1) + " "
+            + std::string(unit);
     };
     out << "<h2>" << EscapeHtml(texts[NightWord::Totals]) << "</h2>\n<table class=\"totals\">\n";
     row(texts[NightWord::Polls],
@@ -61,7 +60,8 @@ std::string TotalsTable(const NightStatistics& night, const NightTexts& texts)
         std::to_string(night.starts));
     row(texts[NightWord::RunningTime] + " (" + texts[NightWord::FlameOn] + ")", DurationText(night.runningMs));
     if (!night.flameWhileOn.Empty())
-        row(texts[NightWord::FlameCurrent] + " " + texts[NightWord::WhileFlameOn], range(night.flameWhileOn, "uA"));
+        row(texts[NightWord::FlameCurrent] + " " + texts[NightWord::WhileFlameOn],
+            range(night.flameWhileOn, MicroampsText));
     if (!night.volts.Empty())
         row(texts[NightWord::MainsVoltage], range(night.volts, "V"));
     out << "</table>\n";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "record/NightStatistics.h"
@@ -8,6 +9,9 @@
 namespace kalvo::record {
 
 // The night report's HTML sections besides the chart.
+
+// The markers the page lists and shows up close; the events files hold the rest.
+inline constexpr std::size_t MarkerTableLimit = 100;
 
 // The span of the recording: "2026-12-06 20:00 to 2026-12-07 08:00 (12 h 00 min)".
 std::string SpanParagraph(const NightStatistics& night, const NightTexts& texts);

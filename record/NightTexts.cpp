@@ -44,6 +44,10 @@ constexpr Translation Translations[] = {
     {NightWord::LinkLost, 0, {"Link lost", "Verbindung verloren"}},
     {NightWord::Lockout, 19, {"Lockout", "Störabschaltung"}},
     {NightWord::MarkersHeading, 0, {"Lockouts and link losses", "Störabschaltungen und Verbindungsabbrüche"}},
+    {NightWord::LockoutsUpClose, 0,
+        {"Each lockout up close: 3 minutes before to 1 minute after, every poll",
+            "Jede Störabschaltung aus der Nähe: 3 Minuten davor bis 1 Minute danach, jede Abfrage"}},
+    {NightWord::Record, 0, {"The unit's new error record", "Der neue Fehlereintrag des Geräts"}},
     {NightWord::None, 0, {"None.", "Keine."}},
     {NightWord::Time, 0, {"Time", "Zeit"}},
     {NightWord::What, 0, {"What", "Ereignis"}},
@@ -90,6 +94,11 @@ constexpr Translation Translations[] = {
     {NightWord::EventLinkLost, 0, {"link lost", "Verbindung verloren"}},
     {NightWord::EventLinkBack, 0, {"link back", "Verbindung wieder da"}},
     {NightWord::EventNewErrorRecord, 0, {"new error record", "neuer Fehlereintrag"}},
+    {NightWord::EventCountersWentBack, 0,
+        {"the unit's counters went back: another unit?",
+            "die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?"}},
+    {NightWord::EventCountersLeapt, 0,
+        {"the unit's counters leapt: another unit?", "die Zähler des Geräts sind gesprungen: ein anderes Gerät?"}},
 };
 static_assert(std::size(Translations) == static_cast<std::size_t>(NightWord::Count));
 
@@ -140,6 +149,10 @@ NightWord EventWord(EventKind kind)
         return NightWord::EventLinkLost;
     case EventKind::LinkBack:
         return NightWord::EventLinkBack;
+    case EventKind::CountersWentBack:
+        return NightWord::EventCountersWentBack;
+    case EventKind::CountersLeapt:
+        return NightWord::EventCountersLeapt;
     case EventKind::NewErrorRecord:
         break;
     }

@@ -34,6 +34,8 @@ enum class NightWord {
     LinkLost,
     Lockout,
     MarkersHeading,
+    LockoutsUpClose,
+    Record,
     None,
     Time,
     What,
@@ -79,6 +81,8 @@ enum class NightWord {
     EventLinkLost,
     EventLinkBack,
     EventNewErrorRecord,
+    EventCountersWentBack,
+    EventCountersLeapt,
     Count
 };
 

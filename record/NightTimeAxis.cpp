@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "record/CivilTime.h"
+#include "record/NightFormat.h"
 
 namespace kalvo::record {
 
@@ -79,21 +80,37 @@ std::vector<TimeTick> NightTimeTicks(const NightStatistics& night, double plotWi
             step = candidate;
             break;
         }
-    // Each stretch of one local offset has its own round times; where the clock jumps, a label
-    // too close to the one before it gives way.
+    const auto apart = [&](const TimeTick& a, const TimeTick& b) {
+        return static_cast<double>(b.utcMs - a.utcMs) * unitsPerMs
+            >= (LabelWidth(a.label, fontSize) + LabelWidth(b.label, fontSize)) / 2 + LabelGap * 0.62 * fontSize;
+    };
+    // Each stretch of one local offset has its own round times. Where the clock changed between
+    // two polls, the moments after the last poll of the old offset are the new offset's, as the
+    // clock changes at a round time: the autumn's 03:00 summer time is labelled 02:00. The first
+    // label of a new offset names it, and the labels too close before it give way.
     const std::vector<LocalTime> stretches =
         night.offsetChanges.empty() ? std::vector<LocalTime>{night.first} : night.offsetChanges;
     for (std::size_t i = 0; i < stretches.size(); ++i) {
         const std::int64_t offsetMs = stretches[i].utcOffsetMinutes * MinuteMs;
-        const std::int64_t fromLocal = stretches[i].utcMs + offsetMs;
-        const std::int64_t toLocal = (i + 1 < stretches.size() ? stretches[i + 1].utcMs : night.EndUtcMs()) + offsetMs;
-        for (std::int64_t local = FloorDiv(fromLocal, step) * step; local < toLocal; local += step) {
+        const std::int64_t fromUtc = i == 0 ? night.first.utcMs : stretches[i].utcMs - night.pollPeriodMs;
+        const bool last = i + 1 == stretches.size();
+        const std::int64_t toUtc = last ? night.EndUtcMs() : stretches[i + 1].utcMs - night.pollPeriodMs;
+        for (std::int64_t local = FloorDiv(fromUtc + offsetMs, step) * step;; local += step) {
             const std::int64_t utcMs = local - offsetMs;
-            if (utcMs <= night.first.utcMs || utcMs < stretches[i].utcMs)
+            if (utcMs > toUtc || (last && utcMs == toUtc))
+                break;
+            if (utcMs <= fromUtc)
                 continue;
-            if (!ticks.empty() && static_cast<double>(utcMs - ticks.back().utcMs) * unitsPerMs < room(step))
+            TimeTick tick{utcMs, Label(local, step)};
+            const bool namesOffset = i > 0 && (ticks.empty() || ticks.back().utcMs <= fromUtc);
+            if (namesOffset) {
+                tick.label += " " + OffsetText(stretches[i].utcOffsetMinutes);
+                while (!ticks.empty() && !apart(ticks.back(), tick))
+                    ticks.pop_back();
+            } else if (!ticks.empty() && !apart(ticks.back(), tick)) {
                 continue;
-            ticks.push_back({utcMs, Label(local, step)});
+            }
+            ticks.push_back(tick);
         }
     }
     return ticks;

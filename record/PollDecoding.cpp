@@ -18,7 +18,8 @@ std::string StateText(std::uint8_t code, const LanguageLines& language)
     return Utf8FromWindows1252(FormatState(code, language));
 }
 
-// The unit pads with 0x80 (dropped, as in the window) or NUL, which no text file wants.
+// The unit pads its text with StatusTextPadding (dropped, as in the window) or NUL, which no text
+// file wants.
 std::string StatusText(const Block& statusBlock, const LanguageLines& language)
 {
     std::string text = FieldText(statusBlock, StatusTextField, language);
@@ -71,6 +72,21 @@ std::optional<ErrorRecordFields> DecodeErrorRecord(const Block& errorHistoryBloc
 
 DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
 {
+    return PollDecoder(language).Decode(input);
+}
+
+PollDecoder::PollDecoder(const LanguageLines& language) : language_(language) { }
+
+const std::string& PollDecoder::StateText(std::uint8_t code)
+{
+    std::optional<std::string>& text = stateTexts_[code];
+    if (!text)
+        text = record::StateText(code, language_);
+    return *text;
+}
+
+DecodedPoll PollDecoder::Decode(const PollInput& input)
+{
     DecodedPoll poll;
     poll.time = input.time;
     poll.link = input.link;
@@ -79,9 +95,15 @@ DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
     const Block& status = input.statusBlock;
     if (const std::optional<std::uint32_t> code = RawFieldValue(status, StateField)) {
         poll.stateCode = static_cast<int>(*code);
-        poll.stateText = StateText(static_cast<std::uint8_t>(*code), language);
+        poll.stateText = StateText(static_cast<std::uint8_t>(*code));
     }
-    poll.statusText = StatusText(status, language);
+    const std::string_view statusBytes(reinterpret_cast<const char*>(status.data()) + StatusTextField.offset,
+        static_cast<std::size_t>(StatusTextField.width));
+    if (statusBytes_ != statusBytes) {
+        statusBytes_ = statusBytes;
+        statusText_ = StatusText(status, language_);
+    }
+    poll.statusText = statusText_;
     for (std::size_t i = 0; i < ValueFields.size(); ++i) {
         const UnitField& field = ValueFields[i];
         poll.values[i] = FieldNumber(field.block == FieldBlock::Status ? status : input.timingBlock, field);
@@ -89,8 +111,12 @@ DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
     DecodedReadings readings;
     DecodeStatusFlags(status[StatusFlagBytesAt], status[StatusFlagBytesAt + 1], readings);
     poll.flags = readings.flags;
-    for (int n = 1; n <= ErrorRecordCount; ++n)
-        poll.errorRecords[static_cast<std::size_t>(n - 1)] = DecodeErrorRecord(input.errorHistoryBlock, n, language);
+    if (history_ != input.errorHistoryBlock) {
+        history_ = input.errorHistoryBlock;
+        for (int n = 1; n <= ErrorRecordCount; ++n)
+            records_[static_cast<std::size_t>(n - 1)] = DecodeErrorRecord(input.errorHistoryBlock, n, language_);
+    }
+    poll.errorRecords = records_;
     return poll;
 }
 

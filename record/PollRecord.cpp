@@ -48,6 +48,10 @@ std::string_view EventKindText(EventKind kind)
         return "link lost";
     case EventKind::LinkBack:
         return "link back";
+    case EventKind::CountersWentBack:
+        return "the unit's counters went back: another unit?";
+    case EventKind::CountersLeapt:
+        return "the unit's counters leapt: another unit?";
     case EventKind::NewErrorRecord:
         break;
     }

@@ -92,8 +92,13 @@ enum class EventKind : std::uint8_t {
     LinkLost,        // the first poll that was not ok after one that was (or at the start)
     LinkBack,        // the first ok poll after polls that were not
     NewErrorRecord,  // a record in the history that the last good poll did not have
+    // The unit as now polled does not continue the one before: its counters went back, or leapt
+    // further than it counts in the time between. Another unit on the port, or the unit reset.
+    CountersWentBack,
+    CountersLeapt,
 };
-// "state change", "link lost", "link back", "new error record": the texts of the console and the
+// "state change", "link lost", "link back", "new error record", "the unit's counters went back:
+// another unit?", "the unit's counters leapt: another unit?": the texts of the console and the
 // broker documents, always English.
 std::string_view EventKindText(EventKind kind);
 

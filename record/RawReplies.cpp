@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/LongPaths.h"
 #include "core/RegularFile.h"
 #include "record/CivilTime.h"
 
@@ -534,10 +535,10 @@ std::vector<std::filesystem::path> RawFilesIn(const std::filesystem::path& folde
 {
     std::error_code error;
     std::multimap<FilePlace, std::filesystem::path> byPlace;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        const std::string name = PathText(entry.path().filename());
-        if (entry.is_regular_file() && name.starts_with(RawFilePrefix) && name.ends_with(RawFileExtension))
-            byPlace.emplace(PlaceOf(entry.path()), entry.path());
+    for (const std::filesystem::path& file : RegularFilesIn(folder, error)) {
+        const std::string name = PathText(file.filename());
+        if (name.starts_with(RawFilePrefix) && name.ends_with(RawFileExtension))
+            byPlace.emplace(PlaceOf(file), file);
     }
     if (error)
         throw RecordError("Cannot read the folder " + PathText(folder) + ": " + error.message());

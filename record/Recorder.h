@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/Language.h"
+#include "record/PollDecoding.h"
 #include "record/PollPlausibility.h"
 #include "record/PollRecord.h"
 
@@ -36,22 +37,31 @@ public:
     long long ImplausiblePolls() const { return implausiblePolls_; }
 
 private:
-    struct NewBaseline {
-        DecodedPoll poll;  // the latest of the run
-        int polls = 0;
+    // What becomes of a poll once every sink has it.
+    enum class Keep {
+        Nothing,      // implausible on its own, or no link
+        AsReference,  // it follows the unit's last poll: the measure for the next
+        AsCandidate,  // it follows nothing trusted: the measure once a second poll follows it
+    };
+    struct Judged {
+        std::vector<RecordEvent> events;  // state changes, new records, a changed unit
+        Keep keep = Keep::Nothing;
     };
 
-    // Marks the poll implausible or not; for a plausible one, the number of new error records.
-    std::optional<int> Judge(DecodedPoll& poll);
-    std::vector<RecordEvent> EventsFor(const DecodedPoll& poll, std::optional<int> newRecords) const;
+    // Marks the poll implausible or not and finds what changed since the unit's last poll.
+    Judged Judge(DecodedPoll& poll);
+    // The poll follows reference_ with this many new records.
+    Judged Advance(const DecodedPoll& poll, int newRecords);
+    std::vector<RecordEvent> LinkEvents(const DecodedPoll& poll) const;
 
-    const LanguageLines& language_;
     std::vector<std::unique_ptr<PollSink>> sinks_;
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
+    bool linkWasUp_ = false;                    // a poll had an ok link
+    PollDecoder decoder_;
     PlausibilityCheck plausibility_;
-    std::optional<DecodedPoll> lastGood_;     // the last plausible poll: the baseline
-    std::optional<DecodedPoll> goodBefore_;   // the plausible poll before it
-    std::optional<NewBaseline> newBaseline_;  // polls that follow each other but not the baseline
+    std::optional<DecodedPoll> reference_;   // the unit's last poll that a second one confirmed
+    std::optional<DecodedPoll> goodBefore_;  // the reference before it
+    std::optional<DecodedPoll> candidate_;   // plausible on its own, but follows no reference
     long long polls_ = 0;
     long long transferErrors_ = 0;
     long long lockoutsSeen_ = 0;

@@ -10,6 +10,25 @@ kalvo_packages=(
     lintian desktop-file-utils appstream file  # the package test
 )
 
+# The arm64 leg (scripts/arm64-leg): the cross compiler, qemu, and the arm64 builds of the libraries
+# that the recorder and its tests link, installed beside the host's (multiarch).
+kalvo_arm64_packages=(
+    g++-aarch64-linux-gnu qemu-user-static
+    libgtest-dev:arm64 libmosquitto-dev:arm64 libssl-dev:arm64 libcsv-dev:arm64 libsystemd-dev:arm64
+    libstdc++6:arm64  # where dpkg-shlibdeps finds the C++ library's symbols for the package's dependencies
+)
+
+# kalvo_install_arm64_deps: makes arm64 a foreign architecture of dpkg, then installs the leg's
+# packages where missing.
+kalvo_install_arm64_deps() {
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo dpkg --add-architecture arm64
+    fi
+    kalvo_install_deps "${kalvo_arm64_packages[@]}"
+}
+
 # kalvo_install_deps [PACKAGE...]: installs the given packages, or Kalvo's own list, where missing.
 kalvo_install_deps() {
     local wanted=("$@")

@@ -5,8 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "core/Protocol.h"
-
 namespace kalvo {
 
 namespace {
@@ -110,6 +108,11 @@ void FakeSerialSystem::AnswerRequest(std::uint8_t requestCode, ReplyScript scrip
     standingAnswers_[requestCode] = std::move(script);
 }
 
+void FakeSerialSystem::AnswerWith(std::function<ReplyScript(const Bytes& written)> unit)
+{
+    unit_ = std::move(unit);
+}
+
 void FakeSerialSystem::RefuseOpen(int portNumber)
 {
     refused_.insert(portNumber);
@@ -209,6 +212,8 @@ ReplyScript FakeSerialSystem::AnswerFor(const Bytes& written)
         queuedAnswers_.pop_front();
         return script;
     }
+    if (unit_)
+        return unit_(written);
     if (written.size() > RequestCodeIndex) {
         const auto standing = standingAnswers_.find(written[RequestCodeIndex]);
         if (standing != standingAnswers_.end())
@@ -235,20 +240,6 @@ void FakeSerialSystem::DeliverDue()
     }
 }
 
-std::size_t ReplyLengthFor(std::uint8_t requestCode)
-{
-    switch (requestCode) {
-    case StatusRequest:
-        return StatusReplyLength;
-    case TimingRequest:
-        return TimingReplyLength;
-    case ErrorHistoryRequest:
-        return ErrorHistoryReplyLength;
-    default:
-        return 0;
-    }
-}
-
 Bytes MakeReply(std::uint8_t requestCode, const Bytes& data)
 {
     const std::size_t length = ReplyLengthFor(requestCode);
@@ -258,17 +249,9 @@ Bytes MakeReply(std::uint8_t requestCode, const Bytes& data)
     if (data.size() > dataLength)
         throw std::invalid_argument("reply data longer than " + std::to_string(dataLength) + " bytes");
 
-    Bytes reply(length, 0);
-    const std::uint8_t lead[ReplyLeadBytes] = {0x81, 0x81, static_cast<std::uint8_t>(length), 0x00, 0x01,
-                                               requestCode};
-    std::copy(std::begin(lead), std::end(lead), reply.begin());
-    std::copy(data.begin(), data.end(), reply.begin() + ReplyLeadBytes);
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < length - ReplyTrailBytes; ++i)
-        sum += reply[i];
-    reply[length - 2] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
-    reply[length - 1] = static_cast<std::uint8_t>(sum & 0xFF);
-    return reply;
+    Bytes padded = data;
+    padded.resize(dataLength, 0);
+    return BuildReply(requestCode, padded);
 }
 
 }  // namespace kalvo

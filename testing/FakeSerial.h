@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
 
+#include "core/Protocol.h"
 #include "core/SerialLine.h"
 
 namespace kalvo {
@@ -86,6 +88,9 @@ public:
     void AnswerNextWrite(ReplyScript script);
     // Answers every request frame with this code once the queued answers are used up.
     void AnswerRequest(std::uint8_t requestCode, ReplyScript script);
+    // A unit that answers every write itself once the queued answers are used up; it may look at
+    // NowMs(), the time of the write.
+    void AnswerWith(std::function<ReplyScript(const Bytes& written)> unit);
     void RefuseOpen(int portNumber);    // as if the port did not exist
     void DenyAccess(int portNumber);    // exists, but the user may not open it
     // The device hangs up: it reports itself gone, delivers nothing more, cannot be reopened, and
@@ -132,15 +137,12 @@ private:
     std::vector<WriteRecord> writes_;
     std::deque<ReplyScript> queuedAnswers_;
     std::map<std::uint8_t, ReplyScript> standingAnswers_;
+    std::function<ReplyScript(const Bytes&)> unit_;
     std::multimap<std::uint64_t, Delivery> deliveries_;  // by due time, in scripted order
 };
 
-// The reply length the unit uses for a request code; 0 for a code it does not know.
-std::size_t ReplyLengthFor(std::uint8_t requestCode);
-
-// A well-formed reply to a request: six lead bytes (0x81 0x81, the length, 0x00 0x01, the code),
-// the data (zero-padded to the reply's data length) and the 16-bit sum of all bytes before the
-// trail, high byte first. Throws std::invalid_argument for an unknown code or too much data.
+// A well-formed reply to a request (BuildReply) with the data zero-padded to the reply's data
+// length. Throws std::invalid_argument for an unknown code or too much data.
 Bytes MakeReply(std::uint8_t requestCode, const Bytes& data);
 
 }  // namespace kalvo

@@ -167,6 +167,12 @@ inline constexpr Form<43> MainFrm{
     }},
 };
 
+// The main window's keyboard order: the page tabs, the report, its buttons (and the export box,
+// which shows only when start-up stopped), the error tabs and the error memos (one shows at a
+// time), the check list. Tab skips what does not show or is disabled.
+inline constexpr std::string_view MainFrmTabOrder[] = {"PageControl1", "Memo1", "BitBtn1", "BitBtn2", "BitBtn3",
+    "Memo10", "PageControl2", "Memo2", "Memo3", "Memo4", "Memo5", "Memo6", "Memo7", "Memo8", "Memo9", "CheckListBox1"};
+
 // The port dialog ComPortFrm, its controls in tab order, then the access note: hidden until the
 // window layer shows it, wrapped within its width, as high as its face's font needs (its row's
 // height where the face keeps the design font).

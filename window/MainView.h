@@ -35,7 +35,7 @@ struct MenuItem {
 
 // The main menu as a face builds it: menus in order of first appearance, items in list order.
 inline constexpr std::array<MenuItem, 3> MainMenu1 = {{
-    {"file1", "&File", "RecordReadings1", "Record readings...", MenuCommand::RecordReadings1, true},
+    {"file1", "&File", "RecordReadings1", "&Record readings...", MenuCommand::RecordReadings1, true},
     {"file1", "&File", "Quit1", "&Quit", MenuCommand::Quit1},
     {"Setup1", "&Setup", "COMPort1", "&COM-Port", MenuCommand::COMPort1},
 }};

@@ -24,7 +24,8 @@ constexpr DWORD QueueSize = 4096;
 constexpr DWORD PurgeEverything = PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
 
 // Reads return at once because the read cycle only asks for bytes already counted waiting; a
-// write of k bytes has at most 300 ms per byte plus 100 ms.
+// write of k bytes has at most 300 ms per byte plus 100 ms. A wait for input sets its own read
+// time-out for its one read and puts these back.
 COMMTIMEOUTS PortTimeouts()
 {
     COMMTIMEOUTS timeouts{};
@@ -33,6 +34,16 @@ COMMTIMEOUTS PortTimeouts()
     timeouts.ReadTotalTimeoutConstant = 1000;
     timeouts.WriteTotalTimeoutMultiplier = 300;
     timeouts.WriteTotalTimeoutConstant = 100;
+    return timeouts;
+}
+
+// A read that returns as soon as it has all the bytes it asked for, or after the limit with what came.
+COMMTIMEOUTS WaitTimeouts(DWORD limitMs)
+{
+    COMMTIMEOUTS timeouts = PortTimeouts();
+    timeouts.ReadIntervalTimeout = 0;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = limitMs;
     return timeouts;
 }
 
@@ -99,6 +110,7 @@ void Win32SerialPort::Configure()
     SetCommTimeouts(handle_, &timeouts);
     SetupComm(handle_, QueueSize, QueueSize);
     PurgeComm(handle_, PurgeEverything);
+    held_.clear();
 }
 
 void Win32SerialPort::ApplyLineSettings()
@@ -117,6 +129,7 @@ void Win32SerialPort::ApplyLineSettings()
 
 void Win32SerialPort::Purge()
 {
+    held_.clear();
     if (!gone_ && !PurgeComm(handle_, PurgeEverything))
         NoteFailure(GetLastError());
 }
@@ -136,6 +149,11 @@ std::size_t Win32SerialPort::BytesWaiting()
 {
     if (gone_)
         return 0;
+    return held_.size() + QueuedInDriver();
+}
+
+std::size_t Win32SerialPort::QueuedInDriver()
+{
     DWORD errors = 0;
     COMSTAT status{};
     if (!ClearCommError(handle_, &errors, &status)) {
@@ -149,6 +167,14 @@ std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
 {
     if (gone_)
         return 0;
+    const std::size_t fromHeld = std::min(count, held_.size());
+    std::copy_n(held_.begin(), fromHeld, buffer);
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(fromHeld));
+    return fromHeld + (count > fromHeld ? ReadFromDriver(buffer + fromHeld, count - fromHeld) : 0);
+}
+
+std::size_t Win32SerialPort::ReadFromDriver(std::uint8_t* buffer, std::size_t count)
+{
     DWORD got = 0;
     // Only bytes already waiting are asked for, so a read fails only when the device has gone.
     if (!ReadFile(handle_, buffer, ClampToDword(count), &got, nullptr))
@@ -156,15 +182,30 @@ std::size_t Win32SerialPort::Read(std::uint8_t* buffer, std::size_t count)
     return got;
 }
 
-// Without overlapped I/O there is nothing to wait on: the queue is sampled every millisecond or so
-// until it holds more than the caller saw or the limit passes. The short sleeps keep the reply
-// wait from spinning a core, and the sampling lets it see a complete reply as soon as it is there.
+// Without overlapped I/O the port has no event to wait on, but a read waits for its bytes: the
+// wait reads everything the driver holds plus one byte, with the limit as the read's time-out, so
+// the driver wakes it for the first new byte and it costs nothing while the line is quiet. What
+// it read is held for the next Read, so BytesWaiting counts it as before.
 void Win32SerialPort::WaitForInput(std::size_t seen, std::chrono::milliseconds limit)
 {
     const auto limitMs = static_cast<DWORD>(std::clamp<std::chrono::milliseconds::rep>(limit.count(), 0, MAXDWORD - 1));
-    const DWORD start = GetTickCount();
-    while (!gone_ && BytesWaiting() <= seen && GetTickCount() - start < limitMs)
-        Sleep(1);
+    const std::size_t inDriver = gone_ ? 0 : QueuedInDriver();
+    // A time-out of zero would mean none at all: such a read would wait for ever.
+    if (gone_ || held_.size() + inDriver > seen || limitMs == 0)
+        return;
+    // Under the port's own time-outs the read could hold the window for seconds.
+    COMMTIMEOUTS waitTimeouts = WaitTimeouts(limitMs);
+    if (!SetCommTimeouts(handle_, &waitTimeouts)) {
+        NoteFailure(GetLastError());
+        return;
+    }
+    const std::size_t wanted = inDriver + 1;
+    const std::size_t before = held_.size();
+    held_.resize(before + wanted);
+    const std::size_t got = ReadFromDriver(held_.data() + before, wanted);
+    held_.resize(before + got);
+    COMMTIMEOUTS timeouts = PortTimeouts();
+    SetCommTimeouts(handle_, &timeouts);
 }
 
 void Win32SerialPort::NoteFailure(unsigned long error)

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/SerialLine.h"
 
@@ -28,9 +29,13 @@ public:
 private:
     void ApplyLineSettings();
     void NoteFailure(unsigned long error);
+    std::size_t QueuedInDriver();
+    std::size_t ReadFromDriver(std::uint8_t* buffer, std::size_t count);
 
     void* handle_;
     bool gone_ = false;
+    // Bytes a wait took from the driver to learn that input came; they are read before the driver's.
+    std::vector<std::uint8_t> held_;
 };
 
 class Win32SerialSystem final : public SerialSystem {

@@ -143,7 +143,7 @@ void MqttClient::PublishRetained(const std::string& topic, const std::string& pa
 {
     std::lock_guard lock(mutex_);
     retained_[topic] = payload;
-    if (connected_ && !stopping_)
+    if (connected_ && !stopping_ && !idTaken_)
         SendRetained(topic, payload);
 }
 
@@ -529,7 +529,8 @@ void MqttClient::ReportUnsent(int rc, const std::string& topic, std::size_t size
 
 void MqttClient::PumpEvents()
 {
-    while (connected_ && !stopping_ && !events_.Empty() && eventsInFlight_.size() < EventWindow) {
+    // A client that gave its id up sends nothing more, not even on the connection still closing.
+    while (connected_ && !stopping_ && !idTaken_ && !events_.Empty() && eventsInFlight_.size() < EventWindow) {
         const Message& event = events_.Front();
         int mid = 0;
         const int rc = mosquitto_publish(client_, &mid, event.topic.c_str(), static_cast<int>(event.payload.size()),

@@ -21,7 +21,7 @@ using record::Unit;
 // Units whose values are whole numbers go out as integers.
 bool Integral(Unit unit)
 {
-    return unit == Unit::Count || unit == Unit::Number || unit == Unit::Minutes;
+    return !kalvo::KeepsTenth(unit);
 }
 
 Json Number(const std::optional<double>& value, Unit unit)

@@ -1,10 +1,11 @@
 // The unit's field table: every field lies inside its block, no two share a byte, names and
-// labels are unique, and a value written by the table reads back the same.
+// labels are unique, and a value or text written by the table reads back the same.
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "core/FieldTable.h"
@@ -77,6 +78,20 @@ TEST(FieldTableTest, AValueWrittenByTheTableReadsBack)
         PutField(block, field, 0xFFFFFFFF);
         EXPECT_TRUE(RawFieldValue(block, field).has_value()) << field.key;
         EXPECT_TRUE(FieldNumber(block, field).has_value()) << field.key;
+    }
+}
+
+// The padding the unit fills its text with never shows; a text longer than the field is cut.
+TEST(FieldTableTest, ATextWrittenByTheTableReadsBackCutToItsField)
+{
+    const UnitField& field = ReportField("status_text");
+    const auto width = static_cast<std::size_t>(field.width);
+    for (const std::string text : {"", "OPERATION", "SIXTEEN LETTERS.", "SEVENTEEN LETTERS"}) {
+        Block block{};
+        block.fill(0xAA);
+        PutText(block, field, text);
+        EXPECT_EQ(FieldText(block, field, LanguageLines{}), text.substr(0, width)) << text;
+        EXPECT_EQ(block[static_cast<std::size_t>(field.offset) + width], 0xAA) << text << " wrote past its end";
     }
 }
 

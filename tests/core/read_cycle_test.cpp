@@ -311,6 +311,26 @@ TEST_F(ReadCycleTest, FloodIsReadAtMost256BytesAtATime)
     EXPECT_TRUE(uGlobal::ReplyTimedOut);
 }
 
+// Once more bytes wait than the reply has, the wait cannot end before its limit: it lets the time
+// pass without watching the line, yet still reads what came in until the limit.
+TEST_F(ReadCycleTest, StrayBytesAfterALongReplyAreReadAtTheLimitWithoutWatchingTheLine)
+{
+    AnswerAll();
+    const Bytes longReply = Pattern(60, 4);
+    const Bytes stray = Pattern(30, 5);
+    serial->AnswerRequest(kalvo::StatusRequest, {{100, longReply}, {600, stray}, {990, stray}});
+    uGlobal::ReadCycle();
+
+    Bytes received = longReply;
+    for (int i = 0; i < 2; ++i)
+        received.insert(received.end(), stray.begin(), stray.end());
+    ExpectBlockHolds(uGlobal::StatusBlock, Slice(received, 6, received.size() - 2));
+    ExpectBlockHolds(uGlobal::TimingBlock, DataOf(kalvo::TimingRequest));
+    EXPECT_TRUE(uGlobal::ReplyTimedOut);
+    EXPECT_GT(serial->Writes()[1].timeMs, 1000u);
+    EXPECT_EQ(serial->Port(Port).waits, 0);
+}
+
 TEST_F(ReadCycleTest, LateBytesAreReadWithTheNextReply)
 {
     const Bytes status = ReplyTo(kalvo::StatusRequest);

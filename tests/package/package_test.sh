@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a built tree and checks it: control data, contents and lintian;
-# then dpkg installs it into a scratch root, where the desktop entry, metainfo and icons are checked,
-# settings are stored through the installed link, the installed program starts on the offscreen
-# platform, and an upgrade, a removal and a purge keep or take away what they should. Last, the
-# program folder of a plain `cmake --install`.
-#   package_test.sh <build folder> <project version>
+# Builds the two Debian packages, kalvo-record (the recorder) and kalvo (the window), from a built
+# tree and checks them: control data, what apt would install with each on a system that has
+# nothing yet (no toolkit for the recorder), contents and lintian; then dpkg installs them into a
+# scratch root, where the desktop entry, metainfo and icons are checked, settings are stored
+# through the installed link, the installed program starts on the offscreen platform, and an
+# upgrade, removals and a purge keep or take away what they should. Last, the program folder of a
+# plain `cmake --install`.
+#   package_test.sh <build folder> <Debian version, for example 2.3-2>
 set -uo pipefail
 
 build=$1
@@ -37,79 +39,135 @@ wait_for() {
 as_root=false
 [ "$(id -u)" -eq 0 ] && as_root=true
 
-# ---- Build the package ----------------------------------------------------------------------
+# ---- Build the packages ---------------------------------------------------------------------
 
 if ! cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
     cat "$scratch/cpack.log"
-    echo "FAIL: cpack could not build the package"
+    echo "FAIL: cpack could not build the packages"
     exit 1
 fi
-deb="$scratch/out/kalvo_${version}-1_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || { ls "$scratch/out"; echo "FAIL: no package $deb"; exit 1; }
-pass "cpack built $(basename "$deb")"
+architecture=$(dpkg --print-architecture)
+deb="$scratch/out/kalvo_${version}_${architecture}.deb"
+recorder_deb="$scratch/out/kalvo-record_${version}_${architecture}.deb"
+for package in "$recorder_deb" "$deb"; do
+    [ -f "$package" ] || { ls "$scratch/out"; echo "FAIL: no package $package"; exit 1; }
+    pass "cpack built $(basename "$package")"
+done
 
 # ---- Control data ---------------------------------------------------------------------------
 
-field() { dpkg-deb --field "$deb" "$1"; }
-expect "package name is kalvo" test "$(field Package)" = kalvo
-expect "version is ${version}-1" test "$(field Version)" = "${version}-1"
-expect "section is electronics" test "$(field Section)" = electronics
-depends=$(field Depends)
-for runtime in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libjpeg62-turbo; do
-    expect "depends on $runtime" grep -Eq "(^|, )$runtime( |,|$)" <<<"$depends"
+field() { dpkg-deb --field "$1" "$2"; }
+# Any library of a toolkit, a display or OpenGL.
+toolkit='(^|[ ,])(libqt|qt6-|libx11-|libxcb|libxkbcommon|libgl1|libglx|libopengl|libegl|libwayland|libjpeg|libfontconfig|libfreetype)'
+for package in "$recorder_deb" "$deb"; do
+    name=$(field "$package" Package)
+    expect "$name: version is ${version}" test "$(field "$package" Version)" = "${version}"
+    expect "$name: section is electronics" test "$(field "$package" Section)" = electronics
+    expect "$name: built from the source package kalvo" test "$(field "$package" Source)" = kalvo
+done
+expect "the recorder's package is kalvo-record" test "$(field "$recorder_deb" Package)" = kalvo-record
+expect "the window's package is kalvo" test "$(field "$deb" Package)" = kalvo
+# depends_on <package file> <entry>: its Depends has the entry, alone or with a version.
+depends_on() {
+    field "$1" Depends | tr ',' '\n' |
+        awk -v want="$2" '{ sub(/^ +/, "") } $0 == want || index($0, want " (") == 1 { found = 1 } END { exit !found }'
+}
+for runtime in libqt6widgets6 libqt6printsupport6 libqt6gui6 libqt6core6 libjpeg62-turbo "kalvo-record (= ${version})"; do
+    expect "kalvo depends on $runtime" depends_on "$deb" "$runtime"
+done
+recorder_depends=$(field "$recorder_deb" Depends)
+expect "kalvo-record depends on libmosquitto1" depends_on "$recorder_deb" libmosquitto1
+expect "kalvo-record depends on no toolkit or display library ($recorder_depends)" \
+    bash -c "! grep -Eq '$toolkit' <<<'$recorder_depends'"
+for relation in Breaks Replaces; do
+    expect "kalvo-record takes over the files of the one package of release 1 ($relation)" \
+        test "$(field "$recorder_deb" $relation)" = "kalvo (<< ${version})"
 done
 
-dpkg-deb --control "$deb" "$scratch/control"
-expect "the language file is a configuration file" grep -qx /etc/opt/kalvo/MY.LNG "$scratch/control/conffiles"
+# What apt would install with each package on a system that has nothing installed yet: every
+# package it could pull in on any Debian 12 system, a fresh one included.
+would_install() {
+    apt-get --simulate -o Dir::State::status=/dev/null install "$@" 2>"$scratch/apt.err" |
+        awk '$1 == "Inst" { print $2 }'
+}
+would_install "$recorder_deb" >"$scratch/recorder.pulls"
+would_install "$recorder_deb" "$deb" >"$scratch/window.pulls"
+expect "apt resolves kalvo-record's dependencies ($(wc -l <"$scratch/recorder.pulls") packages)" \
+    grep -qx libmosquitto1 "$scratch/recorder.pulls"
+expect "apt installs no toolkit or display library with kalvo-record" \
+    bash -c "! grep -E '$toolkit' '$scratch/recorder.pulls'"
+expect "apt installs Qt with kalvo" grep -qx libqt6widgets6 "$scratch/window.pulls"
+[ -s "$scratch/recorder.pulls" ] || sed 's/^/    apt: /' "$scratch/apt.err"
+
+dpkg-deb --control "$recorder_deb" "$scratch/control"
+expect "the language file is a configuration file of kalvo-record" \
+    grep -qx /etc/opt/kalvo/MY.LNG "$scratch/control/conffiles"
 for script in postinst postrm; do
     expect "$script is an executable shell script" test -x "$scratch/control/$script"
     expect "$script has valid syntax" sh -n "$scratch/control/$script"
 done
+dpkg-deb --control "$deb" "$scratch/window-control"
+expect "kalvo has no maintainer scripts or configuration files of its own" \
+    test "$(ls "$scratch/window-control" | xargs)" = "control md5sums"
 
 # ---- Contents -------------------------------------------------------------------------------
 
-dpkg-deb --contents "$deb" >"$scratch/contents"
+dpkg-deb --contents "$recorder_deb" >"$scratch/recorder.contents"
+dpkg-deb --contents "$deb" >"$scratch/window.contents"
 # The listing as "mode owner path[ -> target]", without sizes and dates.
-entry_of() { awk -v path="./$1" '$6 == path { $3 = $4 = $5 = ""; print }' "$scratch/contents" | tr -s ' '; }
+entry_of() { awk -v path="./$2" '$6 == path { $3 = $4 = $5 = ""; print }' "$scratch/$1.contents" | tr -s ' '; }
+# expect_entry <recorder|window> <path> <listing>
 expect_entry() {
-    local path=$1 expected=$2
+    local package=$1 path=$2 expected=$3
     local actual
-    actual=$(entry_of "$path")
-    if [ "$actual" = "$expected" ]; then pass "$path"; else fail "$path: '$actual', expected '$expected'"; fi
+    actual=$(entry_of "$package" "$path")
+    if [ "$actual" = "$expected" ]; then pass "$package: $path"; else fail "$package: $path: '$actual', expected '$expected'"; fi
 }
-expect_entry opt/kalvo/ "drwxr-xr-x root/root ./opt/kalvo/"
-expect_entry opt/kalvo/kalvo "-rwxr-xr-x root/root ./opt/kalvo/kalvo"
-expect_entry opt/kalvo/unitsim "-rwxr-xr-x root/root ./opt/kalvo/unitsim"
-expect_entry opt/kalvo/kalvo-record "-rwxr-xr-x root/root ./opt/kalvo/kalvo-record"
-expect_entry usr/bin/kalvo-record "lrwxrwxrwx root/root ./usr/bin/kalvo-record -> /opt/kalvo/kalvo-record"
-expect_entry "lib/systemd/system/kalvo-record@.service" "-rw-r--r-- root/root ./lib/systemd/system/kalvo-record@.service"
-expect_entry opt/kalvo/lang/de/MY.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/MY.LNG"
-expect_entry opt/kalvo/MY.LNG "lrwxrwxrwx root/root ./opt/kalvo/MY.LNG -> /etc/opt/kalvo/MY.LNG"
-expect_entry opt/kalvo/kalvo.ini "lrwxrwxrwx root/root ./opt/kalvo/kalvo.ini -> /var/opt/kalvo/kalvo.ini"
-expect_entry etc/opt/kalvo/MY.LNG "-rw-r--r-- root/root ./etc/opt/kalvo/MY.LNG"
-expect_entry usr/bin/kalvo "lrwxrwxrwx root/root ./usr/bin/kalvo -> /opt/kalvo/kalvo"
-expect_entry usr/share/applications/kalvo.desktop "-rw-r--r-- root/root ./usr/share/applications/kalvo.desktop"
+expect_entry recorder opt/kalvo/ "drwxr-xr-x root/root ./opt/kalvo/"
+expect_entry recorder opt/kalvo/unitsim "-rwxr-xr-x root/root ./opt/kalvo/unitsim"
+expect_entry recorder opt/kalvo/kalvo-record "-rwxr-xr-x root/root ./opt/kalvo/kalvo-record"
+expect_entry recorder usr/bin/kalvo-record "lrwxrwxrwx root/root ./usr/bin/kalvo-record -> /opt/kalvo/kalvo-record"
+expect_entry recorder "lib/systemd/system/kalvo-record@.service" "-rw-r--r-- root/root ./lib/systemd/system/kalvo-record@.service"
+expect_entry recorder opt/kalvo/lang/de/MY.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/MY.LNG"
+expect_entry recorder opt/kalvo/MY.LNG "lrwxrwxrwx root/root ./opt/kalvo/MY.LNG -> /etc/opt/kalvo/MY.LNG"
+expect_entry recorder opt/kalvo/kalvo.ini "lrwxrwxrwx root/root ./opt/kalvo/kalvo.ini -> /var/opt/kalvo/kalvo.ini"
+expect_entry recorder etc/opt/kalvo/MY.LNG "-rw-r--r-- root/root ./etc/opt/kalvo/MY.LNG"
+expect_entry window opt/kalvo/kalvo "-rwxr-xr-x root/root ./opt/kalvo/kalvo"
+expect_entry window usr/bin/kalvo "lrwxrwxrwx root/root ./usr/bin/kalvo -> /opt/kalvo/kalvo"
+expect_entry window usr/share/applications/kalvo.desktop "-rw-r--r-- root/root ./usr/share/applications/kalvo.desktop"
 for size in 16 24 32 48 128; do
     icon="usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png"
-    expect_entry "$icon" "-rw-r--r-- root/root ./$icon"
+    expect_entry window "$icon" "-rw-r--r-- root/root ./$icon"
 done
-for doc in usr/share/doc/kalvo/copyright usr/share/doc/kalvo/changelog.Debian.gz usr/share/man/man1/kalvo.1.gz; do
-    expect_entry "$doc" "-rw-r--r-- root/root ./$doc"
+for package in kalvo-record kalvo; do
+    listing=window
+    [ $package = kalvo-record ] && listing=recorder
+    for doc in usr/share/doc/$package/copyright usr/share/doc/$package/changelog.Debian.gz usr/share/man/man1/$package.1.gz; do
+        expect_entry $listing "$doc" "-rw-r--r-- root/root ./$doc"
+    done
 done
-expect "one AppStream metainfo file" test "$(grep -c '\./usr/share/metainfo/.*\.metainfo\.xml$' "$scratch/contents")" -eq 1
-# The settings live outside the package, made by postinst; nothing in it is writable beyond root.
-expect "the package holds nothing under /var" bash -c "! grep -q ' \./var/' '$scratch/contents'"
-expect "no file or folder is writable by group or others" \
-    bash -c "! awk '\$1 !~ /^l/ && (substr(\$1, 6, 1) == \"w\" || substr(\$1, 9, 1) == \"w\")' '$scratch/contents' | grep -q ."
+expect "one AppStream metainfo file, in kalvo" \
+    test "$(cat "$scratch"/*.contents | grep -c '\./usr/share/metainfo/.*\.metainfo\.xml$')" -eq 1 -a -n "$(grep metainfo "$scratch/window.contents")"
+# No file is in both packages (folders may be).
+expect "the packages share no file" \
+    bash -c "! comm -12 <(awk '\$1 !~ /^d/ { print \$6 }' '$scratch/recorder.contents' | sort) <(awk '\$1 !~ /^d/ { print \$6 }' '$scratch/window.contents' | sort) | grep ."
+for package in recorder window; do
+    # The settings live outside the packages, made by postinst; nothing in them is writable beyond root.
+    expect "$package: nothing under /var" bash -c "! grep -q ' \./var/' '$scratch/$package.contents'"
+    expect "$package: no file or folder is writable by group or others" \
+        bash -c "! awk '\$1 !~ /^l/ && (substr(\$1, 6, 1) == \"w\" || substr(\$1, 9, 1) == \"w\")' '$scratch/$package.contents' | grep -q ."
+done
 
 # ---- lintian --------------------------------------------------------------------------------
 
 # Fails on errors only; warnings and notes are shown for the reader.
-lintian --display-info --pedantic --fail-on error "$deb" >"$scratch/lintian" 2>/dev/null
-status=$?
-echo "lintian says:"
-sed 's/^/    /' "$scratch/lintian"
-expect "lintian finds no errors (status $status)" test "$status" -eq 0
+for package in "$recorder_deb" "$deb"; do
+    lintian --display-info --pedantic --fail-on error "$package" >"$scratch/lintian" 2>/dev/null
+    status=$?
+    echo "lintian says of $(basename "$package"):"
+    sed 's/^/    /' "$scratch/lintian"
+    expect "lintian finds no errors in $(basename "$package") (status $status)" test "$status" -eq 0
+done
 
 # ---- Install into a scratch root ------------------------------------------------------------
 
@@ -118,15 +176,17 @@ settings_folder="$root/var/opt/kalvo"
 settings="$settings_folder/kalvo.ini"
 language="$root/etc/opt/kalvo/MY.LNG"
 # dpkg itself installs into the scratch root and runs the maintainer scripts there; the libraries
-# the package depends on are the host's. Without root only the files are unpacked.
+# the packages depend on are the host's. Without root only the files are unpacked.
 dpkg_root() {
     dpkg --root="$root" --force-script-chrootless --force-depends --log=/dev/null "$@" </dev/null >>"$scratch/dpkg.log" 2>&1
 }
 if $as_root; then
     mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
     touch "$root/var/lib/dpkg/status"
-    expect "dpkg installs the package" dpkg_root --install "$deb"
+    expect "dpkg installs kalvo-record" dpkg_root --install "$recorder_deb"
+    expect "dpkg installs kalvo" dpkg_root --install "$deb"
 else
+    dpkg -x "$recorder_deb" "$root"
     dpkg -x "$deb" "$root"
     mkdir -p "$settings_folder"
     : >"$settings"
@@ -149,10 +209,12 @@ metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
 expect "metainfo is valid" appstreamcli validate --no-net "$metainfo"
 expect "metainfo's id names its file" grep -q "<id>$(basename "$metainfo" .metainfo.xml)</id>" "$metainfo"
 # Both histories are kept by hand; each must name this version as its newest.
-expect "changelog's newest entry is ${version}-1" \
-    bash -c "zcat '$root/usr/share/doc/kalvo/changelog.Debian.gz' | head -1 | grep -q '^kalvo (${version}-1) '"
-expect "metainfo's newest release is $version" \
-    bash -c "grep -m1 '<release ' '$metainfo' | grep -q 'version=\"$version\"'"
+for package in kalvo kalvo-record; do
+    expect "$package: changelog's newest entry is ${version}" \
+        bash -c "zcat '$root/usr/share/doc/$package/changelog.Debian.gz' | head -1 | grep -qF 'kalvo (${version}) '"
+done
+expect "metainfo's newest release is ${version%-*}" \
+    bash -c "grep -m1 '<release ' '$metainfo' | grep -q 'version=\"${version%-*}\"'"
 for size in 16 24 32 48 128; do
     expect "the ${size} px icon is ${size} x ${size}" \
         bash -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/kalvo.png' | grep -q 'PNG image data, $size x $size'"
@@ -202,7 +264,7 @@ if $as_root; then
 
     # The administrator switches to German; installing the package again keeps that and the settings.
     cp "$root/opt/kalvo/lang/de/MY.LNG" "$language"
-    expect "dpkg installs the package over itself" dpkg_root --install "$deb"
+    expect "dpkg installs both packages over themselves" dpkg_root --install "$recorder_deb" "$deb"
     expect "an upgrade keeps the stored settings" grep -q '^COM20=' "$settings"
     expect "an upgrade keeps the chosen language file" cmp -s "$root/opt/kalvo/lang/de/MY.LNG" "$language"
     expect "an upgrade restores the links as the system sees them" \
@@ -225,12 +287,15 @@ sed 's/^/    /' "$scratch/run.log"
 # ---- Removing and purging -------------------------------------------------------------------
 
 if $as_root; then
-    expect "dpkg removes the package" dpkg_root --remove kalvo
+    expect "dpkg removes kalvo" dpkg_root --remove kalvo
+    expect "removing kalvo takes the window away and leaves the recorder" \
+        test ! -e "$root/opt/kalvo/kalvo" -a ! -e "$root/usr/share/applications/kalvo.desktop" -a -x "$root/opt/kalvo/kalvo-record"
+    expect "dpkg removes kalvo-record" dpkg_root --remove kalvo-record
     expect "removing takes the program folder away" test ! -e "$root/opt/kalvo"
     expect "removing keeps the settings and the language file" test -f "$settings" -a -f "$language"
 
     touch "$settings_folder/kalvo.ini.new123-0" "$settings_folder/report.txt"
-    expect "dpkg purges the package" dpkg_root --purge kalvo
+    expect "dpkg purges kalvo-record" dpkg_root --purge kalvo-record
     expect "purging removes the settings and any copy left by a cut-short write" \
         test ! -e "$settings" -a ! -e "$settings_folder/kalvo.ini.new123-0"
     expect "purging removes the language file" test ! -e "$language"

@@ -4,6 +4,7 @@
 // mains voltage, and an error history.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/Protocol.h"
@@ -19,6 +20,7 @@ struct UnitState {
     int flameTenths = 0;
     int voltTenths = 2300;
     std::vector<std::vector<std::uint8_t>> records;  // newest first, 16 bytes each
+    std::optional<int> lockouts = std::nullopt;      // the lockout counter; one per record when not given
 };
 
 inline std::vector<std::uint8_t> ErrorRecordBytes(std::uint8_t state, int counter, int voltTenths, int currentTenths,
@@ -47,6 +49,10 @@ inline Bytes StatusDataOf(const UnitState& unit)
     data[30] = static_cast<std::uint8_t>(unit.flameTenths);
     data[35] = static_cast<std::uint8_t>(unit.voltTenths >> 8);
     data[36] = static_cast<std::uint8_t>(unit.voltTenths);
+    const int lockouts = unit.lockouts.value_or(static_cast<int>(unit.records.size()));
+    data[24] = static_cast<std::uint8_t>(lockouts >> 16);
+    data[25] = static_cast<std::uint8_t>(lockouts >> 8);
+    data[26] = static_cast<std::uint8_t>(lockouts);
     data[37] = unit.flags;
     data[40] = unit.state;
     return data;

@@ -35,6 +35,11 @@ int main(int argc, char** argv)
     plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
     plan.length = minutes(3);
     WritePage(plan, folder + "/3min.html");
+    // A technician's 20 minutes ending in a lockout, whose marker lies near the right end.
+    plan.length = minutes(20);
+    plan.lockouts = {minutes(16)};
+    WritePage(plan, folder + "/20min.html");
+    plan.lockouts.clear();
     plan.length = hours(24 * 30);
     plan.pollEvery = seconds(20);
     for (hours at{13}; at < plan.length; at += hours(13))

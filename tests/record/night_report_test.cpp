@@ -10,6 +10,8 @@
 #include <regex>
 
 #include "record/CivilTime.h"
+#include "record/NightFormat.h"
+#include "record/NightLockoutPanels.h"
 #include "record/NightReport.h"
 #include "record/NightStatistics.h"
 #include "record/NightTimeAxis.h"
@@ -51,12 +53,21 @@ std::size_t Count(const std::string& text, const std::string& what)
     return count;
 }
 
+// The page's timeline as drawn for a screen (wide) or a phone (narrow).
+std::string ChartOf(const std::string& html, const std::string& kind)
+{
+    const std::size_t from = html.find("<div class=\"chart " + kind + "\">");
+    return from == std::string::npos ? std::string() : html.substr(from, html.find("</div>", from) - from);
+}
+
 TEST(NightReportTest, ANightShowsItsLockoutsAndLinkLossWithTheirRecords)
 {
     test::TempDir dir;
     const std::string html = ReportOf(Night(hours(12)), dir);
-    EXPECT_EQ(Count(html, "<g class=\"lockout\">"), 2u);
-    EXPECT_EQ(Count(html, "<g class=\"linkloss\">"), 1u);
+    for (const char* kind : {"wide", "narrow"}) {
+        EXPECT_EQ(Count(ChartOf(html, kind), "<g class=\"lockout\">"), 2u) << kind;
+        EXPECT_EQ(Count(ChartOf(html, kind), "<g class=\"linkloss\">"), 1u) << kind;
+    }
     EXPECT_NE(html.find("<td class=\"when\">2026-12-06 22:40</td><td>Lockout: state 3, Mains voltage: 22"),
         std::string::npos);
     EXPECT_NE(html.find("<td class=\"when\">2026-12-07 05:25</td><td>Link lost: no port</td>"), std::string::npos);
@@ -162,18 +173,35 @@ TEST(NightReportTest, EveryLengthDrawsJoinedLinesAFullStateBandAndFittingTimeLab
         {"12 hours", Night(hours(12)), 2},
         {"30 days", Quiet(hours(24 * 30), seconds(20)), 1},
     };
+    // A phone shows the narrow chart at its own width: the whole span, every marker in view.
+    const struct {
+        const char* kind;
+        int plotWidth;
+    } charts[] = {{"wide", 900}, {"narrow", 300}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string html = ReportOf(c.plan);
-        EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
-        EXPECT_GT(Count(html, "L"), 100u) << "consecutive polls are joined";
-        const Band band = BandOf(html);
-        EXPECT_EQ(band.covered, 900);
-        EXPECT_EQ(band.holes, 0);
-        std::vector<std::pair<double, std::string>> labels;
-        for (const auto& label : Matches(html, "<text x=\"([0-9.]+)\" y=\"\\d+\" class=\"time\">([^<]+)</text>"))
-            labels.emplace_back(std::stod(label[1]), label[2]);
-        ExpectLabelsFit(labels, 0, 980);
+        const std::string page = ReportOf(c.plan);
+        for (const auto& chart : charts) {
+            SCOPED_TRACE(std::string(c.name) + ", " + chart.kind);
+            const std::string html = ChartOf(page, chart.kind);
+            EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
+            EXPECT_GT(Count(html, "L"), 100u) << "consecutive polls are joined";
+            const Band band = BandOf(html);
+            EXPECT_EQ(band.covered, chart.plotWidth);
+            EXPECT_EQ(band.holes, 0);
+            std::vector<std::pair<double, std::string>> labels;
+            for (const auto& label : Matches(html, "<text x=\"([0-9.]+)\" y=\"\\d+\" class=\"time\">([^<]+)</text>"))
+                labels.emplace_back(std::stod(label[1]), label[2]);
+            ExpectLabelsFit(labels, 0, chart.plotWidth + 80);
+            // Marker lines run through the band and the plots, never through a title above them.
+            std::vector<int> titles;
+            for (const auto& title : Matches(html, "y=\"(\\d+)\" class=\"label\""))
+                titles.push_back(std::stoi(title[1]));
+            EXPECT_EQ(titles.size(), 3u);
+            for (const auto& segment : Matches(html, "M[0-9.]+ (\\d+)V(\\d+)"))
+                for (const int title : titles)
+                    EXPECT_FALSE(std::stoi(segment[1]) < title && std::stoi(segment[2]) > title - 13)
+                        << segment[0] << " crosses the title at " << title;
+        }
     }
 }
 
@@ -205,10 +233,56 @@ TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string html =
-            ReportOf(Quiet(minutes(20)), {}, [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; });
+        const std::string html = ChartOf(
+            ReportOf(Quiet(minutes(20)), {}, [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; }),
+            "wide");
         EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
         EXPECT_EQ(BandOf(html).holes, c.bandHoles);
+    }
+}
+
+TEST(NightReportTest, ASinglePollShowsItsValuesAndEverySpanReadsInFittingUnits)
+{
+    // One poll: each curve's value is a dot, not a line of no length; and the span says seconds.
+    const std::string html = ReportOf(Quiet(seconds(2)));
+    EXPECT_EQ(Count(ChartOf(html, "wide"), "<circle"), 2u);
+    EXPECT_NE(html.find("(2 s)</p>"), std::string::npos);
+    const struct {
+        std::int64_t ms;
+        const char* text;
+    } spans[] = {{31'000, "31 s"}, {60'000, "1 min"}, {20 * 60'000 + 59'000, "20 min"}, {12 * 3'600'000, "12 h 00 min"},
+        {47 * 3'600'000 + 60'000, "47 h 01 min"}, {720LL * 3'600'000, "30 d 00 h"}, {749LL * 3'600'000, "31 d 05 h"}};
+    for (const auto& span : spans)
+        EXPECT_EQ(DurationText(span.ms), span.text);
+}
+
+TEST(NightReportTest, EachLockoutIsShownUpCloseWithEveryPollBesideItsRecord)
+{
+    test::TempDir dir;
+    const std::string html = ReportOf(Night(hours(12)), dir);
+    const NightSummary summary = SummarizeRecording(dir.path(), LanguageLines{});
+    std::vector<std::int64_t> lockouts;
+    for (const RecordEvent& marker : summary.Markers())
+        if (marker.kind == EventKind::NewErrorRecord)
+            lockouts.push_back(marker.time.utcMs);
+    ASSERT_EQ(lockouts.size(), 2u);
+    const auto panels = Matches(html, "<div class=\"panel\">([\\s\\S]*?)</div>");
+    ASSERT_EQ(panels.size(), lockouts.size()) << "a panel per lockout, none for the link loss";
+    for (std::size_t i = 0; i < panels.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string panel = panels[i][1];
+        const auto polls = std::count_if(summary.Samples().begin(), summary.Samples().end(), [&](const auto& s) {
+            return s.utcMs >= lockouts[i] - PanelBeforeMs && s.utcMs <= lockouts[i] + PanelAfterMs;
+        });
+        EXPECT_GT(polls, 100);
+        // Flame current and mains voltage: a point per poll, in one piece.
+        for (const auto& path : Matches(panel, "stroke-width=\"1.5\" fill=\"none\" d=\"([^\"]*)\"")) {
+            EXPECT_EQ(Count(path[1], "M") + Count(path[1], "L"), static_cast<std::size_t>(polls));
+            EXPECT_EQ(Count(path[1], "M"), 1u);
+        }
+        EXPECT_NE(panel.find("<caption>" + std::to_string(i + 1) + ". The unit's new error record</caption>"),
+            std::string::npos);
+        EXPECT_NE(panel.find(i == 0 ? "<td>state 3</td>" : "<td>state 5</td>"), std::string::npos);
     }
 }
 
@@ -288,12 +362,31 @@ TEST(NightReportTest, SummerTimeHoursKeepTheirOffsetAndEveryLabelIsItsMomentsLoc
         EXPECT_EQ(hours, c.hours);
         const std::vector<TimeTick> ticks = NightTimeTicks(ComputeNightStatistics(summary, 900), 900, 13);
         EXPECT_GE(ticks.size(), 6u);
+        // The first label after the change names the new offset.
+        int named = 0;
         for (const TimeTick& tick : ticks) {
             const CivilTime local = ToCivil(LocalSeconds({tick.utcMs, CentralEuropeOffset(tick.utcMs)}));
             char expected[8];
             std::snprintf(expected, sizeof expected, "%02d:%02d", local.hour, local.minute);
-            EXPECT_EQ(tick.label, expected);
+            EXPECT_EQ(tick.label.substr(0, 5), expected);
+            if (tick.label.size() > 5) {
+                EXPECT_EQ(tick.label.substr(5), " " + OffsetText(CentralEuropeOffset(c.change))) << tick.label;
+                EXPECT_GE(tick.utcMs, c.change);
+                ++named;
+            }
         }
+        EXPECT_EQ(named, 1);
+        // Around the change at minute steps: the autumn's summer time ends at 02:59, and the
+        // moment of the change reads 02:00, never a 03:00 that no clock showed.
+        NightStatistics night = ComputeNightStatistics(summary, 900);
+        night.first = {c.change - 180'000, CentralEuropeOffset(c.change - 180'000)};
+        night.spanMs = 360'000;
+        std::vector<std::string> labels;
+        for (const TimeTick& tick : NightTimeTicks(night, 900, 13))
+            labels.push_back(tick.label);
+        const std::vector<std::string> autumn{"02:58", "02:59", "02:00 +01:00", "02:01", "02:02"},
+            spring{"01:58", "01:59", "03:00 +02:00", "03:01", "03:02"};
+        EXPECT_EQ(labels, c.change == AutumnChange ? autumn : spring);
     }
 }
 
@@ -352,11 +445,11 @@ TEST(NightReportTest, WithTheGermanLanguageFileThePageIsGermanThroughout)
     EXPECT_NE(html.find("<html lang=\"de\">"), std::string::npos);
     const std::string text = VisibleText(html);
     for (const char* english : {"Lockout", "lockout", "Polls", "Totals", "Burner", "Running", "Timeline", "no data",
-             "Link", "Mains", "Flame", "Hour", " to ", "state ", "transfer", "port", "good"})
+             "Link", "Mains", "Flame", "Hour", " to ", "state ", "transfer", "port", "good", "uA"})
         EXPECT_EQ(text.find(english), std::string::npos) << english;
     for (const char* german : {"Kalvo-Nachtbericht", "Brennerzustand",
              "Störabschaltung: Sicherheitszeit, Netzspannung: ", "Verbindung verloren: kein Port",
-             "Brennerstarts (Brennstoffventil BV 1 geöffnet)"})
+             "Brennerstarts (Brennstoffventil BV 1 geöffnet)", "Flammenstrom (µA)"})
         EXPECT_NE(text.find(german), std::string::npos) << german;
 }
 

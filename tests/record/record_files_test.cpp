@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <random>
 #include <sstream>
 
@@ -21,6 +23,7 @@
 #include "record/FolderRecorder.h"
 #include "record/NightFormat.h"
 #include "record/NightReport.h"
+#include "record/NightStatistics.h"
 #include "record/PollDecoding.h"
 #include "record/RawReplies.h"
 #include "record/RecordOptions.h"
@@ -132,6 +135,42 @@ TEST(DecodePollTest, AbsentValuesTextsAndFlags)
 
     EXPECT_EQ(ColumnTitle("Flame current: ", "flame_current", Unit::Microamps), "Flame current (uA)");
     EXPECT_EQ(ColumnTitle("", "burner_starts", Unit::Count), "burner_starts");
+}
+
+TEST(DecodePollTest, ADecoderOfARunDecodesEachPollAsOnItsOwn)
+{
+    // The run decoder takes over what did not change; a history or status text that did, or came
+    // back to an earlier one, must never keep the earlier poll's decoding.
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    unit.records = {test::ErrorRecordBytes(7, 11, 2291, 0, 60)};
+    std::vector<PollInput> run{PollOf(unit, 0)};
+    unit.records.insert(unit.records.begin(), test::ErrorRecordBytes(3, 12, 2140, 12, 61));
+    unit.state = 7;
+    run.push_back(PollOf(unit, 2000));
+    run.push_back(PollOf(unit, 4000, LinkStatus::TransferError));
+    run.back().errorHistoryBlock.fill(0);
+    run.push_back(PollOf(unit, 6000));
+    run.back().statusBlock[5] = 'X';
+    unit.records.erase(unit.records.begin());
+    run.push_back(PollOf(unit, 8000));
+    PollDecoder decoder(language);
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        const DecodedPoll fromRun = decoder.Decode(run[i]), alone = DecodePoll(run[i], language);
+        EXPECT_EQ(fromRun.stateText, alone.stateText) << "poll " << i;
+        EXPECT_EQ(fromRun.statusText, alone.statusText) << "poll " << i;
+        EXPECT_EQ(fromRun.values, alone.values) << "poll " << i;
+        for (std::size_t n = 0; n < alone.errorRecords.size(); ++n) {
+            const auto &a = fromRun.errorRecords[n], &b = alone.errorRecords[n];
+            EXPECT_EQ(a.has_value(), b.has_value()) << "poll " << i << " record " << n;
+            if (a && b) {
+                EXPECT_TRUE(a->bytes == b->bytes && a->stateText == b->stateText && a->volts == b->volts)
+                    << "poll " << i << " record " << n;
+            }
+        }
+    }
+    EXPECT_EQ(decoder.Decode(run[3]).statusText.substr(0, 4), "RUNX");
+    EXPECT_EQ(decoder.Decode(run[4]).errorRecords[1].has_value(), false);
 }
 
 // Collects what the recorder hands its sinks.
@@ -327,23 +366,30 @@ TEST(NightsimCommandLineTest, OptionsAreNeverTakenForAFolder)
     EXPECT_EQ(nightsim::ParseCommandLine({"night", "36h"}).length, std::chrono::hours(36));
 }
 
-// Polls that cannot be the unit's after a baseline of state 5 with two records and some counters.
+// Polls that cannot be the unit's, on their own or after a baseline of state 5 with two records
+// and some counters that a second poll confirmed.
 TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
 {
     const LanguageLines language = test::NumberedLanguage();
     const auto older = test::ErrorRecordBytes(7, 1, 2300, 5, 60);
     const auto old = test::ErrorRecordBytes(7, 2, 2300, 5, 90);
+    const auto fresh = test::ErrorRecordBytes(3, 3, 2100, 0, 120);
     test::UnitState unit;
     unit.state = 5;
+    unit.flags = 0x73;  // running: fan, both valves, flame, heat demand
     unit.records = {old, older};
+    unit.lockouts = 9;
     const PollInput baseline = [&] {
         PollInput poll = PollOf(unit, 0);
-        poll.statusBlock[26] = 9;   // lockouts
-        poll.statusBlock[42] = 40;  // start attempts
+        poll.statusBlock[42] = 40;   // start attempts
         poll.timingBlock[11] = 100;  // burner run time, minutes
         poll.timingBlock[37] = 7;    // sequence counter
         return poll;
     }();
+    const auto at = [](PollInput poll, std::int64_t ms) {
+        poll.time.utcMs = ms;
+        return poll;
+    };
     struct Case {
         const char* name;
         std::function<void(PollInput&)> change;
@@ -356,9 +402,22 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
             std::copy(data.begin(), data.end(), poll.errorHistoryBlock.begin());
         };
     };
+    const auto word = [](Block& block, std::size_t at, int value) {
+        block[at] = static_cast<std::uint8_t>(value >> 8);
+        block[at + 1] = static_cast<std::uint8_t>(value);
+    };
+    const std::vector<std::uint8_t> empty(16, 0xFF);
     const std::vector<Case> cases{
         {"a state the language does not name", [](PollInput& p) { p.statusBlock[40] = 234; }},
         {"no state", [](PollInput& p) { p.statusBlock[40] = 0xFF; }},
+        {"mains voltage of 5334 V", [&](PollInput& p) { word(p.statusBlock, 35, 53345); }},
+        {"mains voltage of 3 V", [&](PollInput& p) { word(p.statusBlock, 35, 30); }},
+        {"a flame current of 2000 uA", [&](PollInput& p) { word(p.statusBlock, 29, 20000); }},
+        {"an alarm current of 400 uA", [&](PollInput& p) { word(p.statusBlock, 33, 4000); }},
+        {"a fuel valve open without the fan", [](PollInput& p) { p.statusBlock[37] = 0x51; }},
+        {"the second valve without the first", [](PollInput& p) { p.statusBlock[37] = 0x63; }},
+        {"the alarm with the valves open", [](PollInput& p) { p.statusBlock[37] = 0xF3; }},
+        {"a control character in the status text", [](PollInput& p) { p.statusBlock[4] = 0x1B; }},
         {"a counter that went down", [](PollInput& p) { p.statusBlock[26] = 8; }},
         {"another counter that went down", [](PollInput& p) { p.statusBlock[42] = 0; }},
         {"a counter that leapt", [](PollInput& p) { p.statusBlock[25] = 0x40; }},
@@ -372,52 +431,60 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
                     p.timingBlock[i] = static_cast<std::uint8_t>(rng());
             }},
         {"a record dropped from the history", history({older})},
-        {"a record changed in place", history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), older})},
+        {"a record changed in place", history({fresh, older})},
         {"records in another order", history({older, old})},
-        {"a new record of no named state", history({test::ErrorRecordBytes(99, 3, 2100, 0, 120), old, older})},
+        {"a record after an empty one", history({old, empty, older})},
+        {"a new record without a lockout", history({fresh, old, older})},
+        {"a lockout without a new record", [](PollInput& p) { p.statusBlock[26] = 10; }},
+        {"a new record of no named state",
+            [&](PollInput& p) {
+                history({test::ErrorRecordBytes(99, 3, 2100, 0, 120), old, older})(p);
+                p.statusBlock[26] = 10;
+            }},
+        {"a new record of 3490 V",
+            [&](PollInput& p) {
+                history({test::ErrorRecordBytes(3, 3, 34901, 0, 120), old, older})(p);
+                p.statusBlock[26] = 10;
+            }},
     };
     for (const Case& c : cases) {
         std::vector<RecordEvent> events;
         Recorder recorder(language);
         recorder.AddSink(std::make_unique<EventLog>(&events));
+        recorder.RecordPoll(at(baseline, -2000));
         recorder.RecordPoll(baseline);
-        PollInput noise = baseline;
-        noise.time.utcMs = 2000;
+        PollInput noise = at(baseline, 2000);
         c.change(noise);
         recorder.RecordPoll(noise);
-        PollInput after = baseline;  // the unit again, as it was
-        after.time.utcMs = 4000;
-        recorder.RecordPoll(after);
+        recorder.RecordPoll(at(baseline, 4000));  // the unit again, as it was
         EXPECT_TRUE(events.empty()) << c.name << ": " << EventKindText(events.front().kind);
         EXPECT_EQ(recorder.ImplausiblePolls(), 1) << c.name;
         EXPECT_EQ(ReadingsCsvSink::Row(DecodePoll(noise, language), NightTexts(language)).back(), "0")
             << "decoding alone judges nothing";
     }
-    // A real lockout: one new record on top, counters up, and the run that ended added to the
-    // burner run time at once. Also after noise that passed for a poll (the run time only rose):
-    // the polls after it are measured against the unit as it was, not against the noise.
+    // A real lockout: one new record on top, the lockout counter up by one, and the run that ended
+    // added to the burner run time at once. Also after noise that passed for a poll (the run time
+    // only rose): the polls after it are measured against the unit as it was, not against the noise.
     for (const bool passingNoiseBefore : {false, true}) {
         std::vector<RecordEvent> events;
         Recorder recorder(language);
         recorder.AddSink(std::make_unique<EventLog>(&events));
+        recorder.RecordPoll(at(baseline, -2000));
         recorder.RecordPoll(baseline);
-        PollInput lockout = baseline;
-        lockout.time.utcMs = 2000;
+        PollInput lockout = at(baseline, 2000);
         if (passingNoiseBefore) {
-            PollInput noise = baseline;
-            noise.time.utcMs = 2000;
+            PollInput noise = at(baseline, 2000);
             noise.timingBlock[10] = 0x40;
             recorder.RecordPoll(noise);
-            PollInput same = baseline;
-            same.time.utcMs = 4000;
-            recorder.RecordPoll(same);
+            recorder.RecordPoll(at(baseline, 4000));
             lockout.time.utcMs = 6000;
         }
         lockout.statusBlock[26] = 10;
+        lockout.statusBlock[37] = 0x81;
         lockout.statusBlock[40] = 7;
         lockout.timingBlock[11] = 100 + 45;
         lockout.timingBlock[37] = 8;
-        history({test::ErrorRecordBytes(3, 3, 2100, 0, 120), old, older})(lockout);
+        history({fresh, old, older})(lockout);
         recorder.RecordPoll(lockout);
         ASSERT_EQ(events.size(), 2u) << passingNoiseBefore;
         EXPECT_EQ(events[0].kind, EventKind::StateChange);
@@ -426,38 +493,172 @@ TEST(RecorderTest, ImplausiblePollsAreMarkedCountedAndRaiseNoEvent)
     }
 }
 
-// A unit whose history was cleared (or another unit plugged in) is taken as it is after five
-// polls that agree with each other; the polls before are marked.
-TEST(RecorderTest, AHistoryClearedForGoodBecomesTheNewBaseline)
+// The data of a poll whose replies were all noise of the right length, whose state byte happens
+// to be one of the sixteen named codes.
+PollInput GarbagePoll(const unitsim::BurnerModel& model, std::mt19937& rng, std::int64_t utcMs)
+{
+    PollInput poll;
+    poll.time = {utcMs, 60};
+    poll.link = LinkStatus::Ok;
+    for (const auto& [code, block] :
+        {std::pair{kalvo::StatusRequest, &poll.statusBlock}, std::pair{kalvo::TimingRequest, &poll.timingBlock},
+            std::pair{kalvo::ErrorHistoryRequest, &poll.errorHistoryBlock}}) {
+        const Bytes reply = kalvo::MakeReply(code, model.DataFor(code));
+        const Bytes noise = unitsim::PlanReply(unitsim::Behaviour::Garbage, reply, std::chrono::microseconds(0), rng)
+                                .chunks.at(0)
+                                .bytes;
+        std::copy(noise.begin() + 6, noise.end() - 2, block->begin());
+    }
+    poll.statusBlock[40] = static_cast<std::uint8_t>(rng() % 16);
+    return poll;
+}
+
+// With no earlier poll to measure against, a poll stands on its own: runs of garbage are marked
+// whole, and a garbage poll first neither sets the report's scale nor casts doubt on the unit's
+// polls after it.
+TEST(RecorderTest, APollWithoutAReferenceIsJudgedOnItsOwn)
 {
     const LanguageLines language = test::NumberedLanguage();
-    test::UnitState unit;
-    unit.state = 5;
-    unit.records = {test::ErrorRecordBytes(7, 1, 2300, 5, 60)};
-    std::vector<RecordEvent> events;
-    std::vector<std::string> marks;
-    struct Marks : PollSink {
-        std::vector<std::string>* marks;
-        explicit Marks(std::vector<std::string>* into) : marks(into) { }
-        void OnPoll(const PollInput&, const DecodedPoll& poll) override
-        {
-            marks->push_back(ReadingsCsvSink::Row(poll, NightTexts(LanguageLines{})).back());
+    unitsim::BurnerModel model(3);
+    std::mt19937 rng(3);
+    long long garbage = 0, passed = 0;
+    for (int run = 0; run < 400; ++run) {
+        Recorder recorder(language);
+        std::ostringstream out;
+        auto console = std::make_unique<ConsoleStatus>(
+            out, ConsoleStatus::Mode::Quiet, recorder, [] { return std::uint64_t{0}; }, "night");
+        const ConsoleStatus& status = *console;
+        recorder.AddSink(std::move(console));
+        for (int i = 0; i < 45; ++i)
+            recorder.RecordPoll(GarbagePoll(model, rng, 2000LL * i));
+        garbage += recorder.Polls();
+        passed += recorder.Polls() - recorder.ImplausiblePolls();
+        if (run == 0) {  // what the recorder says of it
+            EXPECT_EQ(status.StatusLine(), "implausible | 45 polls | 0 transfer errors | 0 lockouts | 45 implausible polls | files 0 B");
+            EXPECT_EQ(status.SummaryLine({2000LL * 45, 60}), "Recorded 45 polls in 1 min 30 s into night: 0 transfer errors, 0 polls "
+                                            "without a port, 0 lockouts, 45 implausible polls.");
         }
-        void OnEvent(const RecordEvent&) override { }
+    }
+    std::cout << garbage << " garbage polls of a named state, " << passed << " passed for the unit's\n";
+    EXPECT_EQ(passed, 0);
+
+    std::vector<PollInput> polls{GarbagePoll(model, rng, 0)};
+    polls[0].statusBlock[35] = 0xD0;  // 5334.5 V
+    polls[0].statusBlock[36] = 0x61;
+    for (int i = 1; i <= 5; ++i) {
+        model.Advance(std::chrono::milliseconds(2000));
+        PollInput poll;
+        poll.time = {2000LL * i, 60};
+        poll.link = LinkStatus::Ok;
+        const auto fill = [](Block& block, const Bytes& data) { std::copy(data.begin(), data.end(), block.begin()); };
+        fill(poll.statusBlock, model.StatusData());
+        fill(poll.timingBlock, model.TimingData());
+        fill(poll.errorHistoryBlock, model.ErrorHistoryData());
+        polls.push_back(poll);
+    }
+    const NightStatistics night = ComputeNightStatistics(
+        SummarizePolls(language, [&](const auto& feed) { std::ranges::for_each(polls, feed); }), 10);
+    EXPECT_EQ(night.implausiblePolls, 1);
+    EXPECT_EQ(night.okPolls, 5);
+    EXPECT_LT(night.volts.high, 250);
+}
+
+// The unit changes under the recorder: its history cleared, another unit plugged in, a counter
+// that runs over. Two polls that agree are the unit as it is now; counters that do not continue
+// are said, and a lockout counts whatever the baseline was doing, in the events and the report alike.
+TEST(RecorderTest, AChangedUnitIsTakenOnceTwoPollsAgreeAndSaid)
+{
+    const LanguageLines language = test::NumberedLanguage();
+    const auto first = test::ErrorRecordBytes(7, 4000, 2300, 5, 60);
+    const auto next = test::ErrorRecordBytes(3, 4100, 2250, 0, 90);
+    const auto elsewhere = test::ErrorRecordBytes(5, 900, 2310, 0, 30);
+    struct Unit {
+        test::UnitState state;
+        int starts = 5000;          // burner starts
+        int startAttempts = 65000;  // a word counter
     };
-    Recorder recorder(language);
-    recorder.AddSink(std::make_unique<EventLog>(&events));
-    recorder.AddSink(std::make_unique<Marks>(&marks));
-    recorder.RecordPoll(PollOf(unit, 0));
-    unit.records.clear();
-    for (int i = 1; i <= 6; ++i)
-        recorder.RecordPoll(PollOf(unit, 2000 * i));
-    unit.state = 6;
-    recorder.RecordPoll(PollOf(unit, 14'000));
-    EXPECT_EQ(marks, (std::vector<std::string>{"0", "1", "1", "1", "1", "0", "0", "0"}));
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].kind, EventKind::StateChange);
-    EXPECT_EQ(events[0].toState, 6);
+    const auto pollOf = [](const Unit& unit, std::int64_t ms) {
+        PollInput poll = PollOf(unit.state, ms);
+        poll.statusBlock[21] = static_cast<std::uint8_t>(unit.starts >> 16);
+        poll.statusBlock[22] = static_cast<std::uint8_t>(unit.starts >> 8);
+        poll.statusBlock[23] = static_cast<std::uint8_t>(unit.starts);
+        poll.statusBlock[41] = static_cast<std::uint8_t>(unit.startAttempts >> 8);
+        poll.statusBlock[42] = static_cast<std::uint8_t>(unit.startAttempts);
+        return poll;
+    };
+    Unit running;
+    running.state = {5, 0x73, 300, 2300, {first}, 11};
+    Unit cleared = running;
+    cleared.state.records.clear();
+    cleared.state.state = 0;
+    cleared.state.flags = 0;
+    Unit other;
+    other.state = {0, 0, 0, 2280, {elsewhere}, 3};
+    other.starts = 1200;
+    Unit bigger = other;
+    bigger.starts = 90'000;
+    bigger.state.lockouts = 40;
+    Unit overRun = running;
+    overRun.startAttempts = 0;  // 65534 ran over
+    Unit lockedOut = overRun;
+    lockedOut.state = {7, 0x81, 0, 2300, {next, first}, 12};
+    Unit resetAndLockedOut = lockedOut;
+    resetAndLockedOut.starts = 10;
+    const std::string wentBack(EventKindText(EventKind::CountersWentBack));
+    const std::string leapt(EventKindText(EventKind::CountersLeapt));
+    struct Case {
+        const char* name;
+        Unit before;
+        int beforeAttempts;
+        std::vector<Unit> after;
+        std::string marks;
+        std::vector<std::string> events;
+    };
+    const std::vector<Case> cases{
+        {"history cleared", running, 65000, {cleared, cleared, cleared}, "00100", {"state change"}},
+        {"another unit, counters lower", running, 65000, {other, other, other}, "00100", {wentBack, "state change"}},
+        {"another unit, counters higher", running, 65000, {bigger, bigger}, "0010", {leapt, "state change"}},
+        {"a counter runs over, then a lockout", running, 65534, {overRun, overRun, lockedOut, lockedOut}, "000000",
+            {"state change", "new error record"}},
+        {"a counter reset at a lockout", running, 65000, {resetAndLockedOut, resetAndLockedOut}, "0010",
+            {wentBack, "state change", "new error record"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<PollInput> polls;
+        Unit before = c.before;
+        before.startAttempts = c.beforeAttempts;
+        polls.push_back(pollOf(before, 0));
+        polls.push_back(pollOf(before, 2000));
+        for (const Unit& unit : c.after)
+            polls.push_back(pollOf(unit, 2000 * static_cast<std::int64_t>(polls.size())));
+        std::vector<RecordEvent> events;
+        Recorder recorder(language);
+        recorder.AddSink(std::make_unique<EventLog>(&events));
+        std::string marks;
+        for (const PollInput& poll : polls) {
+            const long long implausible = recorder.ImplausiblePolls();
+            recorder.RecordPoll(poll);
+            marks += recorder.ImplausiblePolls() > implausible ? '1' : '0';
+        }
+        std::vector<std::string> kinds;
+        for (const RecordEvent& event : events)
+            kinds.emplace_back(EventKindText(event.kind));
+        EXPECT_EQ(marks, c.marks) << c.name;
+        EXPECT_EQ(kinds, c.events) << c.name;
+        const NightSummary summary =
+            SummarizePolls(language, [&](const auto& feed) { std::ranges::for_each(polls, feed); });
+        EXPECT_EQ(ComputeNightStatistics(summary, 10).lockouts, recorder.LockoutsSeen()) << c.name;
+        if (!events.empty() && events[0].kind == EventKind::CountersWentBack) {
+            EXPECT_EQ(ConsoleStatus::EventLine(events[0]), "1970-01-01T01:00:04+01:00 " + wentBack);
+            EXPECT_NE(NightReportHtml(summary, language).find(EscapeHtml(wentBack)), std::string::npos);
+            LanguageLines german;
+            LoadLanguage(
+                PathText(std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang/de/MY.LNG"),
+                german);
+            EXPECT_EQ(EventsCsvSink::Row(events[0], NightTexts(german)).at(1),
+                "die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?");
+        }
+    }
 }
 
 // The simulated unit answering in its random way: every reply of noise is caught, and the events
@@ -468,12 +669,6 @@ TEST(RecorderTest, NoiseBetweenRealRepliesChangesNoEvent)
     unitsim::BurnerModel model(5);
     std::mt19937 rng(5);
     const auto fill = [](Block& block, const Bytes& data) { std::copy(data.begin(), data.end(), block.begin()); };
-    const auto noise = [&](std::uint8_t code) {
-        const Bytes reply = kalvo::MakeReply(code, model.DataFor(code));
-        const unitsim::ReplyPlan plan =
-            unitsim::PlanReply(unitsim::Behaviour::Garbage, reply, std::chrono::microseconds(0), rng);
-        return Bytes(plan.chunks.at(0).bytes.begin() + 6, plan.chunks.at(0).bytes.end() - 2);
-    };
     std::vector<RecordEvent> withNoise, clean;
     Recorder noisy(language), real(language);
     noisy.AddSink(std::make_unique<EventLog>(&withNoise));
@@ -490,10 +685,7 @@ TEST(RecorderTest, NoiseBetweenRealRepliesChangesNoEvent)
         real.RecordPoll(poll);
         noisy.RecordPoll(poll);
         if (i % 7 == 3) {
-            fill(poll.statusBlock, noise(kalvo::StatusRequest));
-            fill(poll.timingBlock, noise(kalvo::TimingRequest));
-            fill(poll.errorHistoryBlock, noise(kalvo::ErrorHistoryRequest));
-            noisy.RecordPoll(poll);
+            noisy.RecordPoll(GarbagePoll(model, rng, poll.time.utcMs));
             ++noisePolls;
         }
     }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/Protocol.h"
+#include "record/RawReplies.h"
+#include "testing/TempDir.h"
 #include "tools/unitsim/Replay.h"
 
 namespace unitsim {
@@ -33,11 +35,10 @@ std::vector<PollInput> PollsAt(const std::vector<std::int64_t>& times)
 
 // What a poller every two seconds gets: the number of the poll played, or -1 for silence, until
 // the recording ends.
-std::vector<int> PlayedEveryTwoSeconds(std::vector<PollInput> polls)
+std::vector<int> PlayedEveryTwoSeconds(ReplaySource replay)
 {
-    ReplaySource replay(std::move(polls), 1);
     std::vector<int> played;
-    for (int k = 0; !replay.Finished() && k < 1000; ++k) {
+    for (int k = 0; !replay.Finished() && k < 100'000; ++k) {
         const ReplaySource::Time now = k * 2s;
         const std::optional<Bytes> status = replay.Answer(kalvo::StatusRequest, now);
         const std::optional<Bytes> timing = replay.Answer(kalvo::TimingRequest, now);
@@ -62,16 +63,39 @@ TEST(ReplaySourceTest, ALostSpanIsSilentAndEveryPollIsPlayedOnce)
     expected.insert(expected.end(), 19, -1);  // 22 s to 58 s
     for (int n = 11; n <= 21; ++n)
         expected.push_back(n);
-    EXPECT_EQ(PlayedEveryTwoSeconds(PollsAt(times)), expected);
+    EXPECT_EQ(PlayedEveryTwoSeconds(ReplaySource(PollsAt(times), 1)), expected);
 }
 
 TEST(ReplaySourceTest, UnevenPollsAreNeverTakenForALostSpan)
 {
     // A poller's period wavers, and a slow transfer stretches one interval to almost two periods.
     const std::vector<std::int64_t> times{0, 1900, 4000, 5900, 8000, 11'900, 14'000, 15'900, 18'000};
-    const std::vector<int> played = PlayedEveryTwoSeconds(PollsAt(times));
+    const std::vector<int> played = PlayedEveryTwoSeconds(ReplaySource(PollsAt(times), 1));
     EXPECT_EQ(std::count(played.begin(), played.end(), -1), 0);
     EXPECT_EQ(played.back(), 8);
+}
+
+TEST(ReplaySourceTest, ARecordingOfSeveralDayFilesIsPlayedAcrossTheirBordersOnce)
+{
+    // Polls every two seconds from 23:59:00 local time for three days' files, the middle one whole:
+    // the playback reads a file at a time and must neither drop nor repeat a poll where they meet.
+    kalvo::test::TempDir dir;
+    const std::int64_t start = 1'796'597'940'000;  // 2026-12-06T23:59:00+01:00
+    std::vector<std::int64_t> times;
+    for (std::int64_t ms = start; ms <= start + 86'400'000 + 120'000; ms += 2000)
+        times.push_back(ms);
+    {
+        kalvo::record::RawRepliesSink raw(dir.path(), false);
+        for (const PollInput& poll : PollsAt(times))
+            raw.OnPoll(poll, {});
+    }
+    ASSERT_EQ(kalvo::record::RawFilesIn(dir.path()).size(), 3u);
+    ReplaySource replay(dir.path(), 1);
+    EXPECT_EQ(replay.PollCount(), times.size());
+    std::vector<int> expected;
+    for (std::size_t n = 0; n < times.size(); ++n)
+        expected.push_back(static_cast<std::uint8_t>(n));
+    EXPECT_EQ(PlayedEveryTwoSeconds(std::move(replay)), expected);
 }
 
 }  // namespace

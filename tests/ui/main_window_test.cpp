@@ -354,7 +354,7 @@ TEST_F(MainWindowTest, RecordReadingsMarkFollowsTheRecordingThroughTheFolderDial
     ASSERT_EQ(fileItems.size(), 2);
     EXPECT_EQ(fileItems[0], record);
     EXPECT_EQ(fileItems[1]->objectName(), QStringLiteral("Quit1"));
-    EXPECT_EQ(record->text(), QStringLiteral("Record readings..."));
+    EXPECT_EQ(record->text(), QStringLiteral("&Record readings..."));
     EXPECT_TRUE(record->isCheckable());
     EXPECT_FALSE(record->isChecked());
 
@@ -426,8 +426,9 @@ std::string FocusedName(const QtMainWindow& window)
     return "nothing";
 }
 
-// Tab goes round the Text page in its focus order, into the error memo of the page showing; the
-// check list takes its turn only while it is enabled, which start-up ends. A memo keeps its text.
+// Tab goes round the Text page in the layout's keyboard order: page tabs, report, buttons, error tabs
+// and the memo of the page showing, check list; the check list takes its turn only while it is
+// enabled, which start-up ends. A memo keeps its text. Enter and Space press a focused button.
 TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
 {
     using Names = std::vector<std::string>;
@@ -435,9 +436,10 @@ TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
         bool startedUp;
         Names order;
     } cases[] = {
-        {true, {"PageControl2", "Memo2", "BitBtn1", "BitBtn2", "BitBtn3", "PageControl1", "Memo1"}},
-        {false, {"PageControl2", "Memo8", "CheckListBox1", "BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl1",
-                 "Memo1"}},
+        {true, {"BitBtn1", "BitBtn2", "BitBtn3", "PageControl2", "Memo2", "PageControl1", "Memo1"}},
+        {false,
+            {"BitBtn1", "BitBtn2", "BitBtn3", "Memo10", "PageControl2", "Memo8", "CheckListBox1", "PageControl1",
+                "Memo1"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.startedUp ? "after start-up" : "start-up stopped at the missing language file");
@@ -465,6 +467,25 @@ TEST_F(MainWindowTest, TabKeyMovesTheFocusRoundTheTextPage)
         EXPECT_EQ(frame.Memo1->toPlainText(), QStringLiteral("typedx"));
         window.reset();
     }
+}
+
+// Each key goes down and up, as typed; a push button answers Space as it comes up, Enter as it goes down.
+TEST_F(MainWindowTest, EnterAndSpacePressTheFocusedButton)
+{
+    WriteNumberedLanguageFile();
+    QtMainWindow& frame = Start();
+    frame.PageControl1->setCurrentWidget(frame.TabSheet2);
+    QApplication::setActiveWindow(&frame);
+    int pressed = 0;
+    QObject::connect(frame.BitBtn1, &QPushButton::clicked, [&pressed] { ++pressed; });
+    frame.BitBtn1->setFocus();
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, Qt::NoModifier);
+            QApplication::sendEvent(frame.BitBtn1, &event);
+        }
+    }
+    EXPECT_EQ(pressed, 3);
 }
 
 TEST_F(MainWindowTest, WindowHasItsFixedSizeAndLayout)

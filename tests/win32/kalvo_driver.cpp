@@ -11,13 +11,19 @@
 //   text NAME | visible NAME    a control's text, or 1/0 for its visibility
 //   click NAME                  presses a button of the main window (posted, the handler may be modal)
 //   tab NAME INDEX              clicks tab INDEX of a page control
-//   keys KEY...                 real key input to the main window: alt+f, q, enter, ...
+//   keys KEY...                 real key input to the main window: alt+f, q, enter, space, tab,
+//                               shift+tab, ...; after a key that opens a menu the next waits until
+//                               the menu shows, after Tab until the focus has moved
+//   focus                       the name of the control that has the keyboard focus, or "none"
+//   menu NAME                   the command of MainMenu1's item NAME (Quit1, COMPort1, ...), as
+//                               the menu gives it, for steps that do not test the menu itself
 //   dialog SECONDS              waits for the port dialog, prints its items and selection once searched
 //   dialog-select INDEX | dialog-ok | dialog-close
 //   answer SECONDS TITLE TEXT   waits for the dialog of that title, types TEXT into it, presses OK
 //                               (TEXT is a file name: every letter of it arrives, whatever the code page)
 //   message-box SECONDS         waits for the error box, prints title and text, presses OK
 //   clipboard                   the CF_TEXT bytes
+//   clear-clipboard             empties the clipboard
 //   add-printer NAME            a PostScript printer on FILE: becomes the default printer
 //   remove-printer NAME         removes that printer, if it is there
 //   close                       closes the main window as its close button does
@@ -32,6 +38,8 @@
 //   shown-lines NAME            how many lines of the memo show whole, from its first
 //   shown-tabs NAME             how many tabs of the page control show whole, from its first
 //   dialog-cut-texts DPI        the same for the port dialog's label
+//   label-cut LABEL TEXT DPI    gives a value label of the "Picture" page the text (as a poll
+//                               does) and prints it as cut-texts would when it does not show whole
 //   dpi-changed DPI             tells the main window, as Windows does when it moves to a monitor of
 //                               that density, suggesting its rectangle scaled about its centre
 
@@ -42,6 +50,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +67,7 @@
 #include "ui/win32/Win32Layout.h"
 #include "ui/win32/Win32Text.h"
 #include "window/FormLayout.h"
+#include "window/MainView.h"
 
 using kalvo::win32::ControlIdOf;
 using kalvo::win32::Narrow;
@@ -67,9 +77,10 @@ namespace {
 
 constexpr wchar_t MainClass[] = L"KalvoMainFrm";
 constexpr wchar_t DialogClass[] = L"#32770";
+constexpr wchar_t MenuClass[] = L"#32768";  // the system's popup menus
 constexpr DWORD PollMs = 50;
-// Wine opens a menu a while after its key; a busy machine needs more than a poll period.
-constexpr DWORD MenuOpensMs = 500;
+// How long a key's step (a menu opening, the focus moving) may take, on a machine as busy as it gets.
+constexpr double StepSeconds = 60;
 
 struct Failure : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -419,6 +430,24 @@ void SendDpiChanged(int dpi)
     SendMessageW(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(buffer.Address()));
 }
 
+// The value label with a text of the test's: its window must grow to it. A poll that sets the
+// label's own text in between is waited out: the text is given again until it is the one measured.
+void PrintLabelCut(const std::string& name, const std::string& text, int dpi)
+{
+    HWND label = Control(MainWindow(), name);
+    const FormFont font(
+        kalvo::win32::CreateScaledFont(kalvo::layout::MainFrm.FontPixels(kalvo::layout::FontRole::ValueText), dpi));
+    std::string cut;
+    const std::wstring wide = Widen(text);
+    if (!WaitFor(StepSeconds, [&] {
+            SendMessageW(label, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+            cut = CutLabel(label, name, font.handle);
+            return TextOf(label) == text;
+        }))
+        throw Failure(name + " never kept the text");
+    Print(cut);
+}
+
 void PrintCutTexts(int dpi)
 {
     HWND main = MainWindow();
@@ -507,28 +536,85 @@ WORD VirtualKey(const std::string& name)
         return VK_RETURN;
     if (name == "escape")
         return VK_ESCAPE;
+    if (name == "space")
+        return VK_SPACE;
+    if (name == "tab")
+        return VK_TAB;
     if (name.size() == 1)
         return static_cast<WORD>(VkKeyScanW(static_cast<wchar_t>(name[0])) & 0xFF);
     throw Failure("unknown key " + name);
 }
 
-// Real input, as from the keyboard: the program's menus answer only to that.
+// A popup menu of the program's thread shows on the screen.
+bool MenuShows(DWORD thread)
+{
+    for (HWND popup = FindWindowExW(nullptr, nullptr, MenuClass, nullptr); popup;
+         popup = FindWindowExW(nullptr, popup, MenuClass, nullptr)) {
+        if (IsWindowVisible(popup) && GetWindowThreadProcessId(popup, nullptr) == thread)
+            return true;
+    }
+    return false;
+}
+
+HWND FocusOf(DWORD thread)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+// The name of the main window's control that has the focus.
+std::string FocusedName()
+{
+    HWND main = MainWindow();
+    HWND focus = FocusOf(GetWindowThreadProcessId(main, nullptr));
+    for (const std::string_view name : kalvo::layout::MainFrmTabOrder) {
+        if (focus && IsChild(main, focus) && GetDlgCtrlID(focus) == ControlIdOf(name))
+            return std::string(name);
+    }
+    return "none";
+}
+
+// Real input, as from the keyboard: the program's menus answer only to that. A key typed before
+// the step it starts is done would go elsewhere, so after a key that opens a menu the next one
+// waits until the menu shows, and after Tab until the focus has moved. The driver only looks at
+// the program meanwhile; it sends it nothing.
 void Keys(const std::vector<std::string>& keys)
 {
     HWND main = MainWindow();
+    const DWORD thread = GetWindowThreadProcessId(main, nullptr);
     SetForegroundWindow(main);
     WaitFor(5, [&] { return GetForegroundWindow() == main; });
     for (const std::string& key : keys) {
-        const bool alt = key.starts_with("alt+");
-        const WORD code = VirtualKey(alt ? key.substr(4) : key);
-        if (alt)
-            Key(VK_MENU, true);
+        const std::size_t plus = key.find('+');
+        const std::string modifier = plus == std::string::npos ? "" : key.substr(0, plus);
+        const WORD modifierKey = modifier == "alt" ? VK_MENU : modifier == "shift" ? VK_SHIFT : 0;
+        if (!modifier.empty() && !modifierKey)
+            throw Failure("unknown modifier in " + key);
+        const WORD code = VirtualKey(key.substr(plus == std::string::npos ? 0 : plus + 1));
+        HWND focus = FocusOf(thread);
+        if (modifierKey)
+            Key(modifierKey, true);
         Key(code, true);
         Key(code, false);
-        if (alt)
-            Key(VK_MENU, false);
-        Sleep(MenuOpensMs);  // lets the menu open before the next key
+        if (modifierKey)
+            Key(modifierKey, false);
+        if (modifierKey == VK_MENU && !WaitFor(StepSeconds, [&] { return MenuShows(thread); }))
+            throw Failure("no menu opened at " + key);
+        if (code == VK_TAB && !WaitFor(StepSeconds, [&] { return FocusOf(thread) != focus; }))
+            throw Failure("the focus stayed at " + key);
     }
+}
+
+// Gives the window the command of a main menu item, as choosing the item does.
+void ChooseMenuItem(const std::string& name)
+{
+    const auto& items = kalvo::MainMenu1;
+    const auto item = std::find_if(items.begin(), items.end(), [&](const auto& entry) { return entry.name == name; });
+    if (item == items.end())
+        throw Failure("no menu item " + name);
+    const auto id = kalvo::win32::IdMenuCommandBase + static_cast<int>(item - items.begin());
+    PostMessageW(MainWindow(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
 }
 
 // Answers a dialog of the program or of the system on its behalf (the save dialog, the print-to-file
@@ -714,6 +800,8 @@ void Run(const std::vector<std::string>& args)
         PostMessageW(tabs, WM_LBUTTONUP, 0, point);
     } else if (command == "keys") {
         Keys({args.begin() + 1, args.end()});
+    } else if (command == "menu") {
+        ChooseMenuItem(args.at(1));
     } else if (command == "dialog") {
         PrintPortDialog(Seconds(args, 1));
     } else if (command == "dialog-select") {
@@ -732,6 +820,13 @@ void Run(const std::vector<std::string>& args)
         RemoveTestPrinter(args.at(1));
     } else if (command == "clipboard") {
         Clipboard();
+    } else if (command == "clear-clipboard") {
+        if (!WaitFor(5, [] { return OpenClipboard(nullptr) != FALSE; }))
+            throw Failure("the clipboard stays busy");
+        EmptyClipboard();
+        CloseClipboard();
+    } else if (command == "focus") {
+        Print(FocusedName() + "\n");
     } else if (command == "end-session") {
         HWND main = MainWindow();
         if (!SendMessageW(main, WM_QUERYENDSESSION, 0, 0))
@@ -741,6 +836,8 @@ void Run(const std::vector<std::string>& args)
         PostMessageW(MainWindow(), WM_CLOSE, 0, 0);
     } else if (command == "cut-texts") {
         PrintCutTexts(std::atoi(args.at(1).c_str()));
+    } else if (command == "label-cut") {
+        PrintLabelCut(args.at(1), args.at(2), std::atoi(args.at(3).c_str()));
     } else if (command == "dialog-cut-texts") {
         // The dialog's font is fitted to its label.
         const auto form = kalvo::layout::Scaled(kalvo::layout::ComPortFrm, std::atoi(args.at(1).c_str()));

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # kalvo.exe as a file: it imports only Windows' own DLLs (no MinGW runtime beside it), stays small,
-# and carries its manifest (per-monitor DPI-aware), its version information and its icon.
+# and carries its manifest (per-monitor DPI-aware, aware of long paths), its version information and its icon.
 #
 #   program_file_test.sh KALVO_EXE OBJDUMP
 set -uo pipefail
@@ -22,6 +22,7 @@ size=$(stat -c %s "$exe")
 
 grep -aq "<dpiAware[^>]*>true/pm</dpiAware>" "$exe" && grep -aq "<dpiAwareness[^>]*>PerMonitorV2" "$exe" ||
     fail "no per-monitor DPI-aware manifest"
+grep -aq "<longPathAware[^>]*>true</longPathAware>" "$exe" || fail "the manifest does not declare long paths"
 # Version strings are UTF-16 in the resource: search them as such.
 strings -el "$exe" | grep -qx "FileVersion" || fail "no version information"
 strings -el "$exe" | grep -qx "kalvo.exe" || fail "the version information does not name kalvo.exe"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kalvo.exe and kalvo-record.exe under Wine where a technician's laptop differs from a test bench:
 # the adapter is pulled and a new one appears under the same COM number; the programs lie in a
-# folder whose name the ANSI code page cannot spell; the settings file is marked read-only.
+# folder whose name the ANSI code page cannot spell, or one deeper than Windows' 260 characters; the
+# settings file is marked read-only.
 #
 #   system_test.sh KALVO_EXE RECORD_EXE DRIVER_EXE LANGUAGE_FILE WORK_DIR
 #
@@ -158,7 +159,7 @@ for name in "Łódź-Δ" "Zażółć gęślą jaźń" "Ελληνικός φάκ
         drive click BitBtn3
         drive answer $patience "Save As" "$(winepath -w "$folder/report")" || fail "$name: no save dialog to answer"
         wait_until test -s "$folder/report.txt" || fail "$name: the report was not saved in the folder"
-        drive keys alt+f q
+        drive menu Quit1
         if drive wait-gone $patience; then
             box=$(drive message-box 1 2>/dev/null) && fail "$name: kalvo.exe shows an error at Quit: $box"
             wait "$program" 2>/dev/null
@@ -204,7 +205,7 @@ program=$!
 program_pids+=("$program")
 if drive wait-window $patience && drive wait-memo 1 $patience; then
     drive tab PageControl1 1
-    drive keys alt+f q
+    drive menu Quit1
     box=$(drive message-box $patience) || fail "Quit showed no error"
     [ "$box" = "title Kalvo
 text Unable to write to $settings_path." ] || fail "the error box reads: $box"
@@ -216,5 +217,68 @@ else
 fi
 kill "$program" 2>/dev/null
 wait "$program" 2>/dev/null
+
+echo "== Folders deeper than 260 characters"
+# The folder's Windows path (drive Z: is the root), exactly as long as asked; winepath itself stops at 260.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+letters() { printf "%${2}s" | tr ' ' "$1"; }
+deep_folder() {
+    local folder="$work/deep-$1"
+    # Folders of 60 letters while more than one is left to add, then one of the length left.
+    while [ $((${#folder} + 2 + 61 + 10)) -lt "$1" ]; do folder+="/$(letters d 60)"; done
+    echo "$folder/$(letters e $(($1 - ${#folder} - 3)))"
+}
+for length in 250 270 320; do
+    folder=$(deep_folder $length)
+    rm -rf "$work/deep-$length"
+    mkdir -p "$folder"
+    cp "$kalvo_exe" "$record_exe" "$language_file" "$folder/"
+    printf '[Main]\r\nCOM=%s\r\n' $unit_port >"$folder/kalvo.ini"
+    win_folder=$(windows_path "$folder")
+    [ ${#win_folder} -eq $length ] || fail "the folder's path has ${#win_folder} characters, not $length"
+
+    (cd "$folder" && exec wine "$folder/kalvo.exe") </dev/null >"$work/deep-wine.log" 2>&1 &
+    program=$!
+    program_pids+=("$program")
+    if drive wait-window $patience && drive wait-memo 1 $patience; then
+        # The system's file dialog takes no path beyond 260 characters (Wine's says it does not
+        # exist, also in its short form): only a name that fits is saved through it.
+        if [ $length -le 250 ]; then
+            drive click BitBtn3
+            drive answer $patience "Save As" "$win_folder\\r" || fail "$length: the save dialog did not take the name"
+            wait_until test -s "$folder/r.txt" || fail "$length: the report was not saved in the folder"
+        fi
+        box=$(drive message-box 1 2>/dev/null) && fail "$length: kalvo.exe shows an error: $box"
+        drive keys alt+f q
+        drive wait-gone $patience || fail "$length: File > Quit did not end kalvo.exe"
+        wait "$program" 2>/dev/null
+        [ -n "$(setting "$folder" Panel)" ] || fail "$length: kalvo.ini was not written: $(cat "$folder/kalvo.ini")"
+    else
+        fail "$length: kalvo.exe did not show the unit's readings"
+    fi
+    kill "$program" 2>/dev/null
+    wait "$program" 2>/dev/null
+
+    recording="$win_folder\\recording"
+    if wine "$folder/kalvo-record.exe" --port "COM$unit_port" --out "$recording" --duration 5s --quiet \
+        </dev/null >"$work/deep-record.log" 2>&1; then
+        ok_polls_at_least "$folder/recording" 1 || fail "$length: kalvo-record.exe recorded no good poll"
+        wine "$folder/kalvo-record.exe" --report "$recording" </dev/null >"$work/deep-report.log" 2>&1 ||
+            fail "$length: kalvo-record.exe --report failed: $(cat "$work/deep-report.log")"
+        grep -q '<svg class="chart"' "$folder/recording/night-report.html" 2>/dev/null || fail "$length: no night report"
+    else
+        fail "$length: kalvo-record.exe failed: $(cat "$work/deep-record.log")"
+    fi
+done
+# A name longer than any file system takes is refused as such, not as a folder that is not there.
+long_name=$(letters n 300)
+if wine "$record_exe" --port "COM$unit_port" --out "$(windows_path "$work")\\$long_name" --duration 5s --quiet \
+    </dev/null >"$work/long-name.log" 2>&1; then
+    fail "kalvo-record.exe recorded into a folder whose name has 300 characters"
+else
+    grep -q "path too long: a name in it has 300 characters" "$work/long-name.log" ||
+        fail "kalvo-record.exe does not say the path is too long: $(cat "$work/long-name.log")"
+fi
+grep -aq "<longPathAware[^>]*>true</longPathAware>" "$record_exe" || fail "kalvo-record.exe does not declare long paths"
 
 finish "windows system test"

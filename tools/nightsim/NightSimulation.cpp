@@ -22,6 +22,11 @@ namespace {
 
 constexpr std::int64_t LinkLossMs = 60'000;
 constexpr std::int64_t LockedOutMs = 12 * 60'000;  // until somebody resets it
+// A lockout is led up to as its kind happens: after a minute at rest, a start whose safety time
+// ends without a flame (prepurge, preignition and safety time before it), or a start that runs for
+// a while until the mains voltage dips and the flame goes out. A burner already running when a
+// lockout in operation nears runs on into it.
+constexpr std::int64_t RestMs = 60'000, StartMs = 36'000, RunBeforeDipMs = 90'000, DipMs = 8'000, FlameOutMs = 5'000;
 
 enum Phase : std::uint8_t { Standby = 0, PrePurge = 1, PreIgnition = 2, SafetyTime = 3, Run = 5, PostPurge = 6, Lockout = 7 };
 
@@ -43,7 +48,7 @@ std::uint8_t Outputs(Phase phase, bool flame)
     case SafetyTime:
         return Motor | Transformer | Valve1 | HeatDemand | (flame ? Flame : 0);
     case Run:
-        return Motor | Valve1 | Valve2 | Flame | HeatDemand;
+        return Motor | Valve1 | Valve2 | HeatDemand | (flame ? Flame : 0);
     case PostPurge:
         return Motor;
     case Lockout:
@@ -99,8 +104,32 @@ private:
         }
     }
 
+    // Alternately no flame at the end of the safety time and the flame lost in operation.
+    bool NextLockoutInRun() const { return nextLockout_ % 2 == 1; }
+    std::int64_t LeadMs() const { return RestMs + StartMs + (NextLockoutInRun() ? RunBeforeDipMs + DipMs : 0); }
+
+    bool FlameAt(std::int64_t ms) const
+    {
+        if (approaching_ && !NextLockoutInRun() && phase_ == SafetyTime)
+            return false;
+        if (approaching_ && NextLockoutInRun() && ms >= plan_.lockouts[nextLockout_].count() - FlameOutMs)
+            return false;
+        return phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500);
+    }
+
     void Advance(std::int64_t now)
     {
+        if (nextLockout_ < plan_.lockouts.size() && !approaching_ && phase_ != Lockout
+            && now >= plan_.lockouts[nextLockout_].count() - LeadMs()) {
+            approaching_ = true;
+            const std::int64_t at = plan_.lockouts[nextLockout_].count();
+            if (phase_ == Run && NextLockoutInRun()) {
+                phaseLength_ = std::max(phaseLength_, at + 1 - phaseStart_);
+            } else {
+                Enter(Standby, std::max(phaseStart_, at - LeadMs()));
+                phaseLength_ = at - LeadMs() + RestMs - phaseStart_;
+            }
+        }
         while (nextLockout_ < plan_.lockouts.size() && now >= plan_.lockouts[nextLockout_].count() && phase_ != Lockout) {
             LockOut(plan_.lockouts[nextLockout_].count());
             ++nextLockout_;
@@ -117,16 +146,21 @@ private:
             case Lockout: Enter(Standby, end); break;
             }
         }
-        const bool flame = phase_ == Run || (phase_ == SafetyTime && now - phaseStart_ > 1'500);
+        const bool flame = FlameAt(now);
         flameCurrent_ = flame ? flameCurrent_ + (flameTarget_ - flameCurrent_) * 0.5 + Noise(6) : std::max(0.0, flameCurrent_ * 0.2);
-        // Mains sags a little while the fan runs, and once in a while for a few seconds.
-        volts_ = 2300 + Noise(12) - (Outputs(phase_, flame) & Motor ? 25 : 0) - (Random(0, 400) == 0 ? 180 : 0);
+        // Mains sags a little while the fan runs, and once in a while for a few seconds; before a
+        // lockout in operation it dips deep.
+        const bool dip = approaching_ && NextLockoutInRun() && now >= plan_.lockouts[nextLockout_].count() - DipMs;
+        volts_ = 2300 + Noise(12) - (Outputs(phase_, flame) & Motor ? 25 : 0)
+            - (dip                        ? 440
+                    : Random(0, 400) == 0 ? 180
+                                          : 0);
     }
 
     void LockOut(std::int64_t at)
     {
-        // Alternately no flame at ignition and the flame lost in operation.
-        const bool inRun = history_.size() % 2 == 1;
+        const bool inRun = NextLockoutInRun();
+        approaching_ = false;
         history_.push_front({static_cast<std::uint8_t>(inRun ? Run : SafetyTime), starts_,
                              static_cast<int>(std::lround(volts_)), inRun ? static_cast<int>(Random(20, 60)) : 0,
                              powerOnMinutes_ + static_cast<int>(at / 60'000)});
@@ -138,18 +172,16 @@ private:
 
     void Status(kalvo::Block& block, std::int64_t ms) const
     {
-        const std::string_view text = phase_ == Lockout ? "LOCKOUT" : phase_ == Run ? "OPERATION" : "STANDBY";
-        const kalvo::UnitField& textField = kalvo::ReportField("status_text");
-        for (std::size_t i = 0; i < static_cast<std::size_t>(textField.width); ++i)
-            block[static_cast<std::size_t>(textField.offset) + i] =
-                i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0x80;
+        kalvo::PutText(block, kalvo::ReportField("status_text"),
+            phase_ == Lockout   ? "LOCKOUT"
+                : phase_ == Run ? "OPERATION"
+                                : "STANDBY");
         Put(block, ReportField("operating_hours"), operatingHours_ + ms / 3'600'000);
         Put(block, ReportField("burner_starts"), starts_);
         Put(block, ReportField("lockouts"), lockouts_);
         Put(block, ReportField("flame_current"), std::lround(std::max(0.0, flameCurrent_)));
         Put(block, ReportField("mains_voltage"), std::lround(volts_));
-        block[kalvo::StatusFlagBytesAt] =
-            Outputs(phase_, phase_ == Run || (phase_ == SafetyTime && ms - phaseStart_ > 1'500));
+        block[kalvo::StatusFlagBytesAt] = Outputs(phase_, FlameAt(ms));
         Put(block, ReportField("state"), phase_);
         Put(block, ReportField("start_attempts"), starts_);
     }
@@ -192,6 +224,7 @@ private:
     Phase phase_ = Standby;
     std::int64_t phaseStart_ = 0, phaseLength_ = 0;
     std::size_t nextLockout_ = 0;
+    bool approaching_ = false;  // the lead-up to the next lockout has begun
     double flameCurrent_ = 0, flameTarget_ = 300, volts_ = 2300;
     std::uint32_t starts_ = 18'204, lockouts_ = 37, operatingHours_ = 6'120;
     int runMinutes_ = 0, powerOnMinutes_ = 500'000 % 60'000;

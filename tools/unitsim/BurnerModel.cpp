@@ -11,6 +11,7 @@ namespace unitsim {
 namespace {
 
 using kalvo::PutField;
+using kalvo::PutText;
 using kalvo::ReportField;
 
 // The unit's programmed times, in tenths of a second as the timing block reports them. Each state
@@ -38,7 +39,6 @@ constexpr double LowVoltageTenths = 2050;
 constexpr std::int64_t MeanMsBetweenDips = 15 * MsPerMinute;
 
 constexpr std::uint32_t MaxWord = 0xFFFE;  // 0xFFFF would read as "no value"
-constexpr std::uint8_t StatusTextPad = 0x80;
 
 std::string_view StatusText(Phase phase)
 {
@@ -320,13 +320,9 @@ int BurnerModel::BurnerRunMinutes() const
 
 Bytes BurnerModel::StatusData() const
 {
-    Bytes data(StatusDataLength, 0);
+    Bytes data(kalvo::StatusDataLength, 0);
     data[0] = 0x01;  // unit address
-    const std::string_view text = StatusText(phase_);
-    const kalvo::UnitField& textField = ReportField("status_text");
-    for (std::size_t i = 0; i < static_cast<std::size_t>(textField.width); ++i)
-        data[static_cast<std::size_t>(textField.offset) + i] =
-            i < text.size() ? static_cast<std::uint8_t>(text[i]) : StatusTextPad;
+    PutText(data, ReportField("status_text"), StatusText(phase_));
     PutField(data, ReportField("operating_hours"),
         baseOperatingHours_ + static_cast<std::uint32_t>(burnerRunMs_ / MsPerHour));
     PutField(data, ReportField("burner_starts"), starts_);
@@ -351,7 +347,7 @@ Bytes BurnerModel::StatusData() const
 Bytes BurnerModel::TimingData() const
 {
     // Fields left at zero are times this unit does not use; they read as "no value".
-    Bytes data(TimingDataLength, 0);
+    Bytes data(kalvo::TimingDataLength, 0);
     PutField(data, ReportField("prepurge_time"), PrePurgeTenths);
     PutField(data, ReportField("preignition_time"), PreIgnitionTenths);
     PutField(data, ReportField("safety_time"), SafetyTimeTenths);
@@ -372,7 +368,7 @@ Bytes BurnerModel::TimingData() const
 Bytes BurnerModel::ErrorHistoryData() const
 {
     using kalvo::ErrorRecordValueFields;
-    Bytes data(ErrorHistoryDataLength, kalvo::EmptyRecordCode);
+    Bytes data(kalvo::ErrorHistoryDataLength, kalvo::EmptyRecordCode);
     for (std::size_t i = 0; i < history_.size(); ++i) {
         const ErrorRecord& record = history_[i];
         const auto bytes = std::span(data).subspan(i * kalvo::ErrorRecordSize, kalvo::ErrorRecordSize);

@@ -41,10 +41,6 @@ inline constexpr std::uint8_t RemoteReset = kalvo::StatusFlagMask(kalvo::StatusF
 inline constexpr std::uint8_t LowVoltage = kalvo::StatusFlagMask(kalvo::StatusFlag9);
 }  // namespace flag
 
-inline constexpr std::size_t StatusDataLength = 51;
-inline constexpr std::size_t TimingDataLength = 38;
-inline constexpr std::size_t ErrorHistoryDataLength = 128;
-
 // A simulated Ombrel RZ: a burner sequence with its outputs, measured values, counters and error
 // history, advanced by the caller in real or simulated time. The same seed gives the same run.
 class BurnerModel {

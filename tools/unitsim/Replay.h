@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <vector>
 
@@ -17,6 +18,8 @@ namespace unitsim {
 // poll at every request keeps the playback from drifting, so a poller as fast as the recording's
 // gets every poll once. Inside a gap of more than two poll periods (a part lost to damage, or a
 // pause of the recorder) the unit is silent, as if unplugged.
+//
+// A recording is streamed, a day's file at a time: a month of polls takes no more memory than a day.
 class ReplaySource {
 public:
     using Time = std::chrono::nanoseconds;
@@ -31,14 +34,22 @@ public:
     std::optional<Bytes> Answer(std::uint8_t requestCode, Time now);
     bool Finished() const { return finished_; }
     std::size_t PollIndex() const { return index_; }
-    std::size_t PollCount() const { return polls_.size(); }
+    std::size_t PollCount() const { return pollCount_; }
     // The parts of the recording that could not be read.
     const std::vector<kalvo::record::MissingSpan>& Missing() const { return missing_; }
 
 private:
     void MoveTo(Time now);
+    // The poll of that number, read in when needed; nothing past the recording's end. Polls
+    // before the one played last are dropped as the playback moves on.
+    const kalvo::record::PollInput* Poll(std::size_t number);
 
-    std::vector<kalvo::record::PollInput> polls_;
+    // The polls still to read: the raw files in order, or polls handed over.
+    std::vector<std::filesystem::path> files_;
+    std::size_t nextFile_ = 0;
+    std::deque<kalvo::record::PollInput> window_;  // polls from number windowStart_ on
+    std::size_t windowStart_ = 0;
+    std::size_t pollCount_ = 0;
     std::vector<kalvo::record::MissingSpan> missing_;
     int speed_;
     std::int64_t pollPeriodMs_ = 0;  // the usual time from one recorded poll to the next

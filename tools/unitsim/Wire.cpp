@@ -2,14 +2,12 @@
 
 #include <algorithm>
 
-#include "core/Protocol.h"
-
 namespace unitsim {
 namespace {
 
 bool IsKnownRequest(std::uint8_t code)
 {
-    return code == kalvo::StatusRequest || code == kalvo::TimingRequest || code == kalvo::ErrorHistoryRequest;
+    return kalvo::ReplyLengthFor(code) != 0;
 }
 
 enum class Match { No, SoFar, Complete };
@@ -29,19 +27,6 @@ Match MatchRequest(std::span<const std::uint8_t> bytes)
 }
 
 }  // namespace
-
-Bytes BuildReply(std::uint8_t requestCode, std::span<const std::uint8_t> data)
-{
-    const std::size_t length = kalvo::ReplyLeadBytes + data.size() + kalvo::ReplyTrailBytes;
-    Bytes reply{ReplyMarker, ReplyMarker, static_cast<std::uint8_t>(length), 0x00, 0x01, requestCode};
-    reply.insert(reply.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (std::uint8_t byte : reply)
-        sum += byte;
-    reply.push_back(static_cast<std::uint8_t>((sum >> 8) & 0xFF));
-    reply.push_back(static_cast<std::uint8_t>(sum & 0xFF));
-    return reply;
-}
 
 std::vector<std::uint8_t> RequestParser::Feed(std::span<const std::uint8_t> bytes)
 {

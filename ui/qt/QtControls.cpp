@@ -135,6 +135,7 @@ QPushButton* MakeButton(const layout::Control& control, QWidget* page)
     auto* button = new QPushButton(Caption(control), page);
     button->setObjectName(Name(control));
     button->setGeometry(Geometry(control.bounds));
+    button->setAutoDefault(true);  // Enter presses it when it has the focus, as Space does
     return button;
 }
 

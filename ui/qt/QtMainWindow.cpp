@@ -154,11 +154,15 @@ void QtMainWindow::BuildPicturePage()
     Image2 = MakeImage(Control("Image2"), ResourcePicture(QStringLiteral("warning.bmp")), page);
 }
 
-// Created in focus order.
+// Created in the layout's keyboard order (MainFrmTabOrder), which is the order Tab follows.
 void QtMainWindow::BuildTextPage()
 {
     QWidget* page = TabSheet2;
     Memo1 = MakeMemo(Control("Memo1"), MemoScrollBars::None, FontOf(layout::FontRole::Report), page);
+    BitBtn1 = MakeButton(Control("BitBtn1"), page);
+    BitBtn2 = MakeButton(Control("BitBtn2"), page);
+    BitBtn3 = MakeButton(Control("BitBtn3"), page);
+    Memo10 = MakeMemo(Control("Memo10"), MemoScrollBars::Both, FontOf(layout::FontRole::Form), page);
 
     PageControl2 = MakePageControl(Control("PageControl2"), page);
     // Narrow tabs, so all eight error tabs show side by side without scroll arrows.
@@ -170,10 +174,6 @@ void QtMainWindow::BuildTextPage()
     BuildErrorPages();
 
     CheckListBox1 = MakeCheckList(Control("CheckListBox1"), page);
-    BitBtn1 = MakeButton(Control("BitBtn1"), page);
-    BitBtn2 = MakeButton(Control("BitBtn2"), page);
-    BitBtn3 = MakeButton(Control("BitBtn3"), page);
-    Memo10 = MakeMemo(Control("Memo10"), MemoScrollBars::Both, FontOf(layout::FontRole::Form), page);
     Label1 = MakeLabel(Control("Label1"), FontOf(layout::FontRole::Form), page);
 }
 

@@ -18,6 +18,9 @@ void QtPicture::SetPicture(const QPixmap& picture)
 void QtPicture::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    // On a display scaled past 100%, a transparent picture is stretched by blending its neighbouring
+    // pixels with their coverage, so its edges blend into what lies below.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, picture_.hasAlphaChannel());
     painter.drawPixmap(0, 0, picture_);
 }
 

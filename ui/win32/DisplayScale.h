@@ -23,9 +23,14 @@ HFONT CreateScaledFont(int designPixels, int dpi);
 // that wide.
 HFONT CreateFittingFont(int pixels, std::wstring_view text, int width);
 
-// The picture at the density, in place of the given one (which it deletes). Smooth stretches blend
-// neighbouring pixels; the others copy them, keeping every colour exact (a transparent colour
-// must stay that colour).
-HBITMAP ScaledPicture(HBITMAP picture, int dpi, bool smooth);
+// The picture at the density, stretched smoothly, in place of the given one (which it deletes).
+HBITMAP ScaledPicture(HBITMAP picture, int dpi);
+
+// A picture whose pixels in the colour of its bottom-left one are transparent, at the density, in
+// place of the given one (which it deletes): a 32-bit bitmap with premultiplied coverage, to be
+// drawn with AlphaBlend. Stretched by blending the four nearest pixels with their coverage, so its
+// edges blend into what lies below while every pixel between transparent ones stays wholly
+// transparent and every pixel between opaque ones wholly opaque; at 96 dpi it is the picture as is.
+HBITMAP TransparentPicture(HBITMAP picture, int dpi);
 
 }  // namespace kalvo::win32

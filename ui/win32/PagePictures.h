@@ -26,8 +26,8 @@ inline constexpr PagePicture PicturesBelowLabels[] = {
 };
 inline constexpr PagePicture PicturesAboveLabels[] = {{"Image2", IDB_WARNING, false}};
 
-// The picture from the program's resources at the density. A transparent one keeps its colours
-// exact, so its transparent colour stays one.
+// The picture from the program's resources at the density; a transparent one with its coverage
+// (TransparentPicture).
 HBITMAP LoadPagePicture(HINSTANCE instance, const PagePicture& picture, int dpi);
 
 }  // namespace kalvo::win32

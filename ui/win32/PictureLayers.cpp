@@ -22,16 +22,6 @@ SIZE BitmapSize(HBITMAP bitmap)
     return {info.bmWidth, info.bmHeight};
 }
 
-COLORREF BottomLeftPixel(HBITMAP bitmap, SIZE size)
-{
-    HDC memory = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(memory, bitmap);
-    const COLORREF colour = GetPixel(memory, 0, size.cy - 1);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    return colour;
-}
-
 }  // namespace
 
 struct PictureLayers::Layer {
@@ -39,8 +29,7 @@ struct PictureLayers::Layer {
     RECT bounds{};  // in the page's client coordinates
     HBITMAP bitmap = nullptr;
     SIZE pictureSize{};
-    bool transparent = false;
-    COLORREF transparentColour = 0;
+    bool transparent = false;  // the bitmap carries premultiplied coverage
     HFONT font = nullptr;  // set for a label
 };
 
@@ -81,8 +70,6 @@ void PictureLayers::TakeBitmap(Layer& layer, HBITMAP bitmap)
         DeleteObject(layer.bitmap);
     layer.bitmap = bitmap;
     layer.pictureSize = BitmapSize(bitmap);
-    if (layer.transparent)
-        layer.transparentColour = BottomLeftPixel(bitmap, layer.pictureSize);
 }
 
 void PictureLayers::Replace(HWND picture, RECT bounds, HBITMAP bitmap)
@@ -115,9 +102,10 @@ HWND PictureLayers::AddLabel(int id, POINT topLeft, HFONT font, const std::wstri
     auto layer = std::make_unique<Layer>();
     layer->bounds = {topLeft.x, topLeft.y, topLeft.x, topLeft.y};
     layer->font = font;
+    Layer& label = *layer;
     HWND window = AddLayer(std::move(layer), text);
     SetWindowLongPtrW(window, GWLP_ID, id);
-    SetLabelText(window, text);
+    FitLabel(label, text);
     return window;
 }
 
@@ -135,13 +123,11 @@ HWND PictureLayers::AddLayer(std::unique_ptr<Layer> layer, const std::wstring& t
     return window;
 }
 
+// The label fits itself to the new text (WM_SETTEXT).
 void PictureLayers::SetLabelText(HWND label, const std::wstring& text)
 {
-    Layer* layer = Find(label);
-    if (!layer || (layer->bounds.right > layer->bounds.left && WindowTextOf(label) == text))
-        return;
-    SetWindowTextW(label, text.c_str());
-    FitLabel(*layer, text);
+    if (WindowTextOf(label) != text)
+        SetWindowTextW(label, text.c_str());
 }
 
 // Sizes the label to its text in its font.
@@ -184,6 +170,13 @@ LRESULT CALLBACK PictureLayers::WindowProc(HWND window, UINT message, WPARAM wPa
         break;
     case WM_NCHITTEST:
         return HTTRANSPARENT;  // clicks go to the page
+    case WM_SETTEXT: {
+        // A label is as large as its text, whoever sets it.
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+        if (Layer* layer = self ? self->Find(window) : nullptr; layer && layer->font)
+            self->FitLabel(*layer, WindowTextOf(window));
+        return result;
+    }
     default:
         break;
     }
@@ -232,7 +225,8 @@ void PictureLayers::DrawLayer(HDC dc, const Layer& layer, POINT origin) const
     HDC picture = CreateCompatibleDC(dc);
     const HGDIOBJ previous = SelectObject(picture, layer.bitmap);
     if (layer.transparent)
-        TransparentBlt(dc, origin.x, origin.y, width, height, picture, 0, 0, width, height, layer.transparentColour);
+        AlphaBlend(dc, origin.x, origin.y, width, height, picture, 0, 0, width, height,
+            BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
     else
         BitBlt(dc, origin.x, origin.y, width, height, picture, 0, 0, SRCCOPY);
     SelectObject(picture, previous);

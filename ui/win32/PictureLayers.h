@@ -22,7 +22,7 @@ public:
     static void RegisterWindowClass(HINSTANCE instance);
 
     // A picture drawn at its own size from the widget's top left, cut off by a smaller widget.
-    // A transparent one leaves out its pixels in the colour of its bottom-left pixel. Takes the bitmap.
+    // A transparent one (TransparentPicture) is blended by its coverage. Takes the bitmap.
     HWND AddPicture(int id, RECT bounds, HBITMAP bitmap, bool transparent);
     // A label at the given top left that sizes itself to its text.
     HWND AddLabel(int id, POINT topLeft, HFONT font, const std::wstring& text);

@@ -136,7 +136,7 @@ RegionalDateTime CurrentRegionalDateTime()
     return {Narrow(FormattedNow(true)), Narrow(FormattedNow(false))};
 }
 
-void ProcessPendingMessages()
+void ProcessPendingMessages(const KeyHandler& keys)
 {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -144,15 +144,19 @@ void ProcessPendingMessages()
             PostQuitMessage(static_cast<int>(message.wParam));
             return;
         }
+        if (keys(message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
 }
 
-int RunMessageLoop()
+int RunMessageLoop(const KeyHandler& keys)
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (keys(message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }

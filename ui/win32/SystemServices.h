@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,12 +25,15 @@ void SetClipboardText(HWND owner, const std::string& text);
 
 RegionalDateTime CurrentRegionalDateTime();
 
+// Sees each message before it is translated and dispatched; true when it has used it.
+using KeyHandler = std::function<bool(const MSG&)>;
+
 // Dispatches every pending message and returns; a WM_QUIT found on the way goes back into the
 // queue for the main loop.
-void ProcessPendingMessages();
+void ProcessPendingMessages(const KeyHandler& keys);
 
 // The main message loop: runs until WM_QUIT and returns its exit code.
-int RunMessageLoop();
+int RunMessageLoop(const KeyHandler& keys);
 
 // Decodes the JPEG held in the RCDATA resource by the system's picture loader; null when it fails.
 HBITMAP LoadJpegResource(HINSTANCE instance, int id);

@@ -61,6 +61,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
     StatusBar1 = AddControl(window_, STATUSCLASSNAMEW, L"", CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER, 0,
         IdStatusBar1, PlaceOf("StatusBar1"), windowFont_);
     SetStatusParts();
+    BuildTabOrder();
 }
 
 Win32MainFrm::~Win32MainFrm()
@@ -155,6 +156,12 @@ void Win32MainFrm::BuildErrorPages(HWND textPage)
             WS_TABSTOP | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE, IdMemo(memo),
             Bounds(form_.At("Memo", memo).bounds), windowFont_);
     }
+}
+
+void Win32MainFrm::BuildTabOrder()
+{
+    for (const std::string_view name : layout::MainFrmTabOrder)
+        tabOrder_.Append(Child(name));
 }
 
 // The page, captioned and made the active one as the layout gives it.
@@ -287,7 +294,7 @@ void Win32MainFrm::StopTimer1()
 
 void Win32MainFrm::ProcessPendingMessages()
 {
-    win32::ProcessPendingMessages();
+    win32::ProcessPendingMessages([this](const MSG& message) { return HandleKey(message); });
 }
 
 void Win32MainFrm::CloseWindow()
@@ -358,6 +365,16 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const LRESULT hit = DefWindowProcW(window_, message, wParam, lParam);
         return hit >= HTLEFT && hit <= HTBOTTOMRIGHT ? HTBORDER : hit;
     }
+    case WM_ACTIVATE:
+        // The focus goes back to the control that had it, as in a dialog.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            lastFocus_ = focus && IsChild(window_, focus) ? focus : nullptr;
+        } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_)) {
+            SetFocus(lastFocus_);
+            return 0;
+        }
+        break;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:

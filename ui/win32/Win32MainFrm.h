@@ -14,6 +14,7 @@
 #include "ui/win32/MemoTexts.h"
 #include "ui/win32/PageControl.h"
 #include "ui/win32/PictureLayers.h"
+#include "ui/win32/TabOrder.h"
 #include "ui/win32/Win32Printer.h"
 #include "ui/win32/Win32SystemServices.h"
 #include "window/FormLayout.h"
@@ -47,6 +48,8 @@ public:
     void Show(int showCommand);
     // What the window's behaviour drives: its controls, the system's services and the printer.
     MainFace Face() { return {*this, services_, printer_}; }
+    // The window's keyboard navigation for a message about to be dispatched; true when it used it.
+    bool HandleKey(const MSG& message) const { return tabOrder_.HandleKey(window_, message); }
 
     // MainView
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
@@ -83,6 +86,7 @@ private:
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
     void BuildErrorPages(HWND textPage);
+    void BuildTabOrder();
     HWND AddPage(PageControl& pageControl, int tabSheet);
     PageControl& PageControlOf(int tabSheet) const;
     HWND AddControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
@@ -102,6 +106,8 @@ private:
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
+    TabOrder tabOrder_;
+    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was deactivated
     int dpi_ = layout::DesignDpi;
     std::remove_const_t<decltype(layout::MainFrm)> form_ = layout::MainFrm;  // the layout at dpi_
     SIZE outer_{};  // the window's fixed size with its frame; none while it is being built

@@ -24,15 +24,14 @@ HFONT CreateFormFont(layout::FontRole role, int dpi)
 
 }  // namespace
 
-// The picture from the program's resources at the density. A transparent one keeps its colours
-// exact, so its transparent colour stays one.
+// The picture from the program's resources at the density.
 HBITMAP LoadPagePicture(HINSTANCE instance, const PagePicture& picture, int dpi)
 {
     HBITMAP loaded = picture.resource == IDR_LOGO
         ? LoadJpegResource(instance, IDR_LOGO)
         : static_cast<HBITMAP>(
             LoadImageW(instance, MAKEINTRESOURCEW(picture.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    return ScaledPicture(loaded, dpi, !picture.transparent);
+    return picture.transparent ? TransparentPicture(loaded, dpi) : ScaledPicture(loaded, dpi);
 }
 
 const layout::Control& Win32MainFrm::Control(std::string_view name) const
