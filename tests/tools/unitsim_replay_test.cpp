@@ -85,7 +85,7 @@ TEST(ReplaySourceTest, ARecordingOfSeveralDayFilesIsPlayedAcrossTheirBordersOnce
     for (std::int64_t ms = start; ms <= start + 86'400'000 + 120'000; ms += 2000)
         times.push_back(ms);
     {
-        kalvo::record::RawRepliesSink raw(dir.path(), false);
+        kalvo::record::RawRepliesSink raw(dir.path(), kalvo::record::Durability::None);
         for (const PollInput& poll : PollsAt(times))
             raw.OnPoll(poll, {});
     }
