@@ -64,7 +64,7 @@ bool OutputsCanBeOnTogether(const StatusFlagSet& on)
 
 bool PrintableText(const std::string& text)
 {
-    return std::none_of(text.begin(), text.end(), [](char c) { return (c >= 0 && c < 0x20) || c == 0x7F; });
+    return std::none_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; });
 }
 
 bool MeasuredInRange(const DecodedPoll& poll)
