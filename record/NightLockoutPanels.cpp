@@ -102,8 +102,12 @@ private:
                 all.Add((*s).*tenths / 10.0);
         if (all.Empty())
             return;
-        const auto [bottom, ceiling, decimals] = ScaleOf(all, fromZero);
-        const auto y = [&](double v) { return top + height - (v - bottom) * height / (ceiling - bottom); };
+        const CurveScale scale = ScaleOf(all, fromZero);
+        const auto [bottom, ceiling, decimals] = scale;
+        // (clang 14 lets no lambda capture a structured binding)
+        const auto y = [&](double v) {
+            return top + height - (v - scale.bottom) * height / (scale.ceiling - scale.bottom);
+        };
         for (double tick : {bottom, ceiling})
             svg_ << "<text x=\"" << Left - 3 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
                  << Fixed(tick, decimals) << "</text>\n";
