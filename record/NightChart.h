@@ -19,6 +19,11 @@ const char* StateSlotColour(int slot);
 struct CurveScale {
     double bottom, ceiling;
     int decimals;  // of its labels
+    // The y of a value in a plot whose top edge is at top.
+    double Y(double value, double top, double height) const
+    {
+        return top + height - (value - bottom) * height / (ceiling - bottom);
+    }
 };
 CurveScale ScaleOf(const ValueRange& values, bool fromZero);
 

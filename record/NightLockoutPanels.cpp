@@ -104,10 +104,7 @@ private:
             return;
         const CurveScale scale = ScaleOf(all, fromZero);
         const auto [bottom, ceiling, decimals] = scale;
-        // (clang 14 lets no lambda capture a structured binding)
-        const auto y = [&](double v) {
-            return top + height - (v - scale.bottom) * height / (scale.ceiling - scale.bottom);
-        };
+        const auto y = [&](double v) { return scale.Y(v, top, height); };
         for (double tick : {bottom, ceiling})
             svg_ << "<text x=\"" << Left - 3 << "\" y=\"" << Fixed(y(tick) + 4, 1) << "\" class=\"tick\">"
                  << Fixed(tick, decimals) << "</text>\n";
