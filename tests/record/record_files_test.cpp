@@ -329,7 +329,8 @@ TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
 // it would wrap and leave a line behind at every poll.
 TEST(ConsoleStatusTest, ANarrowedTerminalGetsNoLineWiderThanItself)
 {
-    Recorder recorder(test::NumberedLanguage());
+    const LanguageLines language = test::NumberedLanguage();
+    Recorder recorder(language);
     std::ostringstream terminal;
     std::size_t columns = 100;
     auto status = std::make_unique<ConsoleStatus>(
