@@ -15,18 +15,11 @@ port=$KALVO_TEST_COM_HELD unit_path=$KALVO_HELD_PATH
 poll_seconds=30  # fifteen polls
 settle_seconds=4  # the first poll and the first painting of its results are start-up, not polling
 export WINEDEBUG=-all
+# shellcheck source=bench/window_bench.sh
+. "$(dirname "${BASH_SOURCE[0]}")/window_bench.sh"
 
-now() { date +%s.%N; }
-elapsed_ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", (b - a) * 1000 }'; }
 ticks_of() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-rss_kb_of() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-
-folder() {
-    rm -rf "$work/$1"
-    mkdir -p "$work/$1"
-    cp "$language_file" "$work/$1/"
-    printf '[Main]\r\nCOM=%s\r\n[Ports]\r\nCOM%s=%s\r\n' "$port" "$port" "$unit_path" >"$work/$1/kalvo.ini"
-}
+folder() { program_folder "$work/$1" "$language_file" "$port" "$unit_path"; }
 
 # The Wine server of this prefix, which does the window system's work for every Windows program in it.
 wine_server_pid() {
