@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -189,6 +190,8 @@ TEST_F(MainWindowTest, StartUpWithoutSettingsRunsWithoutAPort)
         EXPECT_TRUE(image->isHidden()) << image->objectName().toStdString();
     for (int tab = 0; tab < 8; ++tab)
         EXPECT_EQ(frame.PageControl2->tabText(tab), QStringLiteral("Error %1").arg(tab + 1));
+    // All eight side by side, none behind a scroll arrow.
+    EXPECT_LE(frame.PageControl2->tabBar()->tabRect(7).right(), frame.PageControl2->width());
 
     ASSERT_EQ(frame.CheckListBox1->count(), 10);
     EXPECT_FALSE(frame.CheckListBox1->isEnabled());
@@ -537,9 +540,9 @@ TEST_F(MainWindowTest, PicturesAreDrawnAtTheirOwnSize)
         EXPECT_EQ(picture.image->Picture().size(), picture.pictureSize) << picture.image->objectName().toStdString();
     EXPECT_EQ(frame.Image2->size(), QSize(299, 46));
 
-    const QImage flame = frame.ImageFlamme->Picture().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage flame = frame.ImageFlamme->Picture().convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(qAlpha(flame.pixel(0, flame.height() - 1)), 0);
-    EXPECT_FALSE(frame.ImageMotor->Picture().hasAlpha());
+    EXPECT_FALSE(frame.ImageMotor->Picture().hasAlphaChannel());
 }
 
 TEST(TransparentPicture, BottomLeftColourIsNotDrawn)
@@ -548,12 +551,14 @@ TEST(TransparentPicture, BottomLeftColourIsNotDrawn)
     image.fill(Qt::white);
     image.setPixel(1, 1, qRgb(255, 255, 0));
     image.setPixel(3, 0, qRgb(0, 0, 0));
-    const QImage drawn = TransparentPicture(image).toImage().convertToFormat(QImage::Format_ARGB32);
-
-    EXPECT_EQ(qAlpha(drawn.pixel(0, 2)), 0);
-    EXPECT_EQ(qAlpha(drawn.pixel(2, 2)), 0);
-    EXPECT_EQ(drawn.pixel(1, 1), qRgba(255, 255, 0, 255));
-    EXPECT_EQ(drawn.pixel(3, 0), qRgba(0, 0, 0, 255));
+    // A bitmap with a colour table, as the pictures are stored, and one of whole colours.
+    for (const QImage& picture : {image.convertToFormat(QImage::Format_Indexed8), image}) {
+        const QImage drawn = TransparentPicture(picture).convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(qAlpha(drawn.pixel(0, 2)), 0) << picture.format();
+        EXPECT_EQ(qAlpha(drawn.pixel(2, 2)), 0) << picture.format();
+        EXPECT_EQ(drawn.pixel(1, 1), qRgba(255, 255, 0, 255)) << picture.format();
+        EXPECT_EQ(drawn.pixel(3, 0), qRgba(0, 0, 0, 255)) << picture.format();
+    }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "ui/qt/ApplicationIcon.h"
 
 #include <QDir>
+#include <QPixmap>
+
+#include "ui/qt/BuiltInImage.h"
 
 // The icons are compiled into the ui library, whose resources register only when asked for. The
 // macro must be used outside any namespace; registering twice is harmless.
@@ -16,8 +19,9 @@ QIcon ApplicationIcon()
     RegisterIcons();
     QIcon icon;
     const QDir folder(QStringLiteral(":/icons"));
-    for (const QString& file : folder.entryList({QStringLiteral("kalvo-*.png")}, QDir::Files))
-        icon.addFile(folder.filePath(file));
+    // The folder holds the icon's PNG files alone, so no name pattern (a regular expression) is needed.
+    for (const QString& file : folder.entryList(QDir::Files))
+        icon.addPixmap(QPixmap::fromImage(ReadBuiltInImage(folder.filePath(file), "PNG")));
     return icon;
 }
 

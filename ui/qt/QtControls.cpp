@@ -4,12 +4,14 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 
+#include "ui/qt/BuiltInImage.h"
 #include "ui/qt/JpegImage.h"
 #include "ui/qt/QtMemo.h"
 #include "ui/qt/QtPicture.h"
@@ -51,6 +53,22 @@ private:
     int rowHeight_;
 };
 
+// The style's tabs with 7 pixels of space beside the caption and 9 in all above and below it (3 of
+// padding each side, the frame and the selected tab's rise) instead of its wider margins: the error
+// pages then lie where the layout puts them. A style sheet would say the same, but weighs nearly a
+// megabyte once the window is up.
+class NarrowTabStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (metric == PM_TabBarTabHSpace)
+            return 2 * 7;
+        if (metric == PM_TabBarTabVSpace)
+            return 9;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
 }  // namespace
 
 QRect Geometry(const layout::Rect& bounds)
@@ -80,22 +98,17 @@ QFont FontFittingLineHeight(QFont font, int lineHeight)
     return font;
 }
 
-QImage ResourceImage(const QString& fileName)
+QImage ResourcePicture(const QString& fileName)
 {
-    return QImage(PicturePath(fileName));
+    return ReadBuiltInImage(PicturePath(fileName), "BMP");
 }
 
-QPixmap ResourcePicture(const QString& fileName)
-{
-    return QPixmap::fromImage(ResourceImage(fileName));
-}
-
-QPixmap ResourceJpegPicture(const QString& fileName)
+QImage ResourceJpegPicture(const QString& fileName)
 {
     QFile file(PicturePath(fileName));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    return QPixmap::fromImage(DecodeJpeg(file.readAll()));
+    return DecodeJpeg(file.readAll());
 }
 
 QWidget* MakePage(const layout::Control& control)
@@ -105,7 +118,7 @@ QWidget* MakePage(const layout::Control& control)
     return page;
 }
 
-QtPicture* MakeImage(const layout::Control& control, const QPixmap& picture, QWidget* page)
+QtPicture* MakeImage(const layout::Control& control, const QImage& picture, QWidget* page)
 {
     auto* image = new QtPicture(Name(control), page);
     image->setGeometry(Geometry(control.bounds));
@@ -163,6 +176,13 @@ QTabWidget* MakePageControl(const layout::Control& control, QWidget* parent)
     for (QToolButton* arrow : pageControl->tabBar()->findChildren<QToolButton*>())
         arrow->setFocusPolicy(Qt::NoFocus);
     return pageControl;
+}
+
+void UseNarrowTabs(QTabWidget* pageControl)
+{
+    auto* style = new NarrowTabStyle;
+    style->setParent(pageControl->tabBar());
+    pageControl->tabBar()->setStyle(style);
 }
 
 QListWidget* MakeCheckList(const layout::Control& control, QWidget* page)

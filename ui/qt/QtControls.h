@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QFont>
-#include <QPixmap>
+#include <QImage>
 #include <QRect>
 
 #include "window/FormLayout.h"
@@ -30,13 +30,13 @@ QFont FormFont(int pixelSize);
 // show all the lines it was laid out for.
 QFont FontFittingLineHeight(QFont font, int lineHeight);
 
-// The picture from the program's resources; a null picture when it is missing.
-QPixmap ResourcePicture(const QString& fileName);
-QImage ResourceImage(const QString& fileName);
-QPixmap ResourceJpegPicture(const QString& fileName);
+// The picture from the program's resources as it is stored (a bitmap keeps its colour table); a
+// null picture when it is missing.
+QImage ResourcePicture(const QString& fileName);
+QImage ResourceJpegPicture(const QString& fileName);
 
 QWidget* MakePage(const layout::Control& control);
-QtPicture* MakeImage(const layout::Control& control, const QPixmap& picture, QWidget* page);
+QtPicture* MakeImage(const layout::Control& control, const QImage& picture, QWidget* page);
 // A plain label or a large value text over the schematic: transparent, sized to its text.
 QLabel* MakeLabel(const layout::Control& control, const QFont& font, QWidget* page);
 void SetLabelText(QLabel* label, const QString& text);
@@ -51,6 +51,8 @@ QtMemo* MakeMemo(const layout::Control& control, MemoScrollBars scrollBars, cons
 QTabWidget* MakePageControl(const layout::Control& control, QWidget* parent);
 
 // A check list whose rows are all the control's item height.
+// Tabs just wider than their captions, so that many fit side by side.
+void UseNarrowTabs(QTabWidget* pageControl);
 QListWidget* MakeCheckList(const layout::Control& control, QWidget* page);
 
 }  // namespace kalvo::qt

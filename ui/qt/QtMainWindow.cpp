@@ -137,14 +137,14 @@ void QtMainWindow::BuildMenu()
 void QtMainWindow::BuildPicturePage()
 {
     QWidget* page = TabSheet1;
-    const QPixmap valve = ResourcePicture(QStringLiteral("valve.bmp"));
+    const QImage valve = ResourcePicture(QStringLiteral("valve.bmp"));
     ImageMain = MakeImage(Control("ImageMain"), ResourcePicture(QStringLiteral("schematic.bmp")), page);
     ImageMotor = MakeImage(Control("ImageMotor"), ResourcePicture(QStringLiteral("motor.bmp")), page);
     ImageVentil1 = MakeImage(Control("ImageVentil1"), valve, page);
     ImageVentil2 = MakeImage(Control("ImageVentil2"), valve, page);
     ImageHeizung = MakeImage(Control("ImageHeizung"), ResourcePicture(QStringLiteral("heater.bmp")), page);
     ImageFlamme =
-        MakeImage(Control("ImageFlamme"), TransparentPicture(ResourceImage(QStringLiteral("flame.bmp"))), page);
+        MakeImage(Control("ImageFlamme"), TransparentPicture(ResourcePicture(QStringLiteral("flame.bmp"))), page);
     ImageTrafo = MakeImage(Control("ImageTrafo"), ResourcePicture(QStringLiteral("transformer.bmp")), page);
     Image1 = MakeImage(Control("Image1"), ResourceJpegPicture(QStringLiteral("logo.jpg")), page);
     for (int label = FirstValueLabel; label < FirstValueLabel + static_cast<int>(ValueLabels.size()); ++label) {
@@ -166,11 +166,7 @@ void QtMainWindow::BuildTextPage()
 
     PageControl2 = MakePageControl(Control("PageControl2"), page);
     // Narrow tabs, so all eight error tabs show side by side without scroll arrows.
-    PageControl2->setStyleSheet(
-        QStringLiteral("QTabBar::tab { padding: 3px 7px; border: 1px solid palette(mid); border-bottom: none;"
-                       " border-top-left-radius: 2px; border-top-right-radius: 2px; background: palette(button); }"
-                       "QTabBar::tab:selected { background: palette(base); }"
-                       "QTabBar::tab:!selected { margin-top: 2px; }"));
+    UseNarrowTabs(PageControl2);
     BuildErrorPages();
 
     CheckListBox1 = MakeCheckList(Control("CheckListBox1"), page);
