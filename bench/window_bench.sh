@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The helpers of the window benchmarks (qt_face_bench.sh, windows_face_bench.sh), sourced by them.
 
 now() { date +%s.%N; }
