@@ -124,7 +124,8 @@ void MonthReport(int days)
     kalvo::LanguageLines language;
     kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
     const std::filesystem::path folder = dir.path() / "month";
-    const long long polls = nightsim::WriteSimulatedRecording(plan, folder.string(), kalvo::record::RecordLanguage(language));
+    const long long polls =
+        nightsim::WriteSimulatedRecording(plan, folder.string(), kalvo::record::RecordLanguage(language));
     std::string csvFiles;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.path().extension() == ".csv")

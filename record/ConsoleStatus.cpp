@@ -99,9 +99,9 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event, const NightTexts&
         break;
     case EventKind::NewErrorRecord:
         if (event.record)
-            line += ": " + StateName(event.record->stateCode, event.record->stateText, texts) + ", " +
-                    NumberText(event.record->volts, Unit::Volts) + " V, " +
-                    NumberText(event.record->microamps, Unit::Microamps) + " uA";
+            line += ": " + StateName(event.record->stateCode, event.record->stateText, texts) + ", "
+                + NumberText(event.record->volts, Unit::Volts) + " V, "
+                + NumberText(event.record->microamps, Unit::Microamps) + " uA";
         break;
     }
     return line;
@@ -146,7 +146,8 @@ void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)
     if (poll.link != LinkStatus::Ok)
         state_ = texts_[LinkWord(poll.link)];
     else
-        state_ = poll.implausible ? texts_[NightWord::ColumnImplausible] : StateName(poll.stateCode, poll.stateText, texts_);
+        state_ =
+            poll.implausible ? texts_[NightWord::ColumnImplausible] : StateName(poll.stateCode, poll.stateText, texts_);
     if (poll.link == LinkStatus::NoPort)
         ++noPortPolls_;
     if (!firstPoll_) {

@@ -85,7 +85,8 @@ std::string NumberText(const std::optional<double>& value, Unit unit)
     return text;
 }
 
-ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const RecordLanguage& language, Durability durability)
+ReadingsCsvSink::ReadingsCsvSink(
+    const std::filesystem::path& folder, const RecordLanguage& language, Durability durability)
     : texts_(language.texts),
       files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), durability)
 {

@@ -56,9 +56,10 @@ struct DecodedRecording {
 };
 
 // Writes the readings and events files of the recording in from (its raw replies files) anew into
-// the folder to, with the texts of the language: a night decoded again in another language. A damaged raw file costs its own polls only. Throws RecordError for a recording without raw
-// files, for a folder that takes no files or holds recorded files already (so a decoding is a whole
-// set of its own, never mixed with another), and when both folders are the same.
+// the folder to, with the texts of the language: a night decoded again in another language. A damaged raw file costs
+// its own polls only. Throws RecordError for a recording without raw files, for a folder that takes no files or holds
+// recorded files already (so a decoding is a whole set of its own, never mixed with another), and when both folders are
+// the same.
 DecodedRecording DecodeRecording(
     const std::filesystem::path& from, const std::filesystem::path& to, const RecordLanguage& language);
 

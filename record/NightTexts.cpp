@@ -180,7 +180,8 @@ std::string NightTexts::Filled(NightWord word, std::initializer_list<std::string
     const std::string& pattern = (*this)[word];
     std::string text;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const std::size_t value = i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : values.size();
+        const std::size_t value =
+            i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : values.size();
         if (pattern[i] == '%' && value < values.size()) {
             text += values.begin()[value];
             ++i;

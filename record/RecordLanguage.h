@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "core/Language.h"
 #include "record/NightTexts.h"
@@ -13,7 +14,8 @@ namespace kalvo::record {
 struct RecordLanguage {
     // words: as loaded from a words file; all empty for English.
     explicit RecordLanguage(LanguageLines languageLines, const RecordWordsLines& words = {})
-        : lines(std::move(languageLines)), texts(lines, words)
+        : lines(std::move(languageLines)),
+          texts(lines, words)
     {
     }
 

@@ -18,8 +18,8 @@ constexpr char RecordFolderTitle[] = "Record readings";
 WindowRecording::WindowRecording() = default;
 WindowRecording::~WindowRecording() = default;
 
-void WindowRecording::Start(SystemServices& system, const LanguageLines& language, const std::string& languageFile,
-    const std::string& holder)
+void WindowRecording::Start(
+    SystemServices& system, const LanguageLines& language, const std::string& languageFile, const std::string& holder)
 {
     const std::optional<std::string> folder = system.AskFolder(RecordFolderTitle, previousFolder_);
     if (!folder || folder->empty())

@@ -234,8 +234,8 @@ TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string html = ChartOf(
-            ReportOf(Quiet(minutes(20)), RecordLanguage(LanguageLines{}), [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; }),
+        const std::string html = ChartOf(ReportOf(Quiet(minutes(20)), RecordLanguage(LanguageLines{}),
+                                             [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; }),
             "wide");
         EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
         EXPECT_EQ(BandOf(html).holes, c.bandHoles);
@@ -484,7 +484,9 @@ TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
     noise.stateCode = 234;
     noise.implausible = true;
     noiseOnly.OnPoll({}, noise);
-    EXPECT_NE(NightReportHtml(noiseOnly, NightTexts(LanguageLines{})).find("no poll that can be the unit's; implausible polls: 1."), std::string::npos);
+    EXPECT_NE(NightReportHtml(noiseOnly, NightTexts(LanguageLines{}))
+                  .find("no poll that can be the unit's; implausible polls: 1."),
+        std::string::npos);
 
     NightSummary summary;
     DecodedPoll real = noise;
@@ -495,8 +497,9 @@ TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
     summary.OnPoll({}, noise);
     EXPECT_EQ(summary.Samples().size(), 1u);
     EXPECT_EQ(summary.StateTexts().count(234), 0u);
-    EXPECT_NE(
-        NightReportHtml(summary, NightTexts(LanguageLines{})).find("<tr><th>Implausible polls (left out)</th><td>1</td></tr>"), std::string::npos);
+    EXPECT_NE(NightReportHtml(summary, NightTexts(LanguageLines{}))
+                  .find("<tr><th>Implausible polls (left out)</th><td>1</td></tr>"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -337,7 +337,8 @@ TEST(RecordLanguageTest, TheWordsFollowTheLanguageFileInUse)
         const std::filesystem::path languageFile = inUse.path() / "MY.LNG";
         test::WriteFileBytes(languageFile.string(), c.languageFile);
         if (c.wordsBeside)
-            std::filesystem::copy_file(languages / c.wordsBeside / RecordWordsFileName, inUse.path() / RecordWordsFileName);
+            std::filesystem::copy_file(
+                languages / c.wordsBeside / RecordWordsFileName, inUse.path() / RecordWordsFileName);
         LanguageLines lines;
         LoadLanguage(languageFile.string(), lines);
         const NightTexts texts = LoadRecordLanguage(languageFile, lines, languages).texts;
@@ -351,8 +352,7 @@ TEST(RecordLanguageTest, TheWordsFollowTheLanguageFileInUse)
 // would show in English.
 TEST(RecordLanguageTest, EveryDeliveredWordsFileHasAWordOnEachLine)
 {
-    const std::filesystem::path languages =
-        std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang";
+    const std::filesystem::path languages = std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang";
     int files = 0;
     for (const auto& language : std::filesystem::directory_iterator(languages)) {
         const std::string words = test::ReadFileBytes((language.path() / RecordWordsFileName).string());
@@ -373,8 +373,9 @@ TEST(ConsoleStatusTest, FitsTheTerminal)
     Recorder recorder(language);
     std::ostringstream terminal;
     const NightTexts english(language);
-    auto onTerminal = std::make_unique<ConsoleStatus>(terminal, ConsoleStatus::Mode::Terminal, recorder, english,
-        [] { return std::uint64_t{123'456}; }, "night", [] { return std::size_t{24}; });
+    auto onTerminal = std::make_unique<ConsoleStatus>(
+        terminal, ConsoleStatus::Mode::Terminal, recorder, english, [] { return std::uint64_t{123'456}; }, "night",
+        [] { return std::size_t{24}; });
     ConsoleStatus* const shownOnTerminal = onTerminal.get();
     recorder.AddSink(std::move(onTerminal));
     test::UnitState unit;
@@ -423,8 +424,8 @@ TEST(ConsoleStatusTest, ALogSaysEachEventAndThatItIsAliveInTheRecordingsLanguage
     for (const auto& c : cases) {
         Recorder recorder(c.language.lines);
         std::ostringstream log;
-        auto inLog = std::make_unique<ConsoleStatus>(log, ConsoleStatus::Mode::Log, recorder, c.language.texts,
-            [] { return std::uint64_t{123'456}; }, "night");
+        auto inLog = std::make_unique<ConsoleStatus>(
+            log, ConsoleStatus::Mode::Log, recorder, c.language.texts, [] { return std::uint64_t{123'456}; }, "night");
         ConsoleStatus* const shownInLog = inLog.get();
         recorder.AddSink(std::move(inLog));
         test::UnitState unit;
@@ -447,8 +448,9 @@ TEST(ConsoleStatusTest, ANarrowedTerminalGetsNoLineWiderThanItself)
     std::ostringstream terminal;
     std::size_t columns = 100;
     const NightTexts english(language);
-    auto status = std::make_unique<ConsoleStatus>(terminal, ConsoleStatus::Mode::Terminal, recorder, english,
-        [] { return std::uint64_t{123'456}; }, "night", [&columns] { return columns; });
+    auto status = std::make_unique<ConsoleStatus>(
+        terminal, ConsoleStatus::Mode::Terminal, recorder, english, [] { return std::uint64_t{123'456}; }, "night",
+        [&columns] { return columns; });
     ConsoleStatus* const shown = status.get();
     recorder.AddSink(std::move(status));
     for (int i = 0; i < 4; ++i) {

@@ -110,7 +110,8 @@ TEST_F(MainFrmRecordTest, TheRecordingTakesTheWordsBesideTheLanguageFile)
     Poll(1);
     frame.MenuClick(MenuCommand::RecordReadings1);
     const std::string readings = kalvo::test::ReadFileBytes(out.file("readings-2026-12-07.csv"));
-    EXPECT_TRUE(readings.starts_with(word(NightWord::ColumnTime) + "," + word(NightWord::ColumnLink) + ",")) << readings;
+    EXPECT_TRUE(readings.starts_with(word(NightWord::ColumnTime) + "," + word(NightWord::ColumnLink) + ","))
+        << readings;
     EXPECT_NE(readings.find("," + word(NightWord::LinkOk) + ","), std::string::npos) << readings;
 }
 

@@ -240,7 +240,8 @@ void SimulateNight(const NightPlan& plan, const std::function<void(const PollInp
         onPoll(night.PollAt(ms));
 }
 
-long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::record::RecordLanguage& language)
+long long WriteSimulatedRecording(
+    const NightPlan& plan, const std::string& folder, const kalvo::record::RecordLanguage& language)
 {
     kalvo::record::PrepareFolder(folder);
     kalvo::record::Recorder recorder(language.lines);
