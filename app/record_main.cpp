@@ -454,10 +454,32 @@ int Main(std::vector<std::string> arguments)
 }  // namespace
 
 #ifdef _WIN32
+namespace {
+
+// The lines it prints are UTF-8, in the language of the language file: the console shows them so
+// while the recorder runs, and gets its own code page back after.
+class Utf8Console {
+public:
+    Utf8Console() : previous_(::GetConsoleOutputCP()) { ::SetConsoleOutputCP(CP_UTF8); }
+    ~Utf8Console()
+    {
+        if (previous_ != 0)
+            ::SetConsoleOutputCP(previous_);
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    UINT previous_;
+};
+
+}  // namespace
+
 // The arguments as the system has them, in UTF-16, so that no letter of a folder's name is lost;
 // inside, file names are UTF-8.
 int wmain(int argc, wchar_t** argv)
 {
+    const Utf8Console console;
     std::vector<std::string> arguments;
     for (int index = 1; index < argc; ++index)
         arguments.push_back(kalvo::FileNameText(std::filesystem::path(argv[index])));
