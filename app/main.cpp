@@ -5,7 +5,6 @@
 
 #include "core/SerialLine.h"
 #include "ui/qt/ApplicationIcon.h"
-#include "ui/qt/QtControls.h"
 #include "ui/qt/QtMainWindow.h"
 #include "window/Captions.h"
 #ifndef _WIN32
@@ -19,7 +18,6 @@ int main(int argc, char* argv[])
     // Only the name: a display name would make some desktops append it to the window caption.
     QApplication::setApplicationName(QString::fromLatin1(kalvo::ApplicationTitle));
     QApplication::setWindowIcon(kalvo::ApplicationIcon());
-    QApplication::setFont(kalvo::qt::WithFormFace(QApplication::font()));
     // Lets the desktop match the window to its menu entry, kalvo.desktop, and show that entry's icon.
     QApplication::setDesktopFileName(QStringLiteral("kalvo"));
 

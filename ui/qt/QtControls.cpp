@@ -81,17 +81,12 @@ QString Caption(const layout::Control& control)
     return QString::fromLatin1(control.caption.data(), static_cast<qsizetype>(control.caption.size()));
 }
 
-QFont WithFormFace(QFont font)
+QFont FormFont(int pixelSize)
 {
+    QFont font;
     font.setFamilies(
         {QString::fromLatin1(layout::FontFace), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
-QFont FormFont(int pixelSize)
-{
-    QFont font = WithFormFace(QFont());
     font.setPixelSize(pixelSize);
     return font;
 }

@@ -24,9 +24,6 @@ QString Caption(const layout::Control& control);
 // "MS Sans Serif" where the system has it; elsewhere a plain sans-serif face of the same height.
 // Liberation Sans and Arial run about as narrow, so the fixed-width captions still fit.
 QFont FormFont(int pixelSize);
-// The font in the form's face at its own size: the program's font for menus and dialogs, so that one
-// face serves the whole program (a second face costs a few hundred kilobytes of font files and caches).
-QFont WithFormFace(QFont font);
 
 // The font at the largest pixel size up to its own whose lines are at most the line height apart:
 // a fallback face runs taller than "MS Sans Serif", and a memo without scroll bars must still
