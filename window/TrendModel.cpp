@@ -137,6 +137,8 @@ TrendPicture TrendModel::Picture(int width, int height, double scale, std::optio
     picture.texts.push_back({static_cast<double>(frame.left), frame.bandTop - titleHeight / 2.0,
         TrendPicture::Align::Left, texts_[record::NightWord::BurnerState]});
     AddBand(picture, frame);
+    // The grid first, so the curves are drawn over it.
+    AddTimeLabels(picture, frame, frame.axisTop + frame.Px(AxisHeight) / 2);
     int top = frame.bandTop + frame.Px(BandHeight);
     for (std::size_t series = 0; series < Series.size(); ++series) {
         picture.texts.push_back({static_cast<double>(frame.left), top + titleHeight / 2.0, TrendPicture::Align::Left,
@@ -145,7 +147,6 @@ TrendPicture TrendModel::Picture(int width, int height, double scale, std::optio
         AddSeries(picture, frame, series, top, plotHeight);
         top += plotHeight;
     }
-    AddTimeLabels(picture, frame, frame.axisTop + frame.Px(AxisHeight) / 2);
 
     const std::optional<std::size_t> shown =
         pointerX ? PollNear(frame, *pointerX) : (polls_.empty() ? std::nullopt : std::optional(polls_.size() - 1));
@@ -155,8 +156,10 @@ TrendPicture TrendModel::Picture(int width, int height, double scale, std::optio
             TrendPicture::Align::Left, Readout(poll)});
         if (pointerX) {
             const double x = frame.X(poll.time.utcMs);
-            picture.lines.push_back({{{x, static_cast<double>(frame.bandTop)}, {x, static_cast<double>(frame.axisTop)}},
-                ColourOf(MarkerColour), std::max(1.0, scale)});
+            // Under the curves, so it hides none of their points.
+            TrendPicture::Line marker{{{x, static_cast<double>(frame.bandTop)}, {x, static_cast<double>(frame.axisTop)}},
+                ColourOf(MarkerColour), std::max(1.0, scale)};
+            picture.lines.insert(picture.lines.begin(), std::move(marker));
         }
     }
     return picture;
