@@ -17,6 +17,7 @@
 #include "testing/ProgramFolder.h"
 #include "testing/ProgramState.h"
 #include "testing/TempDir.h"
+#include "testing/TrendFixtures.h"
 #include "tests/ui/QtWaitFor.h"
 #include "ui/qt/QtMainWindow.h"
 #include "ui/qt/QtTrendWindow.h"
@@ -25,8 +26,6 @@ namespace {
 
 using kalvo::TrendPicture;
 using kalvo::test::WaitFor;
-
-constexpr std::int64_t StartUtcMs = 1'796'634'000'000;  // 2026-12-07T10:00:00+01:00
 
 // The distance of two colours, the largest of their channels' differences.
 int Distance(QColor a, const kalvo::TrendColour& b)
@@ -53,19 +52,8 @@ protected:
         window = std::make_unique<QtMainWindow>(files);
         window->SetErrorBox([this](const std::string& message) { errors.push_back(message); });
         window->show();
-        // A burner that starts: the flame current rises, a transfer error leaves a gap.
-        for (int n = 0; n < 120; ++n) {
-            kalvo::record::DecodedPoll poll;
-            poll.time = {StartUtcMs + n * 2000, 60};
-            poll.link = n == 65 ? kalvo::LinkStatus::TransferError : kalvo::LinkStatus::Ok;
-            if (poll.link == kalvo::LinkStatus::Ok) {
-                poll.stateCode = n < 40 ? 0 : 8;
-                poll.values[kalvo::ValueIndex("flame_current")] = n < 40 ? 0.0 : 5.0 + n / 10.0;
-                poll.values[kalvo::ValueIndex("alarm_current")] = 0.0;
-                poll.values[kalvo::ValueIndex("mains_voltage")] = 228.0 + n % 3;
-            }
+        for (const kalvo::record::DecodedPoll& poll : kalvo::test::StartingBurnerPolls())
             window->MainFrm().Trend()->Model().Add(poll);
-        }
         window->MenuActions.at(kalvo::MenuCommand::Trend1)->trigger();
         trend = window->TrendFrm;
     }

@@ -85,12 +85,18 @@ void Win32MainFrm::RegisterWindowClasses(HINSTANCE instance)
     RegisterClassW(&windowClass);
     PageControl::RegisterPageClass(instance);
     PictureLayers::RegisterWindowClass(instance);
+    Win32TrendFrm::RegisterWindowClass(instance);
 }
 
 void Win32MainFrm::Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog)
 {
     behaviour_ = &behaviour;
     services_.SetPortDialog(portDialog);
+    services_.SetTrendOpener([this] {
+        if (!trend_)
+            trend_ = std::make_unique<Win32TrendFrm>(instance_, window_, *behaviour_);
+        trend_->Open();
+    });
 }
 
 void Win32MainFrm::Show(int showCommand)
@@ -423,6 +429,10 @@ void Win32MainFrm::TakenDown()
         return;
     takenDown_ = true;
     StopTimer1();
+    // Closed first, so it keeps its place; it shows TMainFrm's trend and goes before TMainFrm does.
+    if (trend_)
+        trend_->Close();
+    trend_.reset();
     if (behaviour_)
         behaviour_->FormHide();
 }
