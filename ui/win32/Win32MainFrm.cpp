@@ -305,8 +305,17 @@ void Win32MainFrm::ProcessPendingMessages()
 
 void Win32MainFrm::CloseWindow()
 {
+    CloseTrend();
     if (IsWindow(window_))
         DestroyWindow(window_);
+}
+
+// Windows takes an owned window down before its owner, and the trend window keeps its place only
+// while it still shows: it is closed before the main window goes.
+void Win32MainFrm::CloseTrend()
+{
+    if (trend_)
+        trend_->Close();
 }
 
 void Win32MainFrm::SetMenuItemChecked(MenuCommand command, bool checked)
@@ -388,6 +397,9 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam)
             TakenDown();
         return 0;
+    case WM_CLOSE:
+        CloseTrend();
+        break;
     case WM_DESTROY:
         TakenDown();
         PostQuitMessage(0);
@@ -429,9 +441,8 @@ void Win32MainFrm::TakenDown()
         return;
     takenDown_ = true;
     StopTimer1();
-    // Closed first, so it keeps its place; it shows TMainFrm's trend and goes before TMainFrm does.
-    if (trend_)
-        trend_->Close();
+    // It shows TMainFrm's trend and goes before TMainFrm does.
+    CloseTrend();
     trend_.reset();
     if (behaviour_)
         behaviour_->FormHide();

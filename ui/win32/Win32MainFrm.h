@@ -83,6 +83,7 @@ private:
     void Command(int id);
     void Notify(const NMHDR& header);
     void TakenDown();
+    void CloseTrend();
 
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
