@@ -140,7 +140,7 @@ int main(int argc, char** argv)
 
     // The same polls into a trend of their own: the heap it holds and the CPU it takes.
     const std::size_t heapBefore = liveBytes;
-    kalvo::WindowTrend trend(uGlobal::LanguageTable);
+    kalvo::WindowTrend trend(uGlobal::LanguageTable, folder.files.languageFile);
     const double trendStart = CpuMs();
     for (const kalvo::record::PollInput& input : inputs)
         trend.AddFinishedPoll(input);

@@ -76,13 +76,13 @@ struct TrendModel::Frame {
     }
 };
 
-TrendModel::TrendModel(const LanguageLines& language)
-    : texts_(language),
+TrendModel::TrendModel(const record::RecordLanguage& language)
+    : texts_(language.texts),
       csvHeader_(record::CsvRow(record::ReadingsCsvSink::Header(language)))
 {
     for (std::size_t i = 0; i < Series.size(); ++i) {
         const UnitField& field = ValueFields[Series[i].value];
-        seriesTitles_[i] = record::ColumnTitle(language[field.labelLine], field.key, field.unit);
+        seriesTitles_[i] = record::ColumnTitle(language.lines[field.labelLine], field.key, field.unit);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/Language.h"
 #include "record/NightTexts.h"
+#include "record/RecordLanguage.h"
 #include "record/PollRecord.h"
 
 // The trend window's content, worked out once for every face: the last minutes of flame current,
@@ -60,8 +61,9 @@ struct TrendPicture {
 // The trend of a window's polls, the last TrendSpans.back() minutes of them.
 class TrendModel {
 public:
-    // The language names the series, the states and the CSV columns; it is read here once.
-    explicit TrendModel(const LanguageLines& language);
+    // The language names the series, the states and the CSV columns, as the recorder's files do;
+    // it is read here once.
+    explicit TrendModel(const record::RecordLanguage& language);
 
     // A poll as the recorder judged it: a transfer error, a poll without a port and an
     // implausible poll are gaps. Polls older than the longest span before it are dropped.

@@ -61,7 +61,7 @@ void TMainFrm::FormShow()
     startedUp_ = true;
     RunHandler([this] {
         LoadLanguage(files_.languageFile);
-        trend_ = std::make_unique<kalvo::WindowTrend>(uGlobal::LanguageTable);
+        trend_ = std::make_unique<kalvo::WindowTrend>(uGlobal::LanguageTable, files_.languageFile);
         view_.SetMemoVisible(kalvo::ScratchMemo, false);
         for (int label = FirstValueLabel; label <= LastValueLabel; ++label)
             view_.SetLabelCaption(label, {});

@@ -1,9 +1,11 @@
 #include "window/uTrendFrm.h"
 
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
+#include "core/RegularFile.h"
 #include "core/Settings.h"
 #include "window/Captions.h"
 #include "core/KalvoError.h"
@@ -31,7 +33,25 @@ private:
 
 }  // namespace
 
-WindowTrend::WindowTrend(const LanguageLines& language) : model_(language), judge_(language)
+namespace {
+
+// The recording's language; a words file that cannot be read leaves the trend in English rather
+// than keep the window from starting.
+record::RecordLanguage TrendLanguage(const LanguageLines& language, const std::string& languageFile)
+{
+    const std::filesystem::path path = FilePath(languageFile);
+    try {
+        return record::LoadRecordLanguage(path, language, path.parent_path() / "lang");
+    } catch (const KalvoError&) {
+        return record::RecordLanguage(language);
+    }
+}
+
+}  // namespace
+
+WindowTrend::WindowTrend(const LanguageLines& language, const std::string& languageFile)
+    : model_(TrendLanguage(language, languageFile)),
+      judge_(language)
 {
     judge_.AddSink(std::make_unique<ModelSink>(model_));
 }

@@ -16,8 +16,9 @@ namespace kalvo {
 // poll the recorder takes for noise is a gap here too.
 class WindowTrend {
 public:
-    // The language must be loaded and outlive the trend.
-    explicit WindowTrend(const LanguageLines& language);
+    // The language must be loaded and outlive the trend; its file's folder may hold the recorder's
+    // words in the same language, as for a recording.
+    WindowTrend(const LanguageLines& language, const std::string& languageFile);
     ~WindowTrend();
 
     // One finished poll of the window.

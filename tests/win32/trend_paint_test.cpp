@@ -18,7 +18,7 @@ using kalvo::TrendPicture;
 
 kalvo::TrendModel StartingBurner()
 {
-    kalvo::TrendModel model{kalvo::LanguageLines{}};
+    kalvo::TrendModel model{kalvo::record::RecordLanguage(kalvo::LanguageLines{})};
     for (const kalvo::record::DecodedPoll& poll : kalvo::test::StartingBurnerPolls())
         model.Add(poll);
     return model;

@@ -18,14 +18,16 @@ constexpr std::int64_t TenOClockMs = 1'796'634'000'000;
 constexpr int Width = 648, Height = 400;
 
 // A language that names the three values as the delivered file does.
-LanguageLines Named()
+record::RecordLanguage Named()
 {
     LanguageLines language;
     language[41] = "Flame current:";
     language[43] = "Alarm current:";
     language[44] = "Mains voltage:";
-    return language;
+    return record::RecordLanguage(language);
 }
+
+const record::RecordLanguage English{LanguageLines{}};
 
 enum class Kind { Ok, TransferError, NoPort, Implausible };
 
@@ -77,7 +79,7 @@ TEST(TrendModel, GapsBreakTheLinesAndNeverDrawAZero)
 {
     const Kind kinds[] = {Kind::Ok, Kind::Ok, Kind::TransferError, Kind::Ok, Kind::NoPort, Kind::Ok,
         Kind::Implausible, Kind::Ok, Kind::Ok};
-    TrendModel trend(LanguageLines{});
+    TrendModel trend(English);
     std::int64_t ms = TenOClockMs;
     for (Kind kind : kinds)
         trend.Add(PollAt(ms += 2000, kind));
@@ -94,7 +96,7 @@ TEST(TrendModel, GapsBreakTheLinesAndNeverDrawAZero)
 
 TEST(TrendModel, KeepsTheLongestSpanAndShowsTheChosenOne)
 {
-    TrendModel trend(LanguageLines{});
+    TrendModel trend(English);
     for (std::int64_t ms = 0; ms <= 70 * 60'000; ms += 2000)
         trend.Add(PollAt(TenOClockMs + ms, Kind::Ok));
     EXPECT_EQ(trend.Polls(), 1801u);
@@ -120,7 +122,7 @@ TEST(TrendModel, LabelsTheLocalClockAtEachSpan)
         {10, {"09:58", "10:00", "10:02", "10:04", "10:06"}, 47.0 / 600},
         {60, {"09:10", "09:20", "09:30", "09:40", "09:50", "10:00"}, 167.0 / 3600},
     };
-    TrendModel trend(LanguageLines{});
+    TrendModel trend(English);
     const std::int64_t newest = TenOClockMs + (7 * 60 + 13) * 1000;
     for (std::int64_t ms = newest - 60 * 60'000; ms <= newest; ms += 2000)
         trend.Add(PollAt(ms, Kind::Ok));
@@ -142,7 +144,7 @@ TEST(TrendModel, LabelsTheLocalClockAtEachSpan)
 
 TEST(TrendModel, ScalesCoverTheShownValuesAndPlaceThem)
 {
-    TrendModel trend(LanguageLines{});
+    TrendModel trend(English);
     trend.Add(PollAt(TenOClockMs, Kind::Ok, 0, 220));
     trend.Add(PollAt(TenOClockMs + 2000, Kind::Ok, 20, 230));
     const Picture picture = trend.Picture(Width, Height, 1.0);
@@ -193,7 +195,7 @@ TEST(TrendModel, PointerReadsThePollUnderIt)
 
 TEST(TrendModel, DensityScalesTheLayout)
 {
-    TrendModel trend(LanguageLines{});
+    TrendModel trend(English);
     trend.Add(PollAt(TenOClockMs, Kind::Ok));
     const Picture at96 = trend.Picture(Width, Height, 1.0), at144 = trend.Picture(Width * 3 / 2, Height * 3 / 2, 1.5);
     EXPECT_EQ(at96.fontPixels, 11);
@@ -208,12 +210,12 @@ TEST(TrendModel, DensityScalesTheLayout)
 
 TEST(TrendModel, CopiesTheShownPollsAsTheReadingsFileWritesThem)
 {
-    const LanguageLines language;
+    const record::RecordLanguage& language = English;
     TrendModel trend(language);
     const DecodedPoll polls[] = {PollAt(TenOClockMs, Kind::Ok), PollAt(TenOClockMs + 2000, Kind::Implausible),
         PollAt(TenOClockMs + 4000, Kind::NoPort)};
     std::string expected = record::CsvRow(record::ReadingsCsvSink::Header(language));
-    const record::NightTexts texts(language);
+    const record::NightTexts& texts = language.texts;
     for (const DecodedPoll& poll : polls) {
         trend.Add(poll);
         expected += record::CsvRow(record::ReadingsCsvSink::Row(poll, texts));
