@@ -32,7 +32,7 @@ constexpr std::array<const char*, StateSlotCount> SlotColours{
     "#fb8500",
     "#2a9d8f",
     "#90be6d",
-    "#d62828",
+    FlameCurveColour,
     "#f4a261",
     "#6d597a",
     "#b56576",
@@ -99,10 +99,10 @@ public:
         Title(layout_.bandTop, texts_[NightWord::BurnerState]);
         StateBand();
         Curve(&NightStatistics::Column::flame, &NightStatistics::Column::flameGapBefore, layout_.flameTop,
-            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828",
+            Layout::FlameHeight, texts_[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", FlameCurveColour,
             true);
         Curve(&NightStatistics::Column::volts, &NightStatistics::Column::voltsGapBefore, layout_.voltsTop,
-            Layout::VoltsHeight, texts_[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
+            Layout::VoltsHeight, texts_[NightWord::MainsVoltage] + " (V)", VoltsCurveColour, false);
         TimeAxis();
         Markers();
         svg_ << titles_ << "</svg>\n";

@@ -14,6 +14,9 @@ inline constexpr int NarrowNightChartColumns = 300;
 
 // The colour of a state slot in the band and the legend.
 const char* StateSlotColour(int slot);
+// The colours of the measured curves, wherever a night report or a trend draws them.
+inline constexpr char FlameCurveColour[] = "#d62828";
+inline constexpr char VoltsCurveColour[] = "#1d4ed8";
 
 // The span a curve's scale covers: its values with some room, from zero for a current.
 struct CurveScale {

@@ -43,8 +43,8 @@ public:
         Title(BandTop, texts[NightWord::BurnerState]);
         Band();
         Curve(&Sample::flame, FlameTop, FlameHeight,
-            texts[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", "#d62828", true);
-        Curve(&Sample::volts, VoltsTop, VoltsHeight, texts[NightWord::MainsVoltage] + " (V)", "#1d4ed8", false);
+            texts[NightWord::FlameCurrent] + " (" + std::string(MicroampsText) + ")", FlameCurveColour, true);
+        Curve(&Sample::volts, VoltsTop, VoltsHeight, texts[NightWord::MainsVoltage] + " (V)", VoltsCurveColour, false);
         Axis();
         svg_ << "<path class=\"moment\" d=\"M" << Fixed(X(atMs_), 1) << ' ' << BandTop << 'V' << AxisTop << "\"/>\n"
              << titles_ << "</svg>\n";

@@ -96,9 +96,14 @@ NightStatistics::Period& PeriodOf(NightStatistics& night, const Sample& s)
 
 int StateSlot(const NightSummary::Sample& sample)
 {
-    if (sample.link != LinkStatus::Ok || sample.state == NightSummary::NoState)
+    return StateSlot(sample.link, sample.state == NightSummary::NoState ? std::nullopt : std::optional<int>(sample.state));
+}
+
+int StateSlot(LinkStatus link, std::optional<int> state)
+{
+    if (link != LinkStatus::Ok || !state)
         return NoDataSlot;
-    return sample.state < OtherStateSlot ? sample.state : OtherStateSlot;
+    return *state < OtherStateSlot ? *state : OtherStateSlot;
 }
 
 void ValueRange::Add(double value)

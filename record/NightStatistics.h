@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ inline constexpr int StateSlotCount = 18;
 inline constexpr int OtherStateSlot = 16;
 inline constexpr int NoDataSlot = 17;
 int StateSlot(const NightSummary::Sample& sample);
+// The same for a poll's link and state code (absent: no state).
+int StateSlot(LinkStatus link, std::optional<int> state);
 
 // Everything the night report shows, worked out once from a recording's summary; the page only
 // renders it.

@@ -108,6 +108,7 @@ public:
     }
     void SetMenuItemChecked(MenuCommand command, bool checked) override { menuChecks[command] = checked; }
     void SetClipboardText(const std::string& text) override { clipboard = text; }
+    void ShowTrendWindow() override { ++trendWindowShowings; }
     void ShowPortDialog() override
     {
         ++portDialogShowings;
@@ -171,6 +172,7 @@ public:
     std::map<MenuCommand, bool> menuChecks;                // unchecked until set
     std::string clipboard;
     int portDialogShowings = 0;
+    int trendWindowShowings = 0;
     RegionalDateTime now{"09.03.2024", "07:05:03"};
     PrintJobStatus printerStatus = PrintJobStatus::Opened;
     PrintPage printPage{80, 60, 1};

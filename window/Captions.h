@@ -27,4 +27,13 @@ inline constexpr char AccessNote[] =
     "No permission to open the serial ports. Join the group \"dialout\" and log in again.";
 }  // namespace ComPortFrmCaption
 
+namespace TrendFrmCaption {
+inline constexpr char Window[] = "Kalvo trend";
+inline constexpr char Menu[] = "&Trend";
+inline constexpr char SavePicture1[] = "Save picture...";
+inline constexpr char CopyValues1[] = "Copy values";
+// A span item's caption: "2 minutes".
+inline constexpr char SpanUnit[] = " minutes";
+}  // namespace TrendFrmCaption
+
 }  // namespace kalvo

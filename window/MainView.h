@@ -20,7 +20,7 @@ namespace kalvo {
 enum class ComponentImage { ImageHeizung, ImageTrafo, ImageMotor, ImageFlamme, ImageVentil1, ImageVentil2 };
 
 // Commands of the main menu MainMenu1; the face passes the chosen one to TMainFrm::MenuClick.
-enum class MenuCommand { Quit1, COMPort1, RecordReadings1 };
+enum class MenuCommand { Quit1, COMPort1, RecordReadings1, Trend1 };
 
 // One item of the main menu: the menu it sits in (name and caption) and its own name and caption.
 // A checkable item shows a check mark that only SetMenuItemChecked sets.
@@ -34,10 +34,11 @@ struct MenuItem {
 };
 
 // The main menu as a face builds it: menus in order of first appearance, items in list order.
-inline constexpr std::array<MenuItem, 3> MainMenu1 = {{
+inline constexpr std::array<MenuItem, 4> MainMenu1 = {{
     {"file1", "&File", "RecordReadings1", "&Record readings...", MenuCommand::RecordReadings1, true},
     {"file1", "&File", "Quit1", "&Quit", MenuCommand::Quit1},
     {"Setup1", "&Setup", "COMPort1", "&COM-Port", MenuCommand::COMPort1},
+    {"View1", "&View", "Trend1", "&Trend...", MenuCommand::Trend1},
 }};
 
 // What the save-file question shows. The filter is "description|pattern" pairs joined by "|";
@@ -130,6 +131,9 @@ public:
     virtual std::optional<std::string> AskFolder(const std::string& title, const std::string& initialFolder) = 0;
     // Shows ComPortFrm modally and returns when it has closed, however it was closed.
     virtual void ShowPortDialog() = 0;
+    // Shows the trend window (TTrendFrm over TMainFrm::Trend) beside the main window, or brings it
+    // to the front when it shows already.
+    virtual void ShowTrendWindow() = 0;
     // Replaces the clipboard's content with the text (8-bit, lines ended by CR LF) as plain text.
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual RegionalDateTime CurrentRegionalDateTime() const = 0;

@@ -61,6 +61,7 @@ void TMainFrm::FormShow()
     startedUp_ = true;
     RunHandler([this] {
         LoadLanguage(files_.languageFile);
+        trend_ = std::make_unique<kalvo::WindowTrend>(uGlobal::LanguageTable, files_.languageFile);
         view_.SetMemoVisible(kalvo::ScratchMemo, false);
         for (int label = FirstValueLabel; label <= LastValueLabel; ++label)
             view_.SetLabelCaption(label, {});
@@ -165,6 +166,9 @@ void TMainFrm::MenuClick(kalvo::MenuCommand command)
     case kalvo::MenuCommand::RecordReadings1:
         RecordReadings1Click();
         return;
+    case kalvo::MenuCommand::Trend1:
+        Trend1Click();
+        return;
     }
 }
 
@@ -192,6 +196,23 @@ void TMainFrm::RecordFinishedPoll(kalvo::record::LocalTime pollStart)
         ShowRecordingCheck();
         system_.ShowErrorBox(kalvo::ApplicationTitle, kalvo::ErrorBoxText(*failure) + " Recording stopped.");
     }
+}
+
+// The one place where a poll's values reach the trend: the poll the read cycle left behind, as the
+// recording takes it. A poll cut short by Quit is left out here too.
+void TMainFrm::ShowPollInTrend(kalvo::record::LocalTime pollStart)
+{
+    if (trend_ && !uGlobal::StopRequested)
+        trend_->AddFinishedPoll(kalvo::record::CaptureFinishedPoll(pollStart));
+}
+
+// Before start-up has loaded the language there is no trend to show.
+void TMainFrm::Trend1Click()
+{
+    RunHandler([this] {
+        if (trend_)
+            system_.ShowTrendWindow();
+    });
 }
 
 void TMainFrm::EndRecording()

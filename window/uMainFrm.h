@@ -12,6 +12,7 @@
 #include "window/MainView.h"
 #include "window/ReportExport.h"
 #include "window/ReportPrinting.h"
+#include "window/uTrendFrm.h"
 #include "window/WindowRecording.h"
 #include "window/WindowSettings.h"
 
@@ -47,6 +48,8 @@ public:
     void COMPort1Click();
     // Starts recording the window's polls into a folder the user chooses, or stops the recording.
     void RecordReadings1Click();
+    // Opens the trend window.
+    void Trend1Click();
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();
@@ -73,6 +76,10 @@ public:
 
     // The page kept in the settings: 1 = "Picture", 2 = "Text".
     int ActivePanel = PicturePage;
+    // The trend of the polls since start-up; none before start-up has loaded the language.
+    kalvo::WindowTrend* Trend() { return trend_.get(); }
+    const kalvo::ProgramFiles& Files() const { return files_; }
+
     // The clock that times recorded polls; tests put simulated time here.
     std::function<kalvo::record::LocalTime()> RecordingClock = kalvo::record::LocalNow;
 
@@ -84,6 +91,7 @@ private:
     void CaptionErrorTabs();
     void ReopenPortAndRestartPolling();
     void RecordFinishedPoll(kalvo::record::LocalTime pollStart);
+    void ShowPollInTrend(kalvo::record::LocalTime pollStart);
     void EndRecording();
     void ShowRecordingCheck();
 
@@ -92,6 +100,7 @@ private:
     kalvo::ProgramFiles files_;
     kalvo::ReportPrinter printer_;
     kalvo::WindowRecording recording_;  // while "Record readings..." is checked
+    std::unique_ptr<kalvo::WindowTrend> trend_;
     int checkListItems_ = 0;            // none until start-up has filled the list
     std::optional<std::string> previousSaveChoice_;
     bool startedUp_ = false;

@@ -52,6 +52,7 @@ void TMainFrm::PollTick()
     const kalvo::record::LocalTime pollStart = RecordingClock();
     uGlobal::ReadCycle();
     RecordFinishedPoll(pollStart);
+    ShowPollInTrend(pollStart);
     // Decoding and the report run also after a failed cycle, on what the blocks then hold.
     uGlobal::DecodeReadings();
     BuildReport();

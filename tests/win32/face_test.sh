@@ -378,12 +378,23 @@ expected dialog-closed "${held_args[@]}" >"$work/dialog-closed.txt"
 expected dialog-closed-in-poll "${held_args[@]}" >"$work/dialog-closed-in-poll.txt"
 expect_dump "after the dialog closed without OK" comparable "$work/dialog-closed.txt" "$work/dialog-closed-in-poll.txt"
 
+echo "== Trend window beside the main window, kept at Quit"
+drive menu Trend1
+if trend=$(drive wait-trend $patience); then
+    read -r trend_left _ trend_width _ <<<"$trend"
+    read -r main_left _ main_width _ <<<"$(drive window-rect)"
+    [ "$trend_left" -ge $((main_left + main_width)) ] || fail "the trend window ($trend) is not beside the main window"
+else
+    fail "View > Trend... opened no trend window"
+fi
+
 echo "== Quit"
 drive keys alt+f q || fail "the File menu did not open"
 drive wait-gone $patience || { fail "File > Quit did not end the program"; kill "$program_pid"; }
 stop_program
 [ "$(setting held COM)" = "-1" ] || fail "COM kept as $(setting held COM), not -1"
 [ "$(setting held Panel)" = "2" ] || fail "Panel kept as $(setting held Panel), not 2 (the Text page)"
+[ "$(setting held Width)" = "${trend_width:-}" ] || fail "the trend window's width kept as $(setting held Width)"
 
 echo "== A silent unit (COM$silent); log-off keeps the settings; closed by the close button"
 start_program silent "$silent" || exit 1

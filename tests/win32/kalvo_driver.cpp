@@ -4,6 +4,7 @@
 //
 //   wait-window SECONDS         until the main window shows
 //   wait-gone SECONDS           until the main window is gone
+//   wait-trend SECONDS          until the trend window shows; prints its place: left top width height
 //   wait-memo N SECONDS         until MemoN holds text
 //   wait-panel N TEXT SECONDS   until status panel N reads TEXT
 //   dump                        everything the window shows (ViewDump.h)
@@ -66,6 +67,7 @@
 #include "ui/win32/DisplayScale.h"
 #include "ui/win32/Win32Layout.h"
 #include "ui/win32/Win32Text.h"
+#include "ui/win32/Win32TrendFrm.h"
 #include "window/FormLayout.h"
 #include "window/MainView.h"
 
@@ -771,6 +773,16 @@ void Run(const std::vector<std::string>& args)
                 return main && IsWindowVisible(main);
             }))
             throw Failure("the main window did not show");
+    } else if (command == "wait-trend") {
+        HWND trend = nullptr;
+        if (!WaitFor(Seconds(args, 1), [&] {
+                trend = FindWindowW(kalvo::win32::Win32TrendFrm::ClassName, nullptr);
+                return trend && IsWindowVisible(trend);
+            }))
+            throw Failure("the trend window did not show");
+        RECT rect;
+        GetWindowRect(trend, &rect);
+        Print(RectText(rect) + "\n");
     } else if (command == "wait-gone") {
         if (!WaitFor(Seconds(args, 1), [] { return FindWindowW(MainClass, nullptr) == nullptr; }))
             throw Failure("the main window stayed");

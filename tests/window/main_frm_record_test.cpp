@@ -203,3 +203,45 @@ TEST_F(MainFrmRecordTest, QuitEndsTheRecordingWithThePollsSoFar)
 }
 
 }  // namespace
+
+// The trend window's face, remembering what the behaviour asked of it.
+struct TrendViewRecord : kalvo::TrendView {
+    void RepaintTrend() override { ++repaints; }
+    std::optional<std::string> AskPictureFileName(const kalvo::SaveFileQuestion&) override { return std::nullopt; }
+    void SaveTrendPicture(const std::string&) override {}
+    void SetClipboardUtf8Text(const std::string& text) override { clipboard = text; }
+    void ShowErrorBox(const std::string&, const std::string& text) override { errors.push_back(text); }
+    int repaints = 0;
+    std::string clipboard;
+    std::vector<std::string> errors;
+};
+
+TEST_F(MainFrmRecordTest, TrendTakesEveryPollAndKeepsItsPlaceAndSpan)
+{
+    frame.MenuClick(MenuCommand::Trend1);
+    EXPECT_EQ(view.trendWindowShowings, 1);
+    TrendViewRecord trendView;
+    const kalvo::TrendPlacement proposal{900, 40, 640, 480}, moved{30, 60, 500, 300};
+    {
+        kalvo::TTrendFrm trendFrm(trendView, *frame.Trend(), files.settingsFile);
+        EXPECT_EQ(trendFrm.FormCreate(proposal), proposal);  // nothing kept yet
+        const std::vector<std::string> started = Poll(3);
+        EXPECT_EQ(trendView.repaints, 3);
+        trendFrm.CopyValues1Click();
+        std::istringstream csv(trendView.clipboard);
+        std::vector<std::string> rows;
+        for (std::string line; std::getline(csv, line);)
+            rows.push_back(line);
+        rows.erase(rows.begin());
+        ExpectRowsOfPolls(rows, started);
+        trendFrm.SpanClick(60);
+        trendFrm.FormClose(moved);
+    }
+    Poll(1);  // a closed trend window is not painted, but the trend goes on
+    EXPECT_EQ(frame.Trend()->Model().Polls(), 4u);
+    frame.Trend()->Model().SetSpan(2);
+    kalvo::TTrendFrm reopened(trendView, *frame.Trend(), files.settingsFile);
+    EXPECT_EQ(reopened.FormCreate(proposal), moved);
+    EXPECT_EQ(reopened.Span(), 60);
+    EXPECT_TRUE(trendView.errors.empty());
+}

@@ -26,6 +26,7 @@
 #include "ui/qt/QtPortDialog.h"
 #include "ui/qt/QtSaveDialog.h"
 #include "ui/qt/QtStatusBar.h"
+#include "ui/qt/QtTrendWindow.h"
 #include "ui/qt/TextCodec.h"
 #include "window/Captions.h"
 #include "window/FormLayout.h"
@@ -115,7 +116,11 @@ QtMainWindow::QtMainWindow(kalvo::ProgramFiles files, QWidget* parent)
     mainFrm_->FormCreate();
 }
 
-QtMainWindow::~QtMainWindow() = default;
+// The trend window shows TMainFrm's trend: it goes before TMainFrm does.
+QtMainWindow::~QtMainWindow()
+{
+    delete TrendFrm;
+}
 
 void QtMainWindow::BuildMenu()
 {
@@ -240,8 +245,12 @@ void QtMainWindow::hideEvent(QHideEvent* event)
 {
     QMainWindow::hideEvent(event);
     // Minimising hides the window spontaneously; only taking it down ends the run.
-    if (!event->spontaneous())
-        mainFrm_->FormHide();
+    if (event->spontaneous())
+        return;
+    // Closed first, so it keeps its place as when the user closes it.
+    if (TrendFrm && TrendFrm->isVisible())
+        TrendFrm->close();
+    mainFrm_->FormHide();
 }
 
 QtMemo* QtMainWindow::Memo(int memo) const
@@ -423,6 +432,13 @@ void QtMainWindow::SetMenuItemChecked(kalvo::MenuCommand command, bool checked)
 void QtMainWindow::SetClipboardText(const std::string& text)
 {
     QGuiApplication::clipboard()->setText(kalvo::AnsiToQString(text));
+}
+
+void QtMainWindow::ShowTrendWindow()
+{
+    if (!TrendFrm)
+        TrendFrm = new QtTrendWindow(*this);
+    TrendFrm->Open();
 }
 
 void QtMainWindow::ShowPortDialog()

@@ -24,6 +24,7 @@ class QtPicture;
 class QtPortDialog;
 class QtSaveDialog;
 class QtStatusBar;
+class QtTrendWindow;
 
 // The Qt face of the main window MainFrm: builds the widgets at their places with their fonts and
 // pictures, shows what TMainFrm tells it, and passes the window's events to TMainFrm. Widgets
@@ -101,6 +102,8 @@ public:
     QtPortDialog* ComPortFrm = nullptr;
     // Built at the first Save As: a file dialog is costly to build, and most runs never save.
     QtSaveDialog* SaveDialog1 = nullptr;
+    // Built when View > Trend... is first chosen.
+    QtTrendWindow* TrendFrm = nullptr;
 
     // MainView, SystemServices
     void SetMemoLines(int memo, const std::vector<std::string>& lines) override;
@@ -127,6 +130,7 @@ public:
     void SetMenuItemChecked(kalvo::MenuCommand command, bool checked) override;
     void SetClipboardText(const std::string& text) override;
     void ShowPortDialog() override;
+    void ShowTrendWindow() override;
     kalvo::RegionalDateTime CurrentRegionalDateTime() const override;
 
 protected:

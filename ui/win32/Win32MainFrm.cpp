@@ -85,12 +85,18 @@ void Win32MainFrm::RegisterWindowClasses(HINSTANCE instance)
     RegisterClassW(&windowClass);
     PageControl::RegisterPageClass(instance);
     PictureLayers::RegisterWindowClass(instance);
+    Win32TrendFrm::RegisterWindowClass(instance);
 }
 
 void Win32MainFrm::Bind(TMainFrm& behaviour, Win32ComPortFrm& portDialog)
 {
     behaviour_ = &behaviour;
     services_.SetPortDialog(portDialog);
+    services_.SetTrendOpener([this] {
+        if (!trend_)
+            trend_ = std::make_unique<Win32TrendFrm>(instance_, window_, *behaviour_);
+        trend_->Open();
+    });
 }
 
 void Win32MainFrm::Show(int showCommand)
@@ -299,8 +305,17 @@ void Win32MainFrm::ProcessPendingMessages()
 
 void Win32MainFrm::CloseWindow()
 {
+    CloseTrend();
     if (IsWindow(window_))
         DestroyWindow(window_);
+}
+
+// Windows takes an owned window down before its owner, and the trend window keeps its place only
+// while it still shows: it is closed before the main window goes.
+void Win32MainFrm::CloseTrend()
+{
+    if (trend_)
+        trend_->Close();
 }
 
 void Win32MainFrm::SetMenuItemChecked(MenuCommand command, bool checked)
@@ -382,6 +397,9 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam)
             TakenDown();
         return 0;
+    case WM_CLOSE:
+        CloseTrend();
+        break;
     case WM_DESTROY:
         TakenDown();
         PostQuitMessage(0);
@@ -423,6 +441,9 @@ void Win32MainFrm::TakenDown()
         return;
     takenDown_ = true;
     StopTimer1();
+    // It shows TMainFrm's trend and goes before TMainFrm does.
+    CloseTrend();
+    trend_.reset();
     if (behaviour_)
         behaviour_->FormHide();
 }

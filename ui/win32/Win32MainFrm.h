@@ -17,6 +17,7 @@
 #include "ui/win32/TabOrder.h"
 #include "ui/win32/Win32Printer.h"
 #include "ui/win32/Win32SystemServices.h"
+#include "ui/win32/Win32TrendFrm.h"
 #include "window/FormLayout.h"
 #include "window/MainView.h"
 
@@ -82,6 +83,7 @@ private:
     void Command(int id);
     void Notify(const NMHDR& header);
     void TakenDown();
+    void CloseTrend();
 
     void BuildPicturePage(HWND page);
     void BuildTextPage(HWND page);
@@ -125,6 +127,7 @@ private:
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
+    std::unique_ptr<Win32TrendFrm> trend_;  // built when View > Trend... is first chosen
 
     TMainFrm* behaviour_ = nullptr;
     bool shown_ = false;

@@ -27,6 +27,12 @@ void Win32SystemServices::ShowPortDialog()
         portDialog_->ShowModal(owner_);
 }
 
+void Win32SystemServices::ShowTrendWindow()
+{
+    if (openTrend_)
+        openTrend_();
+}
+
 void Win32SystemServices::SetClipboardText(const std::string& text)
 {
     win32::SetClipboardText(owner_, text);

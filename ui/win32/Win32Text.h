@@ -15,6 +15,11 @@ std::string Narrow(std::wstring_view text);
 
 // File names: UTF-8, as the program holds them, so that no letter of any alphabet is lost.
 std::wstring WidenFileName(std::string_view name);
+// The trend's texts and values, UTF-8 like the recorder's.
+inline std::wstring WidenUtf8(std::string_view text)
+{
+    return WidenFileName(text);
+}
 std::string NarrowFileName(std::wstring_view name);
 
 // The whole text of a window or control, as WM_GETTEXT gives it.
