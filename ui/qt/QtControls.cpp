@@ -51,6 +51,19 @@ private:
     int rowHeight_;
 };
 
+QImage ResourceImage(const QString& fileName)
+{
+    return QImage(PicturePath(fileName));
+}
+
+QPixmap ResourceJpegPicture(const QString& fileName)
+{
+    QFile file(PicturePath(fileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QPixmap::fromImage(DecodeJpeg(file.readAll()));
+}
+
 }  // namespace
 
 QRect Geometry(const layout::Rect& bounds)
@@ -80,22 +93,12 @@ QFont FontFittingLineHeight(QFont font, int lineHeight)
     return font;
 }
 
-QImage ResourceImage(const QString& fileName)
+QPixmap PagePicture(const layout::Picture& picture)
 {
-    return QImage(PicturePath(fileName));
-}
-
-QPixmap ResourcePicture(const QString& fileName)
-{
-    return QPixmap::fromImage(ResourceImage(fileName));
-}
-
-QPixmap ResourceJpegPicture(const QString& fileName)
-{
-    QFile file(PicturePath(fileName));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QPixmap::fromImage(DecodeJpeg(file.readAll()));
+    const QString file = QString::fromLatin1(picture.file.data(), static_cast<qsizetype>(picture.file.size()));
+    if (layout::IsJpeg(picture))
+        return ResourceJpegPicture(file);
+    return picture.transparent ? TransparentPicture(ResourceImage(file)) : QPixmap::fromImage(ResourceImage(file));
 }
 
 QWidget* MakePage(const layout::Control& control)

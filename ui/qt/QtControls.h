@@ -30,10 +30,9 @@ QFont FormFont(int pixelSize);
 // show all the lines it was laid out for.
 QFont FontFittingLineHeight(QFont font, int lineHeight);
 
-// The picture from the program's resources; a null picture when it is missing.
-QPixmap ResourcePicture(const QString& fileName);
-QImage ResourceImage(const QString& fileName);
-QPixmap ResourceJpegPicture(const QString& fileName);
+// The picture from the program's resources, transparent where the layout says so; a null picture
+// when it is missing.
+QPixmap PagePicture(const layout::Picture& picture);
 
 QWidget* MakePage(const layout::Control& control);
 QtPicture* MakeImage(const layout::Control& control, const QPixmap& picture, QWidget* page);

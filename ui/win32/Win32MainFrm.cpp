@@ -104,20 +104,23 @@ void Win32MainFrm::Show(int showCommand)
     }
 }
 
+// The page's rows of the layout in their order, from the bottom of the drawing order up: its
+// pictures, and between them the value labels.
 void Win32MainFrm::BuildPicturePage(HWND page)
 {
     pictures_ = std::make_unique<PictureLayers>(page);
-    const auto addPictures = [this](const auto& pictures) {
-        for (const PagePicture& picture : pictures) {
-            if (HBITMAP bitmap = LoadPagePicture(instance_, picture, dpi_))
-                pictures_->AddPicture(ControlIdOf(picture.name), PlaceOf(picture.name), bitmap, picture.transparent);
+    for (const layout::Control& control : form_.controls) {
+        if (control.parent != "TabSheet1")
+            continue;
+        const int id = ControlIdOf(control.name);
+        if (const layout::Picture* picture = layout::PictureOf(control.name)) {
+            if (HBITMAP bitmap = LoadPagePicture(instance_, *picture, dpi_))
+                pictures_->AddPicture(id, Bounds(control.bounds), bitmap, picture->transparent);
+        } else {
+            labels_.at(static_cast<std::size_t>(id - IdLabelBase)) = pictures_->AddLabel(
+                id, {control.bounds.left, control.bounds.top}, valueFont_, Widen(control.caption));
         }
-    };
-    addPictures(PicturesBelowLabels);
-    for (int label = FirstLabel; label <= LastLabel; ++label)
-        labels_[static_cast<std::size_t>(label)] =
-            pictures_->AddLabel(IdLabel(label), LabelPlace(label), valueFont_, Numbered(L"Label", label));
-    addPictures(PicturesAboveLabels);
+    }
 }
 
 void Win32MainFrm::BuildTextPage(HWND page)
@@ -229,7 +232,7 @@ HWND Win32MainFrm::ImageLayer(ComponentImage image)
     const auto index = static_cast<std::size_t>(image);
     HWND& layer = images_.at(index);
     if (!layer)
-        layer = Child(ComponentImageNames[index]);
+        layer = Child(layout::ImageName(image));
     return layer;
 }
 

@@ -121,7 +121,7 @@ private:
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     std::unique_ptr<MemoTexts> memoTexts_;
-    std::array<HWND, std::size(ComponentImageNames)> images_{};  // the component pictures' layers, once looked up
+    std::array<HWND, layout::ComponentImageCount> images_{};  // the component pictures' layers, once looked up
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
