@@ -22,7 +22,7 @@ namespace kalvo::win32 {
 namespace {
 
 constexpr UINT_PTR Timer1Id = 1;
-constexpr UINT WriteMemosMessage = WM_APP + 1;  // the memos' new texts are to be written
+constexpr UINT WriteChangesMessage = WM_APP + 1;  // the memos' new texts and the pictures' states are to be shown
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
@@ -40,7 +40,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
         CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
     dpi_ = DpiOf(window_);
-    memoTexts_ = std::make_unique<MemoTexts>(window_, WriteMemosMessage);
+    memoTexts_ = std::make_unique<MemoTexts>(window_, WriteChangesMessage);
     form_ = layout::Scaled(layout::MainFrm, dpi_);
     CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
@@ -220,9 +220,26 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
     pictures_->SetLabelText(labels_.at(static_cast<std::size_t>(label)), Widen(caption));
 }
 
+// Shown once the layer's updates are done, like the memos' texts: a poll that hides the component
+// pictures and then shows them again by its flags costs a picture no repaint.
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
-    pictures_->SetVisible(ImageLayer(image), visible);
+    imageStates_.at(static_cast<std::size_t>(image)) = visible;
+    if (!imageStatesPosted_)
+        imageStatesPosted_ = PostMessageW(window_, WriteChangesMessage, 0, 0) != FALSE;
+    if (!imageStatesPosted_)
+        ShowImageStates();
+}
+
+void Win32MainFrm::ShowImageStates()
+{
+    imageStatesPosted_ = false;
+    for (int image = 0; image < layout::ComponentImageCount; ++image) {
+        std::optional<bool>& state = imageStates_.at(static_cast<std::size_t>(image));
+        if (state)
+            pictures_->SetVisible(ImageLayer(static_cast<ComponentImage>(image)), *state);
+        state.reset();
+    }
 }
 
 // Looked up once: finding a control by its id asks the window system for the children of every
@@ -345,8 +362,9 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (CheckListBox1 && reinterpret_cast<HWND>(lParam) == CheckListBox1->Handle())
             return reinterpret_cast<LRESULT>(CheckListBox1->Ground());
         break;
-    case WriteMemosMessage:
+    case WriteChangesMessage:
         memoTexts_->WriteChanged();
+        ShowImageStates();
         return 0;
     case WM_TIMER:
         if (wParam == Timer1Id && behaviour_)

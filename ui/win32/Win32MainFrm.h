@@ -103,6 +103,7 @@ private:
     RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
     HWND ImageLayer(ComponentImage image);
+    void ShowImageStates();
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -122,6 +123,8 @@ private:
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     std::unique_ptr<MemoTexts> memoTexts_;
     std::array<HWND, layout::ComponentImageCount> images_{};  // the component pictures' layers, once looked up
+    std::array<std::optional<bool>, layout::ComponentImageCount> imageStates_{};  // set, not yet shown
+    bool imageStatesPosted_ = false;
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
