@@ -58,9 +58,7 @@ std::vector<std::string> MemoTexts::Lines(HWND memo) const
 // A message that cannot be posted (a full queue) leaves the texts to be written at once.
 void MemoTexts::ScheduleWrite()
 {
-    if (!writePosted_)
-        writePosted_ = PostMessageW(owner_, writeMessage_, 0, 0) != FALSE;
-    if (!writePosted_)
+    if (!write_.Post())
         WriteChanged();
 }
 
@@ -68,7 +66,7 @@ void MemoTexts::ScheduleWrite()
 // into the memo since.
 void MemoTexts::WriteChanged()
 {
-    writePosted_ = false;
+    write_.Handled();
     std::map<HWND, std::wstring> texts;
     texts.swap(pending_);
     for (const auto& [memo, text] : texts) {

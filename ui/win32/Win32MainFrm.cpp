@@ -41,6 +41,7 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
         CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
     dpi_ = DpiOf(window_);
     memoTexts_ = std::make_unique<MemoTexts>(window_, WriteChangesMessage);
+    imageStatesWrite_.emplace(window_, WriteChangesMessage);
     form_ = layout::Scaled(layout::MainFrm, dpi_);
     CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
@@ -225,15 +226,13 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
     imageStates_.at(static_cast<std::size_t>(image)) = visible;
-    if (!imageStatesPosted_)
-        imageStatesPosted_ = PostMessageW(window_, WriteChangesMessage, 0, 0) != FALSE;
-    if (!imageStatesPosted_)
+    if (!imageStatesWrite_->Post())
         ShowImageStates();
 }
 
 void Win32MainFrm::ShowImageStates()
 {
-    imageStatesPosted_ = false;
+    imageStatesWrite_->Handled();
     for (int image = 0; image < layout::ComponentImageCount; ++image) {
         std::optional<bool>& state = imageStates_.at(static_cast<std::size_t>(image));
         if (state)

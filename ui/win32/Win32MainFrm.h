@@ -14,6 +14,7 @@
 #include "ui/win32/MemoTexts.h"
 #include "ui/win32/PageControl.h"
 #include "ui/win32/PictureLayers.h"
+#include "ui/win32/PostedOnce.h"
 #include "ui/win32/TabOrder.h"
 #include "ui/win32/Win32Printer.h"
 #include "ui/win32/Win32SystemServices.h"
@@ -124,7 +125,7 @@ private:
     std::unique_ptr<MemoTexts> memoTexts_;
     std::array<HWND, layout::ComponentImageCount> images_{};  // the component pictures' layers, once looked up
     std::array<std::optional<bool>, layout::ComponentImageCount> imageStates_{};  // set, not yet shown
-    bool imageStatesPosted_ = false;
+    std::optional<PostedOnce> imageStatesWrite_;
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;
