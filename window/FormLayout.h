@@ -167,6 +167,67 @@ inline constexpr Form<43> MainFrm{
     }},
 };
 
+// The pictures of the "Picture" page, by the image that shows each: its file, as tools/picgen
+// draws it into resources/pictures and each face's resources carry it under that name (a ".jpg"
+// compressed, the others plain bitmaps), and whether it is drawn transparent, the colour of its
+// bottom-left pixel left out. They are drawn in the order of MainFrm's rows, the value labels
+// between them.
+struct Picture {
+    std::string_view image;
+    std::string_view file;
+    bool transparent = false;
+};
+inline constexpr Picture MainFrmPictures[] = {
+    {"ImageMain", "schematic.bmp"},
+    {"ImageMotor", "motor.bmp"},
+    {"ImageVentil1", "valve.bmp"},
+    {"ImageVentil2", "valve.bmp"},
+    {"ImageHeizung", "heater.bmp"},
+    {"ImageFlamme", "flame.bmp", true},
+    {"ImageTrafo", "transformer.bmp"},
+    {"Image1", "logo.jpg"},
+    {"Image2", "warning.bmp"},
+};
+
+// The picture the named control shows; none for a control that is no picture.
+constexpr const Picture* PictureOf(std::string_view control)
+{
+    for (const Picture& picture : MainFrmPictures) {
+        if (picture.image == control)
+            return &picture;
+    }
+    return nullptr;
+}
+
+constexpr bool IsJpeg(const Picture& picture)
+{
+    return picture.file.ends_with(".jpg");
+}
+
+// The component pictures of the "Picture" page, lit while the unit reports their component active.
+enum class ComponentImage { ImageHeizung, ImageTrafo, ImageMotor, ImageFlamme, ImageVentil1, ImageVentil2 };
+inline constexpr int ComponentImageCount = static_cast<int>(ComponentImage::ImageVentil2) + 1;
+
+// The control that shows the component picture.
+constexpr std::string_view ImageName(ComponentImage image)
+{
+    switch (image) {
+    case ComponentImage::ImageHeizung:
+        return "ImageHeizung";
+    case ComponentImage::ImageTrafo:
+        return "ImageTrafo";
+    case ComponentImage::ImageMotor:
+        return "ImageMotor";
+    case ComponentImage::ImageFlamme:
+        return "ImageFlamme";
+    case ComponentImage::ImageVentil1:
+        return "ImageVentil1";
+    case ComponentImage::ImageVentil2:
+        return "ImageVentil2";
+    }
+    return {};
+}
+
 // The main window's keyboard order: the page tabs, the report, its buttons (and the export box,
 // which shows only when start-up stopped), the error tabs and the error memos (one shows at a
 // time), the check list. Tab skips what does not show or is disabled.
@@ -206,5 +267,20 @@ template <std::size_t ControlCount> constexpr bool NamesEveryControl(const Form<
     return true;
 }
 static_assert(NamesEveryControl(MainFrm) && NamesEveryControl(ComPortFrm), "every row names its control");
+
+// Every picture and component picture is a control of the "Picture" page.
+constexpr bool PicturesArePlaced()
+{
+    for (const Picture& picture : MainFrmPictures) {
+        if (MainFrm[picture.image].parent != "TabSheet1")
+            return false;
+    }
+    for (int image = 0; image < ComponentImageCount; ++image) {
+        if (PictureOf(ImageName(static_cast<ComponentImage>(image))) == nullptr)
+            return false;
+    }
+    return true;
+}
+static_assert(PicturesArePlaced(), "every picture names a picture of the Picture page");
 
 }  // namespace kalvo::layout

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "window/FormLayout.h"
+
 // What the window layer asks of a face, by concern: the main window's controls addressed by their
 // names, the system's dialogs and services, the printer. A face builds the widgets and implements
 // these; it makes no decision of its own about what they show.
@@ -16,8 +18,8 @@
 // panel 0 is the first panel of StatusBar1.
 namespace kalvo {
 
-// The six component pictures of the "Picture" page.
-enum class ComponentImage { ImageHeizung, ImageTrafo, ImageMotor, ImageFlamme, ImageVentil1, ImageVentil2 };
+// The six component pictures of the "Picture" page (FormLayout.h).
+using layout::ComponentImage;
 
 // Commands of the main menu MainMenu1; the face passes the chosen one to TMainFrm::MenuClick.
 enum class MenuCommand { Quit1, COMPort1, RecordReadings1, Trend1 };

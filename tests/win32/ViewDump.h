@@ -2,8 +2,11 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+#include "window/FormLayout.h"
 
 // What the main window shows, as text: the Win32 test driver reads it off the real window, and the
 // expected-view program from the window layer run against the same unit bytes. Both print it with
@@ -26,14 +29,14 @@ struct ViewDump {
 // One "name=value" line per item, memo lines as "MemoN|line"; texts as their bytes.
 inline std::string FormatViewDump(const ViewDump& dump)
 {
-    static constexpr const char* ImageNames[] = {"ImageHeizung", "ImageTrafo",   "ImageMotor",
-                                                 "ImageFlamme",  "ImageVentil1", "ImageVentil2"};
     std::string out;
     const auto line = [&out](const std::string& name, const std::string& value) { out += name + "=" + value + "\n"; };
     for (std::size_t i = 0; i < dump.labels.size(); ++i)
         line("Label" + std::to_string(i + 2), dump.labels[i]);
-    for (std::size_t i = 0; i < dump.images.size(); ++i)
-        line(ImageNames[i], dump.images[i] ? "shown" : "hidden");
+    for (std::size_t i = 0; i < dump.images.size(); ++i) {
+        const std::string_view image = layout::ImageName(static_cast<layout::ComponentImage>(i));
+        line(std::string(image), dump.images[i] ? "shown" : "hidden");
+    }
     line("CheckListBox1.enabled", dump.checkListEnabled ? "1" : "0");
     for (std::size_t i = 0; i < dump.checkItems.size(); ++i)
         line("CheckListBox1[" + std::to_string(i) + "]", (dump.checkItems[i].first ? "[x] " : "[ ] ") + dump.checkItems[i].second);

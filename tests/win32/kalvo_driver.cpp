@@ -289,8 +289,10 @@ void Dump()
     kalvo::viewdump::ViewDump dump;
     for (int label = 2; label <= 6; ++label)
         dump.labels[label - 2] = TextOf(Control(main, "Label" + std::to_string(label)));
-    for (std::size_t i = 0; i < dump.images.size(); ++i)
-        dump.images[i] = Visible(Control(main, std::string(kalvo::win32::ComponentImageNames[i])));
+    for (std::size_t i = 0; i < dump.images.size(); ++i) {
+        const std::string_view image = kalvo::layout::ImageName(static_cast<kalvo::ComponentImage>(i));
+        dump.images[i] = Visible(Control(main, std::string(image)));
+    }
     HWND checkList = Control(main, "CheckListBox1");
     const std::vector<std::string> items = ListItems(checkList, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
     for (std::size_t i = 0; i < items.size(); ++i)

@@ -1,11 +1,13 @@
 // The memos' texts under Wine: what a poll sets and adds reaches the edit control once its updates
-// are done, each change shows (also one that goes back), and an unchanged text is not written again.
+// are done, each change shows (also one that goes back), an unchanged text is not written again and
+// a changed one only where it differs.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/win32/MemoTexts.h"
@@ -19,14 +21,15 @@ using Lines = std::vector<std::string>;
 
 constexpr UINT WriteMessage = WM_APP + 7;
 
-// An edit control in a window of its own that counts the texts written into it.
+// An edit control like the face's memos, in a window of its own, that counts the texts written
+// into it, whole or in part.
 class MemoTextsTest : public ::testing::Test {
 protected:
     MemoTextsTest()
     {
         owner_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
-        memo_ = CreateWindowExW(
-            0, L"EDIT", L"", WS_CHILD | ES_MULTILINE, 0, 0, 200, 200, owner_, nullptr, nullptr, nullptr);
+        memo_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 200, 200, owner_,
+            nullptr, nullptr, nullptr);
         SetWindowLongPtrW(memo_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         editProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(memo_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MemoTextsTest::CountingProc)));
@@ -36,8 +39,10 @@ protected:
     static LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         auto* self = reinterpret_cast<MemoTextsTest*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message == WM_SETTEXT)
+        if (message == WM_SETTEXT || message == EM_REPLACESEL) {
             ++self->writes_;
+            self->lastWritten_ = reinterpret_cast<const wchar_t*>(lParam);
+        }
         return CallWindowProcW(self->editProc_, window, message, wParam, lParam);
     }
 
@@ -63,6 +68,7 @@ protected:
     HWND memo_ = nullptr;
     WNDPROC editProc_ = nullptr;
     int writes_ = 0;
+    std::wstring lastWritten_;
 };
 
 TEST_F(MemoTextsTest, APollsLinesAreWrittenOnceWhenDoneAndReadBeforehand)
@@ -123,6 +129,34 @@ TEST_F(MemoTextsTest, ALineAddedWithoutSettingFollowsWhatTheMemoHolds)
     EXPECT_EQ(texts.Lines(memo_), (Lines{"typed", "scratch"}));
     texts.WriteChanged();
     EXPECT_EQ(WindowTextOf(memo_), L"typed\r\nscratch\r\n");
+}
+
+TEST_F(MemoTextsTest, AChangedTextIsWrittenOnlyWhereItDiffersAndShowsFromItsStart)
+{
+    MemoTexts texts(owner_, WriteMessage);
+    Lines report;
+    for (int line = 1; line <= 40; ++line)
+        report.push_back("Line " + std::to_string(line) + ": 12.5 uA");
+    Build(texts, report);
+    texts.WriteChanged();
+    SendMessageW(memo_, EM_SETSEL, 200, 210);
+    SendMessageW(memo_, EM_LINESCROLL, 0, 30);
+    ASSERT_GT(SendMessageW(memo_, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+
+    const std::pair<std::size_t, std::string> changes[] = {{20, "Line 21: 13.0 uA"}, {39, "Line 40: 0.0 uA"}};
+    for (const auto& [index, line] : changes) {
+        report[index] = line;
+        Build(texts, report);
+        texts.WriteChanged();
+        EXPECT_EQ(WindowTextOf(memo_), kalvo::win32::JoinMemoLines(report));
+        EXPECT_LE(lastWritten_.size(), 4U) << "only the changed figure is written";
+    }
+    DWORD start = 1;
+    DWORD end = 1;
+    SendMessageW(memo_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0U);
+    EXPECT_EQ(end, 0U);
+    EXPECT_EQ(SendMessageW(memo_, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
 }  // namespace

@@ -74,8 +74,6 @@ inline constexpr QRect Valve2 = Widget("ImageVentil2");
 inline constexpr QRect Heater = Widget("ImageHeizung");
 inline constexpr QRect Flame = Widget("ImageFlamme");
 inline constexpr QRect Transformer = Widget("ImageTrafo");
-inline constexpr QRect Logo = Widget("Image1");
-inline constexpr QPoint WarningAt = Widget("Image2").topLeft();
 
 // The schematic point under the top-left pixel of a picture shown in widget.
 constexpr QPoint SchematicPointAt(const QRect& widget)

@@ -1,5 +1,6 @@
 #include "tools/picgen/PagePreview.h"
 
+#include <iterator>
 #include <stdexcept>
 
 #include <QDir>
@@ -45,26 +46,28 @@ void DrawSampleValue(QPainter& painter, QPoint labelAt, const QString& text)
 
 }  // namespace
 
+// The page's rows of the layout in their drawing order: every component lit, and sample values in
+// the value labels, Label2 .. Label6.
 QImage ComposePagePreview(const QString& folder)
 {
     QImage pageImage(page::Size, QImage::Format_RGB32);
     pageImage.fill(QColor(240, 240, 240));
     QPainter painter(&pageImage);
-    painter.drawImage(page::SchematicAt, LoadPicture(folder, QStringLiteral("schematic.bmp")));
-    const QImage valve = LoadPicture(folder, QStringLiteral("valve.bmp"));
-    DrawInWidget(painter, LoadPicture(folder, QStringLiteral("motor.bmp")), page::Motor);
-    DrawInWidget(painter, valve, page::Valve1);
-    DrawInWidget(painter, valve, page::Valve2);
-    DrawInWidget(painter, LoadPicture(folder, QStringLiteral("heater.bmp")), page::Heater);
-    DrawInWidget(painter, WithTransparentColour(LoadPicture(folder, QStringLiteral("flame.bmp"))), page::Flame);
-    DrawInWidget(painter, LoadPicture(folder, QStringLiteral("transformer.bmp")), page::Transformer);
-    DrawInWidget(painter, LoadPicture(folder, QStringLiteral("logo.jpg")), page::Logo);
-    DrawSampleValue(painter, {138, 343}, QStringLiteral("1"));
-    DrawSampleValue(painter, {138, 379}, QStringLiteral("0"));
-    DrawSampleValue(painter, {138, 415}, QStringLiteral("231"));
-    DrawSampleValue(painter, {434, 45}, QStringLiteral("12.5"));
-    DrawSampleValue(painter, {545, 45}, QStringLiteral("0.0"));
-    painter.drawImage(page::WarningAt, LoadPicture(folder, QStringLiteral("warning.bmp")));
+    const QString sampleValues[] = {QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("231"),
+        QStringLiteral("12.5"), QStringLiteral("0.0")};
+    const QString* sampleValue = std::begin(sampleValues);
+    for (const kalvo::layout::Control& control : kalvo::layout::MainFrm.controls) {
+        if (control.parent != "TabSheet1")
+            continue;
+        const QRect widget = page::Widget(control.name);
+        if (const kalvo::layout::Picture* picture = kalvo::layout::PictureOf(control.name)) {
+            const QImage loaded = LoadPicture(
+                folder, QString::fromLatin1(picture->file.data(), static_cast<qsizetype>(picture->file.size())));
+            DrawInWidget(painter, picture->transparent ? WithTransparentColour(loaded) : loaded, widget);
+        } else if (sampleValue != std::end(sampleValues)) {
+            DrawSampleValue(painter, widget.topLeft(), *sampleValue++);
+        }
+    }
     painter.end();
     return pageImage;
 }

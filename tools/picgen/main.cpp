@@ -2,7 +2,11 @@
 // given), and on request a preview of the picture page composed from the written files.
 
 #include <cstdio>
+#include <set>
 #include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include <QDir>
 #include <QGuiApplication>
@@ -17,6 +21,7 @@
 #include "tools/picgen/Palette.h"
 #include "tools/picgen/Raster.h"
 #include "tools/picgen/Schematic.h"
+#include "window/FormLayout.h"
 
 namespace {
 
@@ -46,18 +51,48 @@ void WriteJpeg(const QString& folder, const QString& name, const QImage& picture
         throw std::runtime_error("cannot write " + name.toStdString() + ": " + writer.errorString().toStdString());
 }
 
+// How each picture of the layout's picture table is drawn, and stored: indexed in the palette's
+// colours at the bits per pixel, or as a JPEG where the table's file is one. A picture that two
+// images show is drawn for the first of them.
+struct PictureDrawing {
+    std::string_view image;
+    QImage (*draw)();
+    QList<QRgb> palette;
+    int bitsPerPixel;
+};
+
+std::vector<PictureDrawing> PictureDrawings()
+{
+    const QList<QRgb> sixteen = SixteenColourPalette();
+    return {
+        {"ImageMain", DrawSchematic, {colour::Black, colour::White}, 1},
+        {"ImageMotor", DrawMotor, sixteen, 4},
+        {"ImageVentil1", DrawValve, sixteen, 4},
+        {"ImageHeizung", DrawHeater, sixteen, 4},
+        {"ImageFlamme", DrawFlame, sixteen, 4},
+        {"ImageTrafo", DrawTransformer, sixteen, 4},
+        {"Image1", DrawLogo, {}, 0},
+        {"Image2", DrawWarning, {colour::White, colour::WarningRed}, 8},
+    };
+}
+
 void WritePictures(const QString& folder)
 {
     MakeFolder(folder);
-    const QList<QRgb> sixteen = SixteenColourPalette();
-    WriteBmp(folder, QStringLiteral("schematic.bmp"), ToIndexed(DrawSchematic(), {colour::Black, colour::White}), 1);
-    WriteBmp(folder, QStringLiteral("motor.bmp"), ToIndexed(DrawMotor(), sixteen), 4);
-    WriteBmp(folder, QStringLiteral("valve.bmp"), ToIndexed(DrawValve(), sixteen), 4);
-    WriteBmp(folder, QStringLiteral("heater.bmp"), ToIndexed(DrawHeater(), sixteen), 4);
-    WriteBmp(folder, QStringLiteral("flame.bmp"), ToIndexed(DrawFlame(), sixteen), 4);
-    WriteBmp(folder, QStringLiteral("transformer.bmp"), ToIndexed(DrawTransformer(), sixteen), 4);
-    WriteBmp(folder, QStringLiteral("warning.bmp"), ToIndexed(DrawWarning(), {colour::White, colour::WarningRed}), 8);
-    WriteJpeg(folder, QStringLiteral("logo.jpg"), DrawLogo());
+    std::set<std::string_view> written;
+    for (const PictureDrawing& drawing : PictureDrawings()) {
+        const kalvo::layout::Picture& picture = *kalvo::layout::PictureOf(drawing.image);
+        const QString name = QString::fromLatin1(picture.file.data(), static_cast<qsizetype>(picture.file.size()));
+        if (kalvo::layout::IsJpeg(picture))
+            WriteJpeg(folder, name, drawing.draw());
+        else
+            WriteBmp(folder, name, ToIndexed(drawing.draw(), drawing.palette), drawing.bitsPerPixel);
+        written.insert(picture.file);
+    }
+    for (const kalvo::layout::Picture& picture : kalvo::layout::MainFrmPictures) {
+        if (!written.contains(picture.file))
+            throw std::runtime_error("no drawing for " + std::string(picture.image));
+    }
 }
 
 void WriteIcons(const QString& folder)

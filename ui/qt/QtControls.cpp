@@ -98,6 +98,8 @@ QFont FontFittingLineHeight(QFont font, int lineHeight)
     return font;
 }
 
+namespace {
+
 QImage ResourcePicture(const QString& fileName)
 {
     return ReadBuiltInImage(PicturePath(fileName), "BMP");
@@ -109,6 +111,16 @@ QImage ResourceJpegPicture(const QString& fileName)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return DecodeJpeg(file.readAll());
+}
+
+}  // namespace
+
+QImage PagePicture(const layout::Picture& picture)
+{
+    const QString file = QString::fromLatin1(picture.file.data(), static_cast<qsizetype>(picture.file.size()));
+    if (layout::IsJpeg(picture))
+        return ResourceJpegPicture(file);
+    return picture.transparent ? TransparentPicture(ResourcePicture(file)) : ResourcePicture(file);
 }
 
 QWidget* MakePage(const layout::Control& control)

@@ -30,10 +30,9 @@ QFont FormFont(int pixelSize);
 // show all the lines it was laid out for.
 QFont FontFittingLineHeight(QFont font, int lineHeight);
 
-// The picture from the program's resources as it is stored (a bitmap keeps its colour table); a
-// null picture when it is missing.
-QImage ResourcePicture(const QString& fileName);
-QImage ResourceJpegPicture(const QString& fileName);
+// The picture from the program's resources as it is stored (a bitmap keeps its colour table),
+// transparent where the layout says so; a null picture when it is missing.
+QImage PagePicture(const layout::Picture& picture);
 
 QWidget* MakePage(const layout::Control& control);
 QtPicture* MakeImage(const layout::Control& control, const QImage& picture, QWidget* page);

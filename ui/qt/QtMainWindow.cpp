@@ -16,6 +16,10 @@
 #include <QTimer>
 
 #include <array>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "ui/qt/ErrorBox.h"
@@ -56,6 +60,28 @@ constexpr std::array<QLabel * QtMainWindow::*, 5> ValueLabels = {
 constexpr std::array<QWidget * QtMainWindow::*, 10> TabSheets = {&QtMainWindow::TabSheet1, &QtMainWindow::TabSheet2,
     &QtMainWindow::TabSheet3, &QtMainWindow::TabSheet4, &QtMainWindow::TabSheet5, &QtMainWindow::TabSheet6,
     &QtMainWindow::TabSheet7, &QtMainWindow::TabSheet8, &QtMainWindow::TabSheet9, &QtMainWindow::TabSheet10};
+
+// The picture widgets by their names in the layout.
+constexpr std::pair<std::string_view, QtPicture * QtMainWindow::*> PictureWidgets[] = {
+    {"ImageMain", &QtMainWindow::ImageMain},
+    {"ImageMotor", &QtMainWindow::ImageMotor},
+    {"ImageVentil1", &QtMainWindow::ImageVentil1},
+    {"ImageVentil2", &QtMainWindow::ImageVentil2},
+    {"ImageHeizung", &QtMainWindow::ImageHeizung},
+    {"ImageFlamme", &QtMainWindow::ImageFlamme},
+    {"ImageTrafo", &QtMainWindow::ImageTrafo},
+    {"Image1", &QtMainWindow::Image1},
+    {"Image2", &QtMainWindow::Image2},
+};
+
+QtPicture* QtMainWindow::*PictureWidget(std::string_view name)
+{
+    for (const auto& [widgetName, member] : PictureWidgets) {
+        if (widgetName == name)
+            return member;
+    }
+    throw std::out_of_range("no picture widget of that name");
+}
 
 template <typename Widget, std::size_t Count>
 auto Numbered(const std::array<Widget * QtMainWindow::*, Count>& widgets, int first, int number)
@@ -138,25 +164,24 @@ void QtMainWindow::BuildMenu()
     }
 }
 
-// Created from the bottom of the drawing order up: each later widget is drawn over the earlier ones.
+// The page's rows of the layout in their order, from the bottom of the drawing order up (each later
+// widget is drawn over the earlier ones): its pictures, and between them the value labels. A
+// picture that two images show is loaded once.
 void QtMainWindow::BuildPicturePage()
 {
-    QWidget* page = TabSheet1;
-    const QImage valve = ResourcePicture(QStringLiteral("valve.bmp"));
-    ImageMain = MakeImage(Control("ImageMain"), ResourcePicture(QStringLiteral("schematic.bmp")), page);
-    ImageMotor = MakeImage(Control("ImageMotor"), ResourcePicture(QStringLiteral("motor.bmp")), page);
-    ImageVentil1 = MakeImage(Control("ImageVentil1"), valve, page);
-    ImageVentil2 = MakeImage(Control("ImageVentil2"), valve, page);
-    ImageHeizung = MakeImage(Control("ImageHeizung"), ResourcePicture(QStringLiteral("heater.bmp")), page);
-    ImageFlamme =
-        MakeImage(Control("ImageFlamme"), TransparentPicture(ResourcePicture(QStringLiteral("flame.bmp"))), page);
-    ImageTrafo = MakeImage(Control("ImageTrafo"), ResourcePicture(QStringLiteral("transformer.bmp")), page);
-    Image1 = MakeImage(Control("Image1"), ResourceJpegPicture(QStringLiteral("logo.jpg")), page);
-    for (int label = FirstValueLabel; label < FirstValueLabel + static_cast<int>(ValueLabels.size()); ++label) {
-        this->*Numbered(ValueLabels, FirstValueLabel, label) =
-            MakeLabel(layout::MainFrm.At("Label", label), FontOf(layout::FontRole::ValueText), page);
+    std::map<std::string_view, QImage> loaded;
+    for (const layout::Control& control : layout::MainFrm.controls) {
+        if (control.parent != "TabSheet1")
+            continue;
+        if (const layout::Picture* picture = layout::PictureOf(control.name)) {
+            const auto [entry, first] = loaded.try_emplace(picture->file);
+            if (first)
+                entry->second = PagePicture(*picture);
+            this->*PictureWidget(control.name) = MakeImage(control, entry->second, TabSheet1);
+        } else {
+            ValueLabelOf(control.name) = MakeLabel(control, FontOf(layout::FontRole::ValueText), TabSheet1);
+        }
     }
-    Image2 = MakeImage(Control("Image2"), ResourcePicture(QStringLiteral("warning.bmp")), page);
 }
 
 // Created in the layout's keyboard order (MainFrmTabOrder), which is the order Tab follows.
@@ -265,23 +290,19 @@ QLabel* QtMainWindow::ValueLabel(int label) const
     return member ? this->*member : nullptr;
 }
 
+// A value label's member by its name in the layout, "Label2" .. "Label6".
+QLabel*& QtMainWindow::ValueLabelOf(std::string_view name)
+{
+    for (int label = FirstValueLabel; label < FirstValueLabel + static_cast<int>(ValueLabels.size()); ++label) {
+        if (name == "Label" + std::to_string(label))
+            return this->*Numbered(ValueLabels, FirstValueLabel, label);
+    }
+    throw std::out_of_range("no value label of that name");
+}
+
 QtPicture* QtMainWindow::Image(kalvo::ComponentImage image) const
 {
-    switch (image) {
-    case kalvo::ComponentImage::ImageHeizung:
-        return ImageHeizung;
-    case kalvo::ComponentImage::ImageTrafo:
-        return ImageTrafo;
-    case kalvo::ComponentImage::ImageMotor:
-        return ImageMotor;
-    case kalvo::ComponentImage::ImageFlamme:
-        return ImageFlamme;
-    case kalvo::ComponentImage::ImageVentil1:
-        return ImageVentil1;
-    case kalvo::ComponentImage::ImageVentil2:
-        return ImageVentil2;
-    }
-    return nullptr;
+    return this->*PictureWidget(layout::ImageName(image));
 }
 
 QWidget* QtMainWindow::TabSheet(int tabSheet) const

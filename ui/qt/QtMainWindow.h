@@ -146,6 +146,7 @@ private:
 
     QtMemo* Memo(int memo) const;
     QLabel* ValueLabel(int label) const;
+    QLabel*& ValueLabelOf(std::string_view name);
     QtPicture* Image(kalvo::ComponentImage image) const;
     QWidget* TabSheet(int tabSheet) const;
     QTabWidget* PageControlOf(int tabSheet) const;

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "window/FormLayout.h"
+
 // The ids the Win32 face gives the controls of its two windows. The test driver finds a control by
 // its name through ControlIdOf, so the face and its tests share one table.
 namespace kalvo::win32 {
@@ -30,10 +32,6 @@ constexpr int IdTabSheet(int n) { return IdTabSheetBase + n; }
 constexpr int IdMemo(int n) { return IdMemoBase + n; }
 constexpr int IdLabel(int n) { return IdLabelBase + n; }
 constexpr int IdBitBtn(int n) { return IdBitBtnBase + n; }
-
-// The component pictures by name, in the order of kalvo::ComponentImage.
-inline constexpr std::string_view ComponentImageNames[] = {"ImageHeizung", "ImageTrafo",   "ImageMotor",
-                                                           "ImageFlamme",  "ImageVentil1", "ImageVentil2"};
 
 namespace detail {
 struct NumberedName {
@@ -69,8 +67,8 @@ constexpr int ControlIdOf(std::string_view name)
         if (fixed.name == name)
             return fixed.id;
     }
-    for (int i = 0; i < static_cast<int>(std::size(ComponentImageNames)); ++i) {
-        if (ComponentImageNames[i] == name)
+    for (int i = 0; i < layout::ComponentImageCount; ++i) {
+        if (layout::ImageName(static_cast<layout::ComponentImage>(i)) == name)
             return IdComponentImageBase + i;
     }
     for (const auto& numbered : detail::NumberedNames) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/win32/PostedOnce.h"
+
 namespace kalvo::win32 {
 
 // The texts the window layer gives the memos (edit controls), written into the controls once its
@@ -17,7 +19,7 @@ namespace kalvo::win32 {
 // WriteChanged. Anything that reads a memo in between sees the new text.
 class MemoTexts {
 public:
-    MemoTexts(HWND owner, UINT writeMessage) : owner_(owner), writeMessage_(writeMessage) { }
+    MemoTexts(HWND owner, UINT writeMessage) : write_(owner, writeMessage) { }
 
     void Set(HWND memo, const std::vector<std::string>& lines);
     void Add(HWND memo, const std::string& line);
@@ -29,9 +31,7 @@ public:
 private:
     void ScheduleWrite();
 
-    HWND owner_;
-    UINT writeMessage_;
-    bool writePosted_ = false;
+    PostedOnce write_;
     std::map<HWND, std::wstring> pending_;  // the whole text each changed memo is to show
 };
 

@@ -15,6 +15,13 @@ bool HasVisibleStyle(HWND window)
     return (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+RECT Union(const RECT& a, const RECT& b)
+{
+    RECT both{};
+    UnionRect(&both, &a, &b);
+    return both;
+}
+
 SIZE BitmapSize(HBITMAP bitmap)
 {
     BITMAP info{};
@@ -142,10 +149,12 @@ void PictureLayers::FitLabel(Layer& layer, const std::wstring& text)
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, previous);
     ReleaseDC(label, dc);
+    const RECT before = layer.bounds;
     layer.bounds.right = layer.bounds.left + extent.cx;
     layer.bounds.bottom = layer.bounds.top + metrics.tmHeight;
-    SetWindowPos(label, nullptr, 0, 0, extent.cx, metrics.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RedrawAll();
+    if (!EqualRect(&before, &layer.bounds))
+        SetWindowPos(label, nullptr, 0, 0, extent.cx, metrics.tmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Redraw(Union(before, layer.bounds));
 }
 
 void PictureLayers::SetVisible(HWND layer, bool visible)
@@ -153,7 +162,8 @@ void PictureLayers::SetVisible(HWND layer, bool visible)
     if (HasVisibleStyle(layer) == visible)
         return;
     ShowWindow(layer, visible ? SW_SHOWNA : SW_HIDE);
-    RedrawAll();
+    if (const Layer* shown = Find(layer))
+        Redraw(shown->bounds);
 }
 
 LRESULT CALLBACK PictureLayers::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -183,35 +193,47 @@ LRESULT CALLBACK PictureLayers::WindowProc(HWND window, UINT message, WPARAM wPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Draws into a bitmap of the layer's size first, so the layers below never flash through.
+// Draws the part to be painted into a bitmap first, so the layers below never flash through. Only
+// that part is composed: a label's change costs the schematic's pixels under the label, not all.
 void PictureLayers::Paint(const Layer& target) const
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(target.window, &paint);
-    const int width = target.bounds.right - target.bounds.left;
-    const int height = target.bounds.bottom - target.bounds.top;
+    RECT dirty = paint.rcPaint;  // in the page's coordinates from here on
+    OffsetRect(&dirty, target.bounds.left, target.bounds.top);
+    const int width = dirty.right - dirty.left;
+    const int height = dirty.bottom - dirty.top;
+    if (width <= 0 || height <= 0) {
+        EndPaint(target.window, &paint);
+        return;
+    }
     HDC buffer = CreateCompatibleDC(dc);
-    HBITMAP canvas = CreateCompatibleBitmap(dc, std::max(width, 1), std::max(height, 1));
+    HBITMAP canvas = CreateCompatibleBitmap(dc, width, height);
     const HGDIOBJ previous = SelectObject(buffer, canvas);
     RECT all{0, 0, width, height};
     FillRect(buffer, &all, GetSysColorBrush(COLOR_BTNFACE));
     for (const auto& layer : layers_) {
         if (layer.get() != &target && !HasVisibleStyle(layer->window))
             continue;
-        DrawLayer(buffer, *layer, {layer->bounds.left - target.bounds.left, layer->bounds.top - target.bounds.top});
+        DrawLayer(buffer, *layer, dirty);
         if (layer.get() == &target)
             break;
     }
-    BitBlt(dc, 0, 0, width, height, buffer, 0, 0, SRCCOPY);
+    BitBlt(dc, paint.rcPaint.left, paint.rcPaint.top, width, height, buffer, 0, 0, SRCCOPY);
     SelectObject(buffer, previous);
     DeleteObject(canvas);
     DeleteDC(buffer);
     EndPaint(target.window, &paint);
 }
 
-void PictureLayers::DrawLayer(HDC dc, const Layer& layer, POINT origin) const
+// Draws the layer's part of the area (page coordinates) into dc, whose top left is the area's.
+void PictureLayers::DrawLayer(HDC dc, const Layer& layer, const RECT& area) const
 {
     if (layer.font) {
+        RECT part{};
+        if (!IntersectRect(&part, &layer.bounds, &area))
+            return;
+        const POINT origin{layer.bounds.left - area.left, layer.bounds.top - area.top};
         const std::wstring text = WindowTextOf(layer.window);
         const HGDIOBJ previousFont = SelectObject(dc, layer.font);
         SetBkMode(dc, TRANSPARENT);
@@ -220,15 +242,24 @@ void PictureLayers::DrawLayer(HDC dc, const Layer& layer, POINT origin) const
         SelectObject(dc, previousFont);
         return;
     }
-    const int width = std::min<int>(layer.bounds.right - layer.bounds.left, layer.pictureSize.cx);
-    const int height = std::min<int>(layer.bounds.bottom - layer.bounds.top, layer.pictureSize.cy);
+    // The picture at its own size from the layer's top left, cut off by the layer and the area.
+    const RECT shown{layer.bounds.left, layer.bounds.top,
+        layer.bounds.left + std::min<int>(layer.bounds.right - layer.bounds.left, layer.pictureSize.cx),
+        layer.bounds.top + std::min<int>(layer.bounds.bottom - layer.bounds.top, layer.pictureSize.cy)};
+    RECT part{};
+    if (!IntersectRect(&part, &shown, &area))
+        return;
+    const int width = part.right - part.left;
+    const int height = part.bottom - part.top;
+    const POINT from{part.left - layer.bounds.left, part.top - layer.bounds.top};
+    const POINT to{part.left - area.left, part.top - area.top};
     HDC picture = CreateCompatibleDC(dc);
     const HGDIOBJ previous = SelectObject(picture, layer.bitmap);
     if (layer.transparent)
-        AlphaBlend(dc, origin.x, origin.y, width, height, picture, 0, 0, width, height,
+        AlphaBlend(dc, to.x, to.y, width, height, picture, from.x, from.y, width, height,
             BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA});
     else
-        BitBlt(dc, origin.x, origin.y, width, height, picture, 0, 0, SRCCOPY);
+        BitBlt(dc, to.x, to.y, width, height, picture, from.x, from.y, SRCCOPY);
     SelectObject(picture, previous);
     DeleteDC(picture);
 }
@@ -236,6 +267,12 @@ void PictureLayers::DrawLayer(HDC dc, const Layer& layer, POINT origin) const
 void PictureLayers::RedrawAll() const
 {
     RedrawWindow(page_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The area of the page (its client coordinates) and every layer over it, and nothing else.
+void PictureLayers::Redraw(const RECT& area) const
+{
+    RedrawWindow(page_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 PictureLayers::Layer* PictureLayers::Find(HWND window) const

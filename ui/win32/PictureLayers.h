@@ -43,8 +43,9 @@ private:
     void FitLabel(Layer& label, const std::wstring& text);
     static void TakeBitmap(Layer& layer, HBITMAP bitmap);
     void Paint(const Layer& target) const;
-    void DrawLayer(HDC dc, const Layer& layer, POINT origin) const;
+    void DrawLayer(HDC dc, const Layer& layer, const RECT& area) const;
     void RedrawAll() const;
+    void Redraw(const RECT& area) const;
     Layer* Find(HWND window) const;
 
     HWND page_;

@@ -163,9 +163,9 @@ int RunMessageLoop(const KeyHandler& keys)
     return static_cast<int>(message.wParam);
 }
 
-HBITMAP LoadJpegResource(HINSTANCE instance, int id)
+HBITMAP LoadJpegResource(HINSTANCE instance, const wchar_t* name)
 {
-    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    HRSRC resource = FindResourceW(instance, name, MAKEINTRESOURCEW(10));  // RT_RCDATA
     HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
     const DWORD size = resource ? SizeofResource(instance, resource) : 0;
     if (!loaded || size == 0)

@@ -36,6 +36,6 @@ void ProcessPendingMessages(const KeyHandler& keys);
 int RunMessageLoop(const KeyHandler& keys);
 
 // Decodes the JPEG held in the RCDATA resource by the system's picture loader; null when it fails.
-HBITMAP LoadJpegResource(HINSTANCE instance, int id);
+HBITMAP LoadJpegResource(HINSTANCE instance, const wchar_t* name);
 
 }  // namespace kalvo::win32

@@ -22,7 +22,7 @@ namespace kalvo::win32 {
 namespace {
 
 constexpr UINT_PTR Timer1Id = 1;
-constexpr UINT WriteMemosMessage = WM_APP + 1;  // the memos' new texts are to be written
+constexpr UINT WriteChangesMessage = WM_APP + 1;  // the memos' new texts and the pictures' states are to be shown
 
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
 
@@ -40,7 +40,8 @@ Win32MainFrm::Win32MainFrm(HINSTANCE instance) : instance_(instance)
     window_ = CreateWindowExW(0, ClassName, Widen(MainFrmCaption::Window).c_str(), WindowStyle, CW_USEDEFAULT,
         CW_USEDEFAULT, layout::MainFrm.client.width, layout::MainFrm.client.height, nullptr, nullptr, instance, this);
     dpi_ = DpiOf(window_);
-    memoTexts_ = std::make_unique<MemoTexts>(window_, WriteMemosMessage);
+    memoTexts_ = std::make_unique<MemoTexts>(window_, WriteChangesMessage);
+    imageStatesWrite_.emplace(window_, WriteChangesMessage);
     form_ = layout::Scaled(layout::MainFrm, dpi_);
     CreateFonts();
     SendMessageW(window_, WM_SETICON, ICON_BIG,
@@ -110,20 +111,23 @@ void Win32MainFrm::Show(int showCommand)
     }
 }
 
+// The page's rows of the layout in their order, from the bottom of the drawing order up: its
+// pictures, and between them the value labels.
 void Win32MainFrm::BuildPicturePage(HWND page)
 {
     pictures_ = std::make_unique<PictureLayers>(page);
-    const auto addPictures = [this](const auto& pictures) {
-        for (const PagePicture& picture : pictures) {
-            if (HBITMAP bitmap = LoadPagePicture(instance_, picture, dpi_))
-                pictures_->AddPicture(ControlIdOf(picture.name), PlaceOf(picture.name), bitmap, picture.transparent);
+    for (const layout::Control& control : form_.controls) {
+        if (control.parent != "TabSheet1")
+            continue;
+        const int id = ControlIdOf(control.name);
+        if (const layout::Picture* picture = layout::PictureOf(control.name)) {
+            if (HBITMAP bitmap = LoadPagePicture(instance_, *picture, dpi_))
+                pictures_->AddPicture(id, Bounds(control.bounds), bitmap, picture->transparent);
+        } else {
+            labels_.at(static_cast<std::size_t>(id - IdLabelBase)) = pictures_->AddLabel(
+                id, {control.bounds.left, control.bounds.top}, valueFont_, Widen(control.caption));
         }
-    };
-    addPictures(PicturesBelowLabels);
-    for (int label = FirstLabel; label <= LastLabel; ++label)
-        labels_[static_cast<std::size_t>(label)] =
-            pictures_->AddLabel(IdLabel(label), LabelPlace(label), valueFont_, Numbered(L"Label", label));
-    addPictures(PicturesAboveLabels);
+    }
 }
 
 void Win32MainFrm::BuildTextPage(HWND page)
@@ -223,9 +227,24 @@ void Win32MainFrm::SetLabelCaption(int label, const std::string& caption)
     pictures_->SetLabelText(labels_.at(static_cast<std::size_t>(label)), Widen(caption));
 }
 
+// Shown once the layer's updates are done, like the memos' texts: a poll that hides the component
+// pictures and then shows them again by its flags costs a picture no repaint.
 void Win32MainFrm::SetImageVisible(ComponentImage image, bool visible)
 {
-    pictures_->SetVisible(ImageLayer(image), visible);
+    imageStates_.at(static_cast<std::size_t>(image)) = visible;
+    if (!imageStatesWrite_->Post())
+        ShowImageStates();
+}
+
+void Win32MainFrm::ShowImageStates()
+{
+    imageStatesWrite_->Handled();
+    for (int image = 0; image < layout::ComponentImageCount; ++image) {
+        std::optional<bool>& state = imageStates_.at(static_cast<std::size_t>(image));
+        if (state)
+            pictures_->SetVisible(ImageLayer(static_cast<ComponentImage>(image)), *state);
+        state.reset();
+    }
 }
 
 // Looked up once: finding a control by its id asks the window system for the children of every
@@ -235,7 +254,7 @@ HWND Win32MainFrm::ImageLayer(ComponentImage image)
     const auto index = static_cast<std::size_t>(image);
     HWND& layer = images_.at(index);
     if (!layer)
-        layer = Child(ComponentImageNames[index]);
+        layer = Child(layout::ImageName(image));
     return layer;
 }
 
@@ -357,8 +376,9 @@ LRESULT Win32MainFrm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (CheckListBox1 && reinterpret_cast<HWND>(lParam) == CheckListBox1->Handle())
             return reinterpret_cast<LRESULT>(CheckListBox1->Ground());
         break;
-    case WriteMemosMessage:
+    case WriteChangesMessage:
         memoTexts_->WriteChanged();
+        ShowImageStates();
         return 0;
     case WM_TIMER:
         if (wParam == Timer1Id && behaviour_)

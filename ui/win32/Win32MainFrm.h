@@ -14,6 +14,7 @@
 #include "ui/win32/MemoTexts.h"
 #include "ui/win32/PageControl.h"
 #include "ui/win32/PictureLayers.h"
+#include "ui/win32/PostedOnce.h"
 #include "ui/win32/TabOrder.h"
 #include "ui/win32/Win32Printer.h"
 #include "ui/win32/Win32SystemServices.h"
@@ -105,6 +106,7 @@ private:
     RECT PlaceOf(std::string_view name) const;
     HWND Memo(int memo) const;
     HWND ImageLayer(ComponentImage image);
+    void ShowImageStates();
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -123,7 +125,9 @@ private:
     std::array<HWND, 7> labels_{};           // Label2 .. Label6 at their numbers
     std::array<HWND, 11> memos_{};           // Memo1 .. Memo10 at their numbers
     std::unique_ptr<MemoTexts> memoTexts_;
-    std::array<HWND, std::size(ComponentImageNames)> images_{};  // the component pictures' layers, once looked up
+    std::array<HWND, layout::ComponentImageCount> images_{};  // the component pictures' layers, once looked up
+    std::array<std::optional<bool>, layout::ComponentImageCount> imageStates_{};  // set, not yet shown
+    std::optional<PostedOnce> imageStatesWrite_;
     HWND StatusBar1 = nullptr;
     Win32SystemServices services_;
     Win32Printer printer_;

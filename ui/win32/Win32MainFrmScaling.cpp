@@ -24,13 +24,12 @@ HFONT CreateFormFont(layout::FontRole role, int dpi)
 
 }  // namespace
 
-// The picture from the program's resources at the density.
-HBITMAP LoadPagePicture(HINSTANCE instance, const PagePicture& picture, int dpi)
+HBITMAP LoadPagePicture(HINSTANCE instance, const layout::Picture& picture, int dpi)
 {
-    HBITMAP loaded = picture.resource == IDR_LOGO
-        ? LoadJpegResource(instance, IDR_LOGO)
-        : static_cast<HBITMAP>(
-            LoadImageW(instance, MAKEINTRESOURCEW(picture.resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    const std::wstring name = Widen(picture.file);
+    HBITMAP loaded = layout::IsJpeg(picture)
+        ? LoadJpegResource(instance, name.c_str())
+        : static_cast<HBITMAP>(LoadImageW(instance, name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     return picture.transparent ? TransparentPicture(loaded, dpi) : ScaledPicture(loaded, dpi);
 }
 
@@ -127,14 +126,10 @@ void Win32MainFrm::Rescale(int dpi, const RECT& suggested)
     SizeToText(label1, WindowTextOf(label1), windowFont_);
     CheckListBox1->SetScale(Control("CheckListBox1").itemHeight, dpi_);
     SetStatusParts();
-    const auto replacePictures = [this](const auto& pictures) {
-        for (const PagePicture& picture : pictures) {
-            if (HWND layer = Child(picture.name))
-                pictures_->Replace(layer, PlaceOf(picture.name), LoadPagePicture(instance_, picture, dpi_));
-        }
-    };
-    replacePictures(PicturesBelowLabels);
-    replacePictures(PicturesAboveLabels);
+    for (const layout::Picture& picture : layout::MainFrmPictures) {
+        if (HWND layer = Child(picture.image))
+            pictures_->Replace(layer, PlaceOf(picture.image), LoadPagePicture(instance_, picture, dpi_));
+    }
     for (int label = FirstLabel; label <= LastLabel; ++label)
         pictures_->PlaceLabel(labels_[static_cast<std::size_t>(label)], LabelPlace(label), valueFont_);
     for (const HFONT font : previousFonts)
