@@ -183,11 +183,11 @@ void TMainFrm::RecordReadings1Click()
 
 // A poll cut short by Quit is not recorded, as in kalvo-record. A recording that cannot go on
 // stops and says why; the window goes on polling and showing.
-void TMainFrm::RecordFinishedPoll(kalvo::record::LocalTime pollStart)
+void TMainFrm::RecordFinishedPoll(const kalvo::Poll& poll, kalvo::record::LocalTime pollStart)
 {
     if (!recording_.Active() || uGlobal::StopRequested)
         return;
-    if (const std::optional<std::string> failure = recording_.RecordFinishedPoll(pollStart)) {
+    if (const std::optional<std::string> failure = recording_.RecordFinishedPoll(poll, pollStart)) {
         ShowRecordingCheck();
         system_.ShowErrorBox(kalvo::ApplicationTitle, kalvo::ErrorBoxText(*failure) + " Recording stopped.");
     }
