@@ -31,6 +31,17 @@ std::vector<std::string> WithoutTime(std::vector<std::string> row)
     return row;
 }
 
+// The rows without their times, a row that repeats the one before it left out: the playback runs
+// by the clock, so a recorder slowed by a busy machine may be answered the same poll twice.
+std::vector<std::vector<std::string>> DistinctInTurn(const test::CsvTable& table)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const auto& row : table)
+        if (rows.empty() || WithoutTime(row) != rows.back())
+            rows.push_back(WithoutTime(row));
+    return rows;
+}
+
 class RecordReplayTest : public ::testing::Test {
 protected:
     // Starts unitsim with the arguments on COM<com> of its own settings file and waits for its
@@ -117,13 +128,13 @@ TEST_F(RecordReplayTest, AReplayOfARecordingIsRecordedIntoTheSameRows)
     ASSERT_EQ(Record({"--settings", replayed, "--out", dir_.file("again"), "--duration", "14s", "--quiet"}), 0)
         << errors_;
     EXPECT_EQ(unit->WaitForExit(RunLimit), 0) << "unitsim did not end with the recording";
-    const test::CsvTable again = Readings("again");
-    ASSERT_GE(again.size(), recorded.size());
-    for (std::size_t i = 0; i < recorded.size(); ++i)
-        EXPECT_EQ(WithoutTime(again[i]), WithoutTime(recorded[i])) << "poll " << i + 1;
-    // After the last recorded poll the replayed unit is gone.
-    for (std::size_t i = recorded.size() + 1; i < again.size(); ++i)
-        EXPECT_EQ(again[i][1], "no port");
+    // The recorded polls in their order, then only polls without the replayed unit, which is gone.
+    test::CsvTable again = Readings("again");
+    ASSERT_FALSE(again.empty());
+    EXPECT_EQ(again.back()[1], "no port");
+    while (!again.empty() && again.back()[1] == "no port")
+        again.pop_back();
+    EXPECT_EQ(DistinctInTurn(again), DistinctInTurn(recorded));
 }
 
 TEST_F(RecordReplayTest, ADamagedOrEmptyRawFileCostsOnlyItsOwnPolls)
