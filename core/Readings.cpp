@@ -50,7 +50,7 @@ ErrorRecordValues DecodeErrorRecordValues(const Block& errorHistoryBlock, int of
     return record;
 }
 
-PollFields DecodePollFields(const Block& statusBlock, const Block& timingBlock, const Block& errorHistoryBlock)
+PollFields DecodeReadingFields(const Block& statusBlock, const Block& timingBlock)
 {
     PollFields fields;
     for (std::size_t i = 0; i < ReportFields.size(); ++i) {
@@ -62,8 +62,21 @@ PollFields DecodePollFields(const Block& statusBlock, const Block& timingBlock, 
             fields.values[i] = RawFieldValue(block, field);
     }
     fields.flags = DecodeStatusFlags(statusBlock[StatusFlagBytesAt], statusBlock[StatusFlagBytesAt + 1]);
+    return fields;
+}
+
+std::array<ErrorRecordValues, ErrorRecordCount> DecodeErrorRecords(const Block& errorHistoryBlock)
+{
+    std::array<ErrorRecordValues, ErrorRecordCount> records{};
     for (int n = 0; n < ErrorRecordCount; ++n)
-        fields.errorRecords[static_cast<std::size_t>(n)] = DecodeErrorRecordValues(errorHistoryBlock, n * ErrorRecordSize);
+        records[static_cast<std::size_t>(n)] = DecodeErrorRecordValues(errorHistoryBlock, n * ErrorRecordSize);
+    return records;
+}
+
+PollFields DecodePollFields(const Block& statusBlock, const Block& timingBlock, const Block& errorHistoryBlock)
+{
+    PollFields fields = DecodeReadingFields(statusBlock, timingBlock);
+    fields.errorRecords = DecodeErrorRecords(errorHistoryBlock);
     return fields;
 }
 
@@ -85,7 +98,7 @@ DecodedReadings ReadingsOf(const PollFields& fields, const LanguageLines& langua
 DecodedReadings DecodeReadings(const Block& statusBlock, const Block& timingBlock,
                                const LanguageLines& language)
 {
-    return ReadingsOf(DecodePollFields(statusBlock, timingBlock, Block{}), language);
+    return ReadingsOf(DecodeReadingFields(statusBlock, timingBlock), language);
 }
 
 std::vector<std::string> ReportCandidateLines(const ReadingTextSet& texts, const LanguageLines& language)

@@ -40,6 +40,9 @@ struct PollFields {
 };
 
 PollFields DecodePollFields(const Block& statusBlock, const Block& timingBlock, const Block& errorHistoryBlock);
+// The same without the error records, for a run of polls that mostly repeats its history.
+PollFields DecodeReadingFields(const Block& statusBlock, const Block& timingBlock);
+std::array<ErrorRecordValues, ErrorRecordCount> DecodeErrorRecords(const Block& errorHistoryBlock);
 // The record that starts at offset in the error history block; throws std::out_of_range for an
 // offset that leaves no room for a record.
 ErrorRecordValues DecodeErrorRecordValues(const Block& errorHistoryBlock, int offset);

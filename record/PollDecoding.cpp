@@ -57,11 +57,6 @@ std::string Utf8FromWindows1252(std::string_view text)
     return out;
 }
 
-PollFields DecodePollFields(const PollResult& poll)
-{
-    return kalvo::DecodePollFields(poll.statusBlock, poll.timingBlock, poll.errorHistoryBlock);
-}
-
 DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
 {
     return PollDecoder(language).Decode(input);
@@ -91,7 +86,16 @@ ErrorRecordFields PollDecoder::RecordFields(const ErrorRecordValues& values, int
 
 DecodedPoll PollDecoder::Decode(const PollInput& input)
 {
-    return Decode(input, DecodePollFields(input));
+    // Only an ok poll's blocks are decoded, and a run's history only when its bytes changed.
+    if (input.link != LinkStatus::Ok)
+        return Decode(input, PollFields{});
+    PollFields fields = kalvo::DecodeReadingFields(input.statusBlock, input.timingBlock);
+    if (historyBlock_ != input.errorHistoryBlock) {
+        historyBlock_ = input.errorHistoryBlock;
+        historyValues_ = kalvo::DecodeErrorRecords(input.errorHistoryBlock);
+    }
+    fields.errorRecords = historyValues_;
+    return Decode(input, fields);
 }
 
 DecodedPoll PollDecoder::Decode(const PollInput& input, const PollFields& fields)

@@ -16,8 +16,6 @@ std::string Utf8FromWindows1252(std::string_view text);
 
 // Decodes the blocks of one poll into numbers, with the state texts of the language.
 DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language);
-// The blocks of a poll as the read cycle decodes them.
-PollFields DecodePollFields(const PollResult& poll);
 
 // Decodes a run of polls as DecodePoll does, each the same; what a poll has unchanged from the one
 // before (the error history, the status text, a state's name) is taken over instead of decoded
@@ -36,6 +34,8 @@ private:
 
     const LanguageLines& language_;
     std::array<std::optional<std::string>, 256> stateTexts_;  // by code, once looked up
+    std::optional<Block> historyBlock_;  // the last error history block decoded, and its records
+    std::array<ErrorRecordValues, ErrorRecordCount> historyValues_{};
     std::optional<std::array<ErrorRecordValues, ErrorRecordCount>> history_;  // the last history taken, and its records
     std::array<std::optional<ErrorRecordFields>, ErrorRecordCount> records_{};
     std::optional<std::string> unitText_;  // the last status text as the unit sent it, and as UTF-8

@@ -147,7 +147,7 @@ TEST(DecodePollTest, APollHandedDownIsRecordedFromItsDecodedFieldsAlone)
     unit.flags = 0x5A;
     unit.records = {test::ErrorRecordBytes(7, 11, 2291, 0, 60)};
     const PollInput input = PollOf(unit, 0);
-    Poll poll{input, DecodePollFields(input)};
+    Poll poll{input, DecodePollFields(input.statusBlock, input.timingBlock, input.errorHistoryBlock)};
     poll.result.statusBlock.fill(0);
     poll.result.errorHistoryBlock.fill(0xFF);
 
