@@ -158,9 +158,10 @@ std::string FileOrBeside(const std::string& given, const char* name)
     return given.empty() ? PathText(ProgramFolder() / name) : given;
 }
 
-// A missing language file leaves state texts empty and column titles at their keys; the numbers
-// are what a night's recording is for, so it goes on.
-kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
+// A missing language file leaves state texts empty and column titles at their keys, a words file
+// that cannot be read leaves the recorder's words English; the numbers are what a night's
+// recording is for, so it goes on.
+RecordLanguage LoadLanguageOrWarn(const std::string& path)
 {
     kalvo::LanguageLines language;
     try {
@@ -169,7 +170,12 @@ kalvo::LanguageLines LoadLanguageOrWarn(const std::string& path)
         std::cerr << "kalvo-record: " << kalvo::ErrorBoxText(error.what()) << " (" << path
                   << "): state texts stay empty\n";
     }
-    return language;
+    try {
+        return LoadRecordLanguage(kalvo::FilePath(path), language, ProgramFolder() / "lang");
+    } catch (const kalvo::KalvoError& error) {
+        std::cerr << "kalvo-record: " << error.what() << ": the recorder's words stay English\n";
+    }
+    return RecordLanguage(language);
 }
 
 // A link is written through to the file it names: renaming the new report over the link itself
@@ -196,7 +202,7 @@ int TellMissing(const std::vector<MissingSpan>& missing)
     return missing.empty() ? 0 : ExitDataLost;
 }
 
-int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& language)
+int MakeReport(const RecordOptions& options, const RecordLanguage& language)
 {
     const std::filesystem::path output =
         ThroughLinks(options.reportFile.empty() ? kalvo::FilePath(options.reportFolder) / "night-report.html"
@@ -207,12 +213,13 @@ int MakeReport(const RecordOptions& options, const kalvo::LanguageLines& languag
     return TellMissing(missing);
 }
 
-int Decode(const RecordOptions& options, const kalvo::LanguageLines& language)
+int Decode(const RecordOptions& options, const RecordLanguage& language)
 {
     const DecodedRecording decoded =
         DecodeRecording(kalvo::FilePath(options.decodeFolder), kalvo::FilePath(options.outFolder), language);
     if (!options.quiet)
-        std::cout << "Decoded " << decoded.polls << " polls into " << options.outFolder << std::endl;
+        std::cout << language.texts.Filled(NightWord::DecodedInto, {std::to_string(decoded.polls), options.outFolder})
+                  << std::endl;
     return TellMissing(decoded.missing);
 }
 
@@ -286,7 +293,7 @@ private:
     std::vector<std::filesystem::path> made_;
 };
 
-int Record(const RecordOptions& options, const kalvo::LanguageLines& language, const AddSinks& addSinks)
+int Record(const RecordOptions& options, const RecordLanguage& language, const AddSinks& addSinks)
 {
     const std::string settings = FileOrBeside(options.settingsFile, "kalvo.ini");
     const int port = !options.portDevice.empty() ? DevicePortNumber
@@ -311,15 +318,15 @@ int Record(const RecordOptions& options, const kalvo::LanguageLines& language, c
                       : OutputIsTerminal() ? ConsoleStatus::Mode::Terminal
                                            : ConsoleStatus::Mode::Log;
     auto status = std::make_unique<ConsoleStatus>(
-        std::cout, mode, recorder, [&recording] { return recording.FileBytes(); },
+        std::cout, mode, recorder, language.texts, [&recording] { return recording.FileBytes(); },
         PathText(std::filesystem::absolute(folder)), TerminalColumns);
     ConsoleStatus& shown = *status;
     const BrokerState broker = addSinks ? addSinks(recorder, options, port) : BrokerState();
     recording.AddSink(std::move(status));
 
     if (!options.quiet)
-        SayLine(std::cout, "Recording " + portText + " into " + PathText(std::filesystem::absolute(folder))
-                + "; Ctrl-C ends it.");
+        SayLine(std::cout,
+            language.texts.Filled(NightWord::RecordingInto, {portText, PathText(std::filesystem::absolute(folder))}));
     RecordSession session(recorder, {LocalNow, PauseUnlessStopped, [] { return stopRequested != 0; }});
     ServiceNotifier notifier(NotifyServiceManager);
     session.afterPoll = [&] {
@@ -434,7 +441,7 @@ int Main(std::vector<std::string> arguments)
         if (mqtt.options && mqtt.options->haRetire)
             return Retire(*mqtt.options);
 #endif
-        const kalvo::LanguageLines language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
+        const RecordLanguage language = LoadLanguageOrWarn(FileOrBeside(options.languageFile, "MY.LNG"));
         if (!options.reportFolder.empty())
             return MakeReport(options, language);
         return options.decodeFolder.empty() ? Record(options, language, addSinks) : Decode(options, language);
@@ -447,10 +454,32 @@ int Main(std::vector<std::string> arguments)
 }  // namespace
 
 #ifdef _WIN32
+namespace {
+
+// The lines it prints are UTF-8, in the language of the language file: the console shows them so
+// while the recorder runs, and gets its own code page back after.
+class Utf8Console {
+public:
+    Utf8Console() : previous_(::GetConsoleOutputCP()) { ::SetConsoleOutputCP(CP_UTF8); }
+    ~Utf8Console()
+    {
+        if (previous_ != 0)
+            ::SetConsoleOutputCP(previous_);
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    UINT previous_;
+};
+
+}  // namespace
+
 // The arguments as the system has them, in UTF-16, so that no letter of a folder's name is lost;
 // inside, file names are UTF-8.
 int wmain(int argc, wchar_t** argv)
 {
+    const Utf8Console console;
     std::vector<std::string> arguments;
     for (int index = 1; index < argc; ++index)
         arguments.push_back(kalvo::FileNameText(std::filesystem::path(argv[index])));

@@ -124,7 +124,8 @@ void MonthReport(int days)
     kalvo::LanguageLines language;
     kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
     const std::filesystem::path folder = dir.path() / "month";
-    const long long polls = nightsim::WriteSimulatedRecording(plan, folder.string(), language);
+    const long long polls =
+        nightsim::WriteSimulatedRecording(plan, folder.string(), kalvo::record::RecordLanguage(language));
     std::string csvFiles;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.path().extension() == ".csv")
@@ -163,7 +164,7 @@ void DayOnACard()
     plan.length = hours(24);
     plan.lockouts = {hours(3), hours(15)};
     plan.linkLosses = {hours(9)};
-    const kalvo::LanguageLines language = kalvo::test::NumberedLanguage();
+    const kalvo::record::RecordLanguage language(kalvo::test::NumberedLanguage());
     const std::uint64_t syncsBefore = kalvo::record::DataSyncCount();
     long long polls = 0;
     {

@@ -103,15 +103,20 @@ void ReadLanguageLine(LanguageFile& file, std::string& text)
 
 void LoadLanguage(const std::string& fileName, LanguageLines& table)
 {
-    for (std::string& line : table.lines)
+    LoadLanguageLines(fileName, table.lines);
+}
+
+void LoadLanguageLines(const std::string& fileName, std::span<std::string> lines)
+{
+    for (std::string& line : lines)
         line.clear();
     const FileHandle handle = OpenForReading(fileName);
     LanguageFile file(handle.get(), fileName);
     // A fixed number of reads: a short file just leaves the remaining lines empty.
     std::string text;
-    for (int lineNumber = 1; lineNumber <= LanguageLines::Count; ++lineNumber) {
+    for (std::string& line : lines) {
         ReadLanguageLine(file, text);
-        table[lineNumber] = text;
+        line = text;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 
 namespace kalvo {
@@ -25,5 +26,9 @@ inline constexpr std::size_t MaxLanguageBytes = 1024 * 1024;
 // most MaxLanguageBytes of it. Throws KalvoError with the platform's message when the file cannot
 // be opened or read; the lines read before a failing read keep their texts.
 void LoadLanguage(const std::string& fileName, LanguageLines& table);
+
+// The same for a file of another number of lines in that format (the recorder's words): one text
+// per element of lines, in order.
+void LoadLanguageLines(const std::string& fileName, std::span<std::string> lines);
 
 }  // namespace kalvo

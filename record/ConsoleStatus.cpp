@@ -9,11 +9,11 @@ namespace kalvo::record {
 
 namespace {
 
-std::string StateName(const std::optional<int>& code, const std::string& text)
+std::string StateName(const std::optional<int>& code, const std::string& text, const NightTexts& texts)
 {
     if (!code)
         return "-";
-    return text.empty() ? "state " + std::to_string(*code) : text;
+    return text.empty() ? texts[NightWord::State] + " " + std::to_string(*code) : text;
 }
 
 bool StartsCharacter(char byte)
@@ -24,11 +24,6 @@ bool StartsCharacter(char byte)
 std::size_t CharacterCount(const std::string& text)
 {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), StartsCharacter));
-}
-
-std::string Counted(long long count, const std::string& one, const std::string& many)
-{
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 }  // namespace
@@ -75,26 +70,28 @@ std::string FitToColumns(const std::string& text, std::size_t columns)
     return text;
 }
 
-ConsoleStatus::ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder,
+ConsoleStatus::ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder, const NightTexts& texts,
     std::function<std::uint64_t()> fileBytes, std::string folder, std::function<std::size_t()> columns)
     : out_(out),
       mode_(mode),
       recorder_(recorder),
+      texts_(texts),
       fileBytes_(std::move(fileBytes)),
       folder_(std::move(folder)),
       columns_(std::move(columns))
 {
 }
 
-std::string ConsoleStatus::EventLine(const RecordEvent& event)
+std::string ConsoleStatus::EventLine(const RecordEvent& event, const NightTexts& texts)
 {
-    std::string line = IsoText(event.time) + " " + std::string(EventKindText(event.kind));
+    std::string line = IsoText(event.time) + " " + texts[EventWord(event.kind)];
     switch (event.kind) {
     case EventKind::StateChange:
-        line += ": " + StateName(event.fromState, event.fromText) + " -> " + StateName(event.toState, event.toText);
+        line += ": " + StateName(event.fromState, event.fromText, texts) + " -> "
+            + StateName(event.toState, event.toText, texts);
         break;
     case EventKind::LinkLost:
-        line += ": " + std::string(LinkStatusText(event.link));
+        line += ": " + texts[LinkWord(event.link)];
         break;
     case EventKind::LinkBack:
     case EventKind::CountersWentBack:
@@ -102,9 +99,9 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event)
         break;
     case EventKind::NewErrorRecord:
         if (event.record)
-            line += ": " + StateName(event.record->stateCode, event.record->stateText) + ", " +
-                    NumberText(event.record->volts, Unit::Volts) + " V, " +
-                    NumberText(event.record->microamps, Unit::Microamps) + " uA";
+            line += ": " + StateName(event.record->stateCode, event.record->stateText, texts) + ", "
+                + NumberText(event.record->volts, Unit::Volts) + " V, "
+                + NumberText(event.record->microamps, Unit::Microamps) + " uA";
         break;
     }
     return line;
@@ -112,14 +109,14 @@ std::string ConsoleStatus::EventLine(const RecordEvent& event)
 
 std::string ConsoleStatus::StatusLine() const
 {
-    return state_ + " | " + CountsText(" | ") + " | files " + SizeText(fileBytes_());
+    return state_ + " | " + CountsText(" | ") + " | " + texts_[NightWord::Files] + " " + SizeText(fileBytes_());
 }
 
 std::string ConsoleStatus::CountsText(const std::string& separator) const
 {
-    std::string counts = Counted(recorder_.Polls(), "poll", "polls") + separator
-        + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + separator
-        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts");
+    std::string counts = texts_.Counted(recorder_.Polls(), NightWord::PollOne, NightWord::PollMany) + separator
+        + texts_.Counted(recorder_.TransferErrors(), NightWord::TransferErrorOne, NightWord::TransferErrorMany)
+        + separator + texts_.Counted(recorder_.LockoutsSeen(), NightWord::LockoutOne, NightWord::LockoutMany);
     return counts + ImplausibleText(separator);
 }
 
@@ -128,25 +125,29 @@ std::string ConsoleStatus::ImplausibleText(const std::string& separator) const
 {
     if (recorder_.ImplausiblePolls() == 0)
         return "";
-    return separator + Counted(recorder_.ImplausiblePolls(), "implausible poll", "implausible polls");
+    return separator
+        + texts_.Counted(recorder_.ImplausiblePolls(), NightWord::ImplausiblePollOne, NightWord::ImplausiblePollMany);
 }
 
 std::string ConsoleStatus::SummaryLine(LocalTime end) const
 {
     const std::int64_t span = firstPoll_ ? end.utcMs - firstPoll_->utcMs : 0;
-    return "Recorded " + Counted(recorder_.Polls(), "poll", "polls") + " in " + SpanText(span) + " into " + folder_
-        + ": " + Counted(recorder_.TransferErrors(), "transfer error", "transfer errors") + ", "
-        + Counted(noPortPolls_, "poll", "polls") + " without a port, "
-        + Counted(recorder_.LockoutsSeen(), "lockout", "lockouts") + ImplausibleText(", ") + ".";
+    return texts_.Filled(NightWord::RecordedInto,
+               {texts_.Counted(recorder_.Polls(), NightWord::PollOne, NightWord::PollMany), SpanText(span), folder_})
+        + ": " + texts_.Counted(recorder_.TransferErrors(), NightWord::TransferErrorOne, NightWord::TransferErrorMany)
+        + ", " + texts_.Counted(noPortPolls_, NightWord::PollWithoutPortOne, NightWord::PollWithoutPortMany) + ", "
+        + texts_.Counted(recorder_.LockoutsSeen(), NightWord::LockoutOne, NightWord::LockoutMany)
+        + ImplausibleText(", ") + ".";
 }
 
 void ConsoleStatus::OnPoll(const PollInput&, const DecodedPoll& poll)
 {
     // The state of noise is no state of the burner.
     if (poll.link != LinkStatus::Ok)
-        state_ = LinkStatusText(poll.link);
+        state_ = texts_[LinkWord(poll.link)];
     else
-        state_ = poll.implausible ? "implausible" : StateName(poll.stateCode, poll.stateText);
+        state_ =
+            poll.implausible ? texts_[NightWord::ColumnImplausible] : StateName(poll.stateCode, poll.stateText, texts_);
     if (poll.link == LinkStatus::NoPort)
         ++noPortPolls_;
     if (!firstPoll_) {
@@ -161,7 +162,7 @@ void ConsoleStatus::OnEvent(const RecordEvent& event)
     if (mode_ == Mode::Quiet)
         return;
     ClearStatus();
-    out_ << EventLine(event) << '\n';
+    out_ << EventLine(event, texts_) << '\n';
     out_.flush();
     lastLineMs_ = event.time.utcMs;
 }
@@ -177,7 +178,7 @@ void ConsoleStatus::Finish()
 void ConsoleStatus::ShowPoll()
 {
     if (mode_ == Mode::Log && lastPoll_ && lastPoll_->utcMs - lastLineMs_ >= AliveLineEveryMs) {
-        out_ << IsoText(*lastPoll_) << " still recording: " << StatusLine() << std::endl;
+        out_ << IsoText(*lastPoll_) << " " << texts_[NightWord::StillRecording] << " " << StatusLine() << std::endl;
         lastLineMs_ = lastPoll_->utcMs;
     }
     if (mode_ != Mode::Terminal)

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "record/NightTexts.h"
 #include "record/Recorder.h"
 
 namespace kalvo::record {
@@ -13,15 +14,16 @@ namespace kalvo::record {
 // What kalvo-record prints while it records. On a terminal: one status line, fitted to the
 // terminal's width and rewritten in place after every poll (ShowPoll, once the recorder has counted
 // it), with each event printed above it. In a log (no terminal): a line per event, and a line an
-// hour when nothing happened, to show the recorder is alive. Quiet: nothing.
+// hour when nothing happened, to show the recorder is alive. Quiet: nothing. Its words are those of
+// the recording's files (texts, which must outlive it).
 class ConsoleStatus : public PollSink {
 public:
     enum class Mode { Terminal, Log, Quiet };
 
     // folder: where the files go, for the summary. columns: the terminal's width in characters
     // (0 when unknown), asked before each status line, since a terminal may be resized.
-    ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder, std::function<std::uint64_t()> fileBytes,
-        std::string folder, std::function<std::size_t()> columns = {});
+    ConsoleStatus(std::ostream& out, Mode mode, const Recorder& recorder, const NightTexts& texts,
+        std::function<std::uint64_t()> fileBytes, std::string folder, std::function<std::size_t()> columns = {});
 
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent& event) override;
@@ -29,7 +31,7 @@ public:
     void ShowPoll();
 
     // One line for the event: "2026-12-07T01:02:03+01:00 state change: Operation -> Postpurge".
-    static std::string EventLine(const RecordEvent& event);
+    static std::string EventLine(const RecordEvent& event, const NightTexts& texts);
     std::string StatusLine() const;
     // "Recorded 7 polls in 12 s into /home/tech/COM7: 1 transfer error, 2 polls without a port,
     // 0 lockouts." with ", 2 implausible polls" before the stop when there were any. The time is
@@ -46,6 +48,7 @@ private:
     std::ostream& out_;
     Mode mode_;
     const Recorder& recorder_;
+    const NightTexts& texts_;
     std::function<std::uint64_t()> fileBytes_;
     std::string folder_;
     std::function<std::size_t()> columns_;

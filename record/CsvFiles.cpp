@@ -85,24 +85,25 @@ std::string NumberText(const std::optional<double>& value, Unit unit)
     return text;
 }
 
-ReadingsCsvSink::ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability)
-    : texts_(language),
+ReadingsCsvSink::ReadingsCsvSink(
+    const std::filesystem::path& folder, const RecordLanguage& language, Durability durability)
+    : texts_(language.texts),
       files_(folder, "readings", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), durability)
 {
 }
 
-std::vector<std::string> ReadingsCsvSink::Header(const LanguageLines& language)
+std::vector<std::string> ReadingsCsvSink::Header(const RecordLanguage& language)
 {
-    const NightTexts texts(language);
+    const NightTexts& texts = language.texts;
     std::vector<std::string> header;
     for (NightWord word : {NightWord::ColumnTime, NightWord::ColumnLink, NightWord::ColumnStateCode,
              NightWord::ColumnState, NightWord::ColumnStatusText})
         header.push_back(texts[word]);
     for (const ValueField& field : ValueFields)
-        header.push_back(ColumnTitle(language[field.labelLine], field.key, field.unit));
+        header.push_back(ColumnTitle(language.lines[field.labelLine], field.key, field.unit));
     for (const StatusFlagBit& flag : StatusFlagBits)
         header.push_back(
-            ColumnTitle(language[FirstStatusFlagLine + static_cast<int>(flag.flag)], flag.key, Unit::Count));
+            ColumnTitle(language.lines[FirstStatusFlagLine + static_cast<int>(flag.flag)], flag.key, Unit::Count));
     // Last, so the columns before keep their places in files written before it came.
     header.push_back(texts[NightWord::ColumnImplausible]);
     return header;
@@ -126,15 +127,15 @@ void ReadingsCsvSink::OnPoll(const PollInput&, const DecodedPoll& poll)
     files_.Append(poll.time, CsvRow(Row(poll, texts_)));
 }
 
-EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability)
-    : texts_(language),
+EventsCsvSink::EventsCsvSink(const std::filesystem::path& folder, const RecordLanguage& language, Durability durability)
+    : texts_(language.texts),
       files_(folder, "events", ".csv", CsvRow(Header(language)), SameHeader(CsvRow(Header(language))), durability)
 {
 }
 
-std::vector<std::string> EventsCsvSink::Header(const LanguageLines& language)
+std::vector<std::string> EventsCsvSink::Header(const RecordLanguage& language)
 {
-    const NightTexts texts(language);
+    const NightTexts& texts = language.texts;
     std::vector<std::string> header;
     for (NightWord word : EventColumnWords)
         header.push_back(texts[word]);

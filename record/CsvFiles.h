@@ -6,8 +6,8 @@
 
 #include "core/Language.h"
 #include "record/DayFile.h"
-#include "record/NightTexts.h"
 #include "record/PollRecord.h"
+#include "record/RecordLanguage.h"
 
 namespace kalvo::record {
 
@@ -19,17 +19,17 @@ std::string CsvRow(const std::vector<std::string>& fields);
 // counters and minutes are whole; an absent value is the empty text.
 std::string NumberText(const std::optional<double>& value, Unit unit);
 
-// readings-YYYY-MM-DD.csv: one row per poll. Column titles and the link's words are in the language
-// of the language file. The last column marks with 1 a poll the recorder took for noise
+// readings-YYYY-MM-DD.csv: one row per poll. Column titles and the link's words are in the
+// recording's language. The last column marks with 1 a poll the recorder took for noise
 // (PlausibilityCheck).
 class ReadingsCsvSink : public PollSink {
 public:
-    ReadingsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability);
+    ReadingsCsvSink(const std::filesystem::path& folder, const RecordLanguage& language, Durability durability);
     void OnPoll(const PollInput& raw, const DecodedPoll& poll) override;
     void OnEvent(const RecordEvent&) override {}
     const DayFiles& Files() const { return files_; }
 
-    static std::vector<std::string> Header(const LanguageLines& language);
+    static std::vector<std::string> Header(const RecordLanguage& language);
     static std::vector<std::string> Row(const DecodedPoll& poll, const NightTexts& texts);
 
 private:
@@ -37,16 +37,16 @@ private:
     DayFiles files_;
 };
 
-// events-YYYY-MM-DD.csv: one row per event, its kind and link in the language of the language file.
+// events-YYYY-MM-DD.csv: one row per event, its kind and link in the recording's language.
 class EventsCsvSink : public PollSink {
 public:
-    EventsCsvSink(const std::filesystem::path& folder, const LanguageLines& language, Durability durability);
+    EventsCsvSink(const std::filesystem::path& folder, const RecordLanguage& language, Durability durability);
     // The first poll resumes the day's file: events may not come for hours.
     void OnPoll(const PollInput& raw, const DecodedPoll&) override { files_.Resume(raw.time); }
     void OnEvent(const RecordEvent& event) override;
     const DayFiles& Files() const { return files_; }
 
-    static std::vector<std::string> Header(const LanguageLines& language);
+    static std::vector<std::string> Header(const RecordLanguage& language);
     static std::vector<std::string> Row(const RecordEvent& event, const NightTexts& texts);
 
 private:

@@ -7,8 +7,8 @@
 namespace kalvo::record {
 
 FolderRecorder::FolderRecorder(
-    const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder, bool durable)
-    : recorder_(language)
+    const std::filesystem::path& folder, const RecordLanguage& language, const std::string& holder, bool durable)
+    : recorder_(language.lines)
 {
     PrepareFolder(folder);
     lock_.emplace(folder, holder);
@@ -68,7 +68,7 @@ void RefuseRecordingIn(const std::filesystem::path& folder)
 }  // namespace
 
 DecodedRecording DecodeRecording(
-    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language)
+    const std::filesystem::path& from, const std::filesystem::path& to, const RecordLanguage& language)
 {
     // Into its own folder a decoding would continue the very files it decodes again.
     if (std::filesystem::weakly_canonical(from) == std::filesystem::weakly_canonical(to))
@@ -77,7 +77,7 @@ DecodedRecording DecodeRecording(
     // Two decodings started together would both find the folder empty and write every row twice.
     const FolderLock lock(to, ProcessHolder("decoding " + PathText(from)));
     RefuseRecordingIn(to);
-    Recorder recorder(language);
+    Recorder recorder(language.lines);
     recorder.AddSink(std::make_unique<ReadingsCsvSink>(to, language, Durability::None));
     recorder.AddSink(std::make_unique<EventsCsvSink>(to, language, Durability::None));
     DecodedRecording decoded;

@@ -10,6 +10,7 @@
 #include "record/DayFile.h"
 #include "record/FolderLock.h"
 #include "record/RawReplies.h"
+#include "record/RecordLanguage.h"
 #include "record/Recorder.h"
 
 namespace kalvo::record {
@@ -31,7 +32,7 @@ public:
     // holder: who records (RecorderHolder). The language must outlive the recorder. durable: each
     // event reaches the disk at once, the rows of the polls within a minute (Durability; off only
     // where durability does not matter, such as tests in simulated time).
-    FolderRecorder(const std::filesystem::path& folder, const LanguageLines& language, const std::string& holder,
+    FolderRecorder(const std::filesystem::path& folder, const RecordLanguage& language, const std::string& holder,
         bool durable = true);
 
     void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
@@ -56,11 +57,11 @@ struct DecodedRecording {
 };
 
 // Writes the readings and events files of the recording in from (its raw replies files) anew into
-// the folder to, with the texts of the language: a night decoded again with another language
-// file. A damaged raw file costs its own polls only. Throws RecordError for a recording without raw
-// files, for a folder that takes no files or holds recorded files already (so a decoding is a whole
-// set of its own, never mixed with another), and when both folders are the same.
+// the folder to, with the texts of the language: a night decoded again in another language. A damaged raw file costs
+// its own polls only. Throws RecordError for a recording without raw files, for a folder that takes no files or holds
+// recorded files already (so a decoding is a whole set of its own, never mixed with another), and when both folders are
+// the same.
 DecodedRecording DecodeRecording(
-    const std::filesystem::path& from, const std::filesystem::path& to, const LanguageLines& language);
+    const std::filesystem::path& from, const std::filesystem::path& to, const RecordLanguage& language);
 
 }  // namespace kalvo::record

@@ -27,7 +27,7 @@ constexpr std::size_t VoltsValue = ValueIndex("mains_voltage");
 
 std::string Page(const NightTexts& texts, const std::string& body)
 {
-    return "<!DOCTYPE html>\n<html lang=\"" + std::string(texts.LanguageCode())
+    return "<!DOCTYPE html>\n<html lang=\"" + EscapeHtml(texts.LanguageCode())
         + "\">\n<head>\n<meta charset=\"utf-8\">\n"
           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>"
         + EscapeHtml(texts[NightWord::Title]) + "</title>\n<style>\n" + std::string(NightReportStyle())
@@ -98,9 +98,8 @@ std::string MissingLines(const NightSummary& summary, const NightTexts& texts)
 
 }  // namespace
 
-std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language)
+std::string NightReportHtml(const NightSummary& summary, const NightTexts& texts)
 {
-    const NightTexts texts(language);
     if (summary.Samples().empty() && summary.ImplausiblePolls() > 0)
         return Page(texts, "<p>" + EscapeHtml(texts[NightWord::OnlyImplausiblePolls]) + " "
             + std::to_string(summary.ImplausiblePolls()) + ".</p>\n" + MissingLines(summary, texts));
@@ -116,12 +115,12 @@ std::string NightReportHtml(const NightSummary& summary, const LanguageLines& la
 }
 
 std::vector<MissingSpan> WriteNightReport(
-    const std::filesystem::path& folder, const LanguageLines& language, const std::filesystem::path& output)
+    const std::filesystem::path& folder, const RecordLanguage& language, const std::filesystem::path& output)
 {
-    NightSummary summary = SummarizeRecording(folder, language);
+    NightSummary summary = SummarizeRecording(folder, language.lines);
     // Written beside and renamed over, so a full disk leaves the previous report whole.
     std::error_code reason;
-    if (!ReplaceFileContent(output.string(), NightReportHtml(summary, language), &reason))
+    if (!ReplaceFileContent(output.string(), NightReportHtml(summary, language.texts), &reason))
         throw RecordError("Cannot write the report to " + PathText(output) + ": " + reason.message());
     return std::move(summary.missing);
 }

@@ -10,6 +10,7 @@
 #include "core/Language.h"
 #include "record/PollRecord.h"
 #include "record/RawReplies.h"
+#include "record/RecordLanguage.h"
 
 namespace kalvo::record {
 
@@ -60,12 +61,12 @@ NightSummary SummarizePolls(
 NightSummary SummarizeRecording(const std::filesystem::path& folder, const LanguageLines& language);
 
 // The night report: one HTML page with inline SVG and styles, nothing fetched from elsewhere, in
-// the language of the language file.
-std::string NightReportHtml(const NightSummary& summary, const LanguageLines& language);
+// the language of texts (the state names are the summary's).
+std::string NightReportHtml(const NightSummary& summary, const NightTexts& texts);
 
 // Summarises the recording in folder and writes its report to output; returns the parts of the
 // recording that could not be read (the report says them too).
 std::vector<MissingSpan> WriteNightReport(
-    const std::filesystem::path& folder, const LanguageLines& language, const std::filesystem::path& output);
+    const std::filesystem::path& folder, const RecordLanguage& language, const std::filesystem::path& output);
 
 }  // namespace kalvo::record

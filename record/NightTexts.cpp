@@ -6,101 +6,117 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr std::size_t LanguageCount = 2;
-constexpr std::array<std::string_view, LanguageCount> LanguageCodes{"en", "de"};
-
-// One row per word: the language file's line that holds it (0: none), then the word in English
-// and in German. For a word with a line, the row holds the line's wording of the language files
-// delivered with the program; it also tells which language a loaded file is written in.
-struct Translation {
+// One row per word, in the order of NightWord (the order of a words file's lines): the language
+// file's line that holds it (0: none), then the word in English, built in for every language
+// without a words file and for every word a words file lacks.
+struct EnglishWord {
     NightWord word;
     int line;
-    std::array<const char*, LanguageCount> words;
+    const char* english;
 };
 
-constexpr Translation Translations[] = {
-    {NightWord::Title, 0, {"Kalvo night report", "Kalvo-Nachtbericht"}},
-    {NightWord::NoPolls, 0, {"The recording holds no polls.", "Die Aufzeichnung enthält keine Abfragen."}},
-    {NightWord::Missing, 0, {"Missing", "Fehlt"}},
-    {NightWord::OnlyImplausiblePolls, 0,
-        {"The recording holds no poll that can be the unit's; implausible polls:",
-            "Die Aufzeichnung enthält keine Abfrage, die vom Gerät stammen kann; unplausible Abfragen:"}},
-    {NightWord::ImplausiblePolls, 0, {"Implausible polls (left out)", "Unplausible Abfragen (ausgelassen)"}},
-    {NightWord::To, 0, {"to", "bis"}},
-    {NightWord::Totals, 0, {"Totals", "Übersicht"}},
-    {NightWord::Polls, 0, {"Polls", "Abfragen"}},
-    {NightWord::Good, 0, {"good", "gut"}},
-    {NightWord::TransferErrors, 0, {"transfer errors", "Übertragungsfehler"}},
-    {NightWord::WithoutPort, 0, {"without port", "ohne Port"}},
-    {NightWord::Lockouts, 0, {"Lockouts (new error records)", "Störabschaltungen (neue Fehlereinträge)"}},
-    {NightWord::LinkLosses, 0, {"Link losses", "Verbindungsabbrüche"}},
-    {NightWord::BurnerStarts, 0, {"Burner starts", "Brennerstarts"}},
-    {NightWord::Opened, 0, {"opened", "geöffnet"}},
-    {NightWord::RunningTime, 0, {"Running time", "Laufzeit"}},
-    {NightWord::FlameOn, 0, {"flame on", "Flamme an"}},
-    {NightWord::WhileFlameOn, 0, {"while the flame is on", "bei brennender Flamme"}},
-    {NightWord::Timeline, 0, {"Timeline", "Zeitverlauf"}},
-    {NightWord::NoData, 0, {"no data", "keine Daten"}},
-    {NightWord::LinkLost, 0, {"Link lost", "Verbindung verloren"}},
-    {NightWord::Lockout, 19, {"Lockout", "Störabschaltung"}},
-    {NightWord::MarkersHeading, 0, {"Lockouts and link losses", "Störabschaltungen und Verbindungsabbrüche"}},
-    {NightWord::LockoutsUpClose, 0,
-        {"Each lockout up close: 3 minutes before to 1 minute after, every poll",
-            "Jede Störabschaltung aus der Nähe: 3 Minuten davor bis 1 Minute danach, jede Abfrage"}},
-    {NightWord::Record, 0, {"The unit's new error record", "Der neue Fehlereintrag des Geräts"}},
-    {NightWord::None, 0, {"None.", "Keine."}},
-    {NightWord::Time, 0, {"Time", "Zeit"}},
-    {NightWord::What, 0, {"What", "Ereignis"}},
-    {NightWord::And, 0, {"and", "und"}},
-    {NightWord::Between, 0, {"between", "zwischen"}},
-    {NightWord::More, 0, {"more (see the events files)", "weitere (siehe die Ereignisdateien)"}},
-    {NightWord::PerDay, 0, {"Per day", "Pro Tag"}},
-    {NightWord::PerHour, 0, {"Per hour", "Pro Stunde"}},
-    {NightWord::Day, 0, {"Day", "Tag"}},
-    {NightWord::Hour, 0, {"Hour", "Stunde"}},
-    {NightWord::Starts, 0, {"Starts", "Starts"}},
-    {NightWord::Running, 0, {"Running", "Laufzeit"}},
-    {NightWord::State, 0, {"state", "Zustand"}},
-    {NightWord::FuelValve1, 4, {"Fuel valve BV 1", "Brennstoffventil BV 1"}},
-    {NightWord::BurnerState, 45, {"Burner state", "Brennerzustand"}},
-    {NightWord::FlameCurrent, 41, {"Flame current", "Flammenstrom"}},
-    {NightWord::MainsVoltage, 44, {"Mains voltage", "Netzspannung"}},
-    {NightWord::CounterReading, 31, {"Counter reading", "Zählerstand"}},
-    {NightWord::RecordVolts, 32, {"Mains voltage", "Netzspannung"}},
-    {NightWord::RecordFlame, 33, {"Flame current", "Flammenstrom"}},
-    {NightWord::LinkOk, 0, {"ok", "ok"}},
-    {NightWord::LinkTransferError, 0, {"transfer error", "Übertragungsfehler"}},
-    {NightWord::LinkNoPort, 0, {"no port", "kein Port"}},
+constexpr EnglishWord EnglishWords[] = {
+    {NightWord::Title, 0, "Kalvo night report"},
+    {NightWord::NoPolls, 0, "The recording holds no polls."},
+    {NightWord::OnlyImplausiblePolls, 0, "The recording holds no poll that can be the unit's; implausible polls:"},
+    {NightWord::ImplausiblePolls, 0, "Implausible polls (left out)"},
+    {NightWord::Missing, 0, "Missing"},
+    {NightWord::To, 0, "to"},
+    {NightWord::Totals, 0, "Totals"},
+    {NightWord::Polls, 0, "Polls"},
+    {NightWord::Good, 0, "good"},
+    {NightWord::TransferErrors, 0, "transfer errors"},
+    {NightWord::WithoutPort, 0, "without port"},
+    {NightWord::Lockouts, 0, "Lockouts (new error records)"},
+    {NightWord::LinkLosses, 0, "Link losses"},
+    {NightWord::BurnerStarts, 0, "Burner starts"},
+    {NightWord::Opened, 0, "opened"},
+    {NightWord::RunningTime, 0, "Running time"},
+    {NightWord::FlameOn, 0, "flame on"},
+    {NightWord::WhileFlameOn, 0, "while the flame is on"},
+    {NightWord::Timeline, 0, "Timeline"},
+    {NightWord::NoData, 0, "no data"},
+    {NightWord::LinkLost, 0, "Link lost"},
+    {NightWord::Lockout, 19, "Lockout"},
+    {NightWord::MarkersHeading, 0, "Lockouts and link losses"},
+    {NightWord::LockoutsUpClose, 0, "Each lockout up close: 3 minutes before to 1 minute after, every poll"},
+    {NightWord::Record, 0, "The unit's new error record"},
+    {NightWord::None, 0, "None."},
+    {NightWord::Time, 0, "Time"},
+    {NightWord::What, 0, "What"},
+    {NightWord::And, 0, "and"},
+    {NightWord::Between, 0, "between"},
+    {NightWord::More, 0, "more (see the events files)"},
+    {NightWord::PerDay, 0, "Per day"},
+    {NightWord::PerHour, 0, "Per hour"},
+    {NightWord::Day, 0, "Day"},
+    {NightWord::Hour, 0, "Hour"},
+    {NightWord::Starts, 0, "Starts"},
+    {NightWord::Running, 0, "Running"},
+    {NightWord::State, 0, "state"},
+    {NightWord::FuelValve1, 4, "Fuel valve BV 1"},
+    {NightWord::BurnerState, 45, "Burner state"},
+    {NightWord::FlameCurrent, 41, "Flame current"},
+    {NightWord::MainsVoltage, 44, "Mains voltage"},
+    {NightWord::CounterReading, 31, "Counter reading"},
+    {NightWord::RecordVolts, 32, "Mains voltage"},
+    {NightWord::RecordFlame, 33, "Flame current"},
+    {NightWord::LinkOk, 0, "ok"},
+    {NightWord::LinkTransferError, 0, "transfer error"},
+    {NightWord::LinkNoPort, 0, "no port"},
     // The CSV files' own words; the language file's lines are labels of the window's report.
-    {NightWord::ColumnTime, 0, {"time", "Zeit"}},
-    {NightWord::ColumnLink, 0, {"link", "Verbindung"}},
-    {NightWord::ColumnStateCode, 0, {"state code", "Zustandscode"}},
-    {NightWord::ColumnState, 0, {"state", "Zustand"}},
-    {NightWord::ColumnStatusText, 0, {"status text", "Statustext"}},
-    {NightWord::ColumnImplausible, 0, {"implausible", "unplausibel"}},
-    {NightWord::ColumnEvent, 0, {"event", "Ereignis"}},
-    {NightWord::ColumnFromStateCode, 0, {"from state code", "Zustandscode vorher"}},
-    {NightWord::ColumnFromState, 0, {"from state", "Zustand vorher"}},
-    {NightWord::ColumnToStateCode, 0, {"to state code", "Zustandscode nachher"}},
-    {NightWord::ColumnToState, 0, {"to state", "Zustand nachher"}},
-    {NightWord::ColumnRecord, 0, {"record", "Eintrag"}},
-    {NightWord::ColumnRecordStateCode, 0, {"record state code", "Zustandscode des Eintrags"}},
-    {NightWord::ColumnRecordState, 0, {"record state", "Zustand des Eintrags"}},
-    {NightWord::ColumnRecordCounter, 0, {"record counter", "Zählerstand des Eintrags"}},
-    {NightWord::ColumnRecordVoltage, 0, {"record voltage", "Netzspannung des Eintrags"}},
-    {NightWord::ColumnRecordCurrent, 0, {"record current", "Flammenstrom des Eintrags"}},
-    {NightWord::ColumnRecordTime, 0, {"record time", "Zeit des Eintrags"}},
-    {NightWord::EventStateChange, 0, {"state change", "Zustandswechsel"}},
-    {NightWord::EventLinkLost, 0, {"link lost", "Verbindung verloren"}},
-    {NightWord::EventLinkBack, 0, {"link back", "Verbindung wieder da"}},
-    {NightWord::EventNewErrorRecord, 0, {"new error record", "neuer Fehlereintrag"}},
-    {NightWord::EventCountersWentBack, 0,
-        {"the unit's counters went back: another unit?",
-            "die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?"}},
-    {NightWord::EventCountersLeapt, 0,
-        {"the unit's counters leapt: another unit?", "die Zähler des Geräts sind gesprungen: ein anderes Gerät?"}},
+    {NightWord::ColumnTime, 0, "time"},
+    {NightWord::ColumnLink, 0, "link"},
+    {NightWord::ColumnStateCode, 0, "state code"},
+    {NightWord::ColumnState, 0, "state"},
+    {NightWord::ColumnStatusText, 0, "status text"},
+    {NightWord::ColumnImplausible, 0, "implausible"},
+    {NightWord::ColumnEvent, 0, "event"},
+    {NightWord::ColumnFromStateCode, 0, "from state code"},
+    {NightWord::ColumnFromState, 0, "from state"},
+    {NightWord::ColumnToStateCode, 0, "to state code"},
+    {NightWord::ColumnToState, 0, "to state"},
+    {NightWord::ColumnRecord, 0, "record"},
+    {NightWord::ColumnRecordStateCode, 0, "record state code"},
+    {NightWord::ColumnRecordState, 0, "record state"},
+    {NightWord::ColumnRecordCounter, 0, "record counter"},
+    {NightWord::ColumnRecordVoltage, 0, "record voltage"},
+    {NightWord::ColumnRecordCurrent, 0, "record current"},
+    {NightWord::ColumnRecordTime, 0, "record time"},
+    {NightWord::EventStateChange, 0, "state change"},
+    {NightWord::EventLinkLost, 0, "link lost"},
+    {NightWord::EventLinkBack, 0, "link back"},
+    {NightWord::EventNewErrorRecord, 0, "new error record"},
+    {NightWord::EventCountersWentBack, 0, "the unit's counters went back: another unit?"},
+    {NightWord::EventCountersLeapt, 0, "the unit's counters leapt: another unit?"},
+    {NightWord::PollOne, 0, "poll"},
+    {NightWord::PollMany, 0, "polls"},
+    {NightWord::TransferErrorOne, 0, "transfer error"},
+    {NightWord::TransferErrorMany, 0, "transfer errors"},
+    {NightWord::LockoutOne, 0, "lockout"},
+    {NightWord::LockoutMany, 0, "lockouts"},
+    {NightWord::ImplausiblePollOne, 0, "implausible poll"},
+    {NightWord::ImplausiblePollMany, 0, "implausible polls"},
+    {NightWord::PollWithoutPortOne, 0, "poll without a port"},
+    {NightWord::PollWithoutPortMany, 0, "polls without a port"},
+    {NightWord::Files, 0, "files"},
+    {NightWord::StillRecording, 0, "still recording:"},
+    {NightWord::RecordingInto, 0, "Recording %1 into %2; Ctrl-C ends it."},
+    {NightWord::RecordedInto, 0, "Recorded %1 in %2 into %3"},
+    {NightWord::DecodedInto, 0, "Decoded %1 polls into %2"},
 };
-static_assert(std::size(Translations) == static_cast<std::size_t>(NightWord::Count));
+static_assert(std::size(EnglishWords) == static_cast<std::size_t>(NightWord::Count));
+
+constexpr bool InWordOrder()
+{
+    for (std::size_t k = 0; k < std::size(EnglishWords); ++k)
+        if (static_cast<std::size_t>(EnglishWords[k].word) != k)
+            return false;
+    return true;
+}
+static_assert(InWordOrder(), "a words file's lines follow NightWord");
+
+constexpr char EnglishCode[] = "en";
 
 // A language line as the report shows it: UTF-8, without the colon and blanks at its end.
 std::string LineWord(const LanguageLines& language, int line)
@@ -109,20 +125,6 @@ std::string LineWord(const LanguageLines& language, int line)
     while (!word.empty() && (word.back() == ':' || word.back() == ' '))
         word.pop_back();
     return word;
-}
-
-// The language whose words the most lines of the file match; English when none does.
-std::size_t LanguageOf(const LanguageLines& language)
-{
-    std::array<int, LanguageCount> matches{};
-    for (const Translation& row : Translations)
-        for (std::size_t k = 0; row.line && k < LanguageCount; ++k)
-            matches[k] += LineWord(language, row.line) == row.words[k];
-    std::size_t best = 0;
-    for (std::size_t k = 1; k < LanguageCount; ++k)
-        if (matches[k] > matches[best])
-            best = k;
-    return best;
 }
 
 }  // namespace
@@ -159,16 +161,40 @@ NightWord EventWord(EventKind kind)
     return NightWord::EventNewErrorRecord;
 }
 
-NightTexts::NightTexts(const LanguageLines& language)
+NightTexts::NightTexts(const LanguageLines& language, const RecordWordsLines& words)
+    : code_(words[0].empty() ? EnglishCode : Utf8FromWindows1252(words[0]))
 {
-    const std::size_t k = LanguageOf(language);
-    code_ = LanguageCodes[k];
-    for (const Translation& row : Translations) {
-        std::string& word = words_[static_cast<std::size_t>(row.word)];
+    for (std::size_t k = 0; k < std::size(EnglishWords); ++k) {
+        const EnglishWord& row = EnglishWords[k];
+        std::string& word = words_[k];
         word = row.line ? LineWord(language, row.line) : std::string();
         if (word.empty())
-            word = row.words[k];
+            word = Utf8FromWindows1252(words[k + 1]);
+        if (word.empty())
+            word = row.english;
     }
+}
+
+std::string NightTexts::Filled(NightWord word, std::initializer_list<std::string> values) const
+{
+    const std::string& pattern = (*this)[word];
+    std::string text;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const std::size_t value =
+            i + 1 < pattern.size() ? static_cast<std::size_t>(pattern[i + 1] - '1') : values.size();
+        if (pattern[i] == '%' && value < values.size()) {
+            text += values.begin()[value];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
+std::string NightTexts::Counted(long long count, NightWord one, NightWord many) const
+{
+    return std::to_string(count) + " " + (*this)[count == 1 ? one : many];
 }
 
 }  // namespace kalvo::record

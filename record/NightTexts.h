@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -83,6 +84,22 @@ enum class NightWord {
     EventNewErrorRecord,
     EventCountersWentBack,
     EventCountersLeapt,
+    // The terminal's lines; %1, %2, %3 stand for the values, in their order.
+    PollOne,
+    PollMany,
+    TransferErrorOne,
+    TransferErrorMany,
+    LockoutOne,
+    LockoutMany,
+    ImplausiblePollOne,
+    ImplausiblePollMany,
+    PollWithoutPortOne,
+    PollWithoutPortMany,
+    Files,
+    StillRecording,
+    RecordingInto,
+    RecordedInto,
+    DecodedInto,
     Count
 };
 
@@ -90,20 +107,32 @@ enum class NightWord {
 NightWord LinkWord(LinkStatus link);
 NightWord EventWord(EventKind kind);
 
-// The report's words in the language of the loaded language file: its own line where it has one
-// for the word (its wording, UTF-8, without the trailing colon), otherwise the translation
-// table's word in the language the file is written in (English for a language the table lacks).
+// The recorder's own words file, the companion of a language file in one language: the same
+// format (Windows-1252, a line a text, the line number the key), line 1 the language's code ("de"),
+// line 2 on the words in the order of NightWord. A file from before a word was added just ends
+// early: the words it lacks are English.
+inline constexpr char RecordWordsFileName[] = "RECORD.LNG";
+using RecordWordsLines = std::array<std::string, 1 + static_cast<std::size_t>(NightWord::Count)>;
+
+// The words of the files, the report and the terminal: the language file's own line where it has
+// one for the word (its wording, UTF-8, without the trailing colon), otherwise the words file's,
+// otherwise the built-in English word.
 class NightTexts {
 public:
-    explicit NightTexts(const LanguageLines& language);
+    // words: as loaded from a words file; all empty for English.
+    explicit NightTexts(const LanguageLines& language, const RecordWordsLines& words = {});
 
     const std::string& operator[](NightWord word) const { return words_[static_cast<std::size_t>(word)]; }
-    // The page's language, "en" or "de".
-    std::string_view LanguageCode() const { return code_; }
+    // The words' language, "en" or the words file's first line.
+    const std::string& LanguageCode() const { return code_; }
+    // The word with %1, %2, ... replaced by the values.
+    std::string Filled(NightWord word, std::initializer_list<std::string> values) const;
+    // "1 poll", "7 polls": the count with the word of its number.
+    std::string Counted(long long count, NightWord one, NightWord many) const;
 
 private:
     std::array<std::string, static_cast<std::size_t>(NightWord::Count)> words_;
-    std::string_view code_;
+    std::string code_;
 };
 
 }  // namespace kalvo::record

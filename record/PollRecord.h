@@ -16,8 +16,8 @@ namespace kalvo::record {
 
 using kalvo::LinkStatus;
 
-// "ok", "transfer error", "no port": the texts of the console and the broker documents, always
-// English (the CSV files write them in the language file's language, NightTexts).
+// "ok", "transfer error", "no port": the texts of the broker documents, always English (the CSV
+// files and the terminal say them in the recording's language, NightTexts).
 std::string_view LinkStatusText(LinkStatus status);
 
 // A moment as the local clock showed it: UTC and the local offset from UTC at that moment.

@@ -17,13 +17,16 @@ constexpr char RecordFolderTitle[] = "Record readings";
 WindowRecording::WindowRecording() = default;
 WindowRecording::~WindowRecording() = default;
 
-void WindowRecording::Start(SystemServices& system, const LanguageLines& language, const std::string& holder)
+void WindowRecording::Start(
+    SystemServices& system, const LanguageLines& language, const std::string& languageFile, const std::string& holder)
 {
     const std::optional<std::string> folder = system.AskFolder(RecordFolderTitle, previousFolder_);
     if (!folder || folder->empty())
         return;
     previousFolder_ = *folder;
-    recording_ = std::make_unique<record::FolderRecorder>(FilePath(*folder), language, holder);
+    const std::filesystem::path languagePath = FilePath(languageFile);
+    language_.emplace(record::LoadRecordLanguage(languagePath, language, languagePath.parent_path() / "lang"));
+    recording_ = std::make_unique<record::FolderRecorder>(FilePath(*folder), *language_, holder);
 }
 
 std::optional<std::string> WindowRecording::RecordFinishedPoll(const Poll& poll, record::LocalTime pollStart)

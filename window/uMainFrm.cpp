@@ -174,7 +174,8 @@ void TMainFrm::RecordReadings1Click()
         if (recording_.Active())
             EndRecording();
         else
-            recording_.Start(system_, uGlobal::LanguageTable, kalvo::record::RecorderHolder(uGlobal::PortNumber));
+            recording_.Start(system_, uGlobal::LanguageTable, files_.languageFile,
+                kalvo::record::RecorderHolder(uGlobal::PortNumber));
     });
     // Also after a cancelled question or a folder that takes no files: a face may have toggled the
     // mark itself when the item was chosen.

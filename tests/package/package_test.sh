@@ -129,6 +129,7 @@ expect_entry recorder opt/kalvo/kalvo-record "-rwxr-xr-x root/root ./opt/kalvo/k
 expect_entry recorder usr/bin/kalvo-record "lrwxrwxrwx root/root ./usr/bin/kalvo-record -> /opt/kalvo/kalvo-record"
 expect_entry recorder "lib/systemd/system/kalvo-record@.service" "-rw-r--r-- root/root ./lib/systemd/system/kalvo-record@.service"
 expect_entry recorder opt/kalvo/lang/de/MY.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/MY.LNG"
+expect_entry recorder opt/kalvo/lang/de/RECORD.LNG "-rw-r--r-- root/root ./opt/kalvo/lang/de/RECORD.LNG"
 expect_entry recorder opt/kalvo/MY.LNG "lrwxrwxrwx root/root ./opt/kalvo/MY.LNG -> /etc/opt/kalvo/MY.LNG"
 expect_entry recorder opt/kalvo/kalvo.ini "lrwxrwxrwx root/root ./opt/kalvo/kalvo.ini -> /var/opt/kalvo/kalvo.ini"
 expect_entry recorder etc/opt/kalvo/MY.LNG "-rw-r--r-- root/root ./etc/opt/kalvo/MY.LNG"
@@ -267,6 +268,11 @@ if $as_root; then
     expect "dpkg installs both packages over themselves" dpkg_root --install "$recorder_deb" "$deb"
     expect "an upgrade keeps the stored settings" grep -q '^COM20=' "$settings"
     expect "an upgrade keeps the chosen language file" cmp -s "$root/opt/kalvo/lang/de/MY.LNG" "$language"
+    # The recorder finds the German words for that one file in its lang folder.
+    "$build/tools/nightsim/nightsim" "$scratch/night" 3m >/dev/null
+    "$root/opt/kalvo/kalvo-record" --decode "$scratch/night" --out "$scratch/decoded" --language "$language" >/dev/null
+    expect "the installed recorder writes German column titles with the German language file" \
+        grep -q '^Zeit,Verbindung,' "$scratch"/decoded/readings-*.csv
     expect "an upgrade restores the links as the system sees them" \
         test "$(readlink "$root/opt/kalvo/kalvo.ini")" = /var/opt/kalvo/kalvo.ini
 fi
@@ -312,7 +318,8 @@ folder="$scratch/folder"
 cmake --install "$build" --prefix "$folder" >/dev/null
 (cd "$folder" && find . -mindepth 1 | LC_ALL=C sort) >"$scratch/folder.list"
 expect "cmake --install lays out the program folder and nothing else" \
-    diff -u <(printf '%s\n' ./MY.LNG ./kalvo ./kalvo-record ./lang ./lang/de ./lang/de/MY.LNG ./unitsim) "$scratch/folder.list"
+    diff -u <(printf '%s\n' ./MY.LNG ./kalvo ./kalvo-record ./lang ./lang/de ./lang/de/MY.LNG ./lang/de/RECORD.LNG ./unitsim) \
+        "$scratch/folder.list"
 expect "its language file lies beside the program as a file" test -f "$folder/MY.LNG" -a ! -L "$folder/MY.LNG"
 
 echo "$((checks - failures)) passed, $failures failed"

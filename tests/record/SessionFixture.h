@@ -56,8 +56,6 @@ protected:
     void SetUp() override
     {
         state_.emplace(&serial_);
-        language_ = test::NumberedLanguage();
-        language_[12 + RunState] = "Betrieb \xE9";  // Windows-1252 e acute
         test::AnswerAs(serial_, UnitAt(0));
     }
     void TearDown() override { state_.reset(); }
@@ -78,7 +76,7 @@ protected:
 
     long long Record(std::chrono::milliseconds duration)
     {
-        Recorder recorder(language_);
+        Recorder recorder(language_.lines);
         recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir_.path(), language_, Durability::None));
         recorder.AddSink(std::make_unique<EventsCsvSink>(dir_.path(), language_, Durability::None));
         recorder.AddSink(std::make_unique<RawRepliesSink>(dir_.path(), Durability::None));
@@ -90,7 +88,14 @@ protected:
 
     FakeSerialSystem serial_;
     std::optional<test::ProgramStateGuard> state_;
-    LanguageLines language_;
+    static LanguageLines SessionLanguage()
+    {
+        LanguageLines language = test::NumberedLanguage();
+        language[12 + RunState] = "Betrieb \xE9";  // Windows-1252 e acute
+        return language;
+    }
+
+    RecordLanguage language_{SessionLanguage()};
     test::TempDir dir_;
 };
 

@@ -148,7 +148,7 @@ TEST_F(RetentionFolder, WhatIsKeptStillMakesANightReport)
     plan.start = {1'796'583'600'000, 60};  // 2026-12-06T20:00:00+01:00
     plan.length = 29h;                      // into 2026-12-08
     plan.lockouts = {20h};
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     nightsim::WriteSimulatedRecording(plan, dir_.path().string(), language);
     ASSERT_EQ(Dates(), (std::set<std::string>{"2026-12-06", "2026-12-07", "2026-12-08"}));
 

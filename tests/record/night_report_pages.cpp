@@ -19,7 +19,7 @@ void WritePage(const nightsim::NightPlan& plan, const std::string& file)
 {
     const NightSummary summary =
         SummarizePolls(kalvo::LanguageLines{}, [&](const auto& onPoll) { nightsim::SimulateNight(plan, onPoll); });
-    std::ofstream(file, std::ios::binary) << NightReportHtml(summary, kalvo::LanguageLines{});
+    std::ofstream(file, std::ios::binary) << NightReportHtml(summary, NightTexts(kalvo::LanguageLines{}));
 }
 
 }  // namespace

@@ -38,8 +38,9 @@ nightsim::NightPlan Night(hours length)
 
 std::string ReportOf(const nightsim::NightPlan& plan, const test::TempDir& dir)
 {
-    nightsim::WriteSimulatedRecording(plan, dir.path().string(), LanguageLines{});
-    const std::string html = NightReportHtml(SummarizeRecording(dir.path(), LanguageLines{}), LanguageLines{});
+    const RecordLanguage english{LanguageLines{}};
+    nightsim::WriteSimulatedRecording(plan, dir.path().string(), english);
+    const std::string html = NightReportHtml(SummarizeRecording(dir.path(), english.lines), english.texts);
     for (const char* outside : {"<script", "src=", "href=", "url(", "@import"})
         EXPECT_EQ(html.find(outside), std::string::npos) << "the page refers to something outside: " << outside;
     return html;
@@ -98,16 +99,16 @@ nightsim::NightPlan Quiet(milliseconds length, milliseconds pollEvery = millisec
 }
 
 // The report of a simulated night straight from the recorder, leaving out the polls skip names.
-std::string ReportOf(const nightsim::NightPlan& plan, const LanguageLines& language = {},
+std::string ReportOf(const nightsim::NightPlan& plan, const RecordLanguage& language = RecordLanguage(LanguageLines{}),
     const std::function<bool(std::int64_t sinceStartMs)>& skip = {})
 {
-    const NightSummary summary = SummarizePolls(language, [&](const auto& onPoll) {
+    const NightSummary summary = SummarizePolls(language.lines, [&](const auto& onPoll) {
         nightsim::SimulateNight(plan, [&](const PollInput& poll) {
             if (!skip || !skip(poll.time.utcMs - plan.start.utcMs))
                 onPoll(poll);
         });
     });
-    return NightReportHtml(summary, language);
+    return NightReportHtml(summary, language.texts);
 }
 
 std::vector<std::smatch> Matches(const std::string& text, const std::string& pattern)
@@ -233,8 +234,8 @@ TEST(NightReportTest, MissingPollsBreakTheLinesAndTheBandButOneMissedPollDoesNot
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string html = ChartOf(
-            ReportOf(Quiet(minutes(20)), {}, [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; }),
+        const std::string html = ChartOf(ReportOf(Quiet(minutes(20)), RecordLanguage(LanguageLines{}),
+                                             [&](std::int64_t ms) { return ms >= c.skipFromMs && ms < c.skipToMs; }),
             "wide");
         EXPECT_EQ(LinePieces(html), (std::vector<std::size_t>{c.linePieces, c.linePieces}));
         EXPECT_EQ(BandOf(html).holes, c.bandHoles);
@@ -354,7 +355,7 @@ TEST(NightReportTest, SummerTimeHoursKeepTheirOffsetAndEveryLabelIsItsMomentsLoc
             poll.link = LinkStatus::Ok;
             summary.OnPoll(PollInput{}, poll);
         }
-        const std::string html = NightReportHtml(summary, LanguageLines{});
+        const std::string html = NightReportHtml(summary, NightTexts(LanguageLines{}));
         EXPECT_NE(html.find(c.span), std::string::npos);
         std::vector<std::string> hours;
         for (const auto& row : Matches(html, "<tr><td>(2026-[^<]*)</td>"))
@@ -396,14 +397,14 @@ TEST(NightReportTest, OnAFullDiskThePreviousReportStaysWholeAndTheMessageGivesTh
     const std::string previous = "<p>last night's report</p>";
     const auto run = test::RunOnFullDisk(
         [&](const std::string& folder) {
-            nightsim::WriteSimulatedRecording(Quiet(minutes(2)), folder, LanguageLines{});
+            nightsim::WriteSimulatedRecording(Quiet(minutes(2)), folder, RecordLanguage(LanguageLines{}));
             std::ofstream(folder + "/night-report.html") << previous;
         },
         [&](const std::string& folder) -> std::string {
             const std::filesystem::path report = folder + "/night-report.html";
             std::string faults;
             try {
-                WriteNightReport(folder, LanguageLines{}, report);
+                WriteNightReport(folder, RecordLanguage(LanguageLines{}), report);
                 faults += "no error; ";
             } catch (const RecordError& error) {
                 const std::string message = error.what();
@@ -425,11 +426,13 @@ TEST(NightReportTest, OnAFullDiskThePreviousReportStaysWholeAndTheMessageGivesTh
 }
 #endif
 
-LanguageLines LanguageFile(const std::string& name)
+// A delivered language file with the words the program finds for it.
+RecordLanguage LanguageFile(const std::string& name)
 {
+    const std::filesystem::path resources = KALVO_RESOURCES;
     LanguageLines language;
-    LoadLanguage(std::string(KALVO_RESOURCES) + "/" + name, language);
-    return language;
+    LoadLanguage(PathText(resources / name), language);
+    return LoadRecordLanguage(resources / name, language, resources / "lang");
 }
 
 // What the page shows as text: no style sheet, no tags.
@@ -457,11 +460,11 @@ TEST(NightReportTest, TheLegendNamesTheLockoutOnce)
 {
     const struct {
         const char* name;
-        LanguageLines language;
+        RecordLanguage language;
         const char* lockout;
     } cases[] = {
         {"English", LanguageFile("MY.LNG"), "ockout"},
-        {"no language file", LanguageLines{}, "ockout"},
+        {"no language file", RecordLanguage(LanguageLines{}), "ockout"},
         {"German", LanguageFile("lang/de/MY.LNG"), "Störabschaltung"},
     };
     for (const auto& c : cases) {
@@ -481,7 +484,9 @@ TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
     noise.stateCode = 234;
     noise.implausible = true;
     noiseOnly.OnPoll({}, noise);
-    EXPECT_NE(NightReportHtml(noiseOnly, {}).find("no poll that can be the unit's; implausible polls: 1."), std::string::npos);
+    EXPECT_NE(NightReportHtml(noiseOnly, NightTexts(LanguageLines{}))
+                  .find("no poll that can be the unit's; implausible polls: 1."),
+        std::string::npos);
 
     NightSummary summary;
     DecodedPoll real = noise;
@@ -492,8 +497,9 @@ TEST(NightReportTest, ImplausiblePollsAreCountedAndLeftOut)
     summary.OnPoll({}, noise);
     EXPECT_EQ(summary.Samples().size(), 1u);
     EXPECT_EQ(summary.StateTexts().count(234), 0u);
-    EXPECT_NE(
-        NightReportHtml(summary, {}).find("<tr><th>Implausible polls (left out)</th><td>1</td></tr>"), std::string::npos);
+    EXPECT_NE(NightReportHtml(summary, NightTexts(LanguageLines{}))
+                  .find("<tr><th>Implausible polls (left out)</th><td>1</td></tr>"),
+        std::string::npos);
 }
 
 }  // namespace

@@ -38,6 +38,16 @@
 namespace kalvo::record {
 namespace {
 
+// The delivered German language file with the words the program finds for it.
+RecordLanguage DeliveredGerman()
+{
+    const std::filesystem::path german =
+        std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang/de/MY.LNG";
+    LanguageLines lines;
+    LoadLanguage(PathText(german), lines);
+    return LoadRecordLanguage(german, lines, german.parent_path().parent_path());
+}
+
 PollInput PollOf(const test::UnitState& unit, std::int64_t utcMs, LinkStatus link = LinkStatus::Ok)
 {
     PollInput poll;
@@ -262,7 +272,7 @@ TEST(RecorderTest, ALinkThatWasNeverUpIsNotLost)
 
 TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
 {
-    const std::vector<std::string> header = ReadingsCsvSink::Header(test::NumberedLanguage());
+    const std::vector<std::string> header = ReadingsCsvSink::Header(RecordLanguage(test::NumberedLanguage()));
     const auto column = std::find(header.begin(), header.end(), "status text") - header.begin();
     DecodedPoll poll;
     poll.statusText = "A\x1B[2J\r\nB\\\x7F\xC2\x81\xC3\xA9";
@@ -271,7 +281,7 @@ TEST(ReadingsCsvTest, ControlCharactersOfAStatusTextAreWrittenVisibly)
 }
 
 // The CSV files speak the language of the language file, their own titles and the link's words
-// too; with the English file they read as they always have.
+// too; with the English and the German files they read as they always have.
 TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
 {
     test::TempDir dir;
@@ -309,7 +319,8 @@ TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
         LanguageLines language;
         LoadLanguage(PathText(c.languageFile), language);
         ASSERT_FALSE(language[FirstStateLine].empty()) << c.name << ": no language file at " << c.languageFile;
-        DecodeRecording(dir.path(), dir.path() / c.name, language);
+        DecodeRecording(dir.path(), dir.path() / c.name,
+            LoadRecordLanguage(c.languageFile, language, delivered.parent_path() / "lang"));
         const std::string readings = test::ReadFileBytes(dir.file(std::string(c.name) + "/readings-1970-01-01.csv"));
         const std::string events = test::ReadFileBytes(dir.file(std::string(c.name) + "/events-1970-01-01.csv"));
         EXPECT_TRUE(readings.starts_with(c.titles)) << c.name << ": " << readings;
@@ -320,28 +331,93 @@ TEST(ReadingsCsvTest, TitlesAndLinkWordsAreInTheLanguageOfTheLanguageFile)
     }
 }
 
-// Two hours of a steady burner: on a narrow terminal the status line never wraps, and a log shows
-// a line an hour that the recorder is alive.
-TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
+// The recorder's words follow the language file in use, never its wording: the words file beside
+// it, else those of the delivered language it is a copy of (a label reworded), else English. A
+// language is two files in the lang folder; a words file that ends early is English after its end.
+TEST(RecordLanguageTest, TheWordsFollowTheLanguageFileInUse)
 {
-    LanguageLines language = test::NumberedLanguage();
-    language[12 + 5] = "Betrieb \xE9";
+    const std::filesystem::path resources = std::filesystem::path(test::DeliveredLanguageFile()).parent_path();
+    test::TempDir program;
+    const std::filesystem::path languages = program.path() / "lang";
+    std::filesystem::create_directories(languages / "de");
+    std::filesystem::create_directories(languages / "nl");
+    for (const char* file : {"MY.LNG", RecordWordsFileName})
+        std::filesystem::copy_file(resources / "lang/de" / file, languages / "de" / file);
+    std::string numbered, dutchWords = "nl\r\n";
+    for (int n = 1; n <= LanguageLines::Count; ++n)
+        numbered += test::Line(n) + "\r\n";
+    for (int k = 0; k <= static_cast<int>(NightWord::ColumnTime); ++k)
+        dutchWords += "nl-" + std::to_string(k) + "\r\n";
+    test::WriteFileBytes((languages / "nl/MY.LNG").string(), numbered);
+    test::WriteFileBytes((languages / "nl" / RecordWordsFileName).string(), dutchWords);
+    std::string germanReworded = test::ReadFileBytes((resources / "lang/de/MY.LNG").string());
+    germanReworded.replace(germanReworded.find("Betrieb"), 7, "Brennen");
+
+    const std::string dutchTime = "nl-" + std::to_string(static_cast<int>(NightWord::ColumnTime));
+    const struct {
+        const char* name;
+        std::string languageFile;
+        const char* wordsBeside;
+        const char* code;
+        std::string time;
+        const char* link;
+    } cases[] = {
+        {"English", test::ReadFileBytes(test::DeliveredLanguageFile()), nullptr, "en", "time", "link"},
+        {"German, a label reworded", germanReworded, nullptr, "de", "Zeit", "Verbindung"},
+        {"a third language", numbered, nullptr, "nl", dutchTime, "link"},
+        {"German with words beside", germanReworded, "nl", "nl", dutchTime, "link"},
+    };
+    for (const auto& c : cases) {
+        const test::TempDir inUse;
+        const std::filesystem::path languageFile = inUse.path() / "MY.LNG";
+        test::WriteFileBytes(languageFile.string(), c.languageFile);
+        if (c.wordsBeside)
+            std::filesystem::copy_file(
+                languages / c.wordsBeside / RecordWordsFileName, inUse.path() / RecordWordsFileName);
+        LanguageLines lines;
+        LoadLanguage(languageFile.string(), lines);
+        const NightTexts texts = LoadRecordLanguage(languageFile, lines, languages).texts;
+        EXPECT_EQ(texts.LanguageCode(), c.code) << c.name;
+        EXPECT_EQ(texts[NightWord::ColumnTime], c.time) << c.name;
+        EXPECT_EQ(texts[NightWord::ColumnLink], c.link) << c.name;
+    }
+}
+
+// Every delivered language has all the recorder's words: a word added without its translation
+// would show in English.
+TEST(RecordLanguageTest, EveryDeliveredWordsFileHasAWordOnEachLine)
+{
+    const std::filesystem::path languages = std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang";
+    int files = 0;
+    for (const auto& language : std::filesystem::directory_iterator(languages)) {
+        const std::string words = test::ReadFileBytes((language.path() / RecordWordsFileName).string());
+        std::size_t lines = 0, empty = 0;
+        for (std::size_t at = 0, end; (end = words.find("\r\n", at)) != std::string::npos; at = end + 2, ++lines)
+            empty += end == at;
+        EXPECT_EQ(lines, std::tuple_size_v<RecordWordsLines>) << language.path();
+        EXPECT_EQ(empty, 0u) << language.path();
+        ++files;
+    }
+    EXPECT_GT(files, 0);
+}
+
+// Two hours of a steady burner: on a narrow terminal the status line never wraps.
+TEST(ConsoleStatusTest, FitsTheTerminal)
+{
+    const LanguageLines language = test::NumberedLanguage();
     Recorder recorder(language);
-    std::ostringstream terminal, log;
-    const auto fileBytes = [] { return std::uint64_t{123'456}; };
+    std::ostringstream terminal;
+    const NightTexts english(language);
     auto onTerminal = std::make_unique<ConsoleStatus>(
-        terminal, ConsoleStatus::Mode::Terminal, recorder, fileBytes, "night", [] { return std::size_t{24}; });
-    auto inLog = std::make_unique<ConsoleStatus>(log, ConsoleStatus::Mode::Log, recorder, fileBytes, "night");
+        terminal, ConsoleStatus::Mode::Terminal, recorder, english, [] { return std::uint64_t{123'456}; }, "night",
+        [] { return std::size_t{24}; });
     ConsoleStatus* const shownOnTerminal = onTerminal.get();
-    ConsoleStatus* const shownInLog = inLog.get();
     recorder.AddSink(std::move(onTerminal));
-    recorder.AddSink(std::move(inLog));
     test::UnitState unit;
     unit.state = 5;
     for (int i = 0; i <= 3600; ++i) {
         recorder.RecordPoll(PollOf(unit, 2000LL * i, i == 7 ? LinkStatus::NoPort : LinkStatus::Ok));
         shownOnTerminal->ShowPoll();
-        shownInLog->ShowPoll();
     }
     // Each status line starts at a carriage return; an event's line above it ends with a line end.
     std::istringstream shown(terminal.str());
@@ -351,13 +427,51 @@ TEST(ConsoleStatusTest, FitsTheTerminalAndShowsALogItIsAlive)
         EXPECT_LE(std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80; }), 23) << line;
     }
     EXPECT_GT(lines, 3600u);
-    EXPECT_EQ(log.str(),
-        "1970-01-01T01:00:14+01:00 link lost: no port\n"
-        "1970-01-01T01:00:16+01:00 link back\n"
-        "1970-01-01T02:00:16+01:00 still recording: Betrieb \xC3\xA9 | 1809 polls | 0 transfer "
-        "errors | 0 lockouts | files 120 KB\n");
-    EXPECT_EQ(shownInLog->SummaryLine({2000LL * 3601, 60}),
-        "Recorded 3601 polls in 2 h 00 min into night: 0 transfer errors, 1 poll without a port, 0 lockouts.");
+}
+
+// Two hours of a steady burner in a log: a line per event and a line an hour that the recorder is
+// alive, then the summary, all in the recording's language (with the German files the state names
+// of the language file and the recorder's own words alike).
+TEST(ConsoleStatusTest, ALogSaysEachEventAndThatItIsAliveInTheRecordingsLanguage)
+{
+    LanguageLines numbered = test::NumberedLanguage();
+    numbered[12 + 5] = "Betrieb \xE9";
+    const struct {
+        const char* name;
+        RecordLanguage language;
+        const char* log;
+        const char* summary;
+    } cases[] = {
+        {"English", RecordLanguage(numbered),
+            "1970-01-01T01:00:14+01:00 link lost: no port\n"
+            "1970-01-01T01:00:16+01:00 link back\n"
+            "1970-01-01T02:00:16+01:00 still recording: Betrieb \xC3\xA9 | 1809 polls | 0 transfer "
+            "errors | 0 lockouts | files 120 KB\n",
+            "Recorded 3601 polls in 2 h 00 min into night: 0 transfer errors, 1 poll without a port, 0 lockouts."},
+        {"German", DeliveredGerman(),
+            "1970-01-01T01:00:14+01:00 Verbindung verloren: kein Port\n"
+            "1970-01-01T01:00:16+01:00 Verbindung wieder da\n"
+            "1970-01-01T02:00:16+01:00 Aufzeichnung läuft: Betrieb | 1809 Abfragen | 0 Übertragungsfehler | "
+            "0 Störabschaltungen | Dateien 120 KB\n",
+            "3601 Abfragen in 2 h 00 min aufgezeichnet in night: 0 Übertragungsfehler, 1 Abfrage ohne Port, "
+            "0 Störabschaltungen."},
+    };
+    for (const auto& c : cases) {
+        Recorder recorder(c.language.lines);
+        std::ostringstream log;
+        auto inLog = std::make_unique<ConsoleStatus>(
+            log, ConsoleStatus::Mode::Log, recorder, c.language.texts, [] { return std::uint64_t{123'456}; }, "night");
+        ConsoleStatus* const shownInLog = inLog.get();
+        recorder.AddSink(std::move(inLog));
+        test::UnitState unit;
+        unit.state = 5;
+        for (int i = 0; i <= 3600; ++i) {
+            recorder.RecordPoll(PollOf(unit, 2000LL * i, i == 7 ? LinkStatus::NoPort : LinkStatus::Ok));
+            shownInLog->ShowPoll();
+        }
+        EXPECT_EQ(log.str(), c.log) << c.name;
+        EXPECT_EQ(shownInLog->SummaryLine({2000LL * 3601, 60}), c.summary) << c.name;
+    }
 }
 
 // A terminal made narrower while recording: no status line is written past its last column, where
@@ -368,8 +482,9 @@ TEST(ConsoleStatusTest, ANarrowedTerminalGetsNoLineWiderThanItself)
     Recorder recorder(language);
     std::ostringstream terminal;
     std::size_t columns = 100;
+    const NightTexts english(language);
     auto status = std::make_unique<ConsoleStatus>(
-        terminal, ConsoleStatus::Mode::Terminal, recorder, [] { return std::uint64_t{123'456}; }, "night",
+        terminal, ConsoleStatus::Mode::Terminal, recorder, english, [] { return std::uint64_t{123'456}; }, "night",
         [&columns] { return columns; });
     ConsoleStatus* const shown = status.get();
     recorder.AddSink(std::move(status));
@@ -555,6 +670,7 @@ PollInput GarbagePoll(const unitsim::BurnerModel& model, std::mt19937& rng, std:
 TEST(RecorderTest, APollWithoutAReferenceIsJudgedOnItsOwn)
 {
     const LanguageLines language = test::NumberedLanguage();
+    const NightTexts english(language);
     unitsim::BurnerModel model(3);
     std::mt19937 rng(3);
     long long garbage = 0, passed = 0;
@@ -562,7 +678,7 @@ TEST(RecorderTest, APollWithoutAReferenceIsJudgedOnItsOwn)
         Recorder recorder(language);
         std::ostringstream out;
         auto console = std::make_unique<ConsoleStatus>(
-            out, ConsoleStatus::Mode::Quiet, recorder, [] { return std::uint64_t{0}; }, "night");
+            out, ConsoleStatus::Mode::Quiet, recorder, english, [] { return std::uint64_t{0}; }, "night");
         const ConsoleStatus& status = *console;
         recorder.AddSink(std::move(console));
         for (int i = 0; i < 45; ++i)
@@ -685,14 +801,14 @@ TEST(RecorderTest, AChangedUnitIsTakenOnceTwoPollsAgreeAndSaid)
             SummarizePolls(language, [&](const auto& feed) { std::ranges::for_each(polls, feed); });
         EXPECT_EQ(ComputeNightStatistics(summary, 10).lockouts, recorder.LockoutsSeen()) << c.name;
         if (!events.empty() && events[0].kind == EventKind::CountersWentBack) {
-            EXPECT_EQ(ConsoleStatus::EventLine(events[0]), "1970-01-01T01:00:04+01:00 " + wentBack);
-            EXPECT_NE(NightReportHtml(summary, language).find(EscapeHtml(wentBack)), std::string::npos);
-            LanguageLines german;
-            LoadLanguage(
-                PathText(std::filesystem::path(test::DeliveredLanguageFile()).parent_path() / "lang/de/MY.LNG"),
-                german);
-            EXPECT_EQ(EventsCsvSink::Row(events[0], NightTexts(german)).at(1),
+            const NightTexts english(language);
+            EXPECT_EQ(ConsoleStatus::EventLine(events[0], english), "1970-01-01T01:00:04+01:00 " + wentBack);
+            EXPECT_NE(NightReportHtml(summary, english).find(EscapeHtml(wentBack)), std::string::npos);
+            const NightTexts german = DeliveredGerman().texts;
+            EXPECT_EQ(EventsCsvSink::Row(events[0], german).at(1),
                 "die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?");
+            EXPECT_EQ(ConsoleStatus::EventLine(events[0], german),
+                "1970-01-01T01:00:04+01:00 die Zähler des Geräts sind zurückgegangen: ein anderes Gerät?");
         }
     }
 }
@@ -1017,7 +1133,7 @@ TEST(RecordFolderTest, AFolderThatCannotTakeFilesIsRefusedWithItsName)
 TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
 {
     test::TempDir dir;
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     {
         FolderRecorder first(dir.path(), language, "COM7, process 1");
         try {
@@ -1047,7 +1163,7 @@ TEST(RecordFolderTest, AFolderIsRecordedByOneRecorderAtATime)
 TEST(RecordFolderTest, ADecodingHoldsTheFolderItWritesInto)
 {
     test::TempDir recorded, decoded;
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     {
         FolderRecorder recording(recorded.path(), language, "COM7, process 1", false);
         recording.RecordPoll(PollOf({}, 0));
@@ -1074,7 +1190,7 @@ TEST(RecordFolderTest, ADecodingHoldsTheFolderItWritesInto)
 TEST(RecordFolderTest, ALockoutWhileTheRecorderWasStoppedCountsOnceEverywhere)
 {
     test::TempDir dir, decoded;
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     test::UnitState unit;
     const auto run = [&](std::int64_t fromMs) {
         FolderRecorder recording(dir.path(), language, "COM7, process 1", false);
@@ -1089,7 +1205,7 @@ TEST(RecordFolderTest, ALockoutWhileTheRecorderWasStoppedCountsOnceEverywhere)
     unit.records = {test::ErrorRecordBytes(7, 1234, 2215, 123, 4321)};
     EXPECT_EQ(run(3'600'000), 1);
 
-    const NightTexts texts(language);
+    const NightTexts& texts = language.texts;
     const auto lockoutRows = [&](const std::filesystem::path& folder) {
         const std::string events = test::ReadFileBytes((folder / "events-1970-01-01.csv").string());
         const std::string word = "," + texts[EventWord(EventKind::NewErrorRecord)] + ",";
@@ -1101,11 +1217,11 @@ TEST(RecordFolderTest, ALockoutWhileTheRecorderWasStoppedCountsOnceEverywhere)
     EXPECT_EQ(lockoutRows(dir.path()), 1u);
     DecodeRecording(dir.path(), decoded.path(), language);
     EXPECT_EQ(lockoutRows(decoded.path()), 1u);
-    const NightSummary summary = SummarizeRecording(dir.path(), language);
+    const NightSummary summary = SummarizeRecording(dir.path(), language.lines);
     ASSERT_EQ(summary.Markers().size(), 1u);
     ASSERT_TRUE(summary.Markers()[0].since);
     EXPECT_EQ(summary.Markers()[0].since->utcMs, 8000);
-    EXPECT_NE(NightReportHtml(summary, language)
+    EXPECT_NE(NightReportHtml(summary, texts)
                   .find("between " + DateTimeText(8000, 60) + " and " + DateTimeText(3'600'000, 60)),
         std::string::npos);
 }
@@ -1131,7 +1247,7 @@ TEST(RecordFolderTest, ALockFileIsRemovedOnlyWhereItStillLies)
 // than writing on where no one finds it; a folder moved away keeps whole rows.
 TEST(RecordFolderTest, AFolderRemovedOrMovedAwayStopsRecording)
 {
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     for (const bool moved : {false, true}) {
         test::TempDir dir;
         const std::filesystem::path folder = dir.path() / "night";
@@ -1163,12 +1279,12 @@ TEST(RecordFolderTest, AFolderRemovedOrMovedAwayStopsRecording)
 TEST(RecordFolderTest, AFullDiskStopsRecordingAndDamagesNothing)
 {
     test::TempDir dir;
-    const LanguageLines language = test::NumberedLanguage();
+    const RecordLanguage language(test::NumberedLanguage());
     test::UnitState unit;
     unit.state = 5;
     std::string message;
     {
-        Recorder recorder(language);
+        Recorder recorder(language.lines);
         recorder.AddSink(std::make_unique<ReadingsCsvSink>(dir.path(), language, Durability::None));
         recorder.AddSink(std::make_unique<RawRepliesSink>(dir.path(), Durability::None));
         const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);

@@ -100,7 +100,7 @@ protected:
     }
 
     static constexpr int AgainPolls = 3;
-    LanguageLines language_ = test::NumberedLanguage();
+    RecordLanguage language_{test::NumberedLanguage()};
     test::TempDir whole_;
     std::map<std::string, std::set<std::uint64_t>> ends_;
     LocalTime after_;

@@ -58,7 +58,7 @@ TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
 {
     const long long polls = Record(40min);
     const std::string recorded = test::ReadFileBytes(dir_.file("readings-2026-12-06.csv"));
-    LanguageLines other = language_;
+    LanguageLines other = language_.lines;
     other[12 + RunState] = "Running";
     test::TempDir again;
 
@@ -69,7 +69,7 @@ TEST_F(RecordSessionFixture, ARecordingDecodesAgainWithAnotherLanguage)
                 test::ReadFileBytes(dir_.file("events-2026-12-06.csv")));
 
     test::TempDir translated;
-    EXPECT_EQ(DecodeRecording(dir_.path(), translated.path(), other).polls, polls);
+    EXPECT_EQ(DecodeRecording(dir_.path(), translated.path(), RecordLanguage(other)).polls, polls);
     std::string expected = recorded;
     const std::string before = ",Betrieb \xC3\xA9,", after = ",Running,";
     for (auto at = expected.find(before); at != std::string::npos; at = expected.find(before, at))

@@ -111,9 +111,10 @@ TEST_F(RecordSessionTest, TwentySixHoursGiveRowsEventsAndRawRepliesThatAgree)
 
     // The raw replies decode again into exactly the rows of the CSV files.
     CsvTable decoded;
-    const NightTexts texts(language_);
-    ReadRecording(dir_.path(),
-        [&](const PollInput& poll) { decoded.push_back(ReadingsCsvSink::Row(DecodePoll(poll, language_), texts)); });
+    const NightTexts& texts = language_.texts;
+    ReadRecording(dir_.path(), [&](const PollInput& poll) {
+        decoded.push_back(ReadingsCsvSink::Row(DecodePoll(poll, language_.lines), texts));
+    });
     EXPECT_EQ(decoded, readings);
 }
 

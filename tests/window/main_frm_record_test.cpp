@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/uGlobal.h"
+#include "record/NightTexts.h"
 #include "record/PollRecord.h"
 #include "testing/FakeSerial.h"
 #include "testing/PollFixtures.h"
@@ -93,6 +94,26 @@ protected:
     TMainFrm frame{view.Face(), files};
     kalvo::test::TempDir out;
 };
+
+// The recording speaks the window's language: the recorder's words file beside its language file
+// gives the CSV files' own words.
+TEST_F(MainFrmRecordTest, TheRecordingTakesTheWordsBesideTheLanguageFile)
+{
+    using kalvo::record::NightWord;
+    const auto word = [](NightWord w) { return "W" + std::to_string(static_cast<int>(w)); };
+    std::string words = "xx\r\n";
+    for (int k = 0; k < static_cast<int>(NightWord::Count); ++k)
+        words += word(static_cast<NightWord>(k)) + "\r\n";
+    kalvo::test::WriteFileBytes(dir.file(kalvo::record::RecordWordsFileName), words);
+
+    ChooseRecordReadings(out.path().string());
+    Poll(1);
+    frame.MenuClick(MenuCommand::RecordReadings1);
+    const std::string readings = kalvo::test::ReadFileBytes(out.file("readings-2026-12-07.csv"));
+    EXPECT_TRUE(readings.starts_with(word(NightWord::ColumnTime) + "," + word(NightWord::ColumnLink) + ","))
+        << readings;
+    EXPECT_NE(readings.find("," + word(NightWord::LinkOk) + ","), std::string::npos) << readings;
+}
 
 TEST_F(MainFrmRecordTest, ChosenFolderTakesEachPollOfTheWindowUntilTheItemIsChosenAgain)
 {

@@ -240,10 +240,11 @@ void SimulateNight(const NightPlan& plan, const std::function<void(const PollInp
         onPoll(night.PollAt(ms));
 }
 
-long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::LanguageLines& language)
+long long WriteSimulatedRecording(
+    const NightPlan& plan, const std::string& folder, const kalvo::record::RecordLanguage& language)
 {
     kalvo::record::PrepareFolder(folder);
-    kalvo::record::Recorder recorder(language);
+    kalvo::record::Recorder recorder(language.lines);
     recorder.AddSink(std::make_unique<kalvo::record::ReadingsCsvSink>(folder, language, kalvo::record::Durability::None));
     recorder.AddSink(std::make_unique<kalvo::record::EventsCsvSink>(folder, language, kalvo::record::Durability::None));
     recorder.AddSink(std::make_unique<kalvo::record::RawRepliesSink>(folder, kalvo::record::Durability::None));

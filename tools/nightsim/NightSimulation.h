@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Language.h"
 #include "record/PollRecord.h"
+#include "record/RecordLanguage.h"
 
 namespace nightsim {
 
@@ -30,7 +30,8 @@ void SimulateNight(const NightPlan& plan, const std::function<void(const kalvo::
 
 // Writes the recording of the plan into folder, as kalvo-record would: readings, events and raw
 // replies files, with the texts of the language. Returns the number of polls.
-long long WriteSimulatedRecording(const NightPlan& plan, const std::string& folder, const kalvo::LanguageLines& language);
+long long WriteSimulatedRecording(
+    const NightPlan& plan, const std::string& folder, const kalvo::record::RecordLanguage& language);
 
 // The command line: DIR [DAYS | LENGTH], or --help, or --version. An option is never taken for a folder.
 struct CommandLine {

@@ -39,7 +39,8 @@ int main(int argc, char** argv)
     try {
         kalvo::LanguageLines language;
         kalvo::LoadLanguage(KALVO_LANGUAGE_FILE, language);
-        std::cout << nightsim::WriteSimulatedRecording(plan, line.folder, language) << " polls\n";
+        std::cout << nightsim::WriteSimulatedRecording(plan, line.folder, kalvo::record::RecordLanguage(language))
+                  << " polls\n";
     } catch (const std::exception& error) {
         std::cerr << "nightsim: " << error.what() << '\n';
         return 1;
