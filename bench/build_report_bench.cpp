@@ -24,17 +24,19 @@ using kalvo::bench::PollBlocks;
 
 constexpr std::size_t SimulatedPollCount = 64;
 
-// What a poll leaves for BuildReport: the decoded readings and the raw error history.
+// What a poll leaves for BuildReport: the decoded readings and the poll's fields.
 struct DecodedPoll {
     kalvo::DecodedReadings readings;
-    kalvo::Block errorHistory{};
+    kalvo::PollFields fields;
 };
 
 std::vector<DecodedPoll> DecodedPolls(const kalvo::LanguageLines& language)
 {
     std::vector<DecodedPoll> decoded;
-    for (const PollBlocks& poll : kalvo::bench::SimulatedPolls(SimulatedPollCount))
-        decoded.push_back({kalvo::DecodeReadings(poll.status, poll.timing, language), poll.errorHistory});
+    for (const PollBlocks& poll : kalvo::bench::SimulatedPolls(SimulatedPollCount)) {
+        const kalvo::PollFields fields = kalvo::DecodePollFields(poll.status, poll.timing, poll.errorHistory);
+        decoded.push_back({kalvo::ReadingsOf(fields, language), fields});
+    }
     return decoded;
 }
 
@@ -42,7 +44,6 @@ void HandOver(const DecodedPoll& poll)
 {
     uGlobal::ReadingTexts = poll.readings.texts;
     uGlobal::StatusFlags = poll.readings.flags;
-    uGlobal::ErrorHistoryBlock = poll.errorHistory;
 }
 
 // The started window, showing one of its two pages, in a program folder of its own (the delivered
@@ -82,8 +83,9 @@ void BM_BuildReport(benchmark::State& state, bool repaint)
     const std::vector<DecodedPoll> polls = DecodedPolls(uGlobal::LanguageTable);
     std::size_t next = 0;
     for (auto _ : state) {
-        HandOver(polls[next++ % polls.size()]);
-        window->MainFrm().BuildReport();
+        const DecodedPoll& poll = polls[next++ % polls.size()];
+        HandOver(poll);
+        window->MainFrm().BuildReport(poll.fields);
         if (repaint)
             QApplication::processEvents();
     }

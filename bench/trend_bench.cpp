@@ -127,14 +127,21 @@ int main(int argc, char** argv)
     frame.FormShow();
 
     // The window polling for an hour, its trend taking every poll; each poll's input kept aside.
-    std::vector<kalvo::record::PollInput> inputs;
+    std::vector<std::pair<kalvo::Poll, kalvo::record::LocalTime>> inputs;
     inputs.reserve(Polls);
     double windowMs = 0;
     for (int n = 0; n < Polls; ++n) {
+        const kalvo::record::LocalTime pollStart = frame.RecordingClock();
         const double before = CpuMs();
         frame.Timer1Timer();
         windowMs += CpuMs() - before;
-        inputs.push_back(kalvo::record::CaptureFinishedPoll(frame.RecordingClock()));
+        // The fake line answers every request: each poll is whole, its blocks where the cycle left them.
+        const kalvo::PollResult result{
+            kalvo::LinkStatus::Ok, uGlobal::StatusBlock, uGlobal::TimingBlock, uGlobal::ErrorHistoryBlock};
+        inputs.emplace_back(
+            kalvo::Poll{result,
+                kalvo::DecodePollFields(result.statusBlock, result.timingBlock, result.errorHistoryBlock)},
+            pollStart);
         serial.Pause(std::chrono::milliseconds(2000));
     }
 
@@ -142,8 +149,8 @@ int main(int argc, char** argv)
     const std::size_t heapBefore = liveBytes;
     kalvo::WindowTrend trend(uGlobal::LanguageTable, folder.files.languageFile);
     const double trendStart = CpuMs();
-    for (const kalvo::record::PollInput& input : inputs)
-        trend.AddFinishedPoll(input);
+    for (const auto& [poll, pollStart] : inputs)
+        trend.AddFinishedPoll(poll, pollStart);
     const double trendMs = CpuMs() - trendStart;
     const std::size_t trendBytes = liveBytes - heapBefore;
     trend.Model().SetSpan(60);

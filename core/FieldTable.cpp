@@ -13,12 +13,6 @@ template <typename Byte> std::span<Byte> FieldBytes(std::span<Byte> block, const
     return block.subspan(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width));
 }
 
-// The decoded word of a pair: -1 for no value.
-int Word(std::span<const std::uint8_t> bytes)
-{
-    return DecodeWord(bytes[0], bytes[1]);
-}
-
 std::string Characters(std::span<const std::uint8_t> bytes)
 {
     std::string text;
@@ -30,32 +24,47 @@ std::string Characters(std::span<const std::uint8_t> bytes)
 
 }  // namespace
 
-std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language)
+std::string FieldText(std::optional<std::uint32_t> raw, const UnitField& field, const LanguageLines& language)
 {
-    const auto bytes = FieldBytes(block, field);
+    // The formatters take the bytes or the decoded word; no value is the all-set pattern, -1 as a word.
+    const std::uint32_t value = raw.value_or(0xFFFFFFFFu);
+    const auto byte = [value](int shift) { return static_cast<std::uint8_t>(value >> shift); };
+    const int word = raw ? static_cast<int>(*raw) : -1;
     switch (field.format) {
     case FieldFormat::Characters:
-        return Characters(bytes);
-    case FieldFormat::Triple:
-        return FormatTriple(bytes[0], bytes[1], bytes[2]);
-    case FieldFormat::Word:
-        return FormatWord(bytes[0], bytes[1]);
-    case FieldFormat::Current:
-        return FormatMicroamps(Word(bytes));
-    case FieldFormat::Voltage:
-        return FormatVolts(Word(bytes));
-    case FieldFormat::WholeVolts:
-        return FormatWholeVolts(Word(bytes));
-    case FieldFormat::State:
-        return FormatState(bytes[0], language);
-    case FieldFormat::Duration:
-        return FormatDuration(Word(bytes), language);
-    case FieldFormat::HoursMinutes:
-        return FormatHoursMinutes(Word(bytes), language);
-    case FieldFormat::RecordTime:
         break;
+    case FieldFormat::Triple:
+        return FormatTriple(byte(16), byte(8), byte(0));
+    case FieldFormat::Word:
+        return FormatWord(byte(8), byte(0));
+    case FieldFormat::Current:
+        return FormatMicroamps(word);
+    case FieldFormat::Voltage:
+        return FormatVolts(word);
+    case FieldFormat::WholeVolts:
+        return FormatWholeVolts(word);
+    case FieldFormat::State:
+        return FormatState(byte(0), language);
+    case FieldFormat::Duration:
+        return FormatDuration(word, language);
+    case FieldFormat::HoursMinutes:
+        return FormatHoursMinutes(word, language);
+    case FieldFormat::RecordTime:
+        return FormatRecordTime(word, language);
     }
-    return FormatRecordTime(Word(bytes), language);
+    throw std::invalid_argument("the text field " + std::string(field.key) + " has no number");
+}
+
+std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language)
+{
+    if (field.format == FieldFormat::Characters)
+        return CharactersText(block, field);
+    return FieldText(RawFieldValue(block, field), field, language);
+}
+
+std::string CharactersText(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    return Characters(FieldBytes(block, field));
 }
 
 void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32_t value)

@@ -292,17 +292,25 @@ inline std::optional<std::uint32_t> RawFieldValue(std::span<const std::uint8_t> 
     return allSet ? std::nullopt : std::optional<std::uint32_t>(value);
 }
 
-// The field as a number in its unit (tenths divided out); nothing when the unit sent no value,
-// which for a duration includes zero.
-inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
+// A value as the unit sent it (RawFieldValue) as a number in its unit (tenths divided out);
+// nothing when the unit sent no value, which for a duration includes zero.
+inline std::optional<double> FieldNumber(std::optional<std::uint32_t> raw, const UnitField& field)
 {
-    const std::optional<std::uint32_t> raw = RawFieldValue(block, field);
     if (!raw || !IsNumeric(field) || (field.format == FieldFormat::Duration && *raw == 0))
         return std::nullopt;
     return KeepsTenth(field.unit) ? *raw / 10.0 : static_cast<double>(*raw);
 }
+inline std::optional<double> FieldNumber(std::span<const std::uint8_t> block, const UnitField& field)
+{
+    return FieldNumber(RawFieldValue(block, field), field);
+}
+// The display text of a value as the unit sent it (RawFieldValue). Not for a Characters field,
+// whose bytes are its value: throws std::invalid_argument.
+std::string FieldText(std::optional<std::uint32_t> raw, const UnitField& field, const LanguageLines& language);
 // The field's display text.
 std::string FieldText(std::span<const std::uint8_t> block, const UnitField& field, const LanguageLines& language);
+// The text of a Characters field: its bytes, the padding (StatusTextPadding) dropped.
+std::string CharactersText(std::span<const std::uint8_t> block, const UnitField& field);
 // Writes value big-endian into the field's bytes, capped below the no-value pattern.
 void PutField(std::span<std::uint8_t> block, const UnitField& field, std::uint32_t value);
 // Writes text into a Characters field as the unit does: cut to the field's width, the rest

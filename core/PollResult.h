@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "core/FieldTable.h"
+#include "core/Readings.h"
 
 namespace kalvo {
 
@@ -17,6 +18,13 @@ struct PollResult {
     Block statusBlock{};
     Block timingBlock{};
     Block errorHistoryBlock{};
+};
+
+// One poll as the read cycle hands it down to every consumer: how it went, its blocks, and its
+// fields decoded once.
+struct Poll {
+    PollResult result;
+    PollFields fields;
 };
 
 }  // namespace kalvo

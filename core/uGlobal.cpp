@@ -174,6 +174,21 @@ std::size_t CopyReplyData(const ReceiveBuffer& buffer, std::size_t length, kalvo
     return static_cast<std::size_t>(last - first);
 }
 
+// The poll that the exchange left, as one value.
+kalvo::Poll FinishedPoll()
+{
+    kalvo::Poll poll;
+    if (!PortHandle)
+        poll.result.link = kalvo::LinkStatus::NoPort;
+    else
+        poll.result.link = ReplyTimedOut ? kalvo::LinkStatus::TransferError : kalvo::LinkStatus::Ok;
+    poll.result.statusBlock = StatusBlock;
+    poll.result.timingBlock = TimingBlock;
+    poll.result.errorHistoryBlock = ErrorHistoryBlock;
+    poll.fields = kalvo::DecodePollFields(StatusBlock, TimingBlock, ErrorHistoryBlock);
+    return poll;
+}
+
 std::size_t ReadCount(ReadCountSource source, std::size_t lastWaitSample)
 {
     switch (source) {
@@ -241,7 +256,10 @@ void ShowPortStatus()
                          PortNumber == NoPort ? NoPortText : PortTextPrefix + std::to_string(PortNumber));
 }
 
-void ReadCycle()
+namespace {
+
+// The three exchanges; returns early when there is no port or a stop is asked for.
+void ExchangeReplies()
 {
     ReplyTimedOut = false;
     ReleaseGonePort();
@@ -293,6 +311,14 @@ void ReadCycle()
     // Let go of a device that went away during the cycle at once, so its node is free for the
     // adapter when it is plugged in again.
     ReleaseGonePort();
+}
+
+}  // namespace
+
+kalvo::Poll ReadCycle()
+{
+    ExchangeReplies();
+    return FinishedPoll();
 }
 
 void ResetProgramState()

@@ -49,12 +49,11 @@ void OpenPort();
 void ClosePort();
 void ShowPortStatus();
 
-// One poll of the unit: the three request/reply exchanges into the three blocks.
-void ReadCycle();
-// Turns StatusBlock and TimingBlock into ReadingTexts and StatusFlags.
-void DecodeReadings();
-// The poll that the last read cycle finished, as one value: how the link went (no port open:
-// NoPort; a reply wait ran over its limit: TransferError) and copies of the three blocks.
-kalvo::PollResult LastPollResult();
+// One poll of the unit: the three request/reply exchanges into the three blocks. Returns the poll
+// as one value: how the link went (no port open: NoPort; a reply wait ran over its limit:
+// TransferError), the blocks as the cycle left them and their fields, decoded once.
+kalvo::Poll ReadCycle();
+// Turns the poll's fields into ReadingTexts and StatusFlags.
+void DecodeReadings(const kalvo::Poll& poll);
 
 }  // namespace uGlobal

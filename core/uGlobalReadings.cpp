@@ -8,24 +8,11 @@ kalvo::ReadingTextSet ReadingTexts;
 kalvo::StatusFlagSet StatusFlags{};
 kalvo::LanguageLines LanguageTable;
 
-void DecodeReadings()
+void DecodeReadings(const kalvo::Poll& poll)
 {
-    kalvo::DecodedReadings decoded = kalvo::DecodeReadings(StatusBlock, TimingBlock, LanguageTable);
+    kalvo::DecodedReadings decoded = kalvo::ReadingsOf(poll.fields, LanguageTable);
     ReadingTexts = std::move(decoded.texts);
     StatusFlags = decoded.flags;
-}
-
-kalvo::PollResult LastPollResult()
-{
-    kalvo::PollResult poll;
-    if (!PortHandle)
-        poll.link = kalvo::LinkStatus::NoPort;
-    else
-        poll.link = ReplyTimedOut ? kalvo::LinkStatus::TransferError : kalvo::LinkStatus::Ok;
-    poll.statusBlock = StatusBlock;
-    poll.timingBlock = TimingBlock;
-    poll.errorHistoryBlock = ErrorHistoryBlock;
-    return poll;
 }
 
 }  // namespace uGlobal

@@ -45,13 +45,14 @@ kalvo::ReplyScript ScriptFrom(FuzzedDataProvider& provider)
     return script;
 }
 
-void CheckReportAndRecords(const kalvo::LanguageLines& language)
+void CheckReportAndRecords(const kalvo::Poll& poll, const kalvo::LanguageLines& language)
 {
     for (const std::string& line : kalvo::ReportLines(uGlobal::ReadingTexts, language))
         Require(kalvo::ReportLineFilter(line), "every report line passes the report filter");
     for (int n = 1; n <= kalvo::ErrorRecordCount; ++n) {
         const int offset = kalvo::ErrorRecordSize * (n - 1);
-        const auto lines = kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, offset, n, language);
+        const auto lines =
+            kalvo::ErrorRecordLines(poll.fields.errorRecords[static_cast<std::size_t>(n - 1)], n, language);
         const bool empty = uGlobal::ErrorHistoryBlock[static_cast<std::size_t>(offset)] == 0xFF;
         Require(lines.size() == (empty ? 1u : 6u), "an empty record shows its heading alone, others six lines");
     }
@@ -86,14 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             serial->MarkGone(Port);
     };
 
-    uGlobal::ReadCycle();
-    uGlobal::DecodeReadings();
+    const kalvo::Poll poll = uGlobal::ReadCycle();
+    uGlobal::DecodeReadings(poll);
 
     Require(serial->NowMs() <= CycleLimitMs, "a cycle ends within three reply waits");
     for (std::size_t asked : serial->Port(Port).readRequests)
         Require(asked <= ReceiveBufferSize, "no read asks for more than the receive buffer holds");
     for (const kalvo::Block* block : {&uGlobal::StatusBlock, &uGlobal::TimingBlock, &uGlobal::ErrorHistoryBlock})
         Require(TailBeyondOneBufferIsZero(*block), "no block receives more than one buffer of data");
-    CheckReportAndRecords(language);
+    CheckReportAndRecords(poll, language);
     return 0;
 }

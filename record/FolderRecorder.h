@@ -19,9 +19,9 @@ namespace kalvo::record {
 // the window's "Record readings..." owns and kalvo-record runs on. Feed it every poll that ran to
 // its end, right after the read cycle:
 //
-//     uGlobal::ReadCycle();
+//     const Poll poll = uGlobal::ReadCycle();
 //     if (recording && !uGlobal::StopRequested)
-//         recording->RecordPoll(CaptureFinishedPoll(pollStart));
+//         recording->RecordPoll(poll, pollStart);
 //
 // A RecordError from RecordPoll (a full disk) means the recording has stopped: show the message
 // and drop the object. Nothing is kept open between polls that a crash could damage.
@@ -36,6 +36,7 @@ public:
         bool durable = true);
 
     void RecordPoll(const PollInput& input) { recorder_.RecordPoll(input); }
+    void RecordPoll(const Poll& poll, LocalTime time) { recorder_.RecordPoll(poll, time); }
     // Another sink, such as a broker, fed with the same polls and events.
     void AddSink(std::unique_ptr<PollSink> sink) { recorder_.AddSink(std::move(sink)); }
     // The bytes in the three files in use.

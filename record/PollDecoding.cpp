@@ -9,8 +9,13 @@ namespace kalvo::record {
 
 namespace {
 
-constexpr const UnitField& StateField = ReportField("state");
-constexpr const UnitField& StatusTextField = ReportField("status_text");
+// The state's place among the report's fields.
+constexpr std::size_t StateIndex = [] {
+    std::size_t i = 0;
+    while (ReportFields[i].key != "state")
+        ++i;
+    return i;
+}();
 
 // Never called for 0xFF, the code of no state: the name, or empty for a code without one.
 std::string StateText(std::uint8_t code, const LanguageLines& language)
@@ -18,11 +23,10 @@ std::string StateText(std::uint8_t code, const LanguageLines& language)
     return Utf8FromWindows1252(FormatState(code, language));
 }
 
-// The unit pads its text with StatusTextPadding (dropped, as in the window) or NUL, which no text
-// file wants.
-std::string StatusText(const Block& statusBlock, const LanguageLines& language)
+// The unit pads its text with StatusTextPadding (dropped already, as in the window) or NUL, which
+// no text file wants.
+std::string StatusText(std::string text)
 {
-    std::string text = FieldText(statusBlock, StatusTextField, language);
     std::erase(text, '\0');
     return Utf8FromWindows1252(text);
 }
@@ -53,23 +57,6 @@ std::string Utf8FromWindows1252(std::string_view text)
     return out;
 }
 
-std::optional<ErrorRecordFields> DecodeErrorRecord(const Block& errorHistoryBlock, int number,
-                                                   const LanguageLines& language)
-{
-    const auto offset = static_cast<std::size_t>((number - 1) * ErrorRecordSize);
-    if (errorHistoryBlock[offset + ErrorRecordStateAt] == EmptyRecordCode)
-        return std::nullopt;
-    ErrorRecordFields record;
-    record.number = number;
-    std::copy_n(errorHistoryBlock.begin() + static_cast<std::ptrdiff_t>(offset), record.bytes.size(),
-                record.bytes.begin());
-    record.stateCode = record.bytes[ErrorRecordStateAt];
-    record.stateText = StateText(record.bytes[ErrorRecordStateAt], language);
-    for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i)
-        record.*ErrorRecordValueMembers[i] = FieldNumber(record.bytes, ErrorRecordValueFields[i]);
-    return record;
-}
-
 DecodedPoll DecodePoll(const PollInput& input, const LanguageLines& language)
 {
     return PollDecoder(language).Decode(input);
@@ -85,36 +72,61 @@ const std::string& PollDecoder::StateText(std::uint8_t code)
     return *text;
 }
 
+ErrorRecordFields PollDecoder::RecordFields(const ErrorRecordValues& values, int number)
+{
+    ErrorRecordFields record;
+    record.number = number;
+    record.bytes = values.bytes;
+    record.stateCode = values.StateCode();
+    record.stateText = StateText(values.StateCode());
+    for (std::size_t i = 0; i < ErrorRecordValueFields.size(); ++i)
+        record.*ErrorRecordValueMembers[i] = FieldNumber(values.values[i], ErrorRecordValueFields[i]);
+    return record;
+}
+
 DecodedPoll PollDecoder::Decode(const PollInput& input)
+{
+    // Only an ok poll's blocks are decoded, and a run's history only when its bytes changed.
+    if (input.link != LinkStatus::Ok)
+        return Decode(input, PollFields{});
+    PollFields fields = kalvo::DecodeReadingFields(input.statusBlock, input.timingBlock);
+    if (historyBlock_ != input.errorHistoryBlock) {
+        historyBlock_ = input.errorHistoryBlock;
+        historyValues_ = kalvo::DecodeErrorRecords(input.errorHistoryBlock);
+    }
+    fields.errorRecords = historyValues_;
+    return Decode(input, fields);
+}
+
+DecodedPoll PollDecoder::Decode(const PollInput& input, const PollFields& fields)
 {
     DecodedPoll poll;
     poll.time = input.time;
     poll.link = input.link;
     if (input.link != LinkStatus::Ok)
         return poll;
-    const Block& status = input.statusBlock;
-    if (const std::optional<std::uint32_t> code = RawFieldValue(status, StateField)) {
+    if (const std::optional<std::uint32_t> code = fields.values[StateIndex]) {
         poll.stateCode = static_cast<int>(*code);
         poll.stateText = StateText(static_cast<std::uint8_t>(*code));
     }
-    const std::string_view statusBytes(reinterpret_cast<const char*>(status.data()) + StatusTextField.offset,
-        static_cast<std::size_t>(StatusTextField.width));
-    if (statusBytes_ != statusBytes) {
-        statusBytes_ = statusBytes;
-        statusText_ = StatusText(status, language_);
+    if (unitText_ != fields.statusText) {
+        unitText_ = fields.statusText;
+        statusText_ = StatusText(fields.statusText);
     }
     poll.statusText = statusText_;
-    for (std::size_t i = 0; i < ValueFields.size(); ++i) {
-        const UnitField& field = ValueFields[i];
-        poll.values[i] = FieldNumber(field.block == FieldBlock::Status ? status : input.timingBlock, field);
+    std::size_t value = 0;
+    for (std::size_t i = 0; i < ReportFields.size(); ++i) {
+        if (IsNumeric(ReportFields[i]))
+            poll.values[value++] = FieldNumber(fields.values[i], ReportFields[i]);
     }
-    DecodedReadings readings;
-    DecodeStatusFlags(status[StatusFlagBytesAt], status[StatusFlagBytesAt + 1], readings);
-    poll.flags = readings.flags;
-    if (history_ != input.errorHistoryBlock) {
-        history_ = input.errorHistoryBlock;
-        for (int n = 1; n <= ErrorRecordCount; ++n)
-            records_[static_cast<std::size_t>(n - 1)] = DecodeErrorRecord(input.errorHistoryBlock, n, language_);
+    poll.flags = fields.flags;
+    if (history_ != fields.errorRecords) {
+        history_ = fields.errorRecords;
+        for (std::size_t n = 0; n < records_.size(); ++n) {
+            const ErrorRecordValues& values = fields.errorRecords[n];
+            records_[n] = values.Empty() ? std::nullopt
+                                         : std::optional(RecordFields(values, static_cast<int>(n) + 1));
+        }
     }
     poll.errorRecords = records_;
     return poll;

@@ -25,22 +25,22 @@ public:
     // The language gives the state texts; it must outlive the decoder.
     explicit PollDecoder(const LanguageLines& language);
     DecodedPoll Decode(const PollInput& input);
+    // The same poll with its fields decoded already (by the read cycle): the blocks are not read.
+    DecodedPoll Decode(const PollInput& input, const PollFields& fields);
 
 private:
     const std::string& StateText(std::uint8_t code);
+    ErrorRecordFields RecordFields(const ErrorRecordValues& values, int number);
 
     const LanguageLines& language_;
     std::array<std::optional<std::string>, 256> stateTexts_;  // by code, once looked up
-    std::optional<Block> history_;                            // the last error history decoded, and its records
+    std::optional<Block> historyBlock_;  // the last error history block decoded, and its records
+    std::array<ErrorRecordValues, ErrorRecordCount> historyValues_{};
+    std::optional<std::array<ErrorRecordValues, ErrorRecordCount>> history_;  // the last history taken, and its records
     std::array<std::optional<ErrorRecordFields>, ErrorRecordCount> records_{};
-    std::optional<std::string> statusBytes_;  // the last status text's bytes as they came, and the text
+    std::optional<std::string> unitText_;  // the last status text as the unit sent it, and as UTF-8
     std::string statusText_;
 };
-
-// The decoded fields of the error record that starts at offset in the error history block;
-// nothing for an empty record (state code 0xFF).
-std::optional<ErrorRecordFields> DecodeErrorRecord(const Block& errorHistoryBlock, int number,
-                                                   const LanguageLines& language);
 
 // A column title: the label of a language line without its trailing colon and blanks, or the key
 // when the line is empty, then the unit in brackets when it has one: "Flame current (uA)".

@@ -13,8 +13,7 @@ LocalTime RecordSession::PollOnce()
     if (!uGlobal::PortHandle)
         uGlobal::OpenPort();
     const LocalTime started = clock_.now();
-    uGlobal::ReadCycle();
-    recorder_.RecordPoll(CaptureFinishedPoll(started));
+    recorder_.RecordPoll(uGlobal::ReadCycle(), started);
     if (afterPoll)
         afterPoll();
     return started;

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "core/uGlobal.h"
 #include "record/PollDecoding.h"
 
 namespace kalvo::record {
@@ -127,7 +126,17 @@ std::vector<RecordEvent> Recorder::LinkEvents(const DecodedPoll& poll) const
 
 void Recorder::RecordPoll(const PollInput& input)
 {
-    DecodedPoll poll = decoder_.Decode(input);
+    Record(input, decoder_.Decode(input));
+}
+
+void Recorder::RecordPoll(const Poll& poll, LocalTime time)
+{
+    const PollInput input{poll.result, time};
+    Record(input, decoder_.Decode(input, poll.fields));
+}
+
+void Recorder::Record(const PollInput& input, DecodedPoll poll)
+{
     Judged judged = Judge(poll);
     std::vector<RecordEvent> events = LinkEvents(poll);
     events.insert(events.end(), judged.events.begin(), judged.events.end());
@@ -168,11 +177,6 @@ void Recorder::Finish()
 void Recorder::StartCounting()
 {
     polls_ = transferErrors_ = lockoutsSeen_ = implausiblePolls_ = 0;
-}
-
-PollInput CaptureFinishedPoll(LocalTime time)
-{
-    return {uGlobal::LastPollResult(), time};
 }
 
 }  // namespace kalvo::record

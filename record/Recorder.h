@@ -24,6 +24,8 @@ public:
     // One poll that ran to its end. Throws RecordError when a sink fails; the poll may then have
     // reached only some sinks, and the recorder should be dropped.
     void RecordPoll(const PollInput& input);
+    // The same for a poll as the read cycle hands it down, fields decoded, started at time.
+    void RecordPoll(const Poll& poll, LocalTime time);
     // Flushes every sink.
     void Finish();
     // The figures below count from here on: polls fed before (with no sink yet, an earlier run's
@@ -53,6 +55,7 @@ private:
     // The poll follows reference_ with this many new records.
     Judged Advance(const DecodedPoll& poll, int newRecords);
     std::vector<RecordEvent> LinkEvents(const DecodedPoll& poll) const;
+    void Record(const PollInput& input, DecodedPoll poll);
 
     std::vector<std::unique_ptr<PollSink>> sinks_;
     LinkStatus lastLink_ = LinkStatus::NoPort;  // of the previous poll; no link before the first
@@ -67,8 +70,5 @@ private:
     long long lockoutsSeen_ = 0;
     long long implausiblePolls_ = 0;
 };
-
-// The poll that uGlobal's read cycle has just finished (uGlobal::LastPollResult), with its time.
-PollInput CaptureFinishedPoll(LocalTime time);
 
 }  // namespace kalvo::record

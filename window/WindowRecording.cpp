@@ -5,7 +5,6 @@
 
 #include "core/RegularFile.h"
 #include "record/FolderRecorder.h"
-#include "record/Recorder.h"
 
 namespace kalvo {
 
@@ -30,12 +29,12 @@ void WindowRecording::Start(
     recording_ = std::make_unique<record::FolderRecorder>(FilePath(*folder), *language_, holder);
 }
 
-std::optional<std::string> WindowRecording::RecordFinishedPoll(record::LocalTime pollStart)
+std::optional<std::string> WindowRecording::RecordFinishedPoll(const Poll& poll, record::LocalTime pollStart)
 {
     if (!recording_)
         return std::nullopt;
     try {
-        recording_->RecordPoll(record::CaptureFinishedPoll(pollStart));
+        recording_->RecordPoll(poll, pollStart);
     } catch (const record::RecordError& error) {
         recording_.reset();
         return error.what();

@@ -34,7 +34,7 @@ public:
         const std::string& holder);
     // Records a poll that ran to its end. A recording that cannot go on (a full disk) stops; the
     // result is then why.
-    std::optional<std::string> RecordFinishedPoll(record::LocalTime pollStart);
+    std::optional<std::string> RecordFinishedPoll(const Poll& poll, record::LocalTime pollStart);
     // Stops the recording and hands it over to be finished, so no later poll reaches its files
     // even when finishing fails.
     std::unique_ptr<record::FolderRecorder> Stop();

@@ -188,22 +188,21 @@ void TMainFrm::RecordReadings1Click()
 
 // A poll cut short by Quit is not recorded, as in kalvo-record. A recording that cannot go on
 // stops and says why; the window goes on polling and showing.
-void TMainFrm::RecordFinishedPoll(kalvo::record::LocalTime pollStart)
+void TMainFrm::RecordFinishedPoll(const kalvo::Poll& poll, kalvo::record::LocalTime pollStart)
 {
     if (!recording_.Active() || uGlobal::StopRequested)
         return;
-    if (const std::optional<std::string> failure = recording_.RecordFinishedPoll(pollStart)) {
+    if (const std::optional<std::string> failure = recording_.RecordFinishedPoll(poll, pollStart)) {
         ShowRecordingCheck();
         system_.ShowErrorBox(kalvo::ApplicationTitle, kalvo::ErrorBoxText(*failure) + " Recording stopped.");
     }
 }
 
-// The one place where a poll's values reach the trend: the poll the read cycle left behind, as the
-// recording takes it. A poll cut short by Quit is left out here too.
-void TMainFrm::ShowPollInTrend(kalvo::record::LocalTime pollStart)
+// A poll cut short by Quit is left out of the trend too.
+void TMainFrm::ShowPollInTrend(const kalvo::Poll& poll, kalvo::record::LocalTime pollStart)
 {
     if (trend_ && !uGlobal::StopRequested)
-        trend_->AddFinishedPoll(kalvo::record::CaptureFinishedPoll(pollStart));
+        trend_->AddFinishedPoll(poll, pollStart);
 }
 
 // Before start-up has loaded the language there is no trend to show.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/PollResult.h"
 #include "core/WindowLink.h"
 #include "record/PollRecord.h"
 #include "window/MainView.h"
@@ -61,10 +62,11 @@ public:
     void ClearReadings() override;
     void HideComponentImages();
     void RefreshIndicators();
-    void BuildReport();
+    // The report from ReadingTexts, the picture page and the poll's error records.
+    void BuildReport(const kalvo::PollFields& fields);
     void AddReportLine(const std::string& line);
-    // Shows error record n (1..8), which starts at offset in the error history, in memo n + 1.
-    void ShowErrorRecord(int offset, int n);
+    // Shows error record n (1..8) in memo n + 1.
+    void ShowErrorRecord(const kalvo::ErrorRecordValues& record, int n);
     void LoadLanguage(const std::string& fileName);
     // Rewrites Memo10 with the lines of Memo1 .. Memo9, each box followed by one empty line, and
     // returns them.
@@ -90,8 +92,8 @@ private:
     void FillCheckList();
     void CaptionErrorTabs();
     void ReopenPortAndRestartPolling();
-    void RecordFinishedPoll(kalvo::record::LocalTime pollStart);
-    void ShowPollInTrend(kalvo::record::LocalTime pollStart);
+    void RecordFinishedPoll(const kalvo::Poll& poll, kalvo::record::LocalTime pollStart);
+    void ShowPollInTrend(const kalvo::Poll& poll, kalvo::record::LocalTime pollStart);
     void EndRecording();
     void ShowRecordingCheck();
 

@@ -4,7 +4,6 @@
 
 #include "core/Readings.h"
 #include "core/uGlobal.h"
-#include "record/Recorder.h"
 
 namespace {
 
@@ -50,12 +49,14 @@ void TMainFrm::PollTick()
         return;
     // Timed at its start, as kalvo-record times a poll; the item may be chosen while the cycle waits.
     const kalvo::record::LocalTime pollStart = RecordingClock();
-    uGlobal::ReadCycle();
-    RecordFinishedPoll(pollStart);
-    ShowPollInTrend(pollStart);
-    // Decoding and the report run also after a failed cycle, on what the blocks then hold.
-    uGlobal::DecodeReadings();
-    BuildReport();
+    // The one place where a poll is handed down to what consumes it, as one value decoded once: the
+    // recording, the trend, then the window's texts. They run also after a failed cycle, on what
+    // the blocks then hold.
+    const kalvo::Poll poll = uGlobal::ReadCycle();
+    RecordFinishedPoll(poll, pollStart);
+    ShowPollInTrend(poll, pollStart);
+    uGlobal::DecodeReadings(poll);
+    BuildReport(poll.fields);
 }
 
 void TMainFrm::ProcessPendingMessages()
@@ -104,14 +105,14 @@ void TMainFrm::RefreshIndicators()
     view_.SetLabelCaption(6, texts.AlarmCurrentText);
 }
 
-void TMainFrm::BuildReport()
+void TMainFrm::BuildReport(const kalvo::PollFields& fields)
 {
     view_.SetMemoLines(1, {});
     for (const std::string& line : kalvo::ReportCandidateLines(uGlobal::ReadingTexts, uGlobal::LanguageTable))
         AddReportLine(line);
     RefreshIndicators();
     for (int n = 1; n <= kalvo::ErrorRecordCount; ++n)
-        ShowErrorRecord(kalvo::ErrorRecordSize * (n - 1), n);
+        ShowErrorRecord(fields.errorRecords[static_cast<std::size_t>(n - 1)], n);
 }
 
 void TMainFrm::AddReportLine(const std::string& line)
@@ -120,10 +121,10 @@ void TMainFrm::AddReportLine(const std::string& line)
         view_.AddMemoLine(1, line);
 }
 
-void TMainFrm::ShowErrorRecord(int offset, int n)
+void TMainFrm::ShowErrorRecord(const kalvo::ErrorRecordValues& record, int n)
 {
     // Memo2 .. Memo9 hold records 1 .. 8; there is no box for any other number.
     if (n < 1 || n > kalvo::ErrorRecordCount)
         return;
-    view_.SetMemoLines(n + 1, kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, offset, n, uGlobal::LanguageTable));
+    view_.SetMemoLines(n + 1, kalvo::ErrorRecordLines(record, n, uGlobal::LanguageTable));
 }

@@ -58,9 +58,9 @@ WindowTrend::WindowTrend(const LanguageLines& language, const std::string& langu
 
 WindowTrend::~WindowTrend() = default;
 
-void WindowTrend::AddFinishedPoll(const record::PollInput& poll)
+void WindowTrend::AddFinishedPoll(const Poll& poll, record::LocalTime pollStart)
 {
-    judge_.RecordPoll(poll);
+    judge_.RecordPoll(poll, pollStart);
     if (onChange)
         onChange();
 }

@@ -22,7 +22,7 @@ public:
     ~WindowTrend();
 
     // One finished poll of the window.
-    void AddFinishedPoll(const record::PollInput& poll);
+    void AddFinishedPoll(const Poll& poll, record::LocalTime pollStart);
 
     TrendModel& Model() { return model_; }
     const TrendModel& Model() const { return model_; }

@@ -130,11 +130,16 @@ protected:
 TEST_F(ReadCycleTest, ExactRepliesFillTheThreeBlocks)
 {
     AnswerAll();
-    uGlobal::ReadCycle();
+    const kalvo::Poll poll = uGlobal::ReadCycle();
 
     ExpectBlockHolds(uGlobal::StatusBlock, DataOf(kalvo::StatusRequest));
     ExpectBlockHolds(uGlobal::TimingBlock, DataOf(kalvo::TimingRequest));
     ExpectBlockHolds(uGlobal::ErrorHistoryBlock, DataOf(kalvo::ErrorHistoryRequest));
+    // The poll handed down is the blocks as the cycle filled them, and their fields.
+    EXPECT_EQ(poll.result.link, kalvo::LinkStatus::Ok);
+    EXPECT_EQ(poll.result.statusBlock, uGlobal::StatusBlock);
+    EXPECT_EQ(poll.result.errorHistoryBlock, uGlobal::ErrorHistoryBlock);
+    EXPECT_EQ(poll.fields.errorRecords[7].bytes[15], uGlobal::ErrorHistoryBlock[127]);
     EXPECT_EQ(Panel1History(), (std::vector<std::string>{ReadingText, ""}));
     ASSERT_EQ(window.repaintedPanels.size(), 1u);
     EXPECT_EQ(window.repaintedPanels[0][1], ReadingText);
@@ -207,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ReadCycleTest, NoReplyReportsTransferErrorAfterThreeFullWaits)
 {
-    uGlobal::ReadCycle();
+    EXPECT_EQ(uGlobal::ReadCycle().result.link, kalvo::LinkStatus::TransferError);
 
     EXPECT_EQ(window.panels[1], TransferErrorText);
     EXPECT_EQ(window.clearReadingsCalls, 2);
@@ -426,8 +431,10 @@ TEST_F(ReadCycleTest, NoOpenPortReturnsAtOnce)
 {
     uGlobal::PortHandle.reset();
     uGlobal::ReplyTimedOut = true;
-    uGlobal::ReadCycle();
+    const kalvo::Poll poll = uGlobal::ReadCycle();
 
+    EXPECT_EQ(poll.result.link, kalvo::LinkStatus::NoPort);
+    EXPECT_EQ(poll.result.timingBlock[0], Untouched);  // what the blocks held, decoded again
     EXPECT_FALSE(uGlobal::ReplyTimedOut);
     EXPECT_EQ(window.messagePasses, 0);
     EXPECT_TRUE(window.panelHistory.empty());

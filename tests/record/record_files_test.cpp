@@ -147,6 +147,41 @@ TEST(DecodePollTest, AbsentValuesTextsAndFlags)
     EXPECT_EQ(ColumnTitle("", "burner_starts", Unit::Count), "burner_starts");
 }
 
+TEST(DecodePollTest, APollHandedDownIsRecordedFromItsDecodedFieldsAlone)
+{
+    // The read cycle decodes a poll once; the recorder takes its values from there and never reads
+    // the blocks again, which only the raw replies keep.
+    const LanguageLines language = test::NumberedLanguage();
+    test::UnitState unit;
+    unit.state = 7;
+    unit.flags = 0x5A;
+    unit.records = {test::ErrorRecordBytes(7, 11, 2291, 0, 60)};
+    const PollInput input = PollOf(unit, 0);
+    Poll poll{input, DecodePollFields(input.statusBlock, input.timingBlock, input.errorHistoryBlock)};
+    poll.result.statusBlock.fill(0);
+    poll.result.errorHistoryBlock.fill(0xFF);
+
+    struct Kept : PollSink {
+        std::vector<DecodedPoll> polls;
+        void OnPoll(const PollInput&, const DecodedPoll& decoded) override { polls.push_back(decoded); }
+        void OnEvent(const RecordEvent&) override {}
+    };
+    Recorder recorder(language);
+    auto sink = std::make_unique<Kept>();
+    const Kept& kept = *sink;
+    recorder.AddSink(std::move(sink));
+    recorder.RecordPoll(poll, input.time);
+
+    const DecodedPoll expected = DecodePoll(input, language);
+    ASSERT_EQ(kept.polls.size(), 1u);
+    EXPECT_EQ(kept.polls[0].stateCode, 7);
+    EXPECT_EQ(kept.polls[0].statusText, expected.statusText);
+    EXPECT_EQ(kept.polls[0].values, expected.values);
+    EXPECT_EQ(kept.polls[0].flags, expected.flags);
+    ASSERT_TRUE(kept.polls[0].errorRecords[0].has_value());
+    EXPECT_EQ(kept.polls[0].errorRecords[0]->volts, expected.errorRecords[0]->volts);
+}
+
 TEST(DecodePollTest, ADecoderOfARunDecodesEachPollAsOnItsOwn)
 {
     // The run decoder takes over what did not change; a history or status text that did, or came

@@ -353,8 +353,8 @@ TEST_F(MainFrmTest, ErrorRecordNumberWithoutAMemoChangesNothing)
     frame.FormShow();
     const auto before = view.memos;
 
-    frame.ShowErrorRecord(0, 0);
-    frame.ShowErrorRecord(128, 9);
+    frame.ShowErrorRecord({}, 0);
+    frame.ShowErrorRecord({}, 9);
 
     EXPECT_TRUE(view.errorBoxes.empty());
     EXPECT_EQ(view.memos, before);

@@ -68,13 +68,13 @@ bool PortIsLive()
 
 bool Poll(const kalvo::LanguageLines& language, const SoakWindow& window)
 {
-    uGlobal::ReadCycle();
+    const kalvo::Poll poll = uGlobal::ReadCycle();
     // Everything the window would show is built as well, so that the soak's memory figures and
     // leak check cover the decoding, whatever bytes the unit sent.
-    uGlobal::DecodeReadings();
+    uGlobal::DecodeReadings(poll);
     kalvo::ReportLines(uGlobal::ReadingTexts, language);
     for (int n = 1; n <= kalvo::ErrorRecordCount; ++n)
-        kalvo::ErrorRecordLines(uGlobal::ErrorHistoryBlock, kalvo::ErrorRecordSize * (n - 1), n, language);
+        kalvo::ErrorRecordLines(poll.fields.errorRecords[static_cast<std::size_t>(n - 1)], n, language);
     return window.TransferText().empty();
 }
 
