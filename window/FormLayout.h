@@ -275,8 +275,14 @@ constexpr bool PicturesArePlaced()
         if (MainFrm[picture.image].parent != "TabSheet1")
             return false;
     }
+    // Names compared, not PictureOf's pointer: GCC's undefined-behaviour sanitizer makes a pointer
+    // comparison no constant expression.
     for (int image = 0; image < ComponentImageCount; ++image) {
-        if (PictureOf(ImageName(static_cast<ComponentImage>(image))) == nullptr)
+        const std::string_view name = ImageName(static_cast<ComponentImage>(image));
+        bool found = false;
+        for (const Picture& picture : MainFrmPictures)
+            found = found || picture.image == name;
+        if (!found)
             return false;
     }
     return true;
