@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "ui/win32/WindowClass.h"
+
 namespace kalvo::win32 {
 
 namespace {
@@ -39,13 +41,7 @@ PageControl::PageControl(HWND parent, int id, RECT bounds, HFONT font)
 
 void PageControl::RegisterPageClass(HINSTANCE instance)
 {
-    WNDCLASSW pageClass{};
-    pageClass.lpfnWndProc = &PageProc;
-    pageClass.hInstance = instance;
-    pageClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    pageClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    pageClass.lpszClassName = PageClassName;
-    RegisterClassW(&pageClass);
+    RegisterArrowCursorClass(instance, &PageProc, PageClassName, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 }
 
 HWND PageControl::AddPage(int id, const std::wstring& caption, RECT bounds)

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/win32/Win32Text.h"
+#include "ui/win32/WindowClass.h"
 
 namespace kalvo::win32 {
 
@@ -52,12 +53,7 @@ PictureLayers::~PictureLayers()
 
 void PictureLayers::RegisterWindowClass(HINSTANCE instance)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &PictureLayers::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.lpszClassName = LayerClassName;
-    RegisterClassW(&windowClass);
+    RegisterArrowCursorClass(instance, &PictureLayers::WindowProc, LayerClassName);
 }
 
 HWND PictureLayers::AddPicture(int id, RECT bounds, HBITMAP bitmap, bool transparent)

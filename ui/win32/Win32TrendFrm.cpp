@@ -12,6 +12,7 @@
 #include "ui/win32/DisplayScale.h"
 #include "ui/win32/SystemServices.h"
 #include "ui/win32/Win32Text.h"
+#include "ui/win32/WindowClass.h"
 #include "window/Captions.h"
 #include "window/uMainFrm.h"
 
@@ -133,12 +134,7 @@ HBITMAP TrendBitmap(const TrendPicture& picture, SIZE size)
 
 void Win32TrendFrm::RegisterWindowClass(HINSTANCE instance)
 {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &Win32TrendFrm::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-    windowClass.lpszClassName = ClassName;
-    RegisterClassW(&windowClass);
+    RegisterArrowCursorClass(instance, &Win32TrendFrm::WindowProc, ClassName);
 }
 
 Win32TrendFrm::Win32TrendFrm(HINSTANCE instance, HWND mainWindow, TMainFrm& behaviour)
